@@ -1,0 +1,9 @@
+#include "app/AppGlobals.h"
+
+std::string g_exeName;
+std::string g_exePath;
+std::string g_configPath;
+
+CommandOptions g_cmdOptions;
+AppConfig g_appConfig;
+EqBandTable g_bandTable;

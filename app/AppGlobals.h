@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include "app/CommandOptions.h"
+#include "eq/EqBand.h"
+#include "settings/AppConfig.h"
+
+// The process-wide objects. Only the application shell and the window read them; they pass
+// what the other layers need down as arguments.
+
+extern std::string g_exeName;     ///< file-name part of the executable's path
+extern std::string g_exePath;     ///< full path of the executable
+extern std::string g_configPath;  ///< the executable's path with the extension ".ini"
+
+extern CommandOptions g_cmdOptions;  ///< set once by the command line
+extern AppConfig g_appConfig;        ///< the configuration record
+extern EqBandTable g_bandTable;      ///< the band table

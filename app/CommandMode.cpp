@@ -1,0 +1,45 @@
+#include "app/CommandMode.h"
+
+#include <vector>
+
+#include "eq/ConversionJob.h"
+#include "platform/FormatText.h"
+#include "platform/PathUtil.h"
+
+namespace {
+
+// The default output path: the source's folder and name with "_filter" before the extension.
+// Empty when the source path cannot be split or the result is too long.
+std::string DefaultOutputPath(const std::string& sourcePath) {
+  std::string directory;
+  std::string name;
+  std::string extension;
+  if (platform::SplitPath(sourcePath, directory, name, extension) == 0) {
+    return {};
+  }
+  return platform::JoinPath({directory, name + "_filter" + extension, ""});
+}
+
+}  // namespace
+
+int RunCommandMode(const CommandOptions& options, const EqBandTable& bandTable,
+                   const platform::LogSink& log) {
+  ConversionJob job;
+  job.sourcePath = options.convertSourcePath;
+  job.outputPath = options.convertOutputPath;
+  int result = 0;
+  if (job.outputPath.empty()) {
+    job.outputPath = DefaultOutputPath(job.sourcePath);
+  }
+  if (job.outputPath.empty()) {
+    // Writing to a made-up name would surprise the caller more than a clear refusal.
+    log(platform::FormatText("%sCan't form the output path from the source path(%s). Please "
+                             "use /convert_output to name the output file.%s",
+                             "Error:", job.sourcePath.c_str(), "\r\n"));
+  } else {
+    std::vector<ConversionJob> jobs{job};
+    result = ConvertFiles(jobs, bandTable, log);
+  }
+  log(platform::FormatText("%sConvertFile:Result:%d%s", "Terminated:", result, "\r\n"));
+  return result;
+}

@@ -1,0 +1,128 @@
+#include "app/CommandParser.h"
+
+#include "platform/FileSystem.h"
+#include "platform/FormatText.h"
+#include "platform/NumberText.h"
+#include "platform/PathUtil.h"
+
+const std::array<OptionRow, 7> g_optionTable = {{
+    {1, "h", R"(^\s*[\-/]h\s*$)", "Open help information", "/h"},
+    {2, "command", R"(^\s*[\-/]command\s*$)", "Run application using command mode", "/command"},
+    {3, "access_setting", R"(^\s*[\-/]access_setting[=:](.*)\s*$)",
+     "load user setting and set equalizer parameter", "/access_setting:\"C:\\UserSettings.cfg\""},
+    {4, "eq_index", R"(^\s*[\-/]eq_index[=:](.*)\s*$)",
+     "Access configure to load every band parameter from equalizer index", "/eq_index:0"},
+    {5, "convert_source", R"(^\s*[\-/]convert_source[=:](.*)\s*$)",
+     "Convert the source file according the specified Equalizer parameter",
+     "/convert_source:\"C:\\source_file.wav\""},
+    {6, "convert_output", R"(^\s*[\-/]convert_output[=:](.*)\s*$)", "Set the convert output path",
+     "/convert_output:\"C:\\output_file.wav\""},
+    {7, "checklive", R"(^\s*[\-/]checklive[=:](.*)\s*$)",
+     "Check live setting and close program if live valie is 0", "/checklive:1"},
+}};
+
+namespace {
+
+// The patterns, compiled once for the process.
+const std::vector<std::regex>& CompiledPatterns() {
+  static const std::vector<std::regex> patterns = [] {
+    std::vector<std::regex> compiled;
+    for (const OptionRow& row : g_optionTable) {
+      compiled.emplace_back(row.pattern, std::regex::ECMAScript);
+    }
+    return compiled;
+  }();
+  return patterns;
+}
+
+}  // namespace
+
+CommandParser::CommandParser(CommandOptions& options, AppConfig& config, platform::LogSink log)
+    : m_options(options), m_config(config), m_log(std::move(log)) {}
+
+void CommandParser::Report(const std::string& message) {
+  m_lastError = message;
+  m_log(message);
+}
+
+int CommandParser::ParseCommandLine(const std::vector<std::string>& args) {
+  if (args.size() < 2) {
+    return 1;
+  }
+  m_options = CommandOptions{};
+  int result = 1;
+  const auto& patterns = CompiledPatterns();
+  for (std::size_t a = 1; a < args.size(); ++a) {
+    const std::string& argument = args[a];
+    if (argument.empty()) {
+      continue;
+    }
+    bool matched = false;
+    for (std::size_t row = 0; row < g_optionTable.size(); ++row) {
+      std::smatch match;
+      if (std::regex_search(argument, match, patterns[row])) {
+        matched = true;
+        result = ValidateOption(g_optionTable[row].id, match);
+      }
+    }
+    if (result == 0) {
+      return 0;
+    }
+    if (!matched) {
+      Report(platform::FormatText("%sCan't support the param: %s. Please use /h to show how to "
+                                  "use it.%s",
+                                  "Error:", argument.c_str(), "\r\n"));
+      return 0;
+    }
+  }
+  return result;
+}
+
+int CommandParser::ValidateOption(int id, const std::smatch& match) {
+  const std::string value = match.size() > 1 && match[1].matched ? match[1].str() : std::string();
+  switch (id) {
+    case 1:
+      m_options.consoleMode = 1;
+      m_options.showHelp = 1;
+      return 1;
+    case 2:
+      m_options.consoleMode = 1;
+      return 1;
+    case 3:
+      m_options.accessSettingPath = value;
+      m_options.hasAccessSetting = 1;
+      return 1;
+    case 4:
+      m_options.eqIndex = platform::ParseDecimalInt(value);
+      return 1;
+    case 5:
+      m_options.hasConvertSource = 1;
+      m_options.convertSourcePath = value;
+      if (!platform::PathExists(value)) {
+        Report(platform::FormatText("%sFile not exist(%s).%s", "Error:", value.c_str(), "\r\n"));
+        return 0;
+      }
+      return 1;
+    case 6: {
+      m_options.convertOutputPath = value;
+      std::string directory;
+      std::string name;
+      std::string extension;
+      (void)platform::SplitPath(value, directory, name, extension);
+      if (!platform::DirectoryExists(directory)) {
+        (void)platform::CreateDirectoryTree(directory);
+      }
+      if (!platform::DirectoryExists(directory)) {
+        Report(platform::FormatText("%sCan't create directory(%s).%s", "Error:",
+                                    directory.c_str(), "\r\n"));
+        return 0;
+      }
+      return 1;
+    }
+    case 7:
+      m_config.checkLive = platform::ParseDecimalInt(value) == 1 ? 1 : 0;
+      return 1;
+    default:
+      return 1;
+  }
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/CommandOptions.h"
+#include "platform/Console.h"
+#include "settings/AppConfig.h"
+
+/// One command-line option: its action id, name, pattern (ECMAScript, case-sensitive, matched
+/// by search; the value is capture group 1), help line and example.
+struct OptionRow {
+  int id;
+  const char* name;
+  const char* pattern;
+  const char* description;
+  const char* example;
+};
+
+/// The options, in the order they are tried and listed in the help.
+extern const std::array<OptionRow, 7> g_optionTable;
+
+/// Turns the process arguments into CommandOptions. Lives only for one parse.
+class CommandParser {
+ public:
+  /// `options` and `config` receive the parsed values (config only its checkLive flag);
+  /// messages go to `log`, which writes only while console mode is on.
+  CommandParser(CommandOptions& options, AppConfig& config, platform::LogSink log);
+  virtual ~CommandParser() = default;
+
+  /// Parses `args` (args[0] is the program). Returns 1 to go on, 0 to stop the program.
+  int ParseCommandLine(const std::vector<std::string>& args);
+
+  /// Performs the action of option `id` with the match of its pattern. 1 = accepted.
+  int ValidateOption(int id, const std::smatch& match);
+
+  /// The message of the last rejection (empty when nothing was rejected).
+  const std::string& LastError() const { return m_lastError; }
+
+ private:
+  void Report(const std::string& message);
+
+  CommandOptions& m_options;
+  AppConfig& m_config;
+  platform::LogSink m_log;
+  std::string m_lastError;
+};

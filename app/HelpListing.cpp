@@ -1,0 +1,21 @@
+#include "app/HelpListing.h"
+
+#include "app/CommandParser.h"
+#include "platform/FormatText.h"
+
+void PrintHelpListing(const std::string& exeName, const platform::LogSink& log) {
+  using platform::FormatText;
+  for (const OptionRow& row : g_optionTable) {
+    log(FormatText("@ %s %s", row.description, "\r\n"));
+    log(FormatText("Ex. %s %s %s%s", exeName.c_str(), row.example, "\r\n", "\r\n"));
+  }
+  log("@ Loading user setting to apply the equalizer parameter and convert the source file to "
+      "output file on command mode\r\n");
+  log(FormatText("Ex. %s /command /access_setting:\"C:\\UserSettings.cfg\" /eq_index:0 "
+                 "/convert_source:\"C:\\source_file.wav\" "
+                 "/convert_output:\"C:\\output_file.wav\" \r\n\r\n",
+                 exeName.c_str()));
+  log("@ Loading user setting to apply the equalizer parameter on application mode\r\n");
+  log(FormatText("Ex. %s /access_setting:\"C:\\UserSettings.cfg\" /eq_index:0\r\n\r\n",
+                 exeName.c_str()));
+}

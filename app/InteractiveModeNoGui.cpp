@@ -1,0 +1,10 @@
+#include "app/InteractiveMode.h"
+
+#include "platform/Console.h"
+
+DialogResult RunInteractiveMode(int& /*argc*/, char** /*argv*/) {
+  platform::WriteStandardError(
+      "tonvale: this build has no window (configured with -DTONVALE_GUI=OFF).\n"
+      "Use /command to convert a file or /h to list the options.\n");
+  return DialogResult::NoWindow;
+}

@@ -1,0 +1,80 @@
+#include "app/TonvaleApp.h"
+
+#include "app/AppGlobals.h"
+#include "app/CommandMode.h"
+#include "app/CommandParser.h"
+#include "app/ConsoleLog.h"
+#include "app/HelpListing.h"
+#include "app/InteractiveMode.h"
+#include "platform/BoundedText.h"
+#include "platform/Console.h"
+#include "platform/ModulePath.h"
+#include "platform/PathUtil.h"
+#include "settings/LiveFlag.h"
+#include "settings/UserSettings.h"
+
+int CTonvaleApp::Run(int argc, char** argv) {
+  m_argc = argc;
+  m_argv = argv;
+  m_args.assign(argv, argv + argc);
+  m_exitCode = kExitSuccess;
+  (void)InitInstance();
+  return m_exitCode;
+}
+
+void CTonvaleApp::SetUpProcessPaths() {
+  const std::string modulePath = platform::BoundedCopy(platform::GetModulePath());
+  g_exeName = platform::BoundedCopy(platform::FileNamePart(modulePath));
+  g_exePath = modulePath;
+  g_configPath = platform::BoundedCopy(platform::ReplaceExtension(modulePath, ".ini"));
+}
+
+bool CTonvaleApp::InitInstance() {
+  SetUpProcessPaths();
+  (void)LoadAppConfig(g_configPath, g_appConfig);
+  WriteLiveFlag(g_configPath, 1);
+
+  CommandParser parser(g_cmdOptions, g_appConfig, ConsoleLog);
+  if (parser.ParseCommandLine(m_args) == 0) {
+    // Without /command or /h before the faulty argument the console is off; a person who
+    // started the program still needs to see why it ended.
+    if (g_cmdOptions.consoleMode != 1) {
+      platform::WriteStandardError(parser.LastError());
+    }
+    WriteLiveFlag(g_configPath, 0);
+    m_exitCode = kExitBadCommandLine;
+    return false;
+  }
+
+  if (g_cmdOptions.hasAccessSetting == 1) {
+    (void)LoadUserSettings(g_cmdOptions.accessSettingPath, g_cmdOptions.eqIndex, g_appConfig,
+                           g_bandTable);
+  } else {
+    (void)ApplyDefaultSettings(g_appConfig, g_bandTable);
+  }
+
+  if (g_cmdOptions.consoleMode == 1) {
+    WriteLiveFlag(g_configPath, 0);
+    if (g_cmdOptions.hasConvertSource == 1) {
+      const int result = RunCommandMode(g_cmdOptions, g_bandTable, ConsoleLog);
+      m_exitCode = result == 1 ? kExitSuccess : kExitConversionFailed;
+      return result != 0;
+    }
+    if (g_cmdOptions.showHelp == 1) {
+      PrintHelpListing(g_exeName, ConsoleLog);
+    }
+    return true;
+  }
+
+  const DialogResult result = RunInteractiveMode(m_argc, m_argv);
+  if (result == DialogResult::Ok && g_cmdOptions.hasAccessSetting == 1) {
+    (void)SaveUserSettings(g_cmdOptions.accessSettingPath, g_cmdOptions.eqIndex, g_appConfig,
+                           g_bandTable);
+  }
+  WriteLiveFlag(g_configPath, 0);
+  if (result == DialogResult::NoWindow) {
+    m_exitCode = kExitNoWindow;
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,158 @@
+#include "settings/UserSettings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "platform/FileSystem.h"
+#include "platform/FormatText.h"
+#include "platform/NumberText.h"
+#include "platform/Profile.h"
+
+namespace {
+
+constexpr const char* kIndexMapSection = "MusicEQ";
+
+std::string BandKey(std::uint32_t index, const char* field) {
+  return platform::FormatText("Band%.2d_%s", static_cast<int>(index), field);
+}
+
+// Reads the seven keys of stored band `n`; empty when any of them is missing or empty.
+std::optional<EqBand> ReadBand(const platform::ProfileSnapshot& file, const std::string& section,
+                               int n) {
+  static constexpr const char* kFields[7] = {"Type",     "Enable",     "Gain",    "Qual",
+                                             "CentFreq", "CutoffFreq", "StopFreq"};
+  std::string values[7];
+  for (int i = 0; i < 7; ++i) {
+    values[i] = file.GetString(section, BandKey(static_cast<std::uint32_t>(n), kFields[i]));
+    if (values[i].empty()) {
+      return std::nullopt;
+    }
+  }
+  EqBand band;
+  band.type = static_cast<std::uint32_t>(platform::ParseDecimalInt(values[0]));
+  band.enable = static_cast<std::uint32_t>(platform::ParseDecimalInt(values[1]));
+  band.gain = platform::ParseDouble(values[2]);
+  band.qual = platform::ParseDouble(values[3]);
+  band.centFreq = platform::ParseDouble(values[4]);
+  band.cutoffFreq = platform::ParseDouble(values[5]);
+  band.stopFreq = platform::ParseDouble(values[6]);
+  return band;
+}
+
+}  // namespace
+
+std::string IndexMapKey(int eqIndex) {
+  return platform::FormatText("%s_Index%.2d", "MusicEQ", eqIndex);
+}
+
+std::string BandSectionName(int eqIndex) {
+  return platform::FormatText("%s%.2d", "MusicEQBand", eqIndex);
+}
+
+int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
+                     EqBandTable& bandTable) {
+  if (!platform::PathExists(path)) {
+    return ApplyDefaultSettings(config, bandTable);
+  }
+  const platform::ProfileSnapshot file(path);
+  const std::string section = file.GetString(kIndexMapSection, IndexMapKey(eqIndex));
+  if (section.empty()) {
+    return ApplyDefaultSettings(config, bandTable);
+  }
+  const std::string bandNum = file.GetString(section, "BandNum");
+  if (bandNum.empty()) {
+    return ApplyDefaultSettings(config, bandTable);
+  }
+  config.bandNum = platform::ParseDecimalInt(bandNum);
+  const std::string sampleRate = file.GetString(section, "SampleRate");
+  if (!sampleRate.empty()) {
+    config.defaultSampleRate = platform::ParseDecimalInt(sampleRate);
+  }
+
+  bandTable.clear();
+  const int count = std::clamp(config.bandNum, 0, kMaxBandCount);
+  for (int n = 0; n < count; ++n) {
+    if (auto band = ReadBand(file, section, n)) {
+      band->index = static_cast<std::uint32_t>(bandTable.size());
+      bandTable.push_back(*band);
+    }
+  }
+  if (bandTable.empty()) {
+    return ApplyDefaultSettings(config, bandTable);
+  }
+  config.bandNum = static_cast<std::int32_t>(bandTable.size());
+  return 1;
+}
+
+int SaveUserSettings(const std::string& path, int eqIndex, const AppConfig& config,
+                     const EqBandTable& bandTable) {
+  using platform::FormatFixed6;
+  using platform::FormatText;
+  const std::string section = BandSectionName(eqIndex);
+  std::vector<platform::ProfileEntry> entries;
+  entries.reserve(3 + 7 * bandTable.size());
+  entries.push_back({kIndexMapSection, IndexMapKey(eqIndex), section});
+  entries.push_back({section, "BandNum", FormatText("%d", static_cast<int>(bandTable.size()))});
+  entries.push_back({section, "SampleRate", FormatText("%d", config.defaultSampleRate)});
+  for (const EqBand& band : bandTable) {
+    entries.push_back({section, BandKey(band.index, "Type"),
+                       FormatText("%d", static_cast<int>(band.type))});
+    entries.push_back({section, BandKey(band.index, "Enable"),
+                       FormatText("%d", static_cast<int>(band.enable))});
+    entries.push_back({section, BandKey(band.index, "Gain"), FormatFixed6(band.gain)});
+    entries.push_back({section, BandKey(band.index, "Qual"), FormatFixed6(band.qual)});
+    entries.push_back({section, BandKey(band.index, "CentFreq"), FormatFixed6(band.centFreq)});
+    entries.push_back({section, BandKey(band.index, "CutoffFreq"), FormatFixed6(band.cutoffFreq)});
+    entries.push_back({section, BandKey(band.index, "StopFreq"), FormatFixed6(band.stopFreq)});
+  }
+  return platform::ProfileWriteStrings(path, entries) ? 1 : 0;
+}
+
+int ApplyDefaultSettings(AppConfig& config, EqBandTable& bandTable) {
+  bandTable.clear();
+  const int count = std::clamp(config.bandNum, 0, kMaxBandCount);
+  config.bandNum = count;
+  if (count == 0) {
+    return 1;
+  }
+  const double fmin = config.minFreqValue;
+
+  EqBand band;
+  band.enable = 0;
+  band.gain = config.defaultGain;
+  band.qual = config.defaultQual;
+  if (count == 1) {
+    // No room for a frequency ratio: the table keeps its first band, the high-pass.
+    band.type = ToCode(EqBandType::HighPass);
+    band.cutoffFreq = fmin / 0.98 + 1.0;
+    band.stopFreq = fmin;
+    bandTable.push_back(band);
+    return 1;
+  }
+
+  const double fs = static_cast<double>(config.defaultSampleRate);
+  const double ratio = std::exp(std::log(fs * 0.5 / fmin) / static_cast<double>(count - 1));
+  bandTable.reserve(static_cast<std::size_t>(count));
+  for (int position = 0; position < count; ++position) {
+    const double frequency = std::pow(ratio, static_cast<double>(position)) * fmin;
+    band.index = static_cast<std::uint32_t>(position);
+    band.centFreq = 0.0;
+    band.cutoffFreq = 0.0;
+    band.stopFreq = 0.0;
+    if (position == 0) {
+      band.type = ToCode(EqBandType::HighPass);
+      band.cutoffFreq = frequency / 0.98 + 1.0;
+      band.stopFreq = frequency;
+    } else if (position == count - 1) {
+      band.type = ToCode(EqBandType::LowPass);
+      band.cutoffFreq = frequency * 0.98;
+      band.stopFreq = frequency;
+    } else {
+      band.type = ToCode(EqBandType::Bell);
+      band.centFreq = frequency;
+    }
+    bandTable.push_back(band);
+  }
+  return 1;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "eq/EqBand.h"
+#include "settings/AppConfig.h"
+
+/// Most bands a table holds. A count from a file is bounded here so that a damaged or hostile
+/// BandNum cannot demand billions of bands; two-digit band keys ("Band%.2d_Type") hold exactly
+/// this many.
+inline constexpr int kMaxBandCount = 100;
+
+/// Key of the index map entry for an EQ index: "MusicEQ_Index%.2d" (0 gives MusicEQ_Index00,
+/// -1 gives MusicEQ_Index-01, 100 gives MusicEQ_Index100).
+std::string IndexMapKey(int eqIndex);
+
+/// Name of the band section a save writes for an EQ index: "MusicEQBand%.2d".
+std::string BandSectionName(int eqIndex);
+
+/// Fills `bandTable` from EQ index `eqIndex` of the user settings file at `path`, taking the
+/// stored band count and sample rate into `config`. Bands with a missing or empty key are left
+/// out and the later ones move up. Falls back to ApplyDefaultSettings when the file, the index
+/// or its BandNum is missing, or no band is complete. Afterwards `config.bandNum` equals the
+/// table's size. Always returns 1.
+int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
+                     EqBandTable& bandTable);
+
+/// Writes `bandTable` and the working sample rate under EQ index `eqIndex` into the user
+/// settings file at `path`, as one atomic update. Returns 1 when written, 0 when the file could
+/// not be written (for example its folder does not exist); nothing is written then.
+[[nodiscard]] int SaveUserSettings(const std::string& path, int eqIndex, const AppConfig& config,
+                                   const EqBandTable& bandTable);
+
+/// Builds the default band set from `config`: a high-pass band first, bells between and a
+/// low-pass band last, all disabled, their frequencies spaced logarithmically from
+/// minFreqValue to half the working sample rate.
+///
+/// A band count of 1 gives one high-pass band at minFreqValue; 0 or a negative count gives an
+/// empty table; a count above kMaxBandCount gives kMaxBandCount bands. Afterwards
+/// `config.bandNum` equals the table's size. Always returns 1.
+int ApplyDefaultSettings(AppConfig& config, EqBandTable& bandTable);
