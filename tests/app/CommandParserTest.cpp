@@ -1,0 +1,148 @@
+#include "app/CommandParser.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+// Parses `args` the way the program does: messages reach the console only while console mode
+// is on at the moment they are written.
+struct Parse {
+  CommandOptions options;
+  AppConfig config;
+  std::string console;
+  std::string lastError;
+  int result = -1;
+
+  explicit Parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "tonvale");
+    CommandParser parser(options, config, [this](std::string_view text) {
+      if (options.consoleMode == 1) {
+        console.append(text);
+      }
+    });
+    result = parser.ParseCommandLine(args);
+    lastError = parser.LastError();
+  }
+};
+
+TEST(CommandParserTest, FlagsAcceptSlashOrDashAndBlanksButAreCaseSensitive) {
+  for (const char* arg : {"/command", "-command", "  /command  ", "\t-command"}) {
+    Parse p({arg});
+    EXPECT_EQ(p.result, 1) << arg;
+    EXPECT_EQ(p.options.consoleMode, 1) << arg;
+    EXPECT_EQ(p.options.showHelp, 0) << arg;
+  }
+  Parse help({"-h"});
+  EXPECT_EQ(help.options.showHelp, 1);
+  EXPECT_EQ(help.options.consoleMode, 1);
+
+  Parse upper({"/command", "/Command"});
+  EXPECT_EQ(upper.result, 0);
+  EXPECT_EQ(upper.console,
+            "Error:Can't support the param: /Command. Please use /h to show how to use it.\r\n");
+  EXPECT_EQ(Parse({"/commandx"}).result, 0);
+  EXPECT_EQ(Parse({"command"}).result, 0);
+}
+
+TEST(CommandParserTest, ValuesFollowEqualsOrColonAndKeepTrailingBlanks) {
+  Parse p({"/eq_index=3", "-access_setting:/tmp/my settings.cfg  "});
+  EXPECT_EQ(p.result, 1);
+  EXPECT_EQ(p.options.eqIndex, 3);
+  EXPECT_EQ(p.options.hasAccessSetting, 1);
+  EXPECT_EQ(p.options.accessSettingPath, "/tmp/my settings.cfg  ");
+  EXPECT_EQ(Parse({"/eq_index:3"}).options.eqIndex, 3);
+  EXPECT_EQ(Parse({"/eq_index:-2"}).options.eqIndex, -2);
+  EXPECT_EQ(Parse({"/eq_index:x"}).options.eqIndex, 0);
+  EXPECT_EQ(Parse({"/eq_index:"}).options.eqIndex, 0);
+
+  Parse empty({"/access_setting:"});
+  EXPECT_EQ(empty.options.hasAccessSetting, 1);
+  EXPECT_EQ(empty.options.accessSettingPath, "");
+}
+
+TEST(CommandParserTest, RepeatedOptionsRunAgainAndTheLastValueWins) {
+  Parse p({"/eq_index:1", "/h", "/eq_index:5", "/command"});
+  EXPECT_EQ(p.options.eqIndex, 5);
+  EXPECT_EQ(p.options.showHelp, 1);  // a flag once set stays set
+}
+
+TEST(CommandParserTest, EmptyArgumentsAreSkippedAndNoArgumentsLeaveTheRecordAlone) {
+  Parse p({"", "/command", ""});
+  EXPECT_EQ(p.result, 1);
+  EXPECT_EQ(p.options.consoleMode, 1);
+
+  CommandOptions options;
+  options.eqIndex = 9;
+  AppConfig config;
+  CommandParser parser(options, config, [](std::string_view) {});
+  EXPECT_EQ(parser.ParseCommandLine({"tonvale"}), 1);
+  EXPECT_EQ(options.eqIndex, 9);
+}
+
+TEST(CommandParserTest, ErrorsReachTheConsoleOnlyAfterConsoleModeWasSwitchedOn) {
+  Parse before({"/x", "/command"});
+  EXPECT_EQ(before.result, 0);
+  EXPECT_EQ(before.console, "");
+  EXPECT_EQ(before.lastError,
+            "Error:Can't support the param: /x. Please use /h to show how to use it.\r\n");
+  EXPECT_EQ(before.options.consoleMode, 0);  // arguments after the faulty one are not read
+
+  Parse after({"/command", "/x"});
+  EXPECT_EQ(after.result, 0);
+  EXPECT_EQ(after.console,
+            "Error:Can't support the param: /x. Please use /h to show how to use it.\r\n");
+}
+
+TEST(CommandParserTest, ConvertSourceMustExist) {
+  TempDir dir;
+  testsupport::WriteFile(dir.File("in.wav"), "x");
+  Parse ok({"/command", "/convert_source:" + dir.File("in.wav")});
+  EXPECT_EQ(ok.result, 1);
+  EXPECT_EQ(ok.options.hasConvertSource, 1);
+  EXPECT_EQ(ok.options.convertSourcePath, dir.File("in.wav"));
+
+  Parse missing({"/command", "/convert_source:" + dir.File("none.wav")});
+  EXPECT_EQ(missing.result, 0);
+  EXPECT_EQ(missing.console, "Error:File not exist(" + dir.File("none.wav") + ").\r\n");
+}
+
+TEST(CommandParserTest, ConvertOutputCreatesItsFolderChainOrSaysWhyNot) {
+  TempDir dir;
+  const std::string out = dir.File("a/b/c/out.wav");
+  Parse created({"/command", "/convert_output:" + out});
+  EXPECT_EQ(created.result, 1);
+  EXPECT_EQ(created.options.convertOutputPath, out);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("a/b/c")));
+  EXPECT_FALSE(std::filesystem::exists(out));
+
+  Parse bare({"/command", "/convert_output:out.wav"});
+  EXPECT_EQ(bare.result, 0);
+  EXPECT_EQ(bare.console, "Error:Can't create directory().\r\n");
+
+  Parse unsplittable({"/command", "/convert_output:" + dir.File("out.extension10")});
+  EXPECT_EQ(unsplittable.result, 0);
+  EXPECT_EQ(unsplittable.console, "Error:Can't create directory().\r\n");
+
+  testsupport::WriteFile(dir.File("file"), "x");
+  Parse blocked({"/command", "/convert_output:" + dir.File("file/sub/out.wav")});
+  EXPECT_EQ(blocked.result, 0);
+  EXPECT_EQ(blocked.console, "Error:Can't create directory(" + dir.File("file/sub/") + ").\r\n");
+}
+
+TEST(CommandParserTest, CheckLiveIsOnOnlyForTheValueOne) {
+  EXPECT_EQ(Parse({"/checklive:1"}).config.checkLive, 1);
+  EXPECT_EQ(Parse({"/checklive= 1"}).config.checkLive, 1);
+  EXPECT_EQ(Parse({"/checklive:0"}).config.checkLive, 0);
+  EXPECT_EQ(Parse({"/checklive:yes"}).config.checkLive, 0);
+  EXPECT_EQ(Parse({"/checklive:11"}).config.checkLive, 0);
+}
+
+}  // namespace

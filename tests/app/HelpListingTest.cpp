@@ -1,0 +1,36 @@
+#include "app/HelpListing.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(HelpListingTest, ListsEveryOptionAndBothUsageExamplesByteForByte) {
+  std::string out;
+  PrintHelpListing("tonvale", [&out](std::string_view text) { out.append(text); });
+  const std::string expected =
+      "@ Open help information \r\n"
+      "Ex. tonvale /h \r\n\r\n"
+      "@ Run application using command mode \r\n"
+      "Ex. tonvale /command \r\n\r\n"
+      "@ load user setting and set equalizer parameter \r\n"
+      "Ex. tonvale /access_setting:\"C:\\UserSettings.cfg\" \r\n\r\n"
+      "@ Access configure to load every band parameter from equalizer index \r\n"
+      "Ex. tonvale /eq_index:0 \r\n\r\n"
+      "@ Convert the source file according the specified Equalizer parameter \r\n"
+      "Ex. tonvale /convert_source:\"C:\\source_file.wav\" \r\n\r\n"
+      "@ Set the convert output path \r\n"
+      "Ex. tonvale /convert_output:\"C:\\output_file.wav\" \r\n\r\n"
+      "@ Check live setting and close program if live valie is 0 \r\n"
+      "Ex. tonvale /checklive:1 \r\n\r\n"
+      "@ Loading user setting to apply the equalizer parameter and convert the source file to "
+      "output file on command mode\r\n"
+      "Ex. tonvale /command /access_setting:\"C:\\UserSettings.cfg\" /eq_index:0 "
+      "/convert_source:\"C:\\source_file.wav\" /convert_output:\"C:\\output_file.wav\" \r\n\r\n"
+      "@ Loading user setting to apply the equalizer parameter on application mode\r\n"
+      "Ex. tonvale /access_setting:\"C:\\UserSettings.cfg\" /eq_index:0\r\n\r\n";
+  EXPECT_EQ(out, expected);
+}
+
+}  // namespace

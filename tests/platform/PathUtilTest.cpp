@@ -1,0 +1,59 @@
+#include "platform/PathUtil.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::JoinPath;
+using platform::SplitPath;
+
+TEST(PathUtilTest, SplitGivesFolderWithSeparatorNameAndExtension) {
+  std::string dir, name, ext;
+  ASSERT_EQ(SplitPath("/a/b/voice.take1.wav", dir, name, ext), 1);
+  EXPECT_EQ(dir, "/a/b/");
+  EXPECT_EQ(name, "voice.take1");
+  EXPECT_EQ(ext, ".wav");
+  ASSERT_EQ(SplitPath("voice", dir, name, ext), 1);
+  EXPECT_EQ(dir, "");
+  EXPECT_EQ(name, "voice");
+  EXPECT_EQ(ext, "");
+  ASSERT_EQ(SplitPath("dir/.hidden", dir, name, ext), 1);
+  EXPECT_EQ(dir, "dir/");
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(ext, ".hidden");
+}
+
+TEST(PathUtilTest, SplitRefusesPartsBeyondTheirLimitsAndLeavesOutputsAlone) {
+  std::string dir = "keep", name = "keep", ext = "keep";
+  // Extension: 9 characters with the dot fit, 10 do not.
+  EXPECT_EQ(SplitPath("a/b.12345678", dir, name, ext), 1);
+  dir = name = ext = "keep";
+  EXPECT_EQ(SplitPath("a/b.123456789", dir, name, ext), 0);
+  EXPECT_EQ(dir + name + ext, "keepkeepkeep");
+  // Name: 259 fit, 260 do not.
+  EXPECT_EQ(SplitPath("/" + std::string(259, 'n') + ".wav", dir, name, ext), 1);
+  EXPECT_EQ(SplitPath("/" + std::string(260, 'n') + ".wav", dir, name, ext), 0);
+  // Folder: 259 characters including its final separator fit, 260 do not.
+  EXPECT_EQ(SplitPath(std::string(258, 'd') + "/x.wav", dir, name, ext), 1);
+  EXPECT_EQ(SplitPath(std::string(259, 'd') + "/x.wav", dir, name, ext), 0);
+}
+
+TEST(PathUtilTest, JoinPutsOneSeparatorBetweenPiecesAndRefusesOverlongResults) {
+  EXPECT_EQ(JoinPath({"/a/", "voice_filter.wav", ""}), "/a/voice_filter.wav");
+  EXPECT_EQ(JoinPath({"/a", "voice_filter.wav", ""}), "/a/voice_filter.wav");
+  EXPECT_EQ(JoinPath({"/a//", "//b", "c", ""}), "/a//b/c");
+  EXPECT_EQ(JoinPath({"", "voice_filter.wav", ""}), "voice_filter.wav");
+  EXPECT_EQ(JoinPath({"/a", "", "ignored"}), "/a");
+  EXPECT_EQ(JoinPath({"/" + std::string(500, 'd'), std::string(17, 'f'), ""}).size(), 519U);
+  EXPECT_EQ(JoinPath({"/" + std::string(500, 'd'), std::string(18, 'f'), ""}), "");
+}
+
+TEST(PathUtilTest, ExtensionReplacementAndFileName) {
+  EXPECT_EQ(platform::ReplaceExtension("/opt/build/tonvale", ".ini"), "/opt/build/tonvale.ini");
+  EXPECT_EQ(platform::ReplaceExtension("/opt/my.app/tonvale.exe", ".ini"),
+            "/opt/my.app/tonvale.ini");
+  EXPECT_EQ(platform::FileNamePart("/opt/build/tonvale"), "tonvale");
+  EXPECT_EQ(platform::FileNamePart("tonvale"), "tonvale");
+}
+
+}  // namespace

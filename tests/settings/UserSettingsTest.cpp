@@ -1,0 +1,233 @@
+#include "settings/UserSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <vector>
+
+#include "platform/Profile.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+// The values the shipped configuration file gives.
+AppConfig ShippedConfig() {
+  AppConfig config;
+  config.defaultSampleRate = 16000;
+  config.bandNum = 10;
+  config.minFreqValue = 10.0;
+  config.defaultGain = 10.0;
+  config.defaultQual = 0.7070000171661377;
+  return config;
+}
+
+TEST(UserSettingsTest, DefaultSetSpacesBandsLogarithmicallyUpToNyquist) {
+  AppConfig config = ShippedConfig();
+  EqBandTable table;
+  EXPECT_EQ(ApplyDefaultSettings(config, table), 1);
+  ASSERT_EQ(table.size(), 10U);
+  // Worked by hand: ratio = 800^(1/9) = 2.10168..., frequencies 10 * ratio^i.
+  const double expected[10] = {10,        21.017,    44.170,    92.832,   195.102,
+                               410.041,   861.774,   1811.169,  3806.488, 8000};
+  EXPECT_EQ(table[0].type, 2U);
+  EXPECT_NEAR(table[0].cutoffFreq, 11.204082, 5e-7);
+  EXPECT_EQ(table[0].stopFreq, 10.0);
+  for (int i = 1; i < 9; ++i) {
+    EXPECT_EQ(table[i].type, 1U);
+    EXPECT_NEAR(table[i].centFreq, expected[i], 1e-3) << i;
+    EXPECT_EQ(table[i].cutoffFreq, 0.0);
+  }
+  EXPECT_EQ(table[9].type, 3U);
+  EXPECT_NEAR(table[9].cutoffFreq, 7840.0, 1e-9);
+  EXPECT_NEAR(table[9].stopFreq, 8000.0, 1e-9);
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    EXPECT_EQ(table[i].index, i);
+    EXPECT_EQ(table[i].enable, 0U);
+    EXPECT_EQ(table[i].gain, 10.0);
+    EXPECT_EQ(table[i].qual, 0.7070000171661377);
+  }
+}
+
+TEST(UserSettingsTest, DefaultSetForFewOrTooManyBandsIsDefined) {
+  AppConfig config = ShippedConfig();
+  EqBandTable table;
+  config.bandNum = 1;
+  ApplyDefaultSettings(config, table);
+  ASSERT_EQ(table.size(), 1U);
+  EXPECT_EQ(table[0].type, 2U);
+  EXPECT_EQ(table[0].stopFreq, 10.0);
+  EXPECT_TRUE(std::isfinite(table[0].cutoffFreq));
+
+  config.bandNum = 2;
+  ApplyDefaultSettings(config, table);
+  ASSERT_EQ(table.size(), 2U);
+  EXPECT_EQ(table[0].type, 2U);
+  EXPECT_EQ(table[1].type, 3U);
+
+  for (int count : {0, -5}) {
+    config.bandNum = count;
+    ApplyDefaultSettings(config, table);
+    EXPECT_TRUE(table.empty());
+    EXPECT_EQ(config.bandNum, 0);
+  }
+  config.bandNum = 2000000000;
+  ApplyDefaultSettings(config, table);
+  EXPECT_EQ(table.size(), static_cast<std::size_t>(kMaxBandCount));
+  EXPECT_EQ(config.bandNum, kMaxBandCount);
+}
+
+TEST(UserSettingsTest, SaveWritesTheIndexMapAndEveryBandKey) {
+  TempDir dir;
+  const std::string path = dir.File("user.cfg");
+  AppConfig config = ShippedConfig();
+  EqBandTable table;
+  ApplyDefaultSettings(config, table);
+  ASSERT_EQ(SaveUserSettings(path, 0, config, table), 1);
+
+  const platform::ProfileSnapshot file(path);
+  EXPECT_EQ(file.GetString("MusicEQ", "MusicEQ_Index00"), "MusicEQBand00");
+  const char* section = "MusicEQBand00";
+  EXPECT_EQ(file.GetString(section, "BandNum"), "10");
+  EXPECT_EQ(file.GetString(section, "SampleRate"), "16000");
+  EXPECT_EQ(file.GetString(section, "Band00_Type"), "2");
+  EXPECT_EQ(file.GetString(section, "Band00_Enable"), "0");
+  EXPECT_EQ(file.GetString(section, "Band00_Gain"), "10.000000");
+  EXPECT_EQ(file.GetString(section, "Band00_Qual"), "0.707000");
+  EXPECT_EQ(file.GetString(section, "Band00_CentFreq"), "0.000000");
+  EXPECT_EQ(file.GetString(section, "Band00_CutoffFreq"), "11.204082");
+  EXPECT_EQ(file.GetString(section, "Band00_StopFreq"), "10.000000");
+  EXPECT_EQ(file.GetString(section, "Band05_Type"), "1");
+  EXPECT_EQ(file.GetString(section, "Band05_CentFreq"), "410.041459");
+  EXPECT_EQ(file.GetString(section, "Band09_Type"), "3");
+  EXPECT_EQ(file.GetString(section, "Band09_CutoffFreq"), "7840.000000");
+
+  // The keys are written in the documented order, without blanks around "=".
+  const std::string text = ReadFile(path);
+  EXPECT_EQ(text.substr(0, text.find("Band01_Type")),
+            "[MusicEQ]\r\nMusicEQ_Index00=MusicEQBand00\r\n\r\n[MusicEQBand00]\r\nBandNum=10\r\n"
+            "SampleRate=16000\r\nBand00_Type=2\r\nBand00_Enable=0\r\nBand00_Gain=10.000000\r\n"
+            "Band00_Qual=0.707000\r\nBand00_CentFreq=0.000000\r\n"
+            "Band00_CutoffFreq=11.204082\r\nBand00_StopFreq=10.000000\r\n");
+}
+
+TEST(UserSettingsTest, SaveThenLoadGivesTheTableBack) {
+  TempDir dir;
+  const std::string path = dir.File("user.cfg");
+  AppConfig config = ShippedConfig();
+  EqBandTable table;
+  ApplyDefaultSettings(config, table);
+  table[3].enable = 1;
+  table[3].gain = -6.5;
+  table[3].qual = 2.25;
+  ASSERT_EQ(SaveUserSettings(path, 7, config, table), 1);
+
+  AppConfig loaded;
+  EqBandTable back;
+  EXPECT_EQ(LoadUserSettings(path, 7, loaded, back), 1);
+  ASSERT_EQ(back.size(), 10U);
+  EXPECT_EQ(loaded.bandNum, 10);
+  EXPECT_EQ(loaded.defaultSampleRate, 16000);
+  EXPECT_EQ(back[3].enable, 1U);
+  EXPECT_EQ(back[3].gain, -6.5);
+  EXPECT_EQ(back[3].qual, 2.25);
+  EXPECT_EQ(back[9].cutoffFreq, 7840.0);
+}
+
+TEST(UserSettingsTest, IndexMapMayNameAnySectionAndASaveRepointsIt) {
+  TempDir dir;
+  const std::string path = dir.File("user.cfg");
+  WriteFile(path,
+            "[MusicEQ]\nMusicEQ_Index03=MySetup\n"
+            "[MySetup]\nBandNum=2\nSampleRate=48000\n"
+            "Band00_Type=2\nBand00_Enable=1\nBand00_Gain=24\nBand00_Qual=0.7\n"
+            "Band00_CentFreq=0\nBand00_CutoffFreq=100\nBand00_StopFreq=50\n"
+            "Band01_Type=3\nBand01_Enable=0\nBand01_Gain=12\nBand01_Qual=0.7\n"
+            "Band01_CentFreq=0\nBand01_CutoffFreq=9000\nBand01_StopFreq=12000\n");
+  AppConfig config;
+  EqBandTable table;
+  LoadUserSettings(path, 3, config, table);
+  ASSERT_EQ(table.size(), 2U);
+  EXPECT_EQ(config.defaultSampleRate, 48000);
+  EXPECT_EQ(table[0].enable, 1U);
+  EXPECT_EQ(table[0].gain, 24.0);
+  EXPECT_EQ(table[1].stopFreq, 12000.0);
+
+  ASSERT_EQ(SaveUserSettings(path, 3, config, table), 1);
+  const platform::ProfileSnapshot file(path);
+  EXPECT_EQ(file.GetString("MusicEQ", "MusicEQ_Index03"), "MusicEQBand03");
+  EXPECT_EQ(file.GetString("MusicEQBand03", "Band01_StopFreq"), "12000.000000");
+  EXPECT_EQ(file.GetString("MySetup", "BandNum"), "2");  // the old section stays
+}
+
+TEST(UserSettingsTest, IncompleteBandIsDroppedAndTheLaterOnesMoveUp) {
+  TempDir dir;
+  const std::string path = dir.File("user.cfg");
+  std::string text = "[MusicEQ]\nMusicEQ_Index00=B\n[B]\nBandNum=4\n";
+  for (int n = 0; n < 4; ++n) {
+    const std::string p = "Band0" + std::to_string(n) + "_";
+    text += p + "Type=1\n" + p + "Enable=1\n" + p + "Gain=" + std::to_string(n) + "\n";
+    text += (n == 2 ? p + "Qual=\n" : p + "Qual=1\n");
+    text += p + "CentFreq=1000\n" + p + "CutoffFreq=0\n" + p + "StopFreq=0\n";
+  }
+  WriteFile(path, text);
+  AppConfig config;
+  EqBandTable table;
+  LoadUserSettings(path, 0, config, table);
+  ASSERT_EQ(table.size(), 3U);
+  EXPECT_EQ(table[2].gain, 3.0);  // stored band 03
+  EXPECT_EQ(table[2].index, 2U);
+  EXPECT_EQ(config.bandNum, 3);   // the band count follows the table
+}
+
+TEST(UserSettingsTest, MissingFileIndexOrBandCountFallsBackToDefaults) {
+  TempDir dir;
+  const std::string path = dir.File("user.cfg");
+  AppConfig config = ShippedConfig();
+  EqBandTable table;
+  LoadUserSettings(dir.File("none.cfg"), 0, config, table);
+  EXPECT_EQ(table.size(), 10U);
+
+  WriteFile(path, "[MusicEQ]\nMusicEQ_Index01=B\n[B]\nSampleRate=8000\n");
+  LoadUserSettings(path, 0, config, table);  // no entry for index 0
+  EXPECT_EQ(table.size(), 10U);
+  LoadUserSettings(path, 1, config, table);  // no BandNum
+  EXPECT_EQ(table.size(), 10U);
+  EXPECT_EQ(config.defaultSampleRate, 16000);
+
+  // A complete-looking index whose bands are all missing: defaults with the stored count and rate.
+  WriteFile(path, "[MusicEQ]\nMusicEQ_Index00=B\n[B]\nBandNum=6\nSampleRate=48000\n");
+  LoadUserSettings(path, 0, config, table);
+  ASSERT_EQ(table.size(), 6U);
+  EXPECT_EQ(config.defaultSampleRate, 48000);
+  EXPECT_NEAR(table[5].stopFreq, 24000.0, 1e-9);
+
+  // A hostile band count neither hangs nor allocates beyond the cap.
+  WriteFile(path, "[MusicEQ]\nMusicEQ_Index00=B\n[B]\nBandNum=2147483647\n");
+  LoadUserSettings(path, 0, config, table);
+  EXPECT_EQ(table.size(), static_cast<std::size_t>(kMaxBandCount));
+}
+
+TEST(UserSettingsTest, IndexKeysUseAtLeastTwoDigits) {
+  EXPECT_EQ(IndexMapKey(0), "MusicEQ_Index00");
+  EXPECT_EQ(IndexMapKey(12), "MusicEQ_Index12");
+  EXPECT_EQ(IndexMapKey(100), "MusicEQ_Index100");
+  EXPECT_EQ(IndexMapKey(-1), "MusicEQ_Index-01");
+  EXPECT_EQ(BandSectionName(100), "MusicEQBand100");
+  EXPECT_EQ(BandSectionName(-1), "MusicEQBand-01");
+}
+
+TEST(UserSettingsTest, SaveIntoAMissingFolderWritesNothing) {
+  TempDir dir;
+  AppConfig config = ShippedConfig();
+  EqBandTable table;
+  ApplyDefaultSettings(config, table);
+  EXPECT_EQ(SaveUserSettings(dir.File("missing/user.cfg"), 0, config, table), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+namespace testsupport {
+
+/// A fresh folder under the system temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir();
+
+  const std::string& Path() const { return m_path; }
+  /// Path of `name` inside the folder.
+  std::string File(std::string_view name) const;
+
+ private:
+  std::string m_path;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, std::string_view bytes);
+
+/// What a finished child process left behind.
+struct ProcessResult {
+  int exitCode = -1;  ///< exit status, or -1 when it did not exit normally
+  std::string out;    ///< standard output, byte for byte
+  std::string err;    ///< standard error
+};
+
+/// A child process started with its standard output and error sent to files.
+class ChildProcess {
+ public:
+  ChildProcess(const std::string& program, const std::vector<std::string>& args,
+               const std::string& workDir);
+  ~ChildProcess();
+  ProcessResult Wait();
+
+ private:
+  pid_t m_pid = -1;
+  std::string m_outPath;
+  std::string m_errPath;
+};
+
+/// Runs `program` with `args` (not counting the program) in `workDir` and waits for it.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& workDir = ".");
+
+}  // namespace testsupport
