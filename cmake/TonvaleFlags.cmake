@@ -16,7 +16,7 @@ else()
   if(TONVALE_WERROR)
     target_compile_options(tonvale_flags INTERFACE -Werror)
   endif()
-  if(TONVALE_SANITIZE)
+  if(TONVALE_SANITIZE OR TONVALE_FUZZ)
     target_compile_options(tonvale_flags INTERFACE
       -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(tonvale_flags INTERFACE -fsanitize=address,undefined)

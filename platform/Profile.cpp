@@ -25,12 +25,14 @@ struct ParsedLine {
   std::string_view value;  // key value, trimmed
 };
 
+// Blanks and tabs around names and values are dropped; so is a stray carriage return, so that a
+// line reads the same whether or not a line feed follows it.
 std::string_view Trim(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t");
+  const auto first = text.find_first_not_of(" \t\r");
   if (first == std::string_view::npos) {
     return {};
   }
-  const auto last = text.find_last_not_of(" \t");
+  const auto last = text.find_last_not_of(" \t\r");
   return text.substr(first, last - first + 1);
 }
 
@@ -109,6 +111,8 @@ bool HasLineBreak(std::string_view text) {
 
 std::optional<std::string> ProfileDocument::Find(std::string_view section,
                                                  std::string_view key) const {
+  section = Trim(section);
+  key = Trim(key);
   std::optional<std::string> found;
   bool inTarget = false;
   bool seenTarget = false;

@@ -18,3 +18,6 @@ cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTONVALE_WERROR=ON \
   -DTONVALE_SANITIZE=ON -DTONVALE_TESTS=ON -DTONVALE_BENCH=OFF
 cmake --build build-san -j "$jobs"
 (cd build-san && ctest --output-on-failure -j "$jobs")
+
+echo "== Fuzz smoke runs"
+bash scripts/fuzz-smoke.sh 30

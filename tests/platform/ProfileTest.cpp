@@ -27,6 +27,7 @@ TEST(ProfileTest, LookupIgnoresCaseBlanksCommentsAndLinesWithoutEquals) {
       "Second=from a repeated section\r\n");
   EXPECT_EQ(doc.Find("EQ_UI", "bandnum"), "10");
   EXPECT_EQ(doc.Find("eq_ui", "QUOTED"), "  spaced value ");
+  EXPECT_EQ(doc.Find(" EQ_UI\t", "  BandNum "), "10");  // names are trimmed on lookup too
   EXPECT_EQ(doc.Find("EQ_UI", "Half"), "\"open only");
   EXPECT_FALSE(doc.Find("EQ_UI", "Hidden"));
   EXPECT_FALSE(doc.Find("EQ_UI", "orphan"));
@@ -39,6 +40,15 @@ TEST(ProfileTest, FirstKeyWinsAndLineEndingsAndByteOrderMarkReadAlike) {
   EXPECT_EQ(ProfileDocument(body).Find("s", "KEY"), "first");
   EXPECT_EQ(ProfileDocument("\xEF\xBB\xBF[S]\r\nKey=bom\r\n").Find("S", "Key"), "bom");
   EXPECT_EQ(ProfileDocument("[S]\r\nKey=\r\n").Find("S", "Key"), "");
+}
+
+// Found by fuzzing: a last line ending in a lone CR read as another section name until a line
+// feed was appended after it, so a key written into that section could not be read back.
+TEST(ProfileTest, StrayCarriageReturnAtTheEndReadsLikeALineBreak) {
+  ProfileDocument doc("[A]\nx=1\n[MusicEQ\r");
+  ASSERT_TRUE(doc.Set("MusicEQ", "MusicEQ_Index00", "MusicEQBand00"));
+  EXPECT_EQ(doc.Find("musiceq", "musiceq_index00"), "MusicEQBand00");
+  EXPECT_EQ(ProfileDocument("[S]\nKey = v\r\r\n").Find("S", "Key"), "v");
 }
 
 TEST(ProfileTest, ReadsAtMost779BytesAndIntegersByTheDecimalRule) {
