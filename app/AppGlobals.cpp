@@ -7,3 +7,5 @@ std::string g_configPath;
 CommandOptions g_cmdOptions;
 AppConfig g_appConfig;
 EqBandTable g_bandTable;
+EqGraphParams g_graphParams;
+CBQCalculator g_bqCalculator;

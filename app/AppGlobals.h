@@ -3,7 +3,9 @@
 #include <string>
 
 #include "app/CommandOptions.h"
+#include "eq/BQCalculator.h"
 #include "eq/EqBand.h"
+#include "eq/EqGraphParams.h"
 #include "settings/AppConfig.h"
 
 // The process-wide objects. Only the application shell and the window read them; they pass
@@ -16,3 +18,5 @@ extern std::string g_configPath;  ///< the executable's path with the extension 
 extern CommandOptions g_cmdOptions;  ///< set once by the command line
 extern AppConfig g_appConfig;        ///< the configuration record
 extern EqBandTable g_bandTable;      ///< the band table
+extern EqGraphParams g_graphParams;  ///< what the response graph shows
+extern CBQCalculator g_bqCalculator; ///< the response calculator of the graph

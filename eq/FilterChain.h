@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "eq/BellFilter.h"
+#include "eq/EqBand.h"
+#include "eq/HighLowFilter.h"
+
+/// One designed band: a bell or a high-/low-pass cascade, never both.
+struct FilterEntry {
+  std::uint32_t kind = 0;                   ///< the band's type code, 1, 2 or 3
+  std::unique_ptr<HighLowFilter> highLow;   ///< null for a bell
+  std::unique_ptr<BellFilter> bell;         ///< null for a high-pass or low-pass band
+};
+
+/// The designed bands in band-table order, owning their filters. Built for one sample rate and
+/// one conversion or curve computation.
+struct FilterChain {
+  std::vector<FilterEntry> entries;
+};
+
+/// Highest order a high-pass or low-pass band may be designed with; a band whose estimate is
+/// higher is left out like the other undesignable bands.
+inline constexpr std::uint16_t kMaxHighLowOrder = 1000;
+
+/// Lowest frequency, Hz, a high-pass or low-pass band's corner or stop may have; below it the
+/// frequency ratio is not defined and the band is left out.
+inline constexpr double kMinPassBandFreq = 0.001;
+
+/// Appends one entry to `chain` for every band of `bandTable` that can be designed at
+/// `sampleRate` Hz: enabled, of a known type, with its frequencies at or below half the sample
+/// rate (and, for a pass band, a defined order). Returns 1.
+int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double sampleRate);
+
+/// The Butterworth order a pass band needs to reach `gain` dB at the frequency ratio `ratio`
+/// (> 1): the smallest whole order whose slope reaches it, a shortfall under 0.02 of an order
+/// rounded down. Empty when the band cannot be designed (see DesignBandFilters).
+std::optional<std::uint16_t> EstimateHighLowOrder(double gain, double ratio);
+
+/// Releases every filter of `chain`, last entry first, and empties it.
+void FreeFilterChain(FilterChain& chain);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+
+#include "eq/FilterChain.h"
+
+/// Number of values a filtering pass works on at a time.
+inline constexpr std::uint32_t kFilterBlock = 1024;
+
+/// Runs `count` values through the bell's section, in to out. The state carries on.
+void RunBellFilter(BellFilter& bell, const double* in, double* out, std::uint16_t count);
+
+/// Runs `count` values through the cascade's sections in order, in to out. A cascade without
+/// sections copies in to out.
+void RunHighLowFilter(HighLowFilter& filter, const double* in, double* out, std::uint16_t count);
+
+/// Filters `count` signed 16-bit samples in place through `chain`. The samples are `channels`
+/// interleaved channels; each channel runs through the chain on its own, from zeroed states,
+/// so channels never mix (one channel is one plain stream). Results beyond the 16-bit range
+/// saturate. Returns 1.
+int FilterPcm16(std::int16_t* samples, std::uint32_t count, FilterChain& chain,
+                std::uint16_t channels = 1);
+
+/// The same for unsigned 8-bit samples: a byte s is filtered as (s - 128) * 256 and mapped back
+/// with rounding offset 0.49 and saturation. Returns 1.
+int FilterPcm8(std::uint8_t* samples, std::uint32_t count, FilterChain& chain,
+               std::uint16_t channels = 1);
+
+/// A filtered value as a 16-bit sample: truncated toward zero, saturated to -32768 .. 32767;
+/// a value that is not a number gives 0.
+std::int16_t ToPcm16(double y);
+
+/// A filtered value as an unsigned 8-bit sample: t = trunc(y + 0.49) limited to
+/// -32768 .. 32767, then floor(t / 256) + 128; a value that is not a number gives 128.
+std::uint8_t ToPcm8(double y);
+
+/// A 16-bit or 8-bit sample as the value the filters see.
+inline double FromPcm16(std::int16_t s) { return static_cast<double>(s); }
+inline double FromPcm8(std::uint8_t s) { return static_cast<double>((static_cast<int>(s) - 128) * 256); }
