@@ -153,17 +153,42 @@ bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
   return ok;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
-  const std::string temp = path + ".tmp" + UniqueSuffix();
-  if (!CreateFileExclusive(temp, bytes)) {
+std::optional<AtomicFile> AtomicFile::Create(const std::string& path) {
+  AtomicFile file;
+  file.m_target = path;
+  file.m_temp = path + ".tmp" + UniqueSuffix();
+  file.m_file = std::fopen(file.m_temp.c_str(), "wbx");
+  if (file.m_file == nullptr) {
+    return std::nullopt;
+  }
+  return file;
+}
+
+bool AtomicFile::Commit() {
+  if (m_file == nullptr) {
     return false;
   }
-  if (!::MoveFileExA(temp.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    ::DeleteFileA(temp.c_str());
-    return false;
+  bool ok = !m_failed && std::fflush(m_file) == 0;
+  ok = (std::fclose(m_file) == 0) && ok;
+  m_file = nullptr;
+  if (ok && ::MoveFileExA(m_temp.c_str(), m_target.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    m_temp.clear();
+    return true;
   }
-  return true;
+  Discard();
+  return false;
+}
+
+void AtomicFile::Discard() noexcept {
+  if (m_file != nullptr) {
+    std::fclose(m_file);
+    m_file = nullptr;
+  }
+  if (!m_temp.empty()) {
+    ::DeleteFileA(m_temp.c_str());
+    m_temp.clear();
+  }
 }
 
 std::optional<TempFile> TempFile::Create(std::string_view prefix) {
@@ -202,32 +227,63 @@ bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
   return WriteNewFile(path, bytes, 0666);
 }
 
-bool ReplaceFileAtomically(const std::string& requested, std::string_view bytes) {
-  std::string path = requested;
+std::optional<AtomicFile> AtomicFile::Create(const std::string& requested) {
+  AtomicFile file;
+  file.m_target = requested;
   struct stat info {};
-  const bool existed = ::stat(path.c_str(), &info) == 0;
-  if (existed) {
+  if (::stat(requested.c_str(), &info) == 0) {
     std::error_code ec;
-    const fs::path resolved = fs::canonical(path, ec);
+    const fs::path resolved = fs::canonical(requested, ec);
     if (!ec) {
-      path = resolved.string();
+      file.m_target = resolved.string();
     }
-    if (::access(path.c_str(), W_OK) != 0) {
-      return false;  // a read-only file stays as it is
+    if (::access(file.m_target.c_str(), W_OK) != 0) {
+      return std::nullopt;  // a read-only file stays as it is
     }
+    file.m_keepMode = true;
+    file.m_mode = info.st_mode & 07777;
   }
-  const std::string temp = ParentFolder(path) + "/.tonvale-tmp." + UniqueSuffix();
-  if (!WriteNewFile(temp, bytes, 0666)) {
+  file.m_temp = ParentFolder(file.m_target) + "/.tonvale-tmp." + UniqueSuffix();
+  const int fd = ::open(file.m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    return std::nullopt;
+  }
+  file.m_file = ::fdopen(fd, "wb");
+  if (file.m_file == nullptr) {
+    ::close(fd);
+    ::unlink(file.m_temp.c_str());
+    return std::nullopt;
+  }
+  return file;
+}
+
+bool AtomicFile::Commit() {
+  if (m_file == nullptr) {
     return false;
   }
-  if (existed) {
-    (void)::chmod(temp.c_str(), info.st_mode & 07777);
+  bool ok = !m_failed && std::fflush(m_file) == 0 && ::fsync(::fileno(m_file)) == 0;
+  if (m_keepMode) {
+    ok = ok && ::fchmod(::fileno(m_file), static_cast<mode_t>(m_mode)) == 0;
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
+  ok = (std::fclose(m_file) == 0) && ok;
+  m_file = nullptr;
+  if (ok && ::rename(m_temp.c_str(), m_target.c_str()) == 0) {
+    m_temp.clear();
+    return true;
   }
-  return true;
+  Discard();
+  return false;
+}
+
+void AtomicFile::Discard() noexcept {
+  if (m_file != nullptr) {
+    std::fclose(m_file);
+    m_file = nullptr;
+  }
+  if (!m_temp.empty()) {
+    ::unlink(m_temp.c_str());
+    m_temp.clear();
+  }
 }
 
 std::optional<TempFile> TempFile::Create(std::string_view prefix) {
@@ -268,6 +324,34 @@ FolderLock::~FolderLock() {
 }
 
 #endif
+
+AtomicFile::AtomicFile(AtomicFile&& other) noexcept
+    : m_target(std::move(other.m_target)),
+      m_temp(std::move(other.m_temp)),
+      m_file(other.m_file),
+      m_failed(other.m_failed),
+      m_keepMode(other.m_keepMode),
+      m_mode(other.m_mode) {
+  other.m_file = nullptr;
+  other.m_temp.clear();
+}
+
+AtomicFile::~AtomicFile() { Discard(); }
+
+bool AtomicFile::Write(const void* data, std::size_t size) {
+  if (m_file == nullptr || m_failed) {
+    return false;
+  }
+  if (size > 0 && std::fwrite(data, 1, size, m_file) != size) {
+    m_failed = true;
+  }
+  return !m_failed;
+}
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  auto file = AtomicFile::Create(path);
+  return file && file->Write(bytes.data(), bytes.size()) && file->Commit();
+}
 
 TempFile::TempFile(TempFile&& other) noexcept : m_path(std::move(other.m_path)) {
   other.m_path.clear();

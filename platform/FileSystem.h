@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,40 @@ bool CreateFileExclusive(const std::string& path, std::string_view bytes);
 /// reader never sees a half-written file and a failed write leaves the target as it was. An
 /// existing file keeps its permissions; a symbolic link is followed.
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+
+/// A file written under a temporary name in the target's folder and renamed over the target
+/// only by Commit, so the target never holds a partial file. Without a successful Commit the
+/// temporary file is removed and the target stays as it was.
+class AtomicFile {
+ public:
+  /// Starts writing `path`. Empty when the temporary file cannot be made (for example the folder
+  /// does not exist) or an existing target is read-only. A symbolic link is followed; an
+  /// existing target's permissions are kept.
+  static std::optional<AtomicFile> Create(const std::string& path);
+
+  AtomicFile(AtomicFile&& other) noexcept;
+  AtomicFile& operator=(AtomicFile&&) = delete;
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+  ~AtomicFile();
+
+  /// Appends bytes. False when the write failed; later writes and Commit then fail too.
+  bool Write(const void* data, std::size_t size);
+
+  /// Flushes the data to disk and renames the file over the target. True when it is in place.
+  bool Commit();
+
+ private:
+  AtomicFile() = default;
+  void Discard() noexcept;
+
+  std::string m_target;
+  std::string m_temp;
+  std::FILE* m_file = nullptr;
+  bool m_failed = false;
+  bool m_keepMode = false;
+  unsigned m_mode = 0;
+};
 
 /// The folder of `path` (everything before its last separator), or "." when it has none.
 std::string ParentFolder(const std::string& path);

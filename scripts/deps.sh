@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev)
 if [[ "${1:-build}" == test ]]; then
-  packages+=(libbenchmark-dev clang libclang-rt-14-dev)
+  packages+=(libbenchmark-dev libsndfile1-dev clang libclang-rt-14-dev)
 fi
 
 missing=()

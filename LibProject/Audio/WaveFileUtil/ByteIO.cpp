@@ -1,0 +1,64 @@
+#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <sys/stat.h>
+
+#if defined(_WIN32) && !defined(S_ISREG)
+#define S_ISREG(mode) (((mode) & S_IFMT) == S_IFREG)
+#endif
+
+std::unique_ptr<FileByteSource> FileByteSource::Open(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    return nullptr;
+  }
+  struct stat info {};
+  if (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return std::unique_ptr<FileByteSource>(
+      new FileByteSource(file, static_cast<std::uint64_t>(info.st_size)));
+}
+
+FileByteSource::~FileByteSource() { std::fclose(m_file); }
+
+std::size_t FileByteSource::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) {
+  if (offset >= m_size || size == 0) {
+    return 0;
+  }
+#if defined(_WIN32)
+  if (_fseeki64(m_file, static_cast<long long>(offset), SEEK_SET) != 0) {
+    return 0;
+  }
+#else
+  if (::fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) != 0) {
+    return 0;
+  }
+#endif
+  const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_size - offset));
+  return std::fread(buffer, 1, wanted, m_file);
+}
+
+std::size_t MemoryByteSource::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) {
+  if (offset >= m_bytes.size()) {
+    return 0;
+  }
+  const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_bytes.size() - offset));
+  if (n > 0) {
+    std::memcpy(buffer, m_bytes.data() + offset, n);
+  }
+  return n;
+}
+
+bool SameIdNoCase(const char* a, const char* b) {
+  for (int i = 0; i < 4; ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}

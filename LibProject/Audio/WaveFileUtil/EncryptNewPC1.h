@@ -1,0 +1,31 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "LibProject/Audio/WaveFileUtil/EncryptPC1.h"
+
+/// Reads protected wave files of the current layout: "WENC", then records each behind an
+/// 8-byte header enciphered on its own, then the enciphered wave file. A path ending in ".wif"
+/// whose header is not of this layout is handed to the older reader.
+class C_EncryptNewPC1 : public C_EncryptPC1 {
+ public:
+  bool IsProtectedFile(const std::string& path, std::uint32_t* count, std::uint32_t* size) override;
+  int DecryptFile(const std::string& source, const std::string& output,
+                  std::string_view passPhrase, const DecryptProgress& progress) override;
+  bool ReadProtectedHeader(ByteSource& source, ProtectedHeader& header) override;
+
+  /// Builds a protected file from the plain bytes of a wave file: the name record, the pass
+  /// phrases (at most 32 bytes each) and the data, enciphered with the first pass phrase, or
+  /// with `emptyListKey` when the list is empty. Used to make test files.
+  static std::vector<std::uint8_t> BuildProtectedFile(std::span<const std::uint8_t> plain,
+                                                      const std::vector<std::string>& passPhrases,
+                                                      const std::string& name,
+                                                      std::string_view emptyListKey = kWaveReaderPassPhrase);
+
+ private:
+  static bool HasWifExtension(const std::string& path);
+
+  C_EncryptPC1 m_fallback;
+};

@@ -1,0 +1,18 @@
+#include "LibProject/Audio/WaveFileUtil/WavDataExtraChunkInfo.h"
+
+#include <cstring>
+
+#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+
+bool C_WavDataExtraChunkInfo::IsExtraChunkId(const char id[4]) {
+  return SameIdNoCase(id, "WIOD") || SameIdNoCase(id, "UIOW") || SameIdNoCase(id, "MIOW") ||
+         SameIdNoCase(id, "UIOI");
+}
+
+bool C_WavDataExtraChunkInfo::Read(const char id[4], std::span<const std::uint8_t> bytes) {
+  Chunk chunk;
+  std::memcpy(chunk.id, id, 4);
+  chunk.bytes.assign(bytes.begin(), bytes.end());
+  m_chunks.push_back(std::move(chunk));
+  return true;
+}

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/CUTime.h"
+#include "LibProject/Audio/WaveFileUtil/RefPtr.h"
+#include "LibProject/Audio/WaveFileUtil/RiffFile.h"
+#include "LibProject/Audio/WaveFileUtil/WavData.h"
+#include "platform/FileSystem.h"
+
+/// What a file object tells about the file it read.
+class I_WavFileInfo : public C_RefCounted {
+ public:
+  /// The path actually read (the plain temporary copy for a protected file).
+  virtual const std::string& GetFileName() const = 0;
+  virtual C_CUTime GetFileTime() const = 0;
+  /// Size of the file read, bytes; 0xFFFFFFFF when unknown.
+  virtual std::uint32_t GetFileSize() const = 0;
+  /// 2 once a header was read into a container, else 0.
+  virtual std::uint32_t GetFormatType() const = 0;
+  /// 3 for Microsoft ADPCM, 6 for IMA ADPCM, else 0.
+  virtual std::uint32_t GetCodecType() const = 0;
+  /// The container's wave info; null without container.
+  virtual I_WavInfo* GetWavInfo() = 0;
+};
+
+/// A file of some audio format, read into and written from a sample container.
+class I_WavFile : public I_WavFileInfo {
+ public:
+  virtual void SetOwnerWindow(std::uint32_t window) = 0;
+  /// Uses `data` without owning it (an owned container is released first).
+  virtual void AttachWavData(I_WavData* data) = 0;
+  /// Forgets an attached container and returns it; null when owned or absent.
+  virtual I_WavData* DetachWavData() = 0;
+  /// The container, created empty when there is none.
+  virtual I_WavData* GetWavData() = 0;
+  /// The container's sample bytes; null without container.
+  virtual std::uint8_t* GetBuffer() = 0;
+  /// File offset of the sample data.
+  virtual std::uint32_t GetDataOffset() const = 0;
+  /// Reads the header and chunk list: with `withInfo` 1 into a new container (wave info and
+  /// chunk infos, no samples). 1 on success, 0 on failure; an unsupported format raises
+  /// std::runtime_error with its message when there is no owner window.
+  virtual int ReadHeader(const std::string& path, int withInfo) = 0;
+  /// Reads or decodes the samples into the container. 1 on success.
+  virtual int LoadSamples(int flag) = 0;
+  /// Writes the attached container to `path`. 1 on success; on failure the file at `path` is
+  /// as it was.
+  virtual int WriteFile(const std::string& path) = 0;
+};
+
+/// RIFF/WAVE files (format type 2): PCM of 1 to 16 bits, Microsoft and IMA ADPCM (decoded to
+/// 16-bit PCM), also as protected files. Writes PCM.
+class C_WavFile : public I_WavFile {
+ public:
+  C_WavFile() = default;
+  ~C_WavFile() override;
+
+  const std::string& GetFileName() const override { return m_fileName; }
+  C_CUTime GetFileTime() const override { return m_fileTime; }
+  std::uint32_t GetFileSize() const override { return m_fileSize; }
+  std::uint32_t GetFormatType() const override { return m_formatType; }
+  std::uint32_t GetCodecType() const override { return m_codecType; }
+  I_WavInfo* GetWavInfo() override;
+  void SetOwnerWindow(std::uint32_t window) override { m_ownerWindow = window; }
+  void AttachWavData(I_WavData* data) override;
+  I_WavData* DetachWavData() override;
+  I_WavData* GetWavData() override;
+  std::uint8_t* GetBuffer() override;
+  std::uint32_t GetDataOffset() const override { return static_cast<std::uint32_t>(m_dataOffset); }
+  int ReadHeader(const std::string& path, int withInfo) override;
+  int LoadSamples(int flag) override;
+  int WriteFile(const std::string& path) override;
+
+  /// Reads a WAVE file held in memory (no protected-file handling); the bytes must outlive
+  /// LoadSamples. For tests and fuzzing.
+  int ReadHeaderFromMemory(std::span<const std::uint8_t> bytes, int withInfo);
+  /// Writes the attached container as a WAVE file into `sink`. 1 on success.
+  int WriteTo(ByteSink& sink);
+  /// Records the size and last-write time of the file read.
+  void RecordFileAttributes();
+
+ private:
+  int ParseHeader(ByteSource& source, int withInfo);
+  bool ReadAdpcmFormat(C_RiffChunk& fmt);
+  int DecodeAdpcm(ByteSource& source);
+  void RestoreEventsFromLabels();
+  void RemoveTempFile();
+  I_WavData* Container() const;
+
+  std::uint32_t m_ownerWindow = 0;
+  std::uint32_t m_formatType = 0;
+  std::uint32_t m_codecType = 0;
+  std::uint16_t m_formatTag = 0;
+  std::string m_fileName;
+  std::optional<platform::TempFile> m_tempFile;
+  std::uint64_t m_fmtOffset = 0;
+  std::uint64_t m_dataOffset = 0;
+  std::uint32_t m_dataLength = 0;
+  T_RefPtr<I_WavData> m_ownedData;
+  I_WavData* m_attachedData = nullptr;
+  C_CUTime m_fileTime;
+  std::uint32_t m_fileSize = 0xFFFFFFFFU;
+
+  // The "fmt " fields and, for ADPCM, the checked block layout.
+  std::uint16_t m_channels = 0;
+  std::uint32_t m_sampleRate = 0;
+  std::uint16_t m_bitsPerSample = 0;
+  std::uint16_t m_blockAlign = 0;
+  std::uint32_t m_samplesPerBlock = 0;
+  std::vector<std::int16_t> m_coefs;
+
+  std::span<const std::uint8_t> m_memory;
+  bool m_fromMemory = false;
+};

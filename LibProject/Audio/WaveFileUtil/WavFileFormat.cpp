@@ -1,0 +1,119 @@
+#include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
+
+#include <cstring>
+
+namespace {
+
+// Reads the header and chunk list only, as a probe does.
+int ProbeWavFile(const std::string& path) {
+  auto file = MakeRef<C_WavFile>();
+  const int result = file->ReadHeader(path, 0);
+  if (result != 0) {
+    file->RecordFileAttributes();
+  }
+  return result;
+}
+
+T_RefPtr<I_WavFile> CreateWavFile() { return T_RefPtr<I_WavFile>(new C_WavFile()); }
+
+using FileFactory = T_RefPtr<I_WavFile> (*)();
+
+struct TrialRow {
+  std::uint32_t type;
+  FileFactory create;  // null where the class is not part of this build
+};
+
+// The order in which OpenFile tries the classes. Only the RIFF/WAVE class is built; the other
+// rows keep their places so that a class can be added where it belongs. Type 0 is the one
+// reader without a type id.
+constexpr TrialRow kTrialOrder[] = {
+    {1, nullptr},  {2, CreateWavFile}, {3, nullptr},  {4, nullptr},  {7, nullptr},  {5, nullptr},
+    {5, nullptr},  {6, nullptr},       {8, nullptr},  {21, nullptr}, {12, nullptr}, {14, nullptr},
+    {15, nullptr}, {47, nullptr},      {50, nullptr}, {51, nullptr}, {52, nullptr}, {17, nullptr},
+    {22, nullptr}, {23, nullptr},      {16, nullptr}, {18, nullptr}, {19, nullptr}, {20, nullptr},
+    {24, nullptr}, {27, nullptr},      {28, nullptr}, {29, nullptr}, {30, nullptr}, {48, nullptr},
+    {43, nullptr}, {44, nullptr},      {49, nullptr}, {53, nullptr}, {0, nullptr},  {37, nullptr},
+    {39, nullptr}, {40, nullptr},      {41, nullptr}, {42, nullptr}, {46, nullptr},
+};
+
+}  // namespace
+
+const std::array<FormatProbeRow, 44> kFormatProbeTable = {{
+    {1, nullptr},  {13, nullptr}, {2, ProbeWavFile}, {3, nullptr},  {4, nullptr},  {7, nullptr},
+    {5, nullptr},  {5, nullptr},  {6, nullptr},      {8, nullptr},  {21, nullptr}, {12, nullptr},
+    {14, nullptr}, {15, nullptr}, {47, nullptr},     {17, nullptr}, {22, nullptr}, {23, nullptr},
+    {16, nullptr}, {18, nullptr}, {19, nullptr},     {20, nullptr}, {24, nullptr}, {27, nullptr},
+    {28, nullptr}, {29, nullptr}, {30, nullptr},     {37, nullptr}, {39, nullptr}, {40, nullptr},
+    {41, nullptr}, {42, nullptr}, {43, nullptr},     {44, nullptr}, {46, nullptr}, {48, nullptr},
+    {49, nullptr}, {50, nullptr}, {51, nullptr},     {52, nullptr}, {53, nullptr}, {56, nullptr},
+    {57, nullptr}, {58, nullptr},
+}};
+
+const std::array<FormatNameRow, 19> kFormatTypeNames = {{
+    {1, "SRC"},   {13, "SRC"},  {2, "WAV"},   {45, "WAV"},  {25, "WAV"},  {26, "WAV"},  {38, "WAV"},
+    {9, "MID"},   {10, "INS"},  {31, "MP3"},  {39, "S08"},  {40, "S16"},  {44, "PCM"},  {57, "PCM"},
+    {65, "IMA"},  {130, "BMP"}, {161, "BIN"}, {178, "CSV"}, {2, "WAV"},
+}};
+
+int GetFormatTypeName(std::uint32_t type, std::string& outName) {
+  for (const FormatNameRow& row : kFormatTypeNames) {
+    if (row.type == type) {
+      outName = row.name;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+T_RefPtr<I_WavFile> CreateFileObject(std::uint32_t formatType) {
+  return formatType == kFormatTypeWav ? CreateWavFile() : T_RefPtr<I_WavFile>();
+}
+
+std::uint32_t C_WavFileFormat::DetectFormatType(const std::string& path) {
+  for (const FormatProbeRow& row : kFormatProbeTable) {
+    if (row.probe != nullptr && row.probe(path) != 0) {
+      return row.type;
+    }
+  }
+  return 0;
+}
+
+int C_WavFileFormat::IsFormatType(std::uint32_t type, const std::string& path) {
+  for (const FormatProbeRow& row : kFormatProbeTable) {
+    if (row.type == type) {
+      return row.probe != nullptr ? row.probe(path) : 0;
+    }
+  }
+  return 0;
+}
+
+T_RefPtr<I_WavFile> C_WavFileFormat::OpenFile(const std::string& path, int loadSamples,
+                                              int loadFlag) {
+  for (const TrialRow& row : kTrialOrder) {
+    if (row.create == nullptr) {
+      continue;
+    }
+    // The handle destroys a rejected object on every path, also when a load error is raised.
+    T_RefPtr<I_WavFile> file = row.create();
+    file->SetOwnerWindow(ownerWindow);
+    if (file->ReadHeader(path, 1) == 0) {
+      continue;
+    }
+    if (auto* wav = dynamic_cast<C_WavFile*>(file.Get())) {
+      wav->RecordFileAttributes();
+    }
+    if (loadSamples != 0) {
+      if (file->LoadSamples(loadFlag) == 0) {
+        continue;
+      }
+      I_WavData* data = file->GetWavData();
+      data->GetEventMgr().SetSampleRate(data->GetWavInfo()->GetSampleRate());
+    }
+    return file;
+  }
+  return T_RefPtr<I_WavFile>();
+}
+
+T_RefPtr<I_WavFile> C_WavFileFormat::OpenFileInfo(const std::string& path) {
+  return OpenFile(path, 0, 1);
+}

@@ -1,0 +1,50 @@
+// Writes the hand-made seeds of the fuzz corpora: PCM files with cue, label, sampler and extra
+// chunks (corpus/wav), and protected files made from them (corpus/wio).
+// Usage: make_seeds FUZZ_FOLDER
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
+#include "tests/support/RiffBuilder.h"
+
+using namespace testsupport;
+
+namespace {
+
+void Save(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f != nullptr) {
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    return 2;
+  }
+  const std::string folder = argv[1];
+  std::vector<std::uint8_t> smpl;
+  for (int i = 0; i < 7; ++i) Put32(smpl, 0);
+  Put32(smpl, 1);
+  Put32(smpl, 0);
+  for (int i = 0; i < 6; ++i) Put32(smpl, 1);
+  const auto labelled = RiffBuilder()
+                            .Chunk("fmt ", FmtBody(1, 1, 8000, 8))
+                            .Chunk("data", {1, 2, 3, 4, 5})
+                            .Chunk("cue ", CueBody({{1, 1}, {2, 3}}))
+                            .Chunk("LIST", AdtlBody({{1, "(3,7)"}, {2, "SILENCE"}}, {{2, 2}}))
+                            .Chunk("smpl", smpl)
+                            .Chunk("WIOD", {1, 2, 3})
+                            .Build();
+  const auto stereo = PcmWave(2, 16000, 16, Pcm16Bytes({1, -1, 300, -300, 32767, -32768}));
+  Save(folder + "/corpus/wav/pcm8-labels.wav", labelled);
+  Save(folder + "/corpus/wav/pcm16-stereo.wav", stereo);
+  Save(folder + "/corpus/wio/empty-list.wio", C_EncryptNewPC1::BuildProtectedFile(stereo, {}, "s.wav"));
+  Save(folder + "/corpus/wio/two-phrases.wio",
+       C_EncryptNewPC1::BuildProtectedFile(labelled, {"first", std::string(kWaveReaderPassPhrase)}, "l.wav"));
+  return 0;
+}

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
+#include "tests/LibProject/Audio/WaveFileUtil/WaveTestUtil.h"
+
+namespace {
+
+using namespace testsupport;
+
+std::size_t TempCopies() {
+  std::size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+    count += entry.path().filename().string().rfind("xxx", 0) == 0;
+  }
+  return count;
+}
+
+TEST(EncryptTest, KeyIsTheTableXoredWithThePassPhrasesXor) {
+  C_EncryptPC1 cipher;
+  cipher.StartCipher("");
+  EXPECT_EQ(cipher.Key(), kKeyDerivationTable);
+  cipher.StartCipher("QZK40731");  // Q^Z^K^4^0^7^3^1 = 0x71
+  EXPECT_EQ(cipher.Key()[0], 0x00);
+  EXPECT_EQ(cipher.Key()[1], 0x8e ^ 0x71);
+  EXPECT_EQ(cipher.Key()[15], 0x4a ^ 0x71);
+  C_EncryptPC1 other;
+  other.StartCipher("ab");  // 'a' ^ 'b' = 3, as for "\x03"
+  cipher.StartCipher("\x03");
+  EXPECT_EQ(cipher.Key(), other.Key());
+}
+
+TEST(EncryptTest, RoundTripAndAChangedByteChangesEverythingAfterIt) {
+  std::vector<std::uint8_t> plain(300);
+  for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>(i * 7);
+  C_EncryptPC1 cipher;
+  cipher.StartCipher("secret");
+  std::vector<std::uint8_t> enciphered;
+  for (std::uint8_t b : plain) enciphered.push_back(cipher.EncipherByte(b));
+  EXPECT_NE(enciphered, plain);
+
+  auto decipher = [](std::vector<std::uint8_t> bytes) {
+    C_EncryptPC1 d;
+    d.StartCipher("secret");
+    for (std::uint8_t& b : bytes) b = d.DecipherByte(b);
+    return bytes;
+  };
+  EXPECT_EQ(decipher(enciphered), plain);
+  enciphered[100] ^= 0x01;
+  const auto damaged = decipher(enciphered);
+  EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + 100, damaged.begin()));
+  std::size_t differing = 0;
+  for (std::size_t i = 100; i < plain.size(); ++i) differing += damaged[i] != plain[i];
+  EXPECT_GT(differing, 190U);  // practically every byte from there on
+  EXPECT_NE(damaged[100], plain[100]);
+}
+
+class ProtectedFileTest : public ::testing::Test {
+ protected:
+  std::vector<std::uint8_t> m_plain = PcmWave(1, 8000, 16, Pcm16Bytes({100, -200, 300, -400, 500}));
+  TempDir m_dir;
+};
+
+TEST_F(ProtectedFileTest, OpensAsWaveThroughATemporaryCopyThatGoesAway) {
+  const std::size_t before = TempCopies();
+  for (const std::vector<std::string>& phrases :
+       {std::vector<std::string>{}, std::vector<std::string>{"first", std::string(kWaveReaderPassPhrase)}}) {
+    const std::string path = WriteBytes(m_dir, "voice.wio", C_EncryptNewPC1::BuildProtectedFile(m_plain, phrases, "voice.wav"));
+    C_EncryptNewPC1 reader;
+    std::uint32_t count = 99, size = 0;
+    ASSERT_TRUE(reader.IsProtectedFile(path, &count, &size));
+    EXPECT_EQ(count, phrases.size());
+    {
+      auto file = Open(path);
+      ASSERT_TRUE(file);
+      EXPECT_EQ(file->GetFormatType(), kFormatTypeWav);
+      EXPECT_NE(file->GetFileName(), path);
+      EXPECT_TRUE(std::filesystem::exists(file->GetFileName()));
+      EXPECT_EQ(Samples16(*file->GetWavData()), (std::vector<std::int16_t>{100, -200, 300, -400, 500}));
+      EXPECT_EQ(TempCopies(), before + 1);
+    }
+    EXPECT_EQ(TempCopies(), before);
+  }
+}
+
+TEST_F(ProtectedFileTest, WrongPassPhraseListAndDamagedHeaderAreRefused) {
+  const std::size_t before = TempCopies();
+  const std::string foreign = WriteBytes(m_dir, "a.wio", C_EncryptNewPC1::BuildProtectedFile(m_plain, {"other", "more"}, "a"));
+  C_EncryptNewPC1 reader;
+  EXPECT_EQ(reader.DecryptFile(foreign, m_dir.File("out"), kWaveReaderPassPhrase, nullptr), kDecryptWrongPassPhrase);
+  EXPECT_FALSE(Open(foreign));
+
+  auto damaged = C_EncryptNewPC1::BuildProtectedFile(m_plain, {}, "b");
+  damaged[4 + 3] ^= 0x40;  // inside the first record header
+  const std::string broken = WriteBytes(m_dir, "b.wio", damaged);
+  EXPECT_EQ(reader.DecryptFile(broken, m_dir.File("out"), kWaveReaderPassPhrase, nullptr), kDecryptBadHeader);
+  EXPECT_FALSE(reader.IsProtectedFile(broken, nullptr, nullptr));
+  EXPECT_FALSE(Open(broken));  // read as a plain file, which it is not
+  EXPECT_EQ(reader.DecryptFile(m_dir.File("none.wio"), m_dir.File("out"), kWaveReaderPassPhrase, nullptr), kDecryptCannotOpenSource);
+  EXPECT_EQ(TempCopies(), before);
+}
+
+TEST_F(ProtectedFileTest, ProgressRunsToAHundred) {
+  const std::string path = WriteBytes(m_dir, "p.wio", C_EncryptNewPC1::BuildProtectedFile(m_plain, {}, "p"));
+  C_EncryptNewPC1 reader;
+  std::vector<int> seen;
+  ASSERT_EQ(reader.DecryptFile(path, m_dir.File("plain.wav"), kWaveReaderPassPhrase,
+                               [&seen](int percent) { seen.push_back(percent); }),
+            kDecryptOk);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), 100);
+  EXPECT_EQ(ReadFile(m_dir.File("plain.wav")), std::string(m_plain.begin(), m_plain.end()));
+}
+
+}  // namespace

@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "LibProject/Audio/WaveFileUtil/RiffFile.h"
+#include "tests/LibProject/Audio/WaveFileUtil/WaveTestUtil.h"
+
+namespace {
+
+using namespace testsupport;
+
+// The ids of a file's top-level chunks, in order, as an independent walk over the bytes sees
+// them (every odd-sized chunk must be followed by its pad byte).
+std::vector<std::string> ChunkIds(const std::string& path) {
+  const std::string bytes = ReadFile(path);
+  std::vector<std::string> ids;
+  std::size_t pos = 12;
+  while (pos + 8 <= bytes.size()) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data() + pos + 4);
+    const std::uint32_t size = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    ids.push_back(bytes.substr(pos, 4));
+    pos += 8 + size + (size & 1U);
+  }
+  EXPECT_EQ(pos, bytes.size()) << path;
+  const auto* r = reinterpret_cast<const std::uint8_t*>(bytes.data() + 4);
+  EXPECT_EQ(r[0] | (r[1] << 8) | (r[2] << 16) | (static_cast<std::uint32_t>(r[3]) << 24), bytes.size() - 8);
+  return ids;
+}
+
+std::vector<std::uint8_t> ExtraChunkFile() {
+  return RiffBuilder()
+      .Chunk("fmt ", FmtBody(1, 1, 8000, 8))
+      .Chunk("fact", {5, 0, 0, 0})
+      .Chunk("data", {1, 2, 3, 4, 5})  // odd: 8-bit mono of odd length
+      .Chunk("cue ", CueBody({{1, 1000}, {2, 2000}, {3, 3000}, {4, 4000}}))
+      .Chunk("LIST", AdtlBody({{1, "(3,7)"}, {2, "plain words"}, {3, "  silence \n"}, {4, "(1,-2)(5,6)"}},
+                              {{3, 640}}))
+      .Chunk("LIST", [] {
+        std::vector<std::uint8_t> info;
+        PutText(info, "INFOISFT");
+        Put32(info, 4);
+        PutText(info, "sox");
+        info.push_back(0);
+        return info;
+      }())
+      .Chunk("WIOD", {9, 8, 7})
+      .Chunk("UIOI", {})
+      .Build();
+}
+
+TEST(WavFileWriteTest, LabelsBecomeEventsAndSilenceAndAreWrittenBack) {
+  TempDir dir;
+  auto file = Open(WriteBytes(dir, "in.wav", ExtraChunkFile()));
+  ASSERT_TRUE(file);
+  I_WavData& data = *file->GetWavData();
+  const auto& events = data.GetEventMgr().Events();
+  ASSERT_EQ(events.size(), 3U);
+  EXPECT_EQ(events[0].GetSamplePosition(), 1000U);
+  EXPECT_EQ(events[0].firstValue, 3);
+  EXPECT_EQ(events[0].secondValue, 7);
+  EXPECT_EQ(events[0].sampleRate, 8000U);
+  EXPECT_EQ(events[1].GetSamplePosition(), 4000U);
+  EXPECT_EQ(events[2].secondValue, 6);
+  ASSERT_EQ(data.GetEventMgr().SilenceRegions().size(), 1U);
+  EXPECT_EQ(data.GetEventMgr().SilenceRegions()[0].start, 3000U);
+  EXPECT_EQ(data.GetEventMgr().SilenceRegions()[0].length, 640U);
+
+  const std::string out = dir.File("out.wav");
+  ASSERT_EQ(data.SaveAs(kFormatTypeWav, out), 1);
+  // fact, the INFO list, the plain label and the empty extra chunk are gone.
+  EXPECT_EQ(ChunkIds(out), (std::vector<std::string>{"fmt ", "data", "cue ", "LIST", "WIOD"}));
+
+  auto back = Open(out);
+  ASSERT_TRUE(back);
+  I_WavData& again = *back->GetWavData();
+  EXPECT_EQ(again.GetDataLength(), 5U);
+  EXPECT_EQ(again.GetBuffer()[4], 5);
+  const auto& labels = again.ListInfo().Labels();
+  ASSERT_EQ(labels.size(), 4U);
+  EXPECT_EQ(labels[0].text, "(3,7)");
+  EXPECT_EQ(labels[1].text, "(1,-2)");
+  EXPECT_EQ(labels[2].text, "(5,6)");
+  EXPECT_EQ(labels[3].text, "SILENCE");
+  EXPECT_EQ(again.CueInfo().Find(labels[3].cueId)->position, 3000U);
+  EXPECT_EQ(again.ListInfo().SampleLengthFor(labels[3].cueId), 640U);
+  ASSERT_EQ(again.ExtraChunkInfo().Chunks().size(), 1U);
+  EXPECT_EQ(again.ExtraChunkInfo().Chunks()[0].bytes, (std::vector<std::uint8_t>{9, 8, 7}));
+}
+
+TEST(WavFileWriteTest, PlainLabelsOnlyWriteNoListChunk) {
+  TempDir dir;
+  const auto bytes = RiffBuilder()
+                         .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
+                         .Chunk("data", Pcm16Bytes({1, 2}))
+                         .Chunk("cue ", CueBody({{1, 1}}))
+                         .Chunk("LIST", AdtlBody({{1, "just a note"}}))
+                         .Build();
+  auto file = Open(WriteBytes(dir, "in.wav", bytes));
+  ASSERT_TRUE(file);
+  const std::string out = dir.File("out.wav");
+  ASSERT_EQ(file->GetWavData()->SaveAs(kFormatTypeWav, out), 1);
+  EXPECT_EQ(ChunkIds(out), (std::vector<std::string>{"fmt ", "data", "cue "}));
+}
+
+// A sampler chunk whose loop count and sampler-data size claim more than the chunk holds is
+// written back consistent: the loops held, and no invented sampler data.
+TEST(WavFileWriteTest, SamplerChunkIsWrittenConsistent) {
+  TempDir dir;
+  std::vector<std::uint8_t> smpl;
+  for (int i = 0; i < 7; ++i) Put32(smpl, static_cast<std::uint32_t>(i));
+  Put32(smpl, 0xFFFFFFFF);  // loop count
+  Put32(smpl, 0xFFFFFFF0);  // sampler-data size
+  for (int i = 0; i < 6; ++i) Put32(smpl, 100 + static_cast<std::uint32_t>(i));  // one loop
+  PutText(smpl, "xyz!");  // four bytes of sampler data
+  const auto bytes = RiffBuilder().Chunk("fmt ", FmtBody(1, 1, 8000, 16)).Chunk("data", Pcm16Bytes({1})).Chunk("smpl", smpl).Build();
+  auto file = Open(WriteBytes(dir, "in.wav", bytes));
+  ASSERT_TRUE(file);
+  ASSERT_EQ(file->GetWavData()->SamplerInfo().Loops().size(), 1U);
+  const std::string out = dir.File("out.wav");
+  ASSERT_EQ(file->GetWavData()->SaveAs(kFormatTypeWav, out), 1);
+  EXPECT_EQ(ChunkIds(out), (std::vector<std::string>{"fmt ", "data", "smpl"}));
+  const std::string written = ReadFile(out);
+  const std::size_t at = written.find("smpl");
+  const auto* p = reinterpret_cast<const std::uint8_t*>(written.data() + at + 4);
+  EXPECT_EQ(p[0] | (p[1] << 8), 36 + 24 + 4);
+  EXPECT_EQ(static_cast<std::uint8_t>(written[at + 8 + 28]), 1);  // loop count
+  EXPECT_EQ(static_cast<std::uint8_t>(written[at + 8 + 32]), 4);  // sampler-data size
+}
+
+TEST(WavFileWriteTest, FailedWriteLeavesTheTargetAsItWas) {
+  TempDir dir;
+  auto file = Open(WriteBytes(dir, "in.wav", PcmWave(1, 8000, 16, Pcm16Bytes({1, 2, 3}))));
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->GetWavData()->SaveAs(kFormatTypeWav, dir.File("missing/out.wav")), 0);
+  // A container that cannot be written (it claims more data than it holds) leaves an existing
+  // file alone and no temporary file behind.
+  const std::string target = dir.File("keep.wav");
+  WriteFile(target, "old");
+  auto broken = MakeRef<C_WavData>();
+  broken->SetFormat(8000, 100, 1, 16, 16, 1);
+  broken->GetSampleBuffer().Allocate(10);
+  EXPECT_EQ(broken->SaveAs(kFormatTypeWav, target), 0);
+  EXPECT_EQ(ReadFile(target), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 2);
+}
+
+TEST(WavFileWriteTest, TwelveBitDataIsWrittenAsSixteenBit) {
+  TempDir dir;
+  auto data = MakeRef<C_WavData>();
+  data->SetFormat(8000, 0, 1, 12, 16, 1);
+  std::uint8_t* bytes = data->AllocateBuffer(4);
+  bytes[0] = 0xF0; bytes[1] = 0x7F; bytes[2] = 0x10; bytes[3] = 0x80;
+  const std::string out = dir.File("twelve.wav");
+  ASSERT_EQ(data->SaveAs(kFormatTypeWav, out), 1);
+  auto back = Open(out);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->GetWavInfo()->GetBitsPerSample(), 16);
+  EXPECT_EQ(Samples16(*back->GetWavData()), (std::vector<std::int16_t>{0x7FF0, -32752}));
+}
+
+// Files we write, read by an independent reader (libsndfile).
+TEST(WavFileWriteTest, IndependentReaderSeesTheSameSamples) {
+  TempDir dir;
+  struct Case {
+    std::uint16_t channels;
+    std::uint32_t rate;
+    std::uint16_t bits;
+    std::vector<std::uint8_t> data;
+  };
+  const std::vector<Case> cases = {
+      {1, 16000, 16, Pcm16Bytes({0, 1, -1, 32767, -32768, 1234})},
+      {2, 44100, 16, Pcm16Bytes({10, -10, 20, -20})},
+      {1, 8000, 8, {0, 1, 127, 128, 129, 255, 7}},
+  };
+  for (const Case& c : cases) {
+    auto data = MakeRef<C_WavData>();
+    data->SetFormat(c.rate, 0, c.channels, c.bits, c.bits, c.bits > 8 ? 1 : 0);
+    data->SetBufferCopy(c.data.data(), static_cast<std::uint32_t>(c.data.size()));
+    data->GetEventMgr().AddEventAtSample(1, 1, "", 2);  // a cue and a label chunk after the data
+    const std::string out = dir.File("out" + std::to_string(c.bits) + std::to_string(c.channels) + ".wav");
+    ASSERT_EQ(data->SaveAs(kFormatTypeWav, out), 1);
+
+    SF_INFO info{};
+    SNDFILE* sf = sf_open(out.c_str(), SFM_READ, &info);
+    ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
+    EXPECT_EQ(info.samplerate, static_cast<int>(c.rate));
+    EXPECT_EQ(info.channels, c.channels);
+    EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, c.bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+    const std::size_t count = c.data.size() / (c.bits / 8);
+    EXPECT_EQ(static_cast<std::size_t>(info.frames), count / c.channels);
+    std::vector<short> samples(count);
+    EXPECT_EQ(sf_read_short(sf, samples.data(), static_cast<sf_count_t>(count)), static_cast<sf_count_t>(count / c.channels * c.channels));
+    sf_close(sf);
+    for (std::size_t i = 0; i < count / c.channels * c.channels; ++i) {
+      const int expected = c.bits == 8 ? (c.data[i] - 128) * 256
+                                       : static_cast<std::int16_t>(c.data[2 * i] | (c.data[2 * i + 1] << 8));
+      EXPECT_EQ(samples[i], expected) << i;
+    }
+  }
+}
+
+}  // namespace
