@@ -2,11 +2,14 @@
 // so that its configuration file is created beside it, with its output, exit status and
 // configuration file checked.
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
+#include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -115,6 +118,91 @@ TEST_F(AppEndToEndTest, ExistingConfigurationIsReadNotReplaced) {
   testsupport::WriteFile(m_dir.File("tonvale.ini"), "[EQ_UI]\nBandNum = 4\n");
   EXPECT_EQ(Run({"/command"}).exitCode, 0);
   EXPECT_EQ(Config(), "[EQ_UI]\nBandNum = 4\n\n[App_Status]\nIs_Live=0\n");
+}
+
+// The samples of a file as an independent reader (libsndfile) sees them.
+std::vector<short> ReadSamples(const std::string& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (file == nullptr) {
+    ADD_FAILURE() << "libsndfile cannot read " << path;
+    return {};
+  }
+  std::vector<short> samples(static_cast<std::size_t>(info.frames * info.channels));
+  sf_read_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+  sf_close(file);
+  return samples;
+}
+
+std::vector<std::int16_t> Ramp(std::size_t count) {
+  std::vector<std::int16_t> samples(count);
+  for (std::size_t i = 0; i < count; ++i) samples[i] = static_cast<std::int16_t>((i * 37) % 20000 - 10000);
+  return samples;
+}
+
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  testsupport::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+TEST_F(AppEndToEndTest, ConversionWithStoredBandsPrintsFiveLinesAndWritesBesideTheSource) {
+  fs::create_directories(m_dir.File("a"));
+  WriteBytes(m_dir.File("a/voice.wav"), testsupport::PcmWave(1, 16000, 16, testsupport::Pcm16Bytes(Ramp(40000))));
+  fs::copy_file(EXAMPLE_SETTINGS, m_dir.File("speech.cfg"));
+  const ProcessResult r = Run({"/command", "/access_setting:speech.cfg", "/eq_index:0", "/convert_source:a/voice.wav"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out,
+            "Information:Open the file.(a/voice.wav).\r\n"
+            "Information:File format is WAV.\r\n"
+            "Information:Time:2500 ms,SampleRate:16000 Hz,BitPerSample:16,Channel:1.\r\n"
+            "Information:Apply the equalizer filter parameter.\r\n"
+            "Information:Write to output file(a/voice_filter.wav).\r\n"
+            "Terminated:ConvertFile:Result:1\r\n");
+  const auto filtered = ReadSamples(m_dir.File("a/voice_filter.wav"));
+  ASSERT_EQ(filtered.size(), 40000U);
+  const auto input = Ramp(40000);
+  EXPECT_NE(std::vector<std::int16_t>(filtered.begin(), filtered.end()), input);
+}
+
+TEST_F(AppEndToEndTest, WithoutSettingsTheDisabledDefaultBandsKeepEverySample) {
+  const auto input = Ramp(9999);
+  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(input)));
+  const ProcessResult r = Run({"/command", "/convert_source:in.wav", "/convert_output:out/in.wav"});
+  EXPECT_EQ(r.exitCode, 0);
+  const auto out = ReadSamples(m_dir.File("out/in.wav"));
+  EXPECT_EQ(std::vector<std::int16_t>(out.begin(), out.end()), input);
+}
+
+TEST_F(AppEndToEndTest, ExitStatusTellsFailedConversionsFromGoodOnes) {
+  using testsupport::RiffBuilder;
+  WriteBytes(m_dir.File("twelve.wav"), RiffBuilder().Chunk("fmt ", testsupport::FmtBody(1, 1, 8000, 12, 2, 16000))
+                                           .Chunk("data", {0, 1, 0, 2}).Build());
+  WriteBytes(m_dir.File("float.wav"), RiffBuilder().Chunk("fmt ", testsupport::FmtBody(3, 1, 8000, 32))
+                                          .Chunk("data", {0, 0, 0, 0}).Build());
+  const auto plain = testsupport::PcmWave(1, 8000, 8, {1, 2, 3, 250});
+  WriteBytes(m_dir.File("eight.wav"), plain);
+  WriteBytes(m_dir.File("secret.wio"), C_EncryptNewPC1::BuildProtectedFile(plain, {}, "secret.wav"));
+  fs::copy_file(std::string(TEST_DATA_DIR) + "/ms-mono-sox.wav", m_dir.File("adpcm.wav"));
+
+  const ProcessResult twelve = Run({"/command", "/convert_source:twelve.wav"});
+  EXPECT_EQ(twelve.exitCode, 2);
+  EXPECT_NE(twelve.out.find("Error:Unsupported 12-bit data.\r\nError:Apply the equalizer filter parameter.\r\n"
+                            "Terminated:ConvertFile:Result:0\r\n"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(m_dir.File("twelve_filter.wav")));
+
+  const ProcessResult floating = Run({"/command", "/convert_source:float.wav"});
+  EXPECT_EQ(floating.exitCode, 2);
+  EXPECT_EQ(floating.out, "Information:Open the file.(float.wav).\r\n"
+                          "Error:Unsupported wave format!(float.wav)\r\n"
+                          "Error:Can't open the file.(float.wav).\r\n"
+                          "Terminated:ConvertFile:Result:0\r\n");
+
+  for (const char* name : {"eight.wav", "secret.wio", "adpcm.wav"}) {
+    EXPECT_EQ(Run({"/command", std::string("/convert_source:") + name}).exitCode, 0) << name;
+  }
+  EXPECT_EQ(ReadSamples(m_dir.File("eight_filter.wav")).size(), 4U);
+  EXPECT_EQ(ReadSamples(m_dir.File("secret_filter.wio")).size(), 4U);  // a plain wave file now
+  EXPECT_EQ(ReadSamples(m_dir.File("adpcm_filter.wav")).size(), 2500U);
 }
 
 }  // namespace

@@ -1,0 +1,293 @@
+#include "eq/ConversionJob.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
+#include "eq/PcmFilter.h"
+#include "tests/support/RiffBuilder.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+EqBandTable SpeechBands() {
+  return {EqBand{.type = 2, .index = 0, .enable = 1, .gain = 24, .qual = 0.7, .centFreq = 0,
+                 .cutoffFreq = 120, .stopFreq = 60},
+          EqBand{.type = 1, .index = 1, .enable = 1, .gain = 6, .qual = 1.2, .centFreq = 3000,
+                 .cutoffFreq = 0, .stopFreq = 0}};
+}
+
+std::vector<std::int16_t> Noise(std::size_t count, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> dist(-12000, 12000);
+  std::vector<std::int16_t> samples(count);
+  for (auto& s : samples) s = static_cast<std::int16_t>(dist(rng));
+  return samples;
+}
+
+std::string Save(const TempDir& dir, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  WriteFile(dir.File(name), std::string(bytes.begin(), bytes.end()));
+  return dir.File(name);
+}
+
+// What an independent reader (libsndfile) finds in a file.
+struct Read {
+  SF_INFO info{};
+  std::vector<short> samples;
+  explicit Read(const std::string& path) {
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) {
+      ADD_FAILURE() << "libsndfile cannot read " << path;
+      return;
+    }
+    samples.resize(static_cast<std::size_t>(info.frames * info.channels));
+    sf_read_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+    sf_close(file);
+  }
+};
+
+// The samples as the engine filters them (mono or interleaved channels).
+std::vector<std::int16_t> Filtered(std::vector<std::int16_t> samples, double rate, std::uint16_t channels,
+                                   const EqBandTable& table) {
+  FilterChain chain;
+  DesignBandFilters(table, chain, rate);
+  FilterPcm16(samples.data(), static_cast<std::uint32_t>(samples.size()), chain, channels);
+  return samples;
+}
+
+struct Conversion {
+  std::string log;
+  int result = -1;
+  Conversion(std::vector<ConversionJob>& jobs, const EqBandTable& table) {
+    result = ConvertFiles(jobs, table, [this](std::string_view text) { log.append(text); });
+  }
+};
+
+template <std::size_t N>
+std::string Bytes(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
+std::vector<ConversionJob> Jobs(std::initializer_list<std::pair<std::string, std::string>> paths) {
+  std::vector<ConversionJob> jobs;
+  for (const auto& [source, output] : paths) {
+    ConversionJob job;
+    job.sourcePath = source;
+    job.outputPath = output;
+    jobs.push_back(job);
+  }
+  return jobs;
+}
+
+TEST(ConversionJobTest, SuccessfulJobReportsFiveLinesAndWritesTheFilteredSamples) {
+  TempDir dir;
+  const auto input = Noise(40000, 1);  // 2.5 s at 16 kHz
+  const std::string source = Save(dir, "voice.wav", PcmWave(1, 16000, 16, Pcm16Bytes(input)));
+  const std::string output = dir.File("voice_filter.wav");
+  auto jobs = Jobs({{source, output}});
+  const Conversion run(jobs, SpeechBands());
+  EXPECT_EQ(run.result, 1);
+  EXPECT_EQ(run.log, "Information:Open the file.(" + source + ").\r\n"
+                     "Information:File format is WAV.\r\n"
+                     "Information:Time:2500 ms,SampleRate:16000 Hz,BitPerSample:16,Channel:1.\r\n"
+                     "Information:Apply the equalizer filter parameter.\r\n"
+                     "Information:Write to output file(" + output + ").\r\n");
+  EXPECT_EQ(jobs[0].dataLength, 80000U);
+  EXPECT_EQ(jobs[0].sampleFrames, 40000U);
+  EXPECT_EQ(jobs[0].blockAlign, 2);
+  EXPECT_EQ(jobs[0].bytesPerSecond, 32000U);
+  EXPECT_EQ(jobs[0].writeResult, 1U);
+  const Read out(output);
+  EXPECT_EQ(out.info.samplerate, 16000);
+  EXPECT_EQ(out.info.channels, 1);
+  EXPECT_EQ(out.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  const auto expected = Filtered(input, 16000, 1, SpeechBands());
+  EXPECT_EQ(std::vector<std::int16_t>(out.samples.begin(), out.samples.end()), expected);
+  EXPECT_NE(expected, input);
+}
+
+TEST(ConversionJobTest, RunStopsAtTheFirstFailingJob) {
+  TempDir dir;
+  const std::string first = Save(dir, "a.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(800, 2))));
+  const std::string third = Save(dir, "c.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(800, 3))));
+  auto jobs = Jobs({{first, dir.File("a_out.wav")}, {dir.File("b.wav"), dir.File("b_out.wav")},
+                    {third, dir.File("c_out.wav")}});
+  const Conversion run(jobs, SpeechBands());
+  EXPECT_EQ(run.result, 0);
+  EXPECT_TRUE(fs::exists(dir.File("a_out.wav")));
+  EXPECT_NE(run.log.find("Information:Open the file.(" + dir.File("b.wav") + ").\r\nError:Can't open the file.(" +
+                         dir.File("b.wav") + ").\r\n"),
+            std::string::npos);
+  EXPECT_EQ(run.log.find(third), std::string::npos);  // never opened
+  EXPECT_FALSE(fs::exists(dir.File("c_out.wav")));
+
+  std::vector<ConversionJob> none;
+  const Conversion empty(none, SpeechBands());
+  EXPECT_EQ(empty.result, 1);
+  EXPECT_EQ(empty.log, "");
+}
+
+TEST(ConversionJobTest, UnsupportedSampleWidthsAndFormatsWriteNothing) {
+  TempDir dir;
+  const std::string twelve = Save(dir, "t.wav", RiffBuilder().Chunk("fmt ", FmtBody(1, 1, 8000, 12, 2, 16000))
+                                                     .Chunk("data", Pcm16Bytes({16, 32})).Build());
+  auto jobs = Jobs({{twelve, dir.File("t_out.wav")}});
+  const Conversion run(jobs, SpeechBands());
+  EXPECT_EQ(run.result, 0);
+  EXPECT_NE(run.log.find("Information:Time:0 ms,SampleRate:8000 Hz,BitPerSample:12,Channel:1.\r\n"
+                         "Error:Unsupported 12-bit data.\r\nError:Apply the equalizer filter parameter.\r\n"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.File("t_out.wav")));
+
+  const std::string floating = Save(dir, "f.wav", RiffBuilder().Chunk("fmt ", FmtBody(3, 1, 8000, 32))
+                                                      .Chunk("data", {0, 0, 0, 0}).Build());
+  jobs = Jobs({{floating, dir.File("f_out.wav")}});
+  const Conversion load(jobs, SpeechBands());
+  EXPECT_EQ(load.result, 0);
+  EXPECT_EQ(load.log, "Information:Open the file.(" + floating + ").\r\n"
+                      "Error:Unsupported wave format!(" + floating + ")\r\n"
+                      "Error:Can't open the file.(" + floating + ").\r\n");
+  EXPECT_FALSE(fs::exists(dir.File("f_out.wav")));
+}
+
+TEST(ConversionJobTest, EightBitFilesStayEightBit) {
+  TempDir dir;
+  std::vector<std::uint8_t> bytes(4001);
+  std::mt19937 rng(4);
+  for (auto& b : bytes) b = static_cast<std::uint8_t>(64 + rng() % 128);
+  const std::string source = Save(dir, "e.wav", PcmWave(1, 8000, 8, bytes));
+  auto jobs = Jobs({{source, dir.File("e_out.wav")}});
+  ASSERT_EQ(Conversion(jobs, SpeechBands()).result, 1);
+  const Read out(dir.File("e_out.wav"));
+  EXPECT_EQ(out.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
+  FilterChain chain;
+  DesignBandFilters(SpeechBands(), chain, 8000);
+  FilterPcm8(bytes.data(), static_cast<std::uint32_t>(bytes.size()), chain);
+  ASSERT_EQ(out.samples.size(), bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    ASSERT_EQ(out.samples[i], (bytes[i] - 128) * 256) << i;
+  }
+}
+
+TEST(ConversionJobTest, DisabledBandsKeepTheSamplesAndAnExistingOutputIsReplaced) {
+  TempDir dir;
+  const auto input = Noise(1001, 5);
+  const std::string source = Save(dir, "d.wav", PcmWave(1, 22050, 16, Pcm16Bytes(input)));
+  const std::string output = dir.File("d_out.wav");
+  WriteFile(output, "an older output, not a wave file");
+  EqBandTable table = SpeechBands();
+  for (EqBand& band : table) band.enable = 0;
+  auto jobs = Jobs({{source, output}});
+  ASSERT_EQ(Conversion(jobs, table).result, 1);
+  const Read out(output);
+  EXPECT_EQ(std::vector<std::int16_t>(out.samples.begin(), out.samples.end()), input);
+}
+
+TEST(ConversionJobTest, ChannelsAreFilteredApart) {
+  TempDir dir;
+  const auto mono = Noise(3000, 6);
+  std::vector<std::int16_t> stereo;
+  for (std::int16_t s : mono) {
+    stereo.push_back(s);
+    stereo.push_back(s);
+  }
+  const std::string source = Save(dir, "s.wav", PcmWave(2, 16000, 16, Pcm16Bytes(stereo)));
+  auto jobs = Jobs({{source, dir.File("s_out.wav")}});
+  ASSERT_EQ(Conversion(jobs, SpeechBands()).result, 1);
+  const Read out(dir.File("s_out.wav"));
+  const auto expected = Filtered(mono, 16000, 1, SpeechBands());
+  ASSERT_EQ(out.samples.size(), 6000U);
+  for (std::size_t i = 0; i < mono.size(); ++i) {
+    ASSERT_EQ(out.samples[2 * i], expected[i]) << i;
+    ASSERT_EQ(out.samples[2 * i + 1], expected[i]) << i;
+  }
+}
+
+TEST(ConversionJobTest, ProtectedAndAdpcmSourcesBecomePlainSixteenBitFiles) {
+  TempDir dir;
+  const auto input = Noise(2000, 7);
+  const auto plain = PcmWave(1, 16000, 16, Pcm16Bytes(input));
+  const std::string wio = Save(dir, "p.wio", C_EncryptNewPC1::BuildProtectedFile(plain, {}, "p.wav"));
+  const std::string adpcm = std::string(TEST_DATA_DIR) + "/ima-stereo-sox.wav";
+  auto jobs = Jobs({{wio, dir.File("p_out.wav")}, {adpcm, dir.File("a_out.wav")}});
+  const Conversion run(jobs, SpeechBands());
+  ASSERT_EQ(run.result, 1) << run.log;
+  const Read fromWio(dir.File("p_out.wav"));
+  EXPECT_EQ(std::vector<std::int16_t>(fromWio.samples.begin(), fromWio.samples.end()),
+            Filtered(input, 16000, 1, SpeechBands()));
+
+  const Read fromAdpcm(dir.File("a_out.wav"));
+  EXPECT_EQ(fromAdpcm.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  EXPECT_EQ(fromAdpcm.info.channels, 2);
+  EXPECT_EQ(fromAdpcm.info.samplerate, 11025);
+  const std::string raw = ReadFile(std::string(TEST_DATA_DIR) + "/ima-stereo-sox.sox.raw");
+  std::vector<std::int16_t> decoded(raw.size() / 2);
+  std::memcpy(decoded.data(), raw.data(), raw.size());
+  EXPECT_EQ(std::vector<std::int16_t>(fromAdpcm.samples.begin(), fromAdpcm.samples.end()),
+            Filtered(decoded, 11025, 2, SpeechBands()));
+}
+
+TEST(ConversionJobTest, CuePointsAndPairLabelsAreKept) {
+  TempDir dir;
+  const std::string source = Save(dir, "c.wav", RiffBuilder()
+                                                    .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
+                                                    .Chunk("data", Pcm16Bytes(Noise(2000, 8)))
+                                                    .Chunk("cue ", CueBody({{1, 500}, {2, 1500}}))
+                                                    .Chunk("LIST", AdtlBody({{1, "(3,7)"}, {2, "(-1,4)"}}))
+                                                    .Build());
+  auto jobs = Jobs({{source, dir.File("c_out.wav")}});
+  ASSERT_EQ(Conversion(jobs, SpeechBands()).result, 1);
+  const std::string written = ReadFile(dir.File("c_out.wav"));
+  EXPECT_NE(written.find("cue "), std::string::npos);
+  // Each label as written: "labl", its even size, the cue number, the text with its NUL and pad.
+  EXPECT_NE(written.find(Bytes("labl\x0A\0\0\0\x01\0\0\0(3,7)\0")), std::string::npos);
+  EXPECT_NE(written.find(Bytes("labl\x0C\0\0\0\x02\0\0\0(-1,4)\0\0")), std::string::npos);
+  const Read out(dir.File("c_out.wav"));
+  EXPECT_EQ(out.samples.size(), 2000U);
+}
+
+TEST(ConversionJobTest, ConvertingInPlaceReplacesTheSource) {
+  TempDir dir;
+  const auto input = Noise(500, 9);
+  const std::string source = Save(dir, "same.wav", PcmWave(1, 16000, 16, Pcm16Bytes(input)));
+  auto jobs = Jobs({{source, source}});
+  ASSERT_EQ(Conversion(jobs, SpeechBands()).result, 1);
+  const Read out(source);
+  EXPECT_EQ(std::vector<std::int16_t>(out.samples.begin(), out.samples.end()),
+            Filtered(input, 16000, 1, SpeechBands()));
+}
+
+TEST(ConversionJobTest, TheFilesOwnRateDecidesWhichBandsApply) {
+  TempDir dir;
+  const auto input = Noise(800, 10);
+  const EqBandTable high = {EqBand{.type = 1, .index = 0, .enable = 1, .gain = 9, .qual = 1,
+                                   .centFreq = 6000, .cutoffFreq = 0, .stopFreq = 0}};
+  const std::string at8k = Save(dir, "8k.wav", PcmWave(1, 8000, 16, Pcm16Bytes(input)));
+  const std::string at48k = Save(dir, "48k.wav", PcmWave(1, 48000, 16, Pcm16Bytes(input)));
+  auto jobs = Jobs({{at8k, dir.File("8k_out.wav")}, {at48k, dir.File("48k_out.wav")}});
+  ASSERT_EQ(Conversion(jobs, high).result, 1);
+  const Read low(dir.File("8k_out.wav"));
+  const Read wide(dir.File("48k_out.wav"));
+  EXPECT_EQ(std::vector<std::int16_t>(low.samples.begin(), low.samples.end()), input);
+  EXPECT_NE(std::vector<std::int16_t>(wide.samples.begin(), wide.samples.end()), input);
+}
+
+TEST(ConversionJobTest, RemoveExistingFileCodes) {
+  TempDir dir;
+  EXPECT_EQ(RemoveExistingFile(""), 0);
+  EXPECT_EQ(RemoveExistingFile(dir.File("none")), 2);
+  WriteFile(dir.File("x"), "x");
+  EXPECT_EQ(RemoveExistingFile(dir.File("x")), 1);
+  EXPECT_FALSE(fs::exists(dir.File("x")));
+}
+
+}  // namespace
