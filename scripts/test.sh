@@ -20,4 +20,4 @@ cmake --build build-san -j "$jobs"
 (cd build-san && ctest --output-on-failure -j "$jobs")
 
 echo "== Fuzz smoke runs"
-bash scripts/fuzz-smoke.sh 30
+bash scripts/fuzz-smoke.sh 60

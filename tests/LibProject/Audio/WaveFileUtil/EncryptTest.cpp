@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@ namespace {
 
 using namespace testsupport;
 
+// Plain copies in the temporary folder (the test's own, see ProtectedFileTest).
 std::size_t TempCopies() {
   std::size_t count = 0;
   for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
@@ -58,14 +60,31 @@ TEST(EncryptTest, RoundTripAndAChangedByteChangesEverythingAfterIt) {
   EXPECT_NE(damaged[100], plain[100]);
 }
 
+// Each test gets a temporary folder of its own, so that the plain copies it counts are its own.
 class ProtectedFileTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    const char* old = std::getenv("TMPDIR");
+    m_oldTmp = old != nullptr ? old : "";
+    std::filesystem::create_directory(m_dir.File("tmp"));
+    ::setenv("TMPDIR", m_dir.File("tmp").c_str(), 1);
+  }
+  void TearDown() override {
+    if (m_oldTmp.empty()) {
+      ::unsetenv("TMPDIR");
+    } else {
+      ::setenv("TMPDIR", m_oldTmp.c_str(), 1);
+    }
+  }
+
   std::vector<std::uint8_t> m_plain = PcmWave(1, 8000, 16, Pcm16Bytes({100, -200, 300, -400, 500}));
   TempDir m_dir;
+  std::string m_oldTmp;
 };
 
 TEST_F(ProtectedFileTest, OpensAsWaveThroughATemporaryCopyThatGoesAway) {
   const std::size_t before = TempCopies();
+  EXPECT_EQ(before, 0U);
   for (const std::vector<std::string>& phrases :
        {std::vector<std::string>{}, std::vector<std::string>{"first", std::string(kWaveReaderPassPhrase)}}) {
     const std::string path = WriteBytes(m_dir, "voice.wio", C_EncryptNewPC1::BuildProtectedFile(m_plain, phrases, "voice.wav"));
