@@ -16,6 +16,10 @@ else()
   if(TONVALE_WERROR)
     target_compile_options(tonvale_flags INTERFACE -Werror)
   endif()
+  if(TONVALE_FUZZ)
+    # Coverage feedback for the fuzzers from every library, not only from the harness.
+    target_compile_options(tonvale_flags INTERFACE -fsanitize=fuzzer-no-link)
+  endif()
   if(TONVALE_SANITIZE OR TONVALE_FUZZ)
     target_compile_options(tonvale_flags INTERFACE
       -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
