@@ -1,8 +1,8 @@
-#include "app/InteractiveMode.h"
+#include "ui/InteractiveMode.h"
 
 #include "platform/Console.h"
 
-DialogResult RunInteractiveMode(int& /*argc*/, char** /*argv*/) {
+DialogResult RunInteractiveMode(int& /*argc*/, char** /*argv*/, const InteractiveContext& /*context*/) {
   platform::WriteStandardError(
       "tonvale: this build has no window (configured with -DTONVALE_GUI=OFF).\n"
       "Use /command to convert a file or /h to list the options.\n");

@@ -5,13 +5,13 @@
 #include "app/CommandParser.h"
 #include "app/ConsoleLog.h"
 #include "app/HelpListing.h"
-#include "app/InteractiveMode.h"
 #include "platform/BoundedText.h"
 #include "platform/Console.h"
 #include "platform/ModulePath.h"
 #include "platform/PathUtil.h"
 #include "settings/LiveFlag.h"
 #include "settings/UserSettings.h"
+#include "ui/InteractiveMode.h"
 
 int CTonvaleApp::Run(int argc, char** argv) {
   m_argc = argc;
@@ -66,7 +66,9 @@ bool CTonvaleApp::InitInstance() {
     return true;
   }
 
-  const DialogResult result = RunInteractiveMode(m_argc, m_argv);
+  const InteractiveContext context{g_appConfig, g_bandTable, g_graphParams, g_bqCalculator,
+                                   g_cmdOptions.hasAccessSetting == 1, g_configPath};
+  const DialogResult result = RunInteractiveMode(m_argc, m_argv, context);
   if (result == DialogResult::Ok && g_cmdOptions.hasAccessSetting == 1) {
     (void)SaveUserSettings(g_cmdOptions.accessSettingPath, g_cmdOptions.eqIndex, g_appConfig,
                            g_bandTable);

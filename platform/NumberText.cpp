@@ -124,10 +124,12 @@ double ParseDouble(std::string_view text) {
   return end == copy.c_str() ? 0.0 : value;
 }
 
-std::string FormatFixed6(double value) {
+std::string FormatFixed6(double value) { return FormatFixed(value, 6); }
+
+std::string FormatFixed(double value, int decimals) {
   char buffer[400];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                    std::chars_format::fixed, 6);
+                                    std::chars_format::fixed, decimals);
   return std::string(buffer, result.ptr);
 }
 

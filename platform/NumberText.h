@@ -30,4 +30,7 @@ double ParseDouble(std::string_view text);
 /// Formats like printf "%f": fixed notation with six decimals (10.0 gives "10.000000").
 std::string FormatFixed6(double value);
 
+/// Formats like printf "%.Nf" with N = `decimals` (0 to 20).
+std::string FormatFixed(double value, int decimals);
+
 }  // namespace platform

@@ -3,7 +3,7 @@
 # Usage: scripts/deps.sh [build|test]
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev)
+packages=(g++ cmake ninja-build pkg-config libgtest-dev qt6-base-dev fonts-dejavu-core)
 if [[ "${1:-build}" == test ]]; then
   packages+=(libbenchmark-dev libsndfile1-dev clang libclang-rt-14-dev)
 fi

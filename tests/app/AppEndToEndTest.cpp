@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <chrono>
 #include <filesystem>
+#include <regex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -25,9 +28,12 @@ class AppEndToEndTest : public ::testing::Test {
     fs::copy_file(TONVALE_EXE, m_exe);
   }
 
+  // The program never finds a display: a window can only be asked for on purpose.
   ProcessResult Run(const std::vector<std::string>& args) {
-    return testsupport::RunProcess(m_exe, args, m_dir.Path());
+    return testsupport::RunProcess(m_exe, args, m_dir.Path(), kNoDisplay);
   }
+  const std::vector<std::string> kNoDisplay = {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u",
+                                               "QT_QPA_PLATFORM"};
   std::string Config() const { return ReadFile(m_dir.File("tonvale.ini")); }
 
   testsupport::TempDir m_dir;
@@ -107,12 +113,29 @@ TEST_F(AppEndToEndTest, ConvertOutputFoldersAreCreatedAtParseTime) {
 
 TEST_F(AppEndToEndTest, InteractiveModeWithoutAWindowSaysSoAndSavesNothing) {
   const ProcessResult r = Run({"/access_setting:user.cfg", "/eq_index:2"});
-  EXPECT_NE(r.exitCode, 0);
+  EXPECT_EQ(r.exitCode, 3);
   EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("no window"), std::string::npos);
+  EXPECT_NE(r.err.find("tonvale: "), std::string::npos);
   EXPECT_FALSE(fs::exists(m_dir.File("user.cfg")));
   EXPECT_NE(Config().find("Is_Live=0"), std::string::npos);
 }
+
+#if TONVALE_GUI_BUILD
+// A controlling program closes a window started with /checklive:1 by writing 0 into Is_Live;
+// the window ends as Cancel does, so nothing is saved.
+TEST_F(AppEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
+  testsupport::ChildProcess child(m_exe, {"/checklive:1", "/access_setting:user.cfg"}, m_dir.Path(),
+                                  {"QT_QPA_PLATFORM=offscreen"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_NE(Config().find("Is_Live=1"), std::string::npos);
+  testsupport::WriteFile(m_dir.File("tonvale.ini"),
+                         std::regex_replace(Config(), std::regex("Is_Live=1"), "Is_Live=0"));
+  const ProcessResult r = child.Wait(5000);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_FALSE(fs::exists(m_dir.File("user.cfg")));
+  EXPECT_NE(Config().find("Is_Live=0"), std::string::npos);
+}
+#endif
 
 TEST_F(AppEndToEndTest, ExistingConfigurationIsReadNotReplaced) {
   testsupport::WriteFile(m_dir.File("tonvale.ini"), "[EQ_UI]\nBandNum = 4\n");

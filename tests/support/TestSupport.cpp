@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -48,7 +51,7 @@ void WriteFile(const std::string& path, std::string_view bytes) {
 }
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::string& workDir) {
+                           const std::string& workDir, const std::vector<std::string>& environment) {
   static int counter = 0;
   const std::string base = (std::filesystem::temp_directory_path() /
                             ("tonvale-child-" + std::to_string(::getpid()) + "-" +
@@ -59,7 +62,9 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 
   // The child changes into workDir through a shell-free trampoline: posix_spawn has no chdir
   // action in this C library, so run the program through /usr/bin/env with --chdir.
-  std::vector<std::string> argv = {"/usr/bin/env", "--chdir=" + workDir, program};
+  std::vector<std::string> argv = {"/usr/bin/env", "--chdir=" + workDir};
+  argv.insert(argv.end(), environment.begin(), environment.end());
+  argv.push_back(program);
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> raw;
   for (std::string& a : argv) {
@@ -87,13 +92,26 @@ ChildProcess::~ChildProcess() {
   }
 }
 
-ProcessResult ChildProcess::Wait() {
+ProcessResult ChildProcess::Wait(int timeoutMs) {
   ProcessResult result;
   int status = 0;
-  while (::waitpid(m_pid, &status, 0) < 0) {
-    if (errno != EINTR) {
-      status = -1;
-      break;
+  if (timeoutMs > 0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (::waitpid(m_pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, &status, 0);
+        status = -1;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  } else {
+    while (::waitpid(m_pid, &status, 0) < 0) {
+      if (errno != EINTR) {
+        status = -1;
+        break;
+      }
     }
   }
   m_pid = -1;
@@ -106,8 +124,8 @@ ProcessResult ChildProcess::Wait() {
 }
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& workDir) {
-  ChildProcess child(program, args, workDir);
+                         const std::string& workDir, const std::vector<std::string>& environment) {
+  ChildProcess child(program, args, workDir, environment);
   return child.Wait();
 }
 

@@ -36,10 +36,14 @@ struct ProcessResult {
 /// A child process started with its standard output and error sent to files.
 class ChildProcess {
  public:
+  /// Starts `program` in `workDir`; `environment` holds extra NAME=VALUE settings, and
+  /// "-u NAME" pairs remove a variable.
   ChildProcess(const std::string& program, const std::vector<std::string>& args,
-               const std::string& workDir);
+               const std::string& workDir, const std::vector<std::string>& environment = {});
   ~ChildProcess();
-  ProcessResult Wait();
+  /// Waits for the process to end; after `timeoutMs` (when positive) it is killed and the
+  /// result's exit code is -1.
+  ProcessResult Wait(int timeoutMs = 0);
 
  private:
   pid_t m_pid = -1;
@@ -49,6 +53,7 @@ class ChildProcess {
 
 /// Runs `program` with `args` (not counting the program) in `workDir` and waits for it.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& workDir = ".");
+                         const std::string& workDir = ".",
+                         const std::vector<std::string>& environment = {});
 
 }  // namespace testsupport

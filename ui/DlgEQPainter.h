@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+#include "eq/EqGraphParams.h"
+
+/// One line of the response graph's grid: its position in pixels (from the left for frequency
+/// lines, from the top for dB lines), its kind and, for a major line, the value it is labelled
+/// with (Hz or dB).
+struct GridLine {
+  std::uint32_t position = 0;
+  std::uint32_t kind = 0;  ///< 0 = major, 1 = minor
+  double value = 0.0;
+};
+
+/// The response graph: a black picture with a logarithmic frequency grid and a dB grid, the
+/// combined response curve in white and a red square for every enabled bell. The grid is drawn
+/// once into a cached picture and redrawn only when m_gridDirty is set (on a sample-rate
+/// change); the curve and markers are drawn over it at every paint.
+class CDlgEQPainter : public QWidget {
+  Q_OBJECT
+
+ public:
+  /// `params` are the graph parameters the main dialog keeps current.
+  explicit CDlgEQPainter(const EqGraphParams& params, QWidget* parent = nullptr);
+
+  void SetCurve(const std::vector<std::int32_t>& curve) { m_curve = curve; }
+  void SetMarkers(const std::vector<BandMarker>& markers) { m_markers = markers; }
+  const std::vector<std::int32_t>& Curve() const { return m_curve; }
+  const std::vector<BandMarker>& Markers() const { return m_markers; }
+
+  /// The grid lines for graph parameters `p`: frequency lines every width / 5 pixels with the
+  /// pattern of a logarithmic decade between them, dB lines every height / 4 pixels with four
+  /// minor lines between. A graph narrower than 5 or lower than 4 pixels gets no lines on that
+  /// axis.
+  static void ComputeGrid(const EqGraphParams& p, std::vector<GridLine>& freqLines,
+                          std::vector<GridLine>& dbLines);
+
+  /// 1: the grid picture is redrawn at the next paint.
+  int m_gridDirty = 1;
+  /// How many times the grid picture has been drawn (for tests and diagnostics).
+  int GridDrawCount() const { return m_gridDraws; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void DrawGrid(QPainter& painter, int width, int height);
+
+  const EqGraphParams& m_params;
+  QPixmap m_grid;
+  std::vector<std::int32_t> m_curve;
+  std::vector<BandMarker> m_markers;
+  int m_gridDraws = 0;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "eq/BQCalculator.h"
+#include "eq/EqBand.h"
+#include "eq/EqGraphParams.h"
+#include "settings/AppConfig.h"
+
+/// What the interactive window reads and writes: the process-wide objects, handed in by the
+/// application.
+struct InteractiveContext {
+  AppConfig& config;           ///< its defaultSampleRate is the current sample rate
+  EqBandTable& bandTable;
+  EqGraphParams& graphParams;
+  CBQCalculator& calculator;
+  bool hasAccessSetting = false;  ///< a settings file was named: OK and Cancel instead of Convert
+  std::string configPath;         ///< where the liveness flag is read
+};
+
+/// What the interactive window ended with.
+enum class DialogResult { NoWindow = -1, Ok = 1, Cancel = 2 };
+
+/// Shows the main window modally and returns how it ended. A build without a window says so on
+/// standard error and returns DialogResult::NoWindow.
+DialogResult RunInteractiveMode(int& argc, char** argv, const InteractiveContext& context);

@@ -1,0 +1,470 @@
+#include "ui/TonvaleDlg.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPointer>
+#include <chrono>
+
+#include "eq/ConversionJob.h"
+#include "platform/NumberText.h"
+#include "platform/PathUtil.h"
+#include "settings/LiveFlag.h"
+#include "ui/BandFloatNumEdit.h"
+#include "ui/ButtonST.h"
+#include "ui/DialogUnits.h"
+#include "ui/DlgBellSet.h"
+#include "ui/DlgEQPainter.h"
+#include "ui/DlgHighLowSet.h"
+#include "ui/EqEvents.h"
+
+namespace {
+
+constexpr auto kLivePollPeriod = std::chrono::milliseconds(1000);
+
+QStringList ChooseWithFileDialog(QWidget* owner) {
+  return QFileDialog::getOpenFileNames(owner, QStringLiteral("Convert File"), QString(),
+                                       QStringLiteral("Speech Files (*.wav *.wio)"));
+}
+
+void ShowReport(QWidget* owner, const QString& title, const QString& text, bool failed) {
+  if (failed) {
+    QMessageBox::warning(owner, title, text);
+  } else {
+    QMessageBox::information(owner, title, text);
+  }
+}
+
+// Turns a conversion's CR LF lines into plain lines for a report.
+QString Lines(const std::string& log) {
+  QString text = QString::fromStdString(log);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text.trimmed();
+}
+
+}  // namespace
+
+CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
+    : QDialog(parent),
+      m_context(std::move(context)),
+      m_ok(new CButtonST(QStringLiteral("OK"), this)),
+      m_cancel(new CButtonST(QStringLiteral("Cancel"), this)),
+      m_convert(new CButtonST(QStringLiteral("Convert File"), this)),
+      m_painter(new CDlgEQPainter(m_context.graphParams, this)),
+      m_rateList(new QComboBox(this)),
+      m_rateLabel(new QLabel(QStringLiteral("Sample Rate: "), this)),
+      m_unitLabel(new QLabel(QStringLiteral("Hz"), this)) {
+  // Start-up: the template's controls, then the editors, controls, layout, values, the first
+  // rate set-up and curve, and the liveness watcher.
+  selfWindow = this;
+  InitUiResources();
+  setWindowTitle(QStringLiteral("Tonvale"));
+  setFont(DialogFont());
+  setWindowIcon(QIcon(IconResource(128)));
+  const DialogUnits du(font());
+  m_ok->setGeometry(du.Rect(309, 1, 50, 14));
+  m_ok->setDefault(true);
+  m_rateLabel->setGeometry(du.Rect(4, 3, 44, 8));
+  m_rateList->setGeometry(du.X(51), du.Y(1), du.X(64), du.Y(14));
+  m_unitLabel->setGeometry(du.Rect(121, 3, 9, 8));
+  m_convert->setGeometry(du.Rect(143, 1, 74, 14));
+  m_cancel->setGeometry(du.Rect(360, 1, 50, 14));
+  connect(m_ok, &QPushButton::clicked, this, &CTonvaleDlg::accept);
+  connect(m_cancel, &QPushButton::clicked, this, &CTonvaleDlg::reject);
+  connect(m_convert, &QPushButton::clicked, this, &CTonvaleDlg::OnConvertFile);
+  connect(m_rateList, &QComboBox::currentIndexChanged, this, [this] { OnSampleRateChange(); });
+
+  CreateBandEditors();
+  InitControls();
+  LayoutWindow();
+  LoadEditorsFromTable();
+  OnSampleRateChange();
+  StartLiveCheck();
+}
+
+CTonvaleDlg::~CTonvaleDlg() { StopLiveCheck(); }
+
+void CTonvaleDlg::CreateBandEditors() {
+  for (auto it = m_editors.rbegin(); it != m_editors.rend(); ++it) {
+    delete *it;
+  }
+  m_editors.clear();
+  for (const EqBand& band : m_context.bandTable) {
+    CDlgEQController* editor = nullptr;
+    if (band.type == ToCode(EqBandType::Bell)) {
+      editor = new CDlgBellSet(m_context.config, this, band.index);
+    } else if (band.type == ToCode(EqBandType::HighPass) || band.type == ToCode(EqBandType::LowPass)) {
+      // Every editor takes its record's index, so that loading and reading back always match,
+      // also when a record of an unknown type comes first.
+      editor = new CDlgHighLowSet(m_context.config, this, band.type, band.index);
+    } else {
+      continue;
+    }
+    editor->InitEditor(this);
+    m_editors.push_back(editor);
+  }
+}
+
+void CTonvaleDlg::InitControls() {
+  m_convert->SetIcon(138);
+  m_ok->SetIcon(140);
+  m_cancel->SetIcon(139);
+  for (CButtonST* button : {m_convert, m_ok, m_cancel}) {
+    button->SetFlat(0, true);
+  }
+  AppConfig& config = m_context.config;
+  // Without a rate list in the configuration the built-in rates are offered.
+  std::vector<std::uint32_t> rates = config.sampleRateList;
+  if (rates.empty()) {
+    rates.assign(kBuiltInSampleRates.begin(), kBuiltInSampleRates.end());
+  }
+  const QSignalBlocker blocker(m_rateList);
+  m_rateList->clear();
+  int selected = -1;
+  for (std::size_t i = 0; i < rates.size(); ++i) {
+    m_rateList->addItem(QString::number(rates[i]));
+    if (static_cast<std::int64_t>(rates[i]) == config.defaultSampleRate) {
+      selected = static_cast<int>(i);
+    }
+  }
+  if (selected < 0) {
+    config.defaultSampleRate = static_cast<std::int32_t>(rates.front());
+    selected = 0;
+  }
+  m_rateList->setCurrentIndex(selected);
+  const bool settingsMode = m_context.hasAccessSetting;
+  m_ok->setVisible(settingsMode);
+  m_cancel->setVisible(settingsMode);
+  m_convert->setVisible(!settingsMode);
+}
+
+void CTonvaleDlg::LayoutWindow() {
+  const int hList = m_rateList->height();
+  const int hConv = m_convert->height();
+  const int y0 = hConv + 2;
+  int x = 0;
+  int hStrip = 0;
+  for (CDlgEQController* editor : m_editors) {
+    if (editor == nullptr) {
+      continue;
+    }
+    const int w = editor->width();
+    const int h = editor->height();
+    editor->setGeometry(x, y0, w, h);
+    editor->show();
+    x += w;
+    hStrip = h + hList;
+  }
+  const int height = hStrip + static_cast<int>(m_context.config.eqPainterHeight);
+  setFixedSize(x, height);
+  m_painter->setGeometry(0, hStrip, x, static_cast<int>(m_context.config.eqPainterHeight));
+  m_painter->show();
+  m_cancel->move(x - m_cancel->width(), 0);
+  m_ok->setGeometry(x - m_cancel->width() - m_ok->width(), 0, m_ok->width(), m_cancel->height());
+}
+
+void CTonvaleDlg::LoadEditorsFromTable() {
+  for (const EqBand& band : m_context.bandTable) {
+    for (CDlgEQController* editor : m_editors) {
+      if (editor->bandType == band.type && editor->bandIndex == band.index) {
+        editor->SetBandEnabled(static_cast<int>(band.enable));
+        editor->SetCentFreq(band.centFreq);
+        editor->SetCutoffFreq(band.cutoffFreq);
+        editor->SetStopFreq(band.stopFreq);
+        editor->SetGain(band.gain);
+        editor->SetQual(band.qual);
+        break;
+      }
+    }
+  }
+}
+
+void CTonvaleDlg::OnSampleRateChange() {
+  const QString text = m_rateList->currentText();
+  if (text.isEmpty()) {
+    return;
+  }
+  AppConfig& config = m_context.config;
+  if (const auto rate = platform::ParseUnsigned32(text.toStdString())) {
+    config.defaultSampleRate = static_cast<std::int32_t>(*rate);
+  }
+  for (CDlgEQController* editor : m_editors) {
+    editor->UpdateLimits();
+  }
+  EqGraphParams& p = m_context.graphParams;
+  p.sampleRate = static_cast<double>(config.defaultSampleRate);
+  p.width = static_cast<std::uint32_t>(m_painter->width());
+  p.height = static_cast<std::uint32_t>(m_painter->height());
+  p.freqAxisMode = 0;
+  p.minFreq = config.minFreqValue;
+  p.maxFreq = static_cast<double>(config.defaultSampleRate / 2);
+  p.topDb = config.maxDbValue;
+  p.bottomDb = config.minDbValue;
+  m_painter->m_gridDirty = 1;
+  m_painter->update();
+  int changed = 0;
+  for (std::int32_t i = 0; i < config.bandNum; ++i) {
+    (void)SyncBandFromEditor(static_cast<std::uint32_t>(i), &changed);
+  }
+  RefreshCurve();
+}
+
+void CTonvaleDlg::RefreshCurve() {
+  ++m_curveRefreshes;
+  std::vector<std::int32_t> curve;
+  std::vector<BandMarker> markers;
+  m_context.calculator.ComputeResponse(m_context.graphParams, m_context.bandTable, curve, markers);
+  m_painter->SetCurve(curve);
+  m_painter->SetMarkers(markers);
+  m_painter->update();
+}
+
+int CTonvaleDlg::SyncBandFromEditor(std::uint32_t bandIndex, int* changed) {
+  *changed = 0;
+  for (EqBand& band : m_context.bandTable) {
+    if (band.index != bandIndex) {
+      continue;
+    }
+    for (CDlgEQController* editor : m_editors) {
+      if (editor->bandIndex != bandIndex) {
+        continue;
+      }
+      int enable = 0;
+      double first = 0.0;
+      double second = 0.0;
+      double gain = 0.0;
+      if (editor->GetHighLowValues(&enable, &first, &second, &gain) == 1) {
+        if (band.enable != static_cast<std::uint32_t>(enable) || enable == 1) {
+          *changed = 1;
+        }
+        band.cutoffFreq = first;
+        band.stopFreq = second;
+        band.enable = static_cast<std::uint32_t>(enable);
+        band.gain = gain;
+        return 1;
+      }
+      if (editor->GetBellValues(&enable, &first, &second, &gain) == 1) {
+        if (band.enable != static_cast<std::uint32_t>(enable) || enable == 1) {
+          *changed = 1;
+        }
+        band.centFreq = first;
+        band.qual = second;
+        band.enable = static_cast<std::uint32_t>(enable);
+        band.gain = gain;
+        return 1;
+      }
+    }
+  }
+  return 0;
+}
+
+int CTonvaleDlg::OnBandChanged(int fieldCode, int bandIndex) {
+  if (fieldCode == kFieldNone || bandIndex == -1) {
+    return 0;
+  }
+  const auto index = static_cast<std::uint32_t>(bandIndex);
+  int changed = 0;
+  if (SyncBandFromEditor(index, &changed) == 1 && changed == 1) {
+    RefreshCurve();
+  }
+  if (fieldCode == kFieldCutoffFreq || fieldCode == kFieldStopFreq) {
+    for (CDlgEQController* editor : m_editors) {
+      if (editor->bandIndex == index) {
+        editor->UpdateLimits();
+        break;
+      }
+    }
+  }
+  return 0;
+}
+
+void CTonvaleDlg::customEvent(QEvent* event) {
+  if (event->type() == BandChangedEvent::kType) {
+    const auto* changed = static_cast<BandChangedEvent*>(event);
+    OnBandChanged(changed->FieldCode(), changed->BandIndex());
+  } else if (event->type() == LiveStatusEvent::kType) {
+    OnLiveStatus(static_cast<LiveStatusEvent*>(event)->Value());
+  } else {
+    QDialog::customEvent(event);
+  }
+}
+
+void CTonvaleDlg::accept() {
+  // A value typed into a field and not yet committed is taken before the window closes.
+  if (auto* field = qobject_cast<CBandFloatNumEdit*>(focusWidget())) {
+    if (field->isModified()) {
+      field->Commit();
+    }
+  }
+  QDialog::accept();
+}
+
+void CTonvaleDlg::StartLiveCheck() {
+  if (m_context.config.checkLive != 1) {
+    return;
+  }
+  const LiveFlagReading flag = ReadLiveFlag(m_context.configPath);
+  if (!flag.present || flag.value != 1) {
+    return;
+  }
+  StopLiveCheck();
+  liveCheckRunning.store(1);
+  try {
+    liveCheckThread = std::thread(&CTonvaleDlg::LiveCheckThreadProc, this);
+  } catch (const std::system_error&) {
+    liveCheckRunning.store(0);  // no watcher; the window runs without one
+  }
+}
+
+void CTonvaleDlg::LiveCheckThreadProc() {
+  if (liveCheckRunning.load() == 0) {
+    return;
+  }
+  while (true) {
+    const LiveFlagReading flag = ReadLiveFlag(m_context.configPath);
+    if (selfWindow != nullptr) {
+      QCoreApplication::postEvent(selfWindow, new LiveStatusEvent(flag.value));
+    }
+    std::unique_lock<std::mutex> lock(m_liveMutex);
+    m_liveWake.wait_for(lock, kLivePollPeriod, [this] { return liveCheckRunning.load() == 0; });
+    if (liveCheckRunning.load() == 0) {
+      return;
+    }
+  }
+}
+
+void CTonvaleDlg::StopLiveCheck() {
+  {
+    const std::lock_guard<std::mutex> lock(m_liveMutex);
+    liveCheckRunning.store(0);
+  }
+  m_liveWake.notify_all();
+  if (liveCheckThread.joinable()) {
+    liveCheckThread.join();
+  }
+}
+
+int CTonvaleDlg::OnLiveStatus(int value) {
+  if (value != 0) {
+    return 0;
+  }
+  StopLiveCheck();
+  reject();
+  return 0;
+}
+
+void CTonvaleDlg::OnConvertFile() {
+  const QStringList chosen = m_chooser ? m_chooser(this) : ChooseWithFileDialog(this);
+  if (chosen.isEmpty()) {
+    return;
+  }
+  std::vector<ConversionJob> jobs;
+  QStringList skipped;
+  for (const QString& path : chosen) {
+    const std::string source = path.toStdString();
+    std::string directory;
+    std::string name;
+    std::string extension;
+    std::string output;
+    if (platform::SplitPath(source, directory, name, extension) == 1) {
+      output = platform::JoinPath({directory, name + "_filter" + extension, ""});
+    }
+    if (output.empty()) {
+      skipped << path;
+      continue;
+    }
+    ConversionJob job;
+    job.sourcePath = source;
+    job.outputPath = output;
+    jobs.push_back(job);
+  }
+
+  // The worker sees only its own copies: the jobs and a snapshot of the band table. It reports
+  // progress by posting to this window and hands its results over when it has ended.
+  struct Outcome {
+    std::vector<std::string> logs;
+    std::vector<int> results;
+  };
+  Outcome outcome;
+  const EqBandTable snapshot = m_context.bandTable;
+  std::atomic<bool> cancelled{false};
+  const int total = static_cast<int>(jobs.size());
+
+  QProgressDialog progress(this);
+  progress.setWindowTitle(QStringLiteral("Convert File"));
+  progress.setRange(0, total);
+  progress.setMinimumDuration(0);
+  progress.setWindowModality(Qt::WindowModal);
+  QEventLoop loop;
+  QPointer<QProgressDialog> progressHandle(&progress);
+  connect(&progress, &QProgressDialog::canceled, this, [&cancelled] { cancelled = true; });
+
+  std::thread worker([&] {
+    for (int i = 0; i < total; ++i) {
+      if (cancelled) {
+        break;
+      }
+      const QString label = QStringLiteral("Converting file %1 of %2\n%3")
+                                .arg(i + 1)
+                                .arg(total)
+                                .arg(QString::fromStdString(jobs[static_cast<std::size_t>(i)].sourcePath));
+      QMetaObject::invokeMethod(&loop, [progressHandle, label, i] {
+        if (progressHandle) {
+          progressHandle->setLabelText(label);
+          progressHandle->setValue(i);
+        }
+      }, Qt::QueuedConnection);
+      std::vector<ConversionJob> one{jobs[static_cast<std::size_t>(i)]};
+      std::string log;
+      const int result = ConvertFiles(one, snapshot, [&log](std::string_view text) { log.append(text); });
+      outcome.logs.push_back(std::move(log));
+      outcome.results.push_back(result);
+      if (result == 0) {
+        break;
+      }
+    }
+    QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+  });
+  if (total > 0) {
+    progress.show();
+    loop.exec();
+  }
+  worker.join();
+  progress.reset();
+
+  QStringList lines;
+  bool failed = !skipped.isEmpty();
+  for (std::size_t i = 0; i < outcome.results.size(); ++i) {
+    const ConversionJob& job = jobs[i];
+    if (outcome.results[i] == 1) {
+      lines << QStringLiteral("Converted %1 to %2").arg(QString::fromStdString(job.sourcePath),
+                                                       QString::fromStdString(job.outputPath));
+    } else {
+      failed = true;
+      lines << QStringLiteral("Failed: %1").arg(QString::fromStdString(job.sourcePath));
+      for (const QString& line : Lines(outcome.logs[i]).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QStringLiteral("Error:"))) {
+          lines << QStringLiteral("    ") + line;
+        }
+      }
+    }
+  }
+  for (std::size_t i = outcome.results.size(); i < jobs.size(); ++i) {
+    failed = true;
+    lines << QStringLiteral("Not attempted: %1").arg(QString::fromStdString(jobs[i].sourcePath));
+  }
+  for (const QString& path : skipped) {
+    lines << QStringLiteral("Skipped (no output name can be formed from its path): %1").arg(path);
+  }
+  const QString title = failed ? QStringLiteral("Convert File: not all files converted")
+                               : QStringLiteral("Convert File: done");
+  if (m_report) {
+    m_report(title, lines.join(QLatin1Char('\n')), failed);
+  } else {
+    ShowReport(this, title, lines.join(QLatin1Char('\n')), failed);
+  }
+}

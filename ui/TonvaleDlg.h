@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "eq/BQCalculator.h"
+#include "eq/EqBand.h"
+#include "eq/EqGraphParams.h"
+#include "settings/AppConfig.h"
+#include "ui/InteractiveMode.h"
+
+class CButtonST;
+class CDlgEQController;
+class CDlgEQPainter;
+class QComboBox;
+class QLabel;
+
+/// The main window: the sample-rate list, "Convert File" (or OK and Cancel when a settings file
+/// was named), one band editor per band side by side, and the response graph.
+class CTonvaleDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit CTonvaleDlg(InteractiveContext context, QWidget* parent = nullptr);
+  ~CTonvaleDlg() override;
+
+  /// Chooses the files to convert; the default shows the open-file dialog.
+  using FileChooser = std::function<QStringList(QWidget* owner)>;
+  /// Shows the report after a conversion run; the default shows a message box.
+  using ReportSink = std::function<void(const QString& title, const QString& text, bool failed)>;
+  void SetFileChooser(FileChooser chooser) { m_chooser = std::move(chooser); }
+  void SetReportSink(ReportSink sink) { m_report = std::move(sink); }
+
+  // The steps of the window, in the order start-up runs them.
+  void CreateBandEditors();
+  void InitControls();
+  void LayoutWindow();
+  void LoadEditorsFromTable();
+  void OnSampleRateChange();
+  void RefreshCurve();
+  void StartLiveCheck();
+  void StopLiveCheck();
+
+  /// Reads band `bandIndex` back from its editor into the band table. 1 when a record and an
+  /// editor were found; `changed` is 1 when the curve must be redrawn.
+  int SyncBandFromEditor(std::uint32_t bandIndex, int* changed);
+  /// WM_EQ_BAND_CHANGED: a field of band `bandIndex` changed.
+  int OnBandChanged(int fieldCode, int bandIndex);
+  /// WM_EQ_LIVE_STATUS: the liveness flag read `value`; 0 closes the window as Cancel does.
+  int OnLiveStatus(int value);
+  /// "Convert File": converts the chosen files beside their sources, on a worker thread, then
+  /// reports each file's outcome.
+  void OnConvertFile();
+
+  /// OK: commits the field being edited before the window closes.
+  void accept() override;
+
+  const std::vector<CDlgEQController*>& Editors() const { return m_editors; }
+  QComboBox* RateList() const { return m_rateList; }
+  CDlgEQPainter* Painter() const { return m_painter; }
+  CButtonST* OkButton() const { return m_ok; }
+  CButtonST* CancelButton() const { return m_cancel; }
+  CButtonST* ConvertButton() const { return m_convert; }
+  bool LiveCheckRunning() const { return liveCheckRunning.load() == 1; }
+  /// How many times the curve has been recomputed (for tests and diagnostics).
+  int CurveRefreshCount() const { return m_curveRefreshes; }
+
+ protected:
+  void customEvent(QEvent* event) override;
+
+ private:
+  void LiveCheckThreadProc();
+
+  InteractiveContext m_context;
+  // Liveness watcher: the keep-running flag is shared with the watcher thread.
+  std::atomic<int> liveCheckRunning{0};
+  std::thread liveCheckThread;
+  CTonvaleDlg* selfWindow = nullptr;
+  std::mutex m_liveMutex;
+  std::condition_variable m_liveWake;
+
+  std::vector<CDlgEQController*> m_editors;  // owned by this window as Qt children
+  CButtonST* m_ok;
+  CButtonST* m_cancel;
+  CButtonST* m_convert;
+  CDlgEQPainter* m_painter;
+  QComboBox* m_rateList;
+  QLabel* m_rateLabel;
+  QLabel* m_unitLabel;
+  int m_curveRefreshes = 0;
+  FileChooser m_chooser;
+  ReportSink m_report;
+};
