@@ -8,6 +8,7 @@
 
 #include "eq/BQCalculator.h"
 #include "eq/PcmFilter.h"
+#include "eq/WavefrontFilter.h"
 #include "settings/UserSettings.h"
 
 namespace {
@@ -89,6 +90,53 @@ BENCHMARK(BM_Filter)
     ->Args({48000, 2, 0, 0})
     ->Args({48000, 2, 1, 0})
     ->Args({16000, 1, 0, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// 8 bells with a second-order high-pass and low-pass: 10 sections.
+EqBandTable TenSections() {
+  EqBandTable table = ShippedSetAllEnabled(false);
+  table.front().gain = 20.0;  // 20 / log10(4) / 20 + 0.98 = 2.64: order 2
+  table.front().cutoffFreq = 200.0;
+  table.front().stopFreq = 50.0;
+  table.back().gain = 12.0;  // 12 / log10(2.63) / 20 + 0.98 = 2.41: order 2
+  table.back().cutoffFreq = 3000.0;
+  table.back().stopFreq = 7900.0;
+  return table;
+}
+
+// The plain pass against each fast kernel. args: kernel, 43 or 10 sections, rate, channels.
+void BM_Kernel(benchmark::State& state) {
+  const auto kernel = static_cast<FilterKernel>(state.range(0));
+  if (!FilterKernelAvailable(kernel)) {
+    state.SkipWithError("kernel not available on this processor");
+    return;
+  }
+  const bool full = state.range(1) == 43;
+  const double rate = static_cast<double>(state.range(2));
+  const auto channels = static_cast<std::uint16_t>(state.range(3));
+  const std::size_t count = static_cast<std::size_t>(rate) * 20 * channels;  // 20 s
+  FilterChain chain;
+  DesignBandFilters(full ? ShippedSetAllEnabled(false) : TenSections(), chain, rate);
+  const std::size_t sections = SectionCount(chain);
+  if (sections != static_cast<std::size_t>(state.range(1))) {
+    state.SkipWithError("unexpected section count");
+    return;
+  }
+  auto pcm16 = Noise<std::int16_t>(count);
+  for (auto _ : state) {
+    FilterPcm16With(kernel, pcm16.data(), static_cast<std::uint32_t>(count), chain, channels);
+    benchmark::ClobberMemory();
+  }
+  state.SetLabel(FilterKernelName(kernel));
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * count));
+  state.counters["per_section_sample"] = benchmark::Counter(
+      static_cast<double>(state.iterations() * count * sections),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Kernel)
+    ->ArgNames({"kernel", "sections", "rate", "channels"})
+    ->ArgsProduct({{0, 1, 2, 3}, {43, 10}, {16000}, {1}})
+    ->ArgsProduct({{0, 1, 2, 3}, {43, 10}, {44100}, {2}})
     ->Unit(benchmark::kMillisecond);
 
 void BM_ComputeResponse(benchmark::State& state) {

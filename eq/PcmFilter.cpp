@@ -1,5 +1,7 @@
 #include "eq/PcmFilter.h"
 
+#include "eq/WavefrontFilter.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -131,12 +133,22 @@ std::uint8_t ToPcm8(double y) {
   return static_cast<std::uint8_t>(high + 128);
 }
 
+int FilterPcm16Plain(std::int16_t* samples, std::uint32_t count, FilterChain& chain,
+                     std::uint16_t channels) {
+  return FilterInterleaved(samples, count, chain, channels, FromPcm16, ToPcm16);
+}
+
+int FilterPcm8Plain(std::uint8_t* samples, std::uint32_t count, FilterChain& chain,
+                    std::uint16_t channels) {
+  return FilterInterleaved(samples, count, chain, channels, FromPcm8, ToPcm8);
+}
+
 int FilterPcm16(std::int16_t* samples, std::uint32_t count, FilterChain& chain,
                 std::uint16_t channels) {
-  return FilterInterleaved(samples, count, chain, channels, FromPcm16, ToPcm16);
+  return FilterPcm16With(BestFilterKernel(), samples, count, chain, channels);
 }
 
 int FilterPcm8(std::uint8_t* samples, std::uint32_t count, FilterChain& chain,
                std::uint16_t channels) {
-  return FilterInterleaved(samples, count, chain, channels, FromPcm8, ToPcm8);
+  return FilterPcm8With(BestFilterKernel(), samples, count, chain, channels);
 }

@@ -14,10 +14,19 @@ void RunBellFilter(BellFilter& bell, const double* in, double* out, std::uint16_
 /// sections copies in to out.
 void RunHighLowFilter(HighLowFilter& filter, const double* in, double* out, std::uint16_t count);
 
+/// The plain filtering pass: each filter of the chain over a block of kFilterBlock values at a
+/// time, one sample after another. The reference the fast pass is checked against, and its
+/// fallback. Same contract as FilterPcm16 / FilterPcm8.
+int FilterPcm16Plain(std::int16_t* samples, std::uint32_t count, FilterChain& chain,
+                     std::uint16_t channels = 1);
+int FilterPcm8Plain(std::uint8_t* samples, std::uint32_t count, FilterChain& chain,
+                    std::uint16_t channels = 1);
+
 /// Filters `count` signed 16-bit samples in place through `chain`. The samples are `channels`
 /// interleaved channels; each channel runs through the chain on its own, from zeroed states,
 /// so channels never mix (one channel is one plain stream). Results beyond the 16-bit range
-/// saturate. Returns 1.
+/// saturate. Runs the fastest kernel the processor has; every kernel gives the plain pass's
+/// samples bit for bit. Returns 1.
 int FilterPcm16(std::int16_t* samples, std::uint32_t count, FilterChain& chain,
                 std::uint16_t channels = 1);
 

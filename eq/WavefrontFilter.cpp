@@ -1,0 +1,355 @@
+// The fast filtering pass. Every section keeps its own arithmetic exactly,
+//   w = (x - w1 a1) - w2 a2,  y = (w b0 + w1 b1) + w2 b2,
+// but the sections no longer wait for each other: section k works on sample t - k while
+// section 0 works on sample t, so all sections of the chain advance together in one loop, L of
+// them per vector register (a wavefront). A section's results depend only on its own earlier
+// values and on the previous section's output for the same sample, so the order of the work
+// does not change a single bit of the output; vector adds and multiplies round exactly like
+// their scalar forms (no fused multiply-add: -ffp-contract=off).
+#include "eq/WavefrontFilter.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "eq/PcmFilter.h"
+
+namespace {
+
+// The chain's sections in running order, their coefficients laid out for the vector lanes:
+// five arrays (b0, b1, b2, a1, a2) of `padded` doubles each, padded with zeros to whole vectors.
+struct SectionPlan {
+  std::size_t count = 0;
+  std::size_t padded = 0;
+  std::vector<double> b0, b1, b2, a1, a2;
+};
+
+SectionPlan MakePlan(const FilterChain& chain, std::size_t lanes) {
+  SectionPlan plan;
+  auto add = [&plan](const BiquadCoefs& c) {
+    plan.b0.push_back(c.b0);
+    plan.b1.push_back(c.b1);
+    plan.b2.push_back(c.b2);
+    plan.a1.push_back(c.a1);
+    plan.a2.push_back(c.a2);
+  };
+  for (const FilterEntry& entry : chain.entries) {
+    if (entry.bell) {
+      add(entry.bell->coefs);
+    }
+    if (entry.highLow) {
+      for (const BiquadCoefs& c : entry.highLow->coefs) {
+        add(c);
+      }
+    }
+  }
+  plan.count = plan.b0.size();
+  plan.padded = (plan.count + lanes - 1) / lanes * lanes;
+  for (auto* v : {&plan.b0, &plan.b1, &plan.b2, &plan.a1, &plan.a2}) {
+    v->resize(plan.padded, 0.0);
+  }
+  return plan;
+}
+
+// Zeroed doubles aligned for the widest vector.
+struct AlignedDoubles {
+  explicit AlignedDoubles(std::size_t count)
+      : data(static_cast<double*>(std::aligned_alloc(64, (count * sizeof(double) + 63) / 64 * 64))) {
+    if (data == nullptr) {
+      throw std::bad_alloc();
+    }
+    std::memset(data, 0, count * sizeof(double));
+  }
+  ~AlignedDoubles() { std::free(data); }
+  AlignedDoubles(const AlignedDoubles&) = delete;
+  AlignedDoubles& operator=(const AlignedDoubles&) = delete;
+  double* data;
+};
+
+struct Pcm16Io {
+  static double In(std::int16_t s) { return FromPcm16(s); }
+  static std::int16_t Out(double y) { return ToPcm16(y); }
+};
+struct Pcm8Io {
+  static double In(std::uint8_t s) { return FromPcm8(s); }
+  static std::uint8_t Out(double y) { return ToPcm8(y); }
+};
+
+#if defined(__GNUC__)
+
+typedef double Vec2 __attribute__((vector_size(16)));
+typedef double Vec4 __attribute__((vector_size(32)));
+typedef double Vec8 __attribute__((vector_size(64)));
+template <int L>
+struct VecOf;
+template <>
+struct VecOf<2> {
+  using type = Vec2;
+};
+template <>
+struct VecOf<4> {
+  using type = Vec4;
+};
+template <>
+struct VecOf<8> {
+  using type = Vec8;
+};
+
+// One channel through the whole chain as a wavefront of L-wide vectors. Step s feeds sample s
+// into section 0 and takes sample s - (sections - 1) out of the last section; before the first
+// sample and after the last one the wavefront is fed zeros, which leave a zero state exactly as
+// it is (only the sign of a zero can differ, which no later non-zero result or conversion sees).
+template <int L, typename Io, typename Sample>
+[[gnu::always_inline]] inline void RunWavefront(const SectionPlan& plan, const double* coefs,
+                                                double* state, Sample* samples, std::size_t n,
+                                                std::size_t stride) {
+  using V = typename VecOf<L>::type;
+  const std::size_t groups = plan.padded / L;
+  const V* b0 = reinterpret_cast<const V*>(coefs);
+  const V* b1 = b0 + groups;
+  const V* b2 = b1 + groups;
+  const V* a1 = b2 + groups;
+  const V* a2 = a1 + groups;
+  V* w1 = reinterpret_cast<V*>(state);
+  V* w2 = w1 + groups;
+  V* y = w2 + groups;
+  const std::size_t last = plan.count - 1;
+  const std::size_t lastGroup = last / L;
+  const std::size_t lastLane = last % L;
+  const std::size_t steps = n + last;
+  for (std::size_t s = 0; s < steps; ++s) {
+    V input = {};
+    input[L - 1] = s < n ? Io::In(samples[s * stride]) : 0.0;
+    // From the last group down, so that each group still sees the previous step's output of
+    // the group before it.
+    for (std::size_t g = groups; g-- > 0;) {
+      const V below = g > 0 ? y[g - 1] : input;
+      V x;
+      if constexpr (L == 2) {
+        x = __builtin_shufflevector(y[g], below, 3, 0);
+      } else if constexpr (L == 4) {
+        x = __builtin_shufflevector(y[g], below, 7, 0, 1, 2);
+      } else {
+        x = __builtin_shufflevector(y[g], below, 15, 0, 1, 2, 3, 4, 5, 6);
+      }
+      const V p1 = w1[g];
+      const V p2 = w2[g];
+      const V w = (x - p1 * a1[g]) - p2 * a2[g];
+      y[g] = (w * b0[g] + p1 * b1[g]) + p2 * b2[g];
+      w2[g] = p1;
+      w1[g] = w;
+    }
+    if (s >= last) {
+      samples[(s - last) * stride] = Io::Out(y[lastGroup][lastLane]);
+    }
+  }
+}
+
+// The same wavefront for a chain of exactly G groups: with the group count known, the states
+// live in registers for the whole run instead of being stored and reloaded at every step.
+template <int L, int G, typename Io, typename Sample>
+[[gnu::always_inline]] inline void RunWavefrontFixed(const SectionPlan& plan, const double* coefs,
+                                                     Sample* samples, std::size_t n,
+                                                     std::size_t stride) {
+  using V = typename VecOf<L>::type;
+  const V* b0 = reinterpret_cast<const V*>(coefs);
+  const V* b1 = b0 + G;
+  const V* b2 = b1 + G;
+  const V* a1 = b2 + G;
+  const V* a2 = a1 + G;
+  V w1[G] = {};
+  V w2[G] = {};
+  V y[G] = {};
+  const std::size_t last = plan.count - 1;
+  const std::size_t lastLane = last % L;
+  const std::size_t steps = n + last;
+  for (std::size_t s = 0; s < steps; ++s) {
+    V input = {};
+    input[L - 1] = s < n ? Io::In(samples[s * stride]) : 0.0;
+#pragma GCC unroll 16
+    for (int g = G - 1; g >= 0; --g) {
+      const V below = g > 0 ? y[g > 0 ? g - 1 : 0] : input;
+      V x;
+      if constexpr (L == 2) {
+        x = __builtin_shufflevector(y[g], below, 3, 0);
+      } else if constexpr (L == 4) {
+        x = __builtin_shufflevector(y[g], below, 7, 0, 1, 2);
+      } else {
+        x = __builtin_shufflevector(y[g], below, 15, 0, 1, 2, 3, 4, 5, 6);
+      }
+      const V p1 = w1[g];
+      const V p2 = w2[g];
+      const V w = (x - p1 * a1[g]) - p2 * a2[g];
+      y[g] = (w * b0[g] + p1 * b1[g]) + p2 * b2[g];
+      w2[g] = p1;
+      w1[g] = w;
+    }
+    if (s >= last) {
+      samples[(s - last) * stride] = Io::Out(y[G - 1][lastLane]);
+    }
+  }
+}
+
+// Runs one channel with the kernel for its group count: register-resident up to kMaxFixed
+// groups, memory-resident beyond.
+template <int L, typename Io, typename Sample>
+[[gnu::always_inline]] inline void RunChannel(const SectionPlan& plan, const double* coefs,
+                                              double* state, Sample* samples, std::size_t n,
+                                              std::size_t stride) {
+  switch (plan.padded / L) {
+    case 1: RunWavefrontFixed<L, 1, Io>(plan, coefs, samples, n, stride); return;
+    case 2: RunWavefrontFixed<L, 2, Io>(plan, coefs, samples, n, stride); return;
+    case 3: RunWavefrontFixed<L, 3, Io>(plan, coefs, samples, n, stride); return;
+    case 4: RunWavefrontFixed<L, 4, Io>(plan, coefs, samples, n, stride); return;
+    case 5: RunWavefrontFixed<L, 5, Io>(plan, coefs, samples, n, stride); return;
+    case 6: RunWavefrontFixed<L, 6, Io>(plan, coefs, samples, n, stride); return;
+    case 7: RunWavefrontFixed<L, 7, Io>(plan, coefs, samples, n, stride); return;
+    case 8: RunWavefrontFixed<L, 8, Io>(plan, coefs, samples, n, stride); return;
+    case 9: RunWavefrontFixed<L, 9, Io>(plan, coefs, samples, n, stride); return;
+    case 10: RunWavefrontFixed<L, 10, Io>(plan, coefs, samples, n, stride); return;
+    case 11: RunWavefrontFixed<L, 11, Io>(plan, coefs, samples, n, stride); return;
+    case 12: RunWavefrontFixed<L, 12, Io>(plan, coefs, samples, n, stride); return;
+    default: RunWavefront<L, Io>(plan, coefs, state, samples, n, stride); return;
+  }
+}
+
+template <int L, typename Io, typename Sample>
+[[gnu::always_inline]] inline void RunChannels(const FilterChain& chain, Sample* samples,
+                                               std::uint32_t count, std::uint16_t channels) {
+  const SectionPlan plan = MakePlan(chain, L);
+  if (plan.count == 0 || count == 0) {
+    return;  // an empty chain writes every sample back unchanged
+  }
+  AlignedDoubles coefs(5 * plan.padded);
+  for (std::size_t i = 0; i < plan.padded; ++i) {
+    coefs.data[i] = plan.b0[i];
+    coefs.data[plan.padded + i] = plan.b1[i];
+    coefs.data[2 * plan.padded + i] = plan.b2[i];
+    coefs.data[3 * plan.padded + i] = plan.a1[i];
+    coefs.data[4 * plan.padded + i] = plan.a2[i];
+  }
+  AlignedDoubles state(3 * plan.padded);
+  const std::size_t stride = channels > 0 ? channels : 1;
+  for (std::size_t channel = 0; channel < stride && channel < count; ++channel) {
+    std::memset(state.data, 0, 3 * plan.padded * sizeof(double));
+    const std::size_t n = (count - channel + stride - 1) / stride;
+    RunChannel<L, Io>(plan, coefs.data, state.data, samples + channel, n, stride);
+  }
+}
+
+#define TONVALE_KERNEL_VARIANT(name, target, lanes)                                              \
+  target void name##16(const FilterChain& chain, std::int16_t* s, std::uint32_t n,               \
+                       std::uint16_t c) {                                                        \
+    RunChannels<lanes, Pcm16Io>(chain, s, n, c);                                                 \
+  }                                                                                              \
+  target void name##8(const FilterChain& chain, std::uint8_t* s, std::uint32_t n,                \
+                      std::uint16_t c) {                                                         \
+    RunChannels<lanes, Pcm8Io>(chain, s, n, c);                                                  \
+  }
+
+TONVALE_KERNEL_VARIANT(Portable, , 2)
+#if defined(__x86_64__)
+TONVALE_KERNEL_VARIANT(Avx2, __attribute__((target("avx2"))), 4)
+TONVALE_KERNEL_VARIANT(Avx512, __attribute__((target("avx512f"))), 8)
+#endif
+
+#endif  // __GNUC__
+
+}  // namespace
+
+FilterKernel BestFilterKernel() {
+#if defined(__GNUC__) && defined(__x86_64__)
+  static const FilterKernel best = [] {
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f")) {
+      return FilterKernel::Avx512;
+    }
+    if (__builtin_cpu_supports("avx2")) {
+      return FilterKernel::Avx2;
+    }
+    return FilterKernel::Portable;
+  }();
+  return best;
+#elif defined(__GNUC__)
+  return FilterKernel::Portable;
+#else
+  return FilterKernel::Plain;
+#endif
+}
+
+bool FilterKernelAvailable(FilterKernel kernel) {
+  switch (kernel) {
+    case FilterKernel::Plain:
+      return true;
+    case FilterKernel::Portable:
+      return BestFilterKernel() != FilterKernel::Plain;
+    case FilterKernel::Avx2:
+      return BestFilterKernel() == FilterKernel::Avx2 || BestFilterKernel() == FilterKernel::Avx512;
+    case FilterKernel::Avx512:
+      return BestFilterKernel() == FilterKernel::Avx512;
+  }
+  return false;
+}
+
+const char* FilterKernelName(FilterKernel kernel) {
+  switch (kernel) {
+    case FilterKernel::Plain: return "plain";
+    case FilterKernel::Portable: return "portable";
+    case FilterKernel::Avx2: return "avx2";
+    case FilterKernel::Avx512: return "avx512";
+  }
+  return "?";
+}
+
+namespace {
+
+// Zeroes every filter state, as each run starts (the fast kernels keep their own).
+void ResetChainStates(FilterChain& chain) {
+  for (FilterEntry& entry : chain.entries) {
+    if (entry.bell) {
+      entry.bell->state = BiquadState{};
+    }
+    if (entry.highLow) {
+      std::fill(entry.highLow->states.begin(), entry.highLow->states.end(), BiquadState{});
+    }
+  }
+}
+
+}  // namespace
+
+int FilterPcm16With(FilterKernel kernel, std::int16_t* samples, std::uint32_t count,
+                    FilterChain& chain, std::uint16_t channels) {
+  if (!FilterKernelAvailable(kernel) || kernel == FilterKernel::Plain) {
+    return FilterPcm16Plain(samples, count, chain, channels);
+  }
+  ResetChainStates(chain);
+#if defined(__GNUC__)
+  switch (kernel) {
+#if defined(__x86_64__)
+    case FilterKernel::Avx512: Avx51216(chain, samples, count, channels); break;
+    case FilterKernel::Avx2: Avx216(chain, samples, count, channels); break;
+#endif
+    default: Portable16(chain, samples, count, channels); break;
+  }
+#endif
+  return 1;
+}
+
+int FilterPcm8With(FilterKernel kernel, std::uint8_t* samples, std::uint32_t count,
+                   FilterChain& chain, std::uint16_t channels) {
+  if (!FilterKernelAvailable(kernel) || kernel == FilterKernel::Plain) {
+    return FilterPcm8Plain(samples, count, chain, channels);
+  }
+  ResetChainStates(chain);
+#if defined(__GNUC__)
+  switch (kernel) {
+#if defined(__x86_64__)
+    case FilterKernel::Avx512: Avx5128(chain, samples, count, channels); break;
+    case FilterKernel::Avx2: Avx28(chain, samples, count, channels); break;
+#endif
+    default: Portable8(chain, samples, count, channels); break;
+  }
+#endif
+  return 1;
+}

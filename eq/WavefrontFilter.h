@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+#include "eq/FilterChain.h"
+
+/// Implementations of the filtering pass. All give bit-identical samples; they differ in speed.
+enum class FilterKernel {
+  Plain,     ///< one section over a block at a time, one sample after another (the reference)
+  Portable,  ///< the wavefront with 2-wide vectors (SSE2 on x86-64)
+  Avx2,      ///< the wavefront with 4-wide AVX2 vectors
+  Avx512,    ///< the wavefront with 8-wide AVX-512 vectors
+};
+
+/// The fastest kernel this processor runs (detected once).
+FilterKernel BestFilterKernel();
+
+/// True when this build and processor can run `kernel`.
+bool FilterKernelAvailable(FilterKernel kernel);
+
+/// The short name of a kernel, for benchmarks and messages.
+const char* FilterKernelName(FilterKernel kernel);
+
+/// FilterPcm16 and FilterPcm8 with a chosen kernel (an unavailable one falls back to Plain).
+int FilterPcm16With(FilterKernel kernel, std::int16_t* samples, std::uint32_t count,
+                    FilterChain& chain, std::uint16_t channels);
+int FilterPcm8With(FilterKernel kernel, std::uint8_t* samples, std::uint32_t count,
+                   FilterChain& chain, std::uint16_t channels);

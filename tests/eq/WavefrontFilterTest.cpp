@@ -1,0 +1,106 @@
+// Every fast kernel against the plain pass, bit for bit.
+#include "eq/WavefrontFilter.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "eq/PcmFilter.h"
+
+namespace {
+
+constexpr FilterKernel kFastKernels[] = {FilterKernel::Portable, FilterKernel::Avx2, FilterKernel::Avx512};
+
+EqBandTable RandomTable(std::mt19937& rng, double fs) {
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  EqBandTable table;
+  const int bands = static_cast<int>(unit(rng) * 12);
+  for (int i = 0; i < bands; ++i) {
+    const double kind = unit(rng);
+    EqBand band;
+    band.enable = unit(rng) < 0.85 ? 1 : 0;
+    band.index = static_cast<std::uint32_t>(i);
+    if (kind < 0.6) {
+      band.type = 1;
+      band.gain = -24 + unit(rng) * 48;
+      band.qual = 0.1 + unit(rng) * 10;
+      band.centFreq = 10 + unit(rng) * (fs * 0.5 - 10);
+    } else {
+      band.type = kind < 0.8 ? 2 : 3;
+      band.gain = unit(rng) * 60;
+      band.cutoffFreq = 20 + unit(rng) * (fs * 0.45);
+      const double ratio = 1.05 + unit(rng) * 3;
+      band.stopFreq = band.type == 2 ? band.cutoffFreq / ratio : std::min(fs * 0.5, band.cutoffFreq * ratio);
+    }
+    table.push_back(band);
+  }
+  return table;
+}
+
+std::size_t Sections(const FilterChain& chain) {
+  std::size_t n = 0;
+  for (const FilterEntry& e : chain.entries) n += e.bell ? 1 : e.highLow->coefs.size();
+  return n;
+}
+
+TEST(WavefrontFilterTest, EveryKernelMatchesThePlainPassOnRandomTables) {
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> sample(-32768, 32767);
+  std::size_t checked = 0;
+  for (int round = 0; round < 120; ++round) {
+    const double fs = std::vector<double>{8000, 16000, 22050, 44100, 48000}[static_cast<std::size_t>(round % 5)];
+    const EqBandTable table = RandomTable(rng, fs);
+    const auto channels = static_cast<std::uint16_t>(1 + round % 8);
+    const std::uint32_t lengths[] = {0, 1, 2, 7, 8, 9, 1023, 1024, 1025, 2049, 3001};
+    const std::uint32_t count = lengths[static_cast<std::size_t>(round) % 11] + static_cast<std::uint32_t>(round % 3);
+    std::vector<std::int16_t> pcm16(count);
+    std::vector<std::uint8_t> pcm8(count);
+    const int mode = round % 4;  // noise, silence, full scale, quiet
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const int v = mode == 1 ? 0 : mode == 2 ? ((i / 3) % 2 ? 32767 : -32768) : sample(rng) / (mode == 3 ? 200 : 1);
+      pcm16[i] = static_cast<std::int16_t>(v);
+      pcm8[i] = static_cast<std::uint8_t>((v >> 8) + 128);
+    }
+    FilterChain chain;
+    DesignBandFilters(table, chain, fs);
+    auto plain16 = pcm16;
+    auto plain8 = pcm8;
+    FilterPcm16Plain(plain16.data(), count, chain, channels);
+    FilterPcm8Plain(plain8.data(), count, chain, channels);
+    for (FilterKernel kernel : kFastKernels) {
+      if (!FilterKernelAvailable(kernel)) continue;
+      auto fast16 = pcm16;
+      auto fast8 = pcm8;
+      ASSERT_EQ(FilterPcm16With(kernel, fast16.data(), count, chain, channels), 1);
+      ASSERT_EQ(FilterPcm8With(kernel, fast8.data(), count, chain, channels), 1);
+      ASSERT_EQ(fast16, plain16) << FilterKernelName(kernel) << " round " << round << ", "
+                                 << Sections(chain) << " sections, " << count << " x" << channels;
+      ASSERT_EQ(fast8, plain8) << FilterKernelName(kernel) << " round " << round;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 100U);
+}
+
+TEST(WavefrontFilterTest, LongChainsAndTheDefaultIsTheBestKernel) {
+  // Orders of a few hundred: hundreds of sections in one wavefront.
+  FilterChain chain;
+  DesignBandFilters({EqBand{.type = 3, .index = 0, .enable = 1, .gain = 30, .qual = 0, .centFreq = 0,
+                            .cutoffFreq = 7840, .stopFreq = 8000}},
+                    chain, 16000);
+  ASSERT_GT(Sections(chain), 80U);
+  std::mt19937 rng(3);
+  std::uniform_int_distribution<int> sample(-32768, 32767);
+  std::vector<std::int16_t> input(5000);
+  for (auto& s : input) s = static_cast<std::int16_t>(sample(rng));
+  auto plain = input;
+  FilterPcm16Plain(plain.data(), 5000, chain, 1);
+  auto best = input;
+  FilterPcm16(best.data(), 5000, chain, 1);
+  EXPECT_EQ(best, plain);
+  EXPECT_TRUE(FilterKernelAvailable(BestFilterKernel()));
+  EXPECT_TRUE(FilterKernelAvailable(FilterKernel::Plain));
+}
+
+}  // namespace
