@@ -8,6 +8,7 @@
 // their scalar forms (no fused multiply-add: -ffp-contract=off).
 #include "eq/WavefrontFilter.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -100,93 +101,79 @@ struct VecOf<8> {
 // into section 0 and takes sample s - (sections - 1) out of the last section; before the first
 // sample and after the last one the wavefront is fed zeros, which leave a zero state exactly as
 // it is (only the sign of a zero can differ, which no later non-zero result or conversion sees).
-template <int L, typename Io, typename Sample>
+// The samples are converted to and from doubles a chunk at a time, outside the loop of steps.
+// `Groups` is the group count when it is known at compile time (the states then stay in
+// registers), or 0 for any count (the states then live in `state`).
+template <int L, int Groups, typename Io, typename Sample>
 [[gnu::always_inline]] inline void RunWavefront(const SectionPlan& plan, const double* coefs,
                                                 double* state, Sample* samples, std::size_t n,
                                                 std::size_t stride) {
   using V = typename VecOf<L>::type;
-  const std::size_t groups = plan.padded / L;
+  constexpr std::size_t kChunk = 1024;
+  constexpr int kFixed = Groups > 0 ? Groups : 1;
+  const std::size_t groups = Groups > 0 ? static_cast<std::size_t>(Groups) : plan.padded / L;
   const V* b0 = reinterpret_cast<const V*>(coefs);
   const V* b1 = b0 + groups;
   const V* b2 = b1 + groups;
   const V* a1 = b2 + groups;
   const V* a2 = a1 + groups;
-  V* w1 = reinterpret_cast<V*>(state);
-  V* w2 = w1 + groups;
-  V* y = w2 + groups;
+  V fixed[3][kFixed] = {};
+  V* w1 = Groups > 0 ? fixed[0] : reinterpret_cast<V*>(state);
+  V* w2 = Groups > 0 ? fixed[1] : w1 + groups;
+  V* y = Groups > 0 ? fixed[2] : w2 + groups;
+  double in[kChunk];
+  double out[kChunk];
   const std::size_t last = plan.count - 1;
   const std::size_t lastGroup = last / L;
   const std::size_t lastLane = last % L;
   const std::size_t steps = n + last;
-  for (std::size_t s = 0; s < steps; ++s) {
-    V input = {};
-    input[L - 1] = s < n ? Io::In(samples[s * stride]) : 0.0;
-    // From the last group down, so that each group still sees the previous step's output of
-    // the group before it.
-    for (std::size_t g = groups; g-- > 0;) {
-      const V below = g > 0 ? y[g - 1] : input;
-      V x;
-      if constexpr (L == 2) {
-        x = __builtin_shufflevector(y[g], below, 3, 0);
-      } else if constexpr (L == 4) {
-        x = __builtin_shufflevector(y[g], below, 7, 0, 1, 2);
-      } else {
-        x = __builtin_shufflevector(y[g], below, 15, 0, 1, 2, 3, 4, 5, 6);
-      }
-      const V p1 = w1[g];
-      const V p2 = w2[g];
-      const V w = (x - p1 * a1[g]) - p2 * a2[g];
-      y[g] = (w * b0[g] + p1 * b1[g]) + p2 * b2[g];
-      w2[g] = p1;
-      w1[g] = w;
+  for (std::size_t chunk = 0; chunk < steps; chunk += kChunk) {
+    const std::size_t k = std::min(kChunk, steps - chunk);
+    const std::size_t real = chunk < n ? std::min(k, n - chunk) : 0;
+    for (std::size_t i = 0; i < real; ++i) {
+      in[i] = Io::In(samples[(chunk + i) * stride]);
     }
-    if (s >= last) {
-      samples[(s - last) * stride] = Io::Out(y[lastGroup][lastLane]);
+    for (std::size_t i = real; i < k; ++i) {
+      in[i] = 0.0;
     }
-  }
-}
-
-// The same wavefront for a chain of exactly G groups: with the group count known, the states
-// live in registers for the whole run instead of being stored and reloaded at every step.
-template <int L, int G, typename Io, typename Sample>
-[[gnu::always_inline]] inline void RunWavefrontFixed(const SectionPlan& plan, const double* coefs,
-                                                     Sample* samples, std::size_t n,
-                                                     std::size_t stride) {
-  using V = typename VecOf<L>::type;
-  const V* b0 = reinterpret_cast<const V*>(coefs);
-  const V* b1 = b0 + G;
-  const V* b2 = b1 + G;
-  const V* a1 = b2 + G;
-  const V* a2 = a1 + G;
-  V w1[G] = {};
-  V w2[G] = {};
-  V y[G] = {};
-  const std::size_t last = plan.count - 1;
-  const std::size_t lastLane = last % L;
-  const std::size_t steps = n + last;
-  for (std::size_t s = 0; s < steps; ++s) {
-    V input = {};
-    input[L - 1] = s < n ? Io::In(samples[s * stride]) : 0.0;
+    for (std::size_t i = 0; i < k; ++i) {
+      V input = {};
+      input[L - 1] = in[i];
+      // From the last group down, so that each group still sees the previous step's output of
+      // the group before it.
+      auto step = [&](std::size_t g) __attribute__((always_inline)) {
+        const V below = g > 0 ? y[g - 1] : input;
+        V x;
+        if constexpr (L == 2) {
+          x = __builtin_shufflevector(y[g], below, 3, 0);
+        } else if constexpr (L == 4) {
+          x = __builtin_shufflevector(y[g], below, 7, 0, 1, 2);
+        } else {
+          x = __builtin_shufflevector(y[g], below, 15, 0, 1, 2, 3, 4, 5, 6);
+        }
+        const V p1 = w1[g];
+        const V p2 = w2[g];
+        const V w = (x - p1 * a1[g]) - p2 * a2[g];
+        y[g] = (w * b0[g] + p1 * b1[g]) + p2 * b2[g];
+        w2[g] = p1;
+        w1[g] = w;
+      };
+      if constexpr (Groups > 0) {
 #pragma GCC unroll 16
-    for (int g = G - 1; g >= 0; --g) {
-      const V below = g > 0 ? y[g > 0 ? g - 1 : 0] : input;
-      V x;
-      if constexpr (L == 2) {
-        x = __builtin_shufflevector(y[g], below, 3, 0);
-      } else if constexpr (L == 4) {
-        x = __builtin_shufflevector(y[g], below, 7, 0, 1, 2);
+        for (int g = Groups - 1; g >= 0; --g) {
+          step(static_cast<std::size_t>(g));
+        }
       } else {
-        x = __builtin_shufflevector(y[g], below, 15, 0, 1, 2, 3, 4, 5, 6);
+        for (std::size_t g = groups; g-- > 0;) {
+          step(g);
+        }
       }
-      const V p1 = w1[g];
-      const V p2 = w2[g];
-      const V w = (x - p1 * a1[g]) - p2 * a2[g];
-      y[g] = (w * b0[g] + p1 * b1[g]) + p2 * b2[g];
-      w2[g] = p1;
-      w1[g] = w;
+      out[i] = y[lastGroup][lastLane];
     }
-    if (s >= last) {
-      samples[(s - last) * stride] = Io::Out(y[G - 1][lastLane]);
+    // Step s leaves sample s - last; the first `last` steps leave nothing yet.
+    const std::size_t first = chunk >= last ? 0 : last - chunk;
+    for (std::size_t i = first; i < k; ++i) {
+      samples[(chunk + i - last) * stride] = Io::Out(out[i]);
     }
   }
 }
@@ -198,19 +185,19 @@ template <int L, typename Io, typename Sample>
                                               double* state, Sample* samples, std::size_t n,
                                               std::size_t stride) {
   switch (plan.padded / L) {
-    case 1: RunWavefrontFixed<L, 1, Io>(plan, coefs, samples, n, stride); return;
-    case 2: RunWavefrontFixed<L, 2, Io>(plan, coefs, samples, n, stride); return;
-    case 3: RunWavefrontFixed<L, 3, Io>(plan, coefs, samples, n, stride); return;
-    case 4: RunWavefrontFixed<L, 4, Io>(plan, coefs, samples, n, stride); return;
-    case 5: RunWavefrontFixed<L, 5, Io>(plan, coefs, samples, n, stride); return;
-    case 6: RunWavefrontFixed<L, 6, Io>(plan, coefs, samples, n, stride); return;
-    case 7: RunWavefrontFixed<L, 7, Io>(plan, coefs, samples, n, stride); return;
-    case 8: RunWavefrontFixed<L, 8, Io>(plan, coefs, samples, n, stride); return;
-    case 9: RunWavefrontFixed<L, 9, Io>(plan, coefs, samples, n, stride); return;
-    case 10: RunWavefrontFixed<L, 10, Io>(plan, coefs, samples, n, stride); return;
-    case 11: RunWavefrontFixed<L, 11, Io>(plan, coefs, samples, n, stride); return;
-    case 12: RunWavefrontFixed<L, 12, Io>(plan, coefs, samples, n, stride); return;
-    default: RunWavefront<L, Io>(plan, coefs, state, samples, n, stride); return;
+    case 1: RunWavefront<L, 1, Io>(plan, coefs, state, samples, n, stride); return;
+    case 2: RunWavefront<L, 2, Io>(plan, coefs, state, samples, n, stride); return;
+    case 3: RunWavefront<L, 3, Io>(plan, coefs, state, samples, n, stride); return;
+    case 4: RunWavefront<L, 4, Io>(plan, coefs, state, samples, n, stride); return;
+    case 5: RunWavefront<L, 5, Io>(plan, coefs, state, samples, n, stride); return;
+    case 6: RunWavefront<L, 6, Io>(plan, coefs, state, samples, n, stride); return;
+    case 7: RunWavefront<L, 7, Io>(plan, coefs, state, samples, n, stride); return;
+    case 8: RunWavefront<L, 8, Io>(plan, coefs, state, samples, n, stride); return;
+    case 9: RunWavefront<L, 9, Io>(plan, coefs, state, samples, n, stride); return;
+    case 10: RunWavefront<L, 10, Io>(plan, coefs, state, samples, n, stride); return;
+    case 11: RunWavefront<L, 11, Io>(plan, coefs, state, samples, n, stride); return;
+    case 12: RunWavefront<L, 12, Io>(plan, coefs, state, samples, n, stride); return;
+    default: RunWavefront<L, 0, Io>(plan, coefs, state, samples, n, stride); return;
   }
 }
 
@@ -258,19 +245,40 @@ TONVALE_KERNEL_VARIANT(Avx512, __attribute__((target("avx512f"))), 8)
 
 }  // namespace
 
-FilterKernel BestFilterKernel() {
+namespace {
+
+// Whether `kernel` runs where `detected` is the best kernel: each one also runs the simpler ones.
+bool RunsOn(FilterKernel kernel, FilterKernel detected) {
+  return static_cast<int>(kernel) <= static_cast<int>(detected);
+}
+
+// TONVALE_FILTER_KERNEL=plain|portable|avx2|avx512 chooses a kernel for a whole run (to compare
+// them, or to rule one out); an unknown or unavailable name is ignored.
+bool ForcedKernel(FilterKernel detected, FilterKernel& kernel) {
+  const char* name = std::getenv("TONVALE_FILTER_KERNEL");
+  if (name == nullptr) {
+    return false;
+  }
+  for (FilterKernel candidate : {FilterKernel::Plain, FilterKernel::Portable, FilterKernel::Avx2,
+                                 FilterKernel::Avx512}) {
+    if (std::strcmp(name, FilterKernelName(candidate)) == 0 && RunsOn(candidate, detected)) {
+      kernel = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+FilterKernel DetectKernel() {
 #if defined(__GNUC__) && defined(__x86_64__)
-  static const FilterKernel best = [] {
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f")) {
-      return FilterKernel::Avx512;
-    }
-    if (__builtin_cpu_supports("avx2")) {
-      return FilterKernel::Avx2;
-    }
-    return FilterKernel::Portable;
-  }();
-  return best;
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f")) {
+    return FilterKernel::Avx512;
+  }
+  if (__builtin_cpu_supports("avx2")) {
+    return FilterKernel::Avx2;
+  }
+  return FilterKernel::Portable;
 #elif defined(__GNUC__)
   return FilterKernel::Portable;
 #else
@@ -278,18 +286,20 @@ FilterKernel BestFilterKernel() {
 #endif
 }
 
+}  // namespace
+
+FilterKernel BestFilterKernel() {
+  static const FilterKernel best = [] {
+    const FilterKernel detected = DetectKernel();
+    FilterKernel forced = detected;
+    return ForcedKernel(detected, forced) ? forced : detected;
+  }();
+  return best;
+}
+
 bool FilterKernelAvailable(FilterKernel kernel) {
-  switch (kernel) {
-    case FilterKernel::Plain:
-      return true;
-    case FilterKernel::Portable:
-      return BestFilterKernel() != FilterKernel::Plain;
-    case FilterKernel::Avx2:
-      return BestFilterKernel() == FilterKernel::Avx2 || BestFilterKernel() == FilterKernel::Avx512;
-    case FilterKernel::Avx512:
-      return BestFilterKernel() == FilterKernel::Avx512;
-  }
-  return false;
+  static const FilterKernel detected = DetectKernel();
+  return RunsOn(kernel, detected);
 }
 
 const char* FilterKernelName(FilterKernel kernel) {

@@ -4,7 +4,8 @@
 
 #include "eq/FilterChain.h"
 
-/// Implementations of the filtering pass. All give bit-identical samples; they differ in speed.
+/// Implementations of the filtering pass, simplest first (a processor that runs one runs the
+/// ones before it). All give bit-identical samples; they differ in speed.
 enum class FilterKernel {
   Plain,     ///< one section over a block at a time, one sample after another (the reference)
   Portable,  ///< the wavefront with 2-wide vectors (SSE2 on x86-64)
@@ -12,7 +13,8 @@ enum class FilterKernel {
   Avx512,    ///< the wavefront with 8-wide AVX-512 vectors
 };
 
-/// The fastest kernel this processor runs (detected once).
+/// The fastest kernel this processor runs (detected once), unless the environment variable
+/// TONVALE_FILTER_KERNEL names another available one (plain, portable, avx2, avx512).
 FilterKernel BestFilterKernel();
 
 /// True when this build and processor can run `kernel`.

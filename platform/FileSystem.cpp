@@ -164,7 +164,7 @@ std::optional<AtomicFile> AtomicFile::Create(const std::string& path) {
   return file;
 }
 
-bool AtomicFile::Commit() {
+bool AtomicFile::Commit(bool /*durable*/) {
   if (m_file == nullptr) {
     return false;
   }
@@ -257,11 +257,11 @@ std::optional<AtomicFile> AtomicFile::Create(const std::string& requested) {
   return file;
 }
 
-bool AtomicFile::Commit() {
+bool AtomicFile::Commit(bool durable) {
   if (m_file == nullptr) {
     return false;
   }
-  bool ok = !m_failed && std::fflush(m_file) == 0 && ::fsync(::fileno(m_file)) == 0;
+  bool ok = !m_failed && std::fflush(m_file) == 0 && (!durable || ::fsync(::fileno(m_file)) == 0);
   if (m_keepMode) {
     ok = ok && ::fchmod(::fileno(m_file), static_cast<mode_t>(m_mode)) == 0;
   }

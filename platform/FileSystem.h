@@ -53,8 +53,11 @@ class AtomicFile {
   /// Appends bytes. False when the write failed; later writes and Commit then fail too.
   bool Write(const void* data, std::size_t size);
 
-  /// Flushes the data to disk and renames the file over the target. True when it is in place.
-  bool Commit();
+  /// Renames the file over the target. With `durable` the data is flushed to the disk first,
+  /// so that it survives a power loss too; without, the rename still guarantees that the target
+  /// holds either its old content or the complete new one if the program is interrupted.
+  /// True when the file is in place.
+  bool Commit(bool durable = true);
 
  private:
   AtomicFile() = default;

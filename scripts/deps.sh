@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Tonvale need, when they are missing.
-# Usage: scripts/deps.sh [build|test]
+# Usage: scripts/deps.sh [build|test|bench]
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev qt6-base-dev fonts-dejavu-core)
 if [[ "${1:-build}" == test ]]; then
   packages+=(libbenchmark-dev libsndfile1-dev clang libclang-rt-14-dev)
+fi
+if [[ "${1:-build}" == bench ]]; then
+  packages+=(libbenchmark-dev libsndfile1-dev sox ffmpeg bc)
 fi
 
 missing=()

@@ -51,7 +51,8 @@ class I_WavData : public C_RefCounted {
   /// Copies the other container's bytes, wave info, chunk infos and events; 0 when this block
   /// is borrowed.
   virtual int CopyFrom(I_WavData& other) = 0;
-  /// Replaces the block with n zeroed bytes of its own and sets the data length to n.
+  /// Replaces the block with n bytes of its own (not initialised: the caller fills them) and
+  /// sets the data length to n.
   virtual std::uint8_t* AllocateBuffer(std::uint32_t n) = 0;
   virtual int SetBufferCopy(const std::uint8_t* bytes, std::uint32_t n) = 0;
   /// Converts the samples in place to the given format; 1 at once when it already matches.

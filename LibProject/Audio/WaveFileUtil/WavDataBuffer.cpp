@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 void C_WavDataBuffer::Refresh() {
   const unsigned bits = std::clamp<unsigned>(m_info.GetBitsPerSample(), 1, 32);
@@ -15,19 +16,21 @@ void C_WavDataBuffer::Refresh() {
 std::uint8_t* C_WavDataBuffer::Allocate(std::size_t size) {
   m_borrowed = nullptr;
   m_borrowedSize = 0;
-  m_owned.assign(size, 0);
-  return m_owned.data();
+  m_owned.reset(new std::uint8_t[size > 0 ? size : 1]);
+  m_ownedSize = size;
+  return m_owned.get();
 }
 
 void C_WavDataBuffer::Assign(const std::uint8_t* bytes, std::size_t size) {
-  m_borrowed = nullptr;
-  m_borrowedSize = 0;
-  m_owned.assign(bytes, bytes + size);
+  Allocate(size);
+  if (size > 0) {
+    std::memcpy(m_owned.get(), bytes, size);
+  }
 }
 
 void C_WavDataBuffer::Attach(std::uint8_t* bytes, std::size_t size) {
-  m_owned.clear();
-  m_owned.shrink_to_fit();
+  m_owned.reset();
+  m_ownedSize = 0;
   m_borrowed = bytes;
   m_borrowedSize = size;
 }

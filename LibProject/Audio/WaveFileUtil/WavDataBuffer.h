@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "LibProject/Audio/WaveFileUtil/WavInfo.h"
 
@@ -31,13 +31,14 @@ class C_WavDataBuffer final : public I_WavDataBuffer {
   std::int32_t GetPeak(std::uint32_t firstFrame, std::uint32_t endFrame, std::uint16_t firstChannel,
                        std::uint16_t lastChannel) const override;
 
-  std::uint8_t* Bytes() { return m_borrowed != nullptr ? m_borrowed : m_owned.data(); }
-  const std::uint8_t* Bytes() const { return m_borrowed != nullptr ? m_borrowed : m_owned.data(); }
+  std::uint8_t* Bytes() { return m_borrowed != nullptr ? m_borrowed : m_owned.get(); }
+  const std::uint8_t* Bytes() const { return m_borrowed != nullptr ? m_borrowed : m_owned.get(); }
   /// Bytes in the block.
-  std::size_t Size() const { return m_borrowed != nullptr ? m_borrowedSize : m_owned.size(); }
+  std::size_t Size() const { return m_borrowed != nullptr ? m_borrowedSize : m_ownedSize; }
   bool IsBorrowed() const { return m_borrowed != nullptr; }
 
-  /// Replaces the block with `size` zeroed bytes of its own.
+  /// Replaces the block with `size` bytes of its own, not initialised: the caller fills them
+  /// (so that a long file's samples are written into memory once, by the read).
   std::uint8_t* Allocate(std::size_t size);
   /// Replaces the block with a copy of `bytes`.
   void Assign(const std::uint8_t* bytes, std::size_t size);
@@ -52,7 +53,8 @@ class C_WavDataBuffer final : public I_WavDataBuffer {
   bool Locate(std::uint32_t frame, std::uint16_t channel, std::size_t& at) const;
 
   const C_WavInfo& m_info;
-  std::vector<std::uint8_t> m_owned;
+  std::unique_ptr<std::uint8_t[]> m_owned;
+  std::size_t m_ownedSize = 0;
   std::uint8_t* m_borrowed = nullptr;
   std::size_t m_borrowedSize = 0;
   std::uint32_t m_halfRange = 0;

@@ -303,9 +303,11 @@ int C_WavFile::LoadSamples(int /*flag*/) {
     return 0;
   }
   if (m_formatTag == kTagPcm) {
+    // The block is filled once, by the read; bytes the read could not deliver are zeroed.
     std::uint8_t* bytes = data->AllocateBuffer(m_dataLength);
     if (m_dataLength > 0) {
-      (void)source->ReadAt(m_dataOffset, bytes, m_dataLength);
+      const std::size_t got = source->ReadAt(m_dataOffset, bytes, m_dataLength);
+      std::memset(bytes + got, 0, m_dataLength - got);
     }
   } else if (m_formatTag == kTagMsAdpcm || m_formatTag == kTagImaAdpcm) {
     if (DecodeAdpcm(*source) == 0) {
@@ -383,7 +385,9 @@ int C_WavFile::WriteFile(const std::string& path) {
   if (WriteTo(sink) == 0) {
     return 0;
   }
-  return file->Commit() ? 1 : 0;
+  // Atomic against an interrupted or failed write; like other audio tools the write does not
+  // wait for the disk, which would cost more than the filtering of a long file.
+  return file->Commit(false) ? 1 : 0;
 }
 
 int C_WavFile::WriteTo(ByteSink& sink) {
