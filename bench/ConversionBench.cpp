@@ -10,27 +10,12 @@
 
 #include "eq/ConversionJob.h"
 #include "eq/PcmFilter.h"
-#include "settings/UserSettings.h"
+#include "bench/ShippedSet.h"
 
 namespace {
 
 constexpr std::uint32_t kRate = 16000;
 constexpr std::size_t kSamples = kRate * 600;
-
-EqBandTable ShippedSetAllEnabled() {
-  AppConfig config;
-  config.defaultSampleRate = 16000;
-  config.bandNum = 10;
-  config.minFreqValue = 10.0;
-  config.defaultGain = 10.0;
-  config.defaultQual = 0.7070000171661377;
-  EqBandTable table;
-  ApplyDefaultSettings(config, table);
-  table.back().cutoffFreq = 7840.0;  // as a settings file stores them
-  table.back().stopFreq = 8000.0;
-  for (EqBand& band : table) band.enable = 1;
-  return table;
-}
 
 std::vector<std::int16_t> Noise() {
   std::mt19937 rng(1);

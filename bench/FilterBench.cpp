@@ -9,27 +9,12 @@
 #include "eq/BQCalculator.h"
 #include "eq/PcmFilter.h"
 #include "eq/WavefrontFilter.h"
-#include "settings/UserSettings.h"
+#include "bench/ShippedSet.h"
 
 namespace {
 
-// The shipped configuration's default set (16000 Hz design, 10 bands) with every band enabled,
-// its frequencies as a settings file stores them: high-pass order 11, eight bells, low-pass
-// order 57, 43 sections in all.
-EqBandTable ShippedSetAllEnabled(bool bellsOnly) {
-  AppConfig config;
-  config.defaultSampleRate = 16000;
-  config.bandNum = 10;
-  config.minFreqValue = 10.0;
-  config.defaultGain = 10.0;
-  config.defaultQual = 0.7070000171661377;
-  EqBandTable table;
-  ApplyDefaultSettings(config, table);
-  table.back().cutoffFreq = 7840.0;
-  table.back().stopFreq = 8000.0;
-  for (EqBand& band : table) {
-    band.enable = 1;
-  }
+EqBandTable BenchSet(bool bellsOnly) {
+  EqBandTable table = ::ShippedSetAllEnabled();
   if (bellsOnly) {
     table.front().enable = 0;
     table.back().enable = 0;
@@ -64,7 +49,7 @@ void BM_Filter(benchmark::State& state) {
   const bool eightBit = state.range(3) != 0;
   const std::size_t count = static_cast<std::size_t>(rate) * 60 * channels;  // 60 s
   FilterChain chain;
-  DesignBandFilters(ShippedSetAllEnabled(bellsOnly), chain, rate);
+  DesignBandFilters(BenchSet(bellsOnly), chain, rate);
   const std::size_t sections = SectionCount(chain);
   auto pcm16 = Noise<std::int16_t>(eightBit ? 0 : count);
   auto pcm8 = Noise<std::uint8_t>(eightBit ? count : 0);
@@ -94,7 +79,7 @@ BENCHMARK(BM_Filter)
 
 // 8 bells with a second-order high-pass and low-pass: 10 sections.
 EqBandTable TenSections() {
-  EqBandTable table = ShippedSetAllEnabled(false);
+  EqBandTable table = BenchSet(false);
   table.front().gain = 20.0;  // 20 / log10(4) / 20 + 0.98 = 2.64: order 2
   table.front().cutoffFreq = 200.0;
   table.front().stopFreq = 50.0;
@@ -116,7 +101,7 @@ void BM_Kernel(benchmark::State& state) {
   const auto channels = static_cast<std::uint16_t>(state.range(3));
   const std::size_t count = static_cast<std::size_t>(rate) * 20 * channels;  // 20 s
   FilterChain chain;
-  DesignBandFilters(full ? ShippedSetAllEnabled(false) : TenSections(), chain, rate);
+  DesignBandFilters(full ? BenchSet(false) : TenSections(), chain, rate);
   const std::size_t sections = SectionCount(chain);
   if (sections != static_cast<std::size_t>(state.range(1))) {
     state.SkipWithError("unexpected section count");
@@ -148,7 +133,7 @@ void BM_ComputeResponse(benchmark::State& state) {
   params.maxFreq = 8000;
   params.topDb = 30;
   params.bottomDb = -30;
-  const EqBandTable table = ShippedSetAllEnabled(false);
+  const EqBandTable table = BenchSet(false);
   CBQCalculator calculator;
   for (auto _ : state) {
     std::vector<std::int32_t> curve;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "eq/FilterChain.h"
+#include "bench/ShippedSet.h"
 #include "settings/UserSettings.h"
 
 namespace {
@@ -35,18 +36,7 @@ void ForEachSection(const FilterChain& chain, void (*print)(const BiquadCoefs&, 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "shipped" && argc == 3) {
-    AppConfig config;
-    config.defaultSampleRate = 16000;
-    config.bandNum = 10;
-    config.minFreqValue = 10.0;
-    config.defaultGain = 10.0;
-    config.defaultQual = 0.7070000171661377;
-    EqBandTable table;
-    ApplyDefaultSettings(config, table);
-    for (EqBand& band : table) {
-      band.enable = 1;
-    }
-    return SaveUserSettings(argv[2], 0, config, table) == 1 ? 0 : 1;
+    return SaveUserSettings(argv[2], 0, ShippedAppConfig(), ShippedSetAllEnabled()) == 1 ? 0 : 1;
   }
   if ((mode != "sox" && mode != "ffmpeg") || argc != 5) {
     std::fprintf(stderr, "usage: print_biquads shipped FILE | print_biquads sox|ffmpeg FILE INDEX RATE\n");

@@ -201,6 +201,12 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key,
 ProfileSnapshot::ProfileSnapshot(const std::string& file)
     : m_document(ReadFileBytes(file).value_or(std::string())) {}
 
+ProfileSnapshot ProfileSnapshot::FromText(std::string text) {
+  ProfileSnapshot snapshot;
+  snapshot.m_document = ProfileDocument(std::move(text));
+  return snapshot;
+}
+
 std::string ProfileSnapshot::GetString(std::string_view section, std::string_view key) const {
   const auto value = m_document.Find(section, key);
   return value ? BoundedCopy(*value, kTextBufferSize) : std::string();

@@ -53,12 +53,15 @@ class ProfileDocument {
 class ProfileSnapshot {
  public:
   explicit ProfileSnapshot(const std::string& file);
+  /// A snapshot of profile text held in memory.
+  static ProfileSnapshot FromText(std::string text);
 
   std::string GetString(std::string_view section, std::string_view key) const;
   std::int32_t GetInt(std::string_view section, std::string_view key,
                       std::int32_t defaultValue) const;
 
  private:
+  ProfileSnapshot() = default;
   ProfileDocument m_document;
 };
 

@@ -65,22 +65,8 @@ void ReadDouble(const platform::ProfileSnapshot& file, const char* section, cons
   }
 }
 
-}  // namespace
-
-int LoadAppConfig(const std::string& configPath, AppConfig& config) {
-  config.sampleRateList.clear();
-  if (!platform::PathExists(configPath)) {
-    config.sampleRateList.assign(kBuiltInSampleRates.begin(), kBuiltInSampleRates.end());
-    // An exclusive create never replaces a file another instance has just written; in that
-    // case, as when the folder is not writable, the built-in values stay.
-    if (!platform::CreateFileExclusive(configPath, DefaultConfigResource()) ||
-        !platform::PathExists(configPath)) {
-      return 0;
-    }
-    config.sampleRateList.clear();
-  }
-
-  const platform::ProfileSnapshot file(configPath);
+// Reads every key of the configuration into `config`, in the documented order.
+void ReadConfigValues(const platform::ProfileSnapshot& file, AppConfig& config) {
   config.bandNum = file.GetInt(kSectionUi, "BandNum", config.bandNum);
   config.defaultSampleRate =
       file.GetInt(kSectionConfiguration, "DefaultSampleRate", config.defaultSampleRate);
@@ -104,5 +90,28 @@ int LoadAppConfig(const std::string& configPath, AppConfig& config) {
   ReadDouble(file, kSectionUi, "ControlQualStep", config.controlQualStep);
   ReadDouble(file, kSectionUi, "MinQualValue", config.minQualValue);
   ReadDouble(file, kSectionUi, "MaxQualValue", config.maxQualValue);
+}
+
+}  // namespace
+
+int LoadAppConfig(const std::string& configPath, AppConfig& config) {
+  config.sampleRateList.clear();
+  if (!platform::PathExists(configPath)) {
+    config.sampleRateList.assign(kBuiltInSampleRates.begin(), kBuiltInSampleRates.end());
+    // An exclusive create never replaces a file another instance has just written; in that
+    // case, as when the folder is not writable, the built-in values stay.
+    if (!platform::CreateFileExclusive(configPath, DefaultConfigResource()) ||
+        !platform::PathExists(configPath)) {
+      return 0;
+    }
+    config.sampleRateList.clear();
+  }
+  ReadConfigValues(platform::ProfileSnapshot(configPath), config);
   return 1;
+}
+
+AppConfig ShippedAppConfig() {
+  AppConfig config;
+  ReadConfigValues(platform::ProfileSnapshot::FromText(std::string(DefaultConfigResource())), config);
+  return config;
 }

@@ -38,3 +38,7 @@ struct AppConfig {
 /// Values the unsigned or single-precision rules cannot convert keep the field's value; such an
 /// entry of SampleRateList is skipped.
 int LoadAppConfig(const std::string& configPath, AppConfig& config);
+
+/// The configuration the built-in default file gives (16000 Hz, 10 bands, ...), read from the
+/// copy inside the program.
+AppConfig ShippedAppConfig();

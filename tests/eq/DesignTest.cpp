@@ -51,12 +51,7 @@ TEST(DesignTest, OrderFollowsTheWorkedExamples) {
 }
 
 TEST(DesignTest, ShippedDefaultSetGivesOrders11And57) {
-  AppConfig config;
-  config.defaultSampleRate = 16000;
-  config.bandNum = 10;
-  config.minFreqValue = 10.0;
-  config.defaultGain = 10.0;
-  config.defaultQual = 0.7070000171661377;
+  AppConfig config = ShippedAppConfig();
   EqBandTable table;
   ApplyDefaultSettings(config, table);
   for (EqBand& band : table) {

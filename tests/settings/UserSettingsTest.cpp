@@ -15,16 +15,7 @@ using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
-// The values the shipped configuration file gives.
-AppConfig ShippedConfig() {
-  AppConfig config;
-  config.defaultSampleRate = 16000;
-  config.bandNum = 10;
-  config.minFreqValue = 10.0;
-  config.defaultGain = 10.0;
-  config.defaultQual = 0.7070000171661377;
-  return config;
-}
+AppConfig ShippedConfig() { return ShippedAppConfig(); }
 
 TEST(UserSettingsTest, DefaultSetSpacesBandsLogarithmicallyUpToNyquist) {
   AppConfig config = ShippedConfig();
