@@ -10,8 +10,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#if defined(_WIN32)
+#include <malloc.h>
+#endif
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "eq/PcmFilter.h"
@@ -55,17 +59,28 @@ SectionPlan MakePlan(const FilterChain& chain, std::size_t lanes) {
 
 // Zeroed doubles aligned for the widest vector.
 struct AlignedDoubles {
-  explicit AlignedDoubles(std::size_t count)
-      : data(static_cast<double*>(std::aligned_alloc(64, (count * sizeof(double) + 63) / 64 * 64))) {
+  explicit AlignedDoubles(std::size_t count) {
+    const std::size_t bytes = (count * sizeof(double) + 63) / 64 * 64;
+#if defined(_WIN32)
+    data = static_cast<double*>(_aligned_malloc(bytes, 64));
+#else
+    data = static_cast<double*>(std::aligned_alloc(64, bytes));
+#endif
     if (data == nullptr) {
       throw std::bad_alloc();
     }
     std::memset(data, 0, count * sizeof(double));
   }
-  ~AlignedDoubles() { std::free(data); }
+  ~AlignedDoubles() {
+#if defined(_WIN32)
+    _aligned_free(data);
+#else
+    std::free(data);
+#endif
+  }
   AlignedDoubles(const AlignedDoubles&) = delete;
   AlignedDoubles& operator=(const AlignedDoubles&) = delete;
-  double* data;
+  double* data = nullptr;
 };
 
 struct Pcm16Io {
