@@ -126,11 +126,12 @@ TEST_F(AppEndToEndTest, InteractiveModeWithoutAWindowSaysSoAndSavesNothing) {
 TEST_F(AppEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
   testsupport::ChildProcess child(m_exe, {"/checklive:1", "/access_setting:user.cfg"}, m_dir.Path(),
                                   {"QT_QPA_PLATFORM=offscreen"});
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  // Time for the window to start its watcher, with room for a slow sanitizer build.
+  std::this_thread::sleep_for(std::chrono::milliseconds(3000));
   EXPECT_NE(Config().find("Is_Live=1"), std::string::npos);
   testsupport::WriteFile(m_dir.File("tonvale.ini"),
                          std::regex_replace(Config(), std::regex("Is_Live=1"), "Is_Live=0"));
-  const ProcessResult r = child.Wait(5000);
+  const ProcessResult r = child.Wait(6000);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_FALSE(fs::exists(m_dir.File("user.cfg")));
   EXPECT_NE(Config().find("Is_Live=0"), std::string::npos);
