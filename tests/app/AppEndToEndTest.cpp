@@ -2,7 +2,6 @@
 // so that its configuration file is created beside it, with its output, exit status and
 // configuration file checked.
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <chrono>
 #include <filesystem>
@@ -13,6 +12,7 @@
 
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
 #include "tests/support/RiffBuilder.h"
+#include "tests/support/SndfileReader.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -144,18 +144,11 @@ TEST_F(AppEndToEndTest, ExistingConfigurationIsReadNotReplaced) {
   EXPECT_EQ(Config(), "[EQ_UI]\nBandNum = 4\n\n[App_Status]\nIs_Live=0\n");
 }
 
-// The samples of a file as an independent reader (libsndfile) sees them.
+// The samples of a file as the independent reader (libsndfile) sees them.
 std::vector<short> ReadSamples(const std::string& path) {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) {
-    ADD_FAILURE() << "libsndfile cannot read " << path;
-    return {};
-  }
-  std::vector<short> samples(static_cast<std::size_t>(info.frames * info.channels));
-  sf_read_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
-  sf_close(file);
-  return samples;
+  const testsupport::SndfileRead read = testsupport::ReadWithSndfile(path);
+  EXPECT_TRUE(read.ok) << "libsndfile cannot read " << path;
+  return read.samples;
 }
 
 std::vector<std::int16_t> Ramp(std::size_t count) {

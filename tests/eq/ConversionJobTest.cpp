@@ -1,7 +1,6 @@
 #include "eq/ConversionJob.h"
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <cstring>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
 #include "eq/PcmFilter.h"
 #include "tests/support/RiffBuilder.h"
+#include "tests/support/SndfileReader.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -39,21 +39,12 @@ std::string Save(const TempDir& dir, const std::string& name, const std::vector<
   return dir.File(name);
 }
 
-// What an independent reader (libsndfile) finds in a file.
-struct Read {
-  SF_INFO info{};
-  std::vector<short> samples;
-  explicit Read(const std::string& path) {
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr) {
-      ADD_FAILURE() << "libsndfile cannot read " << path;
-      return;
-    }
-    samples.resize(static_cast<std::size_t>(info.frames * info.channels));
-    sf_read_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
-    sf_close(file);
-  }
-};
+// What the independent reader (libsndfile) finds in a file; a failure to read it fails the test.
+SndfileRead Read(const std::string& path) {
+  SndfileRead read = ReadWithSndfile(path);
+  EXPECT_TRUE(read.ok) << "libsndfile cannot read " << path;
+  return read;
+}
 
 // The samples as the engine filters them (mono or interleaved channels).
 std::vector<std::int16_t> Filtered(std::vector<std::int16_t> samples, double rate, std::uint16_t channels,
@@ -106,7 +97,7 @@ TEST(ConversionJobTest, SuccessfulJobReportsFiveLinesAndWritesTheFilteredSamples
   EXPECT_EQ(jobs[0].blockAlign, 2);
   EXPECT_EQ(jobs[0].bytesPerSecond, 32000U);
   EXPECT_EQ(jobs[0].writeResult, 1U);
-  const Read out(output);
+  const SndfileRead out = Read(output);
   EXPECT_EQ(out.info.samplerate, 16000);
   EXPECT_EQ(out.info.channels, 1);
   EXPECT_EQ(out.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
@@ -167,7 +158,7 @@ TEST(ConversionJobTest, EightBitFilesStayEightBit) {
   const std::string source = Save(dir, "e.wav", PcmWave(1, 8000, 8, bytes));
   auto jobs = Jobs({{source, dir.File("e_out.wav")}});
   ASSERT_EQ(Conversion(jobs, SpeechBands()).result, 1);
-  const Read out(dir.File("e_out.wav"));
+  const SndfileRead out = Read(dir.File("e_out.wav"));
   EXPECT_EQ(out.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
   FilterChain chain;
   DesignBandFilters(SpeechBands(), chain, 8000);
@@ -188,7 +179,7 @@ TEST(ConversionJobTest, DisabledBandsKeepTheSamplesAndAnExistingOutputIsReplaced
   for (EqBand& band : table) band.enable = 0;
   auto jobs = Jobs({{source, output}});
   ASSERT_EQ(Conversion(jobs, table).result, 1);
-  const Read out(output);
+  const SndfileRead out = Read(output);
   EXPECT_EQ(std::vector<std::int16_t>(out.samples.begin(), out.samples.end()), input);
 }
 
@@ -203,7 +194,7 @@ TEST(ConversionJobTest, ChannelsAreFilteredApart) {
   const std::string source = Save(dir, "s.wav", PcmWave(2, 16000, 16, Pcm16Bytes(stereo)));
   auto jobs = Jobs({{source, dir.File("s_out.wav")}});
   ASSERT_EQ(Conversion(jobs, SpeechBands()).result, 1);
-  const Read out(dir.File("s_out.wav"));
+  const SndfileRead out = Read(dir.File("s_out.wav"));
   const auto expected = Filtered(mono, 16000, 1, SpeechBands());
   ASSERT_EQ(out.samples.size(), 6000U);
   for (std::size_t i = 0; i < mono.size(); ++i) {
@@ -221,11 +212,11 @@ TEST(ConversionJobTest, ProtectedAndAdpcmSourcesBecomePlainSixteenBitFiles) {
   auto jobs = Jobs({{wio, dir.File("p_out.wav")}, {adpcm, dir.File("a_out.wav")}});
   const Conversion run(jobs, SpeechBands());
   ASSERT_EQ(run.result, 1) << run.log;
-  const Read fromWio(dir.File("p_out.wav"));
+  const SndfileRead fromWio = Read(dir.File("p_out.wav"));
   EXPECT_EQ(std::vector<std::int16_t>(fromWio.samples.begin(), fromWio.samples.end()),
             Filtered(input, 16000, 1, SpeechBands()));
 
-  const Read fromAdpcm(dir.File("a_out.wav"));
+  const SndfileRead fromAdpcm = Read(dir.File("a_out.wav"));
   EXPECT_EQ(fromAdpcm.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
   EXPECT_EQ(fromAdpcm.info.channels, 2);
   EXPECT_EQ(fromAdpcm.info.samplerate, 11025);
@@ -251,7 +242,7 @@ TEST(ConversionJobTest, CuePointsAndPairLabelsAreKept) {
   // Each label as written: "labl", its even size, the cue number, the text with its NUL and pad.
   EXPECT_NE(written.find(Bytes("labl\x0A\0\0\0\x01\0\0\0(3,7)\0")), std::string::npos);
   EXPECT_NE(written.find(Bytes("labl\x0C\0\0\0\x02\0\0\0(-1,4)\0\0")), std::string::npos);
-  const Read out(dir.File("c_out.wav"));
+  const SndfileRead out = Read(dir.File("c_out.wav"));
   EXPECT_EQ(out.samples.size(), 2000U);
 }
 
@@ -261,7 +252,7 @@ TEST(ConversionJobTest, ConvertingInPlaceReplacesTheSource) {
   const std::string source = Save(dir, "same.wav", PcmWave(1, 16000, 16, Pcm16Bytes(input)));
   auto jobs = Jobs({{source, source}});
   ASSERT_EQ(Conversion(jobs, SpeechBands()).result, 1);
-  const Read out(source);
+  const SndfileRead out = Read(source);
   EXPECT_EQ(std::vector<std::int16_t>(out.samples.begin(), out.samples.end()),
             Filtered(input, 16000, 1, SpeechBands()));
 }
@@ -275,8 +266,8 @@ TEST(ConversionJobTest, TheFilesOwnRateDecidesWhichBandsApply) {
   const std::string at48k = Save(dir, "48k.wav", PcmWave(1, 48000, 16, Pcm16Bytes(input)));
   auto jobs = Jobs({{at8k, dir.File("8k_out.wav")}, {at48k, dir.File("48k_out.wav")}});
   ASSERT_EQ(Conversion(jobs, high).result, 1);
-  const Read low(dir.File("8k_out.wav"));
-  const Read wide(dir.File("48k_out.wav"));
+  const SndfileRead low = Read(dir.File("8k_out.wav"));
+  const SndfileRead wide = Read(dir.File("48k_out.wav"));
   EXPECT_EQ(std::vector<std::int16_t>(low.samples.begin(), low.samples.end()), input);
   EXPECT_NE(std::vector<std::int16_t>(wide.samples.begin(), wide.samples.end()), input);
 }

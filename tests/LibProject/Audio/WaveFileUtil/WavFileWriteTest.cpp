@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <filesystem>
 #include <string>
@@ -7,6 +6,7 @@
 
 #include "LibProject/Audio/WaveFileUtil/RiffFile.h"
 #include "tests/LibProject/Audio/WaveFileUtil/WaveTestUtil.h"
+#include "tests/support/SndfileReader.h"
 
 namespace {
 
@@ -183,17 +183,15 @@ TEST(WavFileWriteTest, IndependentReaderSeesTheSameSamples) {
     const std::string out = dir.File("out" + std::to_string(c.bits) + std::to_string(c.channels) + ".wav");
     ASSERT_EQ(data->SaveAs(kFormatTypeWav, out), 1);
 
-    SF_INFO info{};
-    SNDFILE* sf = sf_open(out.c_str(), SFM_READ, &info);
-    ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
-    EXPECT_EQ(info.samplerate, static_cast<int>(c.rate));
-    EXPECT_EQ(info.channels, c.channels);
-    EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, c.bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+    const SndfileRead read = ReadWithSndfile(out);
+    ASSERT_TRUE(read.ok) << sf_strerror(nullptr);
+    EXPECT_EQ(read.info.samplerate, static_cast<int>(c.rate));
+    EXPECT_EQ(read.info.channels, c.channels);
+    EXPECT_EQ(read.info.format & SF_FORMAT_SUBMASK, c.bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
     const std::size_t count = c.data.size() / (c.bits / 8);
-    EXPECT_EQ(static_cast<std::size_t>(info.frames), count / c.channels);
-    std::vector<short> samples(count);
-    EXPECT_EQ(sf_read_short(sf, samples.data(), static_cast<sf_count_t>(count)), static_cast<sf_count_t>(count / c.channels * c.channels));
-    sf_close(sf);
+    EXPECT_EQ(static_cast<std::size_t>(read.info.frames), count / c.channels);
+    ASSERT_EQ(read.samples.size(), count / c.channels * c.channels);
+    const std::vector<short>& samples = read.samples;
     for (std::size_t i = 0; i < count / c.channels * c.channels; ++i) {
       const int expected = c.bits == 8 ? (c.data[i] - 128) * 256
                                        : static_cast<std::int16_t>(c.data[2 * i] | (c.data[2 * i + 1] << 8));
