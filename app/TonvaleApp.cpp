@@ -66,13 +66,15 @@ bool CTonvaleApp::InitInstance() {
     return true;
   }
 
+  // The bands are saved when the window closes with OK, inside the window, so that a save that
+  // fails can be reported while the user can still act on it.
   const InteractiveContext context{g_appConfig, g_bandTable, g_graphParams, g_bqCalculator,
-                                   g_cmdOptions.hasAccessSetting == 1, g_configPath};
+                                   g_cmdOptions.hasAccessSetting == 1, g_configPath, [] {
+                                     return SaveUserSettings(g_cmdOptions.accessSettingPath,
+                                                             g_cmdOptions.eqIndex, g_appConfig,
+                                                             g_bandTable) == 1;
+                                   }};
   const DialogResult result = RunInteractiveMode(m_argc, m_argv, context);
-  if (result == DialogResult::Ok && g_cmdOptions.hasAccessSetting == 1) {
-    (void)SaveUserSettings(g_cmdOptions.accessSettingPath, g_cmdOptions.eqIndex, g_appConfig,
-                           g_bandTable);
-  }
   WriteLiveFlag(g_configPath, 0);
   if (result == DialogResult::NoWindow) {
     m_exitCode = kExitNoWindow;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "eq/BQCalculator.h"
@@ -16,6 +17,9 @@ struct InteractiveContext {
   CBQCalculator& calculator;
   bool hasAccessSetting = false;  ///< a settings file was named: OK and Cancel instead of Convert
   std::string configPath;         ///< where the liveness flag is read
+  /// Saves the band table when the window is closed with OK (settings mode); false when it
+  /// could not be saved, which keeps the window open so that nothing is lost.
+  std::function<bool()> saveOnOk;
 };
 
 /// What the interactive window ended with.

@@ -300,6 +300,18 @@ void CTonvaleDlg::accept() {
       field->Commit();
     }
   }
+  if (m_context.hasAccessSetting && m_context.saveOnOk && !m_context.saveOnOk()) {
+    const QString title = QStringLiteral("Save settings");
+    const QString text = QStringLiteral(
+        "The bands could not be saved to the settings file. Check that its folder exists and "
+        "that the file can be written, or press Cancel to close without saving.");
+    if (m_report) {
+      m_report(title, text, true);
+    } else {
+      ShowReport(this, title, text, true);
+    }
+    return;
+  }
   QDialog::accept();
 }
 

@@ -60,7 +60,8 @@ class CTonvaleDlg : public QDialog {
   /// reports each file's outcome.
   void OnConvertFile();
 
-  /// OK: commits the field being edited before the window closes.
+  /// OK: commits the field being edited and saves the bands (settings mode) before the window
+  /// closes; a failed save is reported and the window stays open.
   void accept() override;
 
   const std::vector<CDlgEQController*>& Editors() const { return m_editors; }

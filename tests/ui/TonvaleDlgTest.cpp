@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 #include "eq/PcmFilter.h"
@@ -49,9 +50,10 @@ class TonvaleDlgTest : public QObject {
     QVERIFY(LoadAppConfig(m_dir.File("tonvale.ini"), m_config) == 1);
   }
 
-  std::unique_ptr<CTonvaleDlg> MakeDialog(bool hasAccessSetting = false) {
+  std::unique_ptr<CTonvaleDlg> MakeDialog(bool hasAccessSetting = false,
+                                          std::function<bool()> save = nullptr) {
     InteractiveContext context{m_config, m_table, m_graph, m_calculator, hasAccessSetting,
-                               m_dir.File("tonvale.ini")};
+                               m_dir.File("tonvale.ini"), std::move(save)};
     auto dialog = std::make_unique<CTonvaleDlg>(context);
     dialog->show();
     if (!QTest::qWaitForWindowExposed(dialog.get())) {
@@ -221,6 +223,32 @@ class TonvaleDlgTest : public QObject {
     dialog->accept();
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
     QCOMPARE(m_table[2].gain, -4.0);
+  }
+
+  // OK saves the bands; when the save fails the user is told and the window stays open, so
+  // that the edits are not lost without a word.
+  void okSavesAndAFailedSaveKeepsTheWindowOpen() {
+    bool saveWorks = false;
+    int saves = 0;
+    auto dialog = MakeDialog(true, [&] {
+      ++saves;
+      return saveWorks;
+    });
+    QString message;
+    dialog->SetReportSink([&](const QString&, const QString& text, bool) { message = text; });
+    dialog->accept();
+    QCOMPARE(saves, 1);
+    QVERIFY(dialog->isVisible());
+    QVERIFY(message.contains(QStringLiteral("could not be saved")));
+    saveWorks = true;
+    dialog->accept();
+    QCOMPARE(saves, 2);
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+
+    auto conversion = MakeDialog(false, [&] { return ++saves > 0; });
+    conversion->accept();
+    QCOMPARE(saves, 2);  // without a settings file nothing is saved
   }
 
   void disabledBandChangesUpdateTheTableWithoutRedrawing() {
