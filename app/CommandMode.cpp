@@ -23,7 +23,7 @@ std::string DefaultOutputPath(const std::string& sourcePath) {
 }  // namespace
 
 int RunCommandMode(const CommandOptions& options, const EqBandTable& bandTable,
-                   const platform::LogSink& log) {
+                   const SettingsLoadReport* settings, const platform::LogSink& log) {
   ConversionJob job;
   job.sourcePath = options.convertSourcePath;
   job.outputPath = options.convertOutputPath;
@@ -31,7 +31,11 @@ int RunCommandMode(const CommandOptions& options, const EqBandTable& bandTable,
   if (job.outputPath.empty()) {
     job.outputPath = DefaultOutputPath(job.sourcePath);
   }
-  if (job.outputPath.empty()) {
+  if (settings != nullptr && settings->status != SettingsLoadStatus::Loaded) {
+    log(platform::FormatText("%sCan't load EQ index %d from the settings file(%s): %s.%s",
+                             "Error:", options.eqIndex, options.accessSettingPath.c_str(),
+                             settings->reason.c_str(), "\r\n"));
+  } else if (job.outputPath.empty()) {
     // Writing to a made-up name would surprise the caller more than a clear refusal.
     log(platform::FormatText("%sCan't form the output path from the source path(%s). Please "
                              "use /convert_output to name the output file.%s",

@@ -1,5 +1,6 @@
 #include "app/CommandParser.h"
 
+#include "platform/BoundedText.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatText.h"
 #include "platform/NumberText.h"
@@ -78,6 +79,19 @@ int CommandParser::ParseCommandLine(const std::vector<std::string>& args) {
   return result;
 }
 
+bool CommandParser::PathFitsLimit(const std::string& path) {
+  if (path.size() <= platform::kMaxPathChars) {
+    return true;
+  }
+  // Said once, here, in words that name the limit; otherwise the path would fail later as a
+  // file that cannot be opened or an output name that cannot be formed.
+  Report(platform::FormatText("%sThe path is too long(%s): a path may have at most %d "
+                              "characters.%s",
+                              "Error:", path.c_str(), static_cast<int>(platform::kMaxPathChars),
+                              "\r\n"));
+  return false;
+}
+
 int CommandParser::ValidateOption(int id, const std::smatch& match) {
   const std::string value = match.size() > 1 && match[1].matched ? match[1].str() : std::string();
   switch (id) {
@@ -98,6 +112,9 @@ int CommandParser::ValidateOption(int id, const std::smatch& match) {
     case 5:
       m_options.hasConvertSource = 1;
       m_options.convertSourcePath = value;
+      if (!PathFitsLimit(value)) {
+        return 0;
+      }
       if (!platform::PathExists(value)) {
         Report(platform::FormatText("%sFile not exist(%s).%s", "Error:", value.c_str(), "\r\n"));
         return 0;
@@ -105,10 +122,16 @@ int CommandParser::ValidateOption(int id, const std::smatch& match) {
       return 1;
     case 6: {
       m_options.convertOutputPath = value;
+      if (!PathFitsLimit(value)) {
+        return 0;
+      }
       std::string directory;
       std::string name;
       std::string extension;
-      (void)platform::SplitPath(value, directory, name, extension);
+      const int split = platform::SplitPath(value, directory, name, extension);
+      if (split == 1 && directory.empty()) {
+        return 1;  // a bare file name: the current folder, which exists
+      }
       if (!platform::DirectoryExists(directory)) {
         (void)platform::CreateDirectoryTree(directory);
       }

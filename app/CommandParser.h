@@ -41,6 +41,8 @@ class CommandParser {
 
  private:
   void Report(const std::string& message);
+  /// False, with a message, for a file path longer than the 259 characters a path may have.
+  bool PathFitsLimit(const std::string& path);
 
   CommandOptions& m_options;
   AppConfig& m_config;

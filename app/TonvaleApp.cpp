@@ -1,5 +1,10 @@
 #include "app/TonvaleApp.h"
 
+#include <csignal>
+#include <exception>
+#include <new>
+#include <string>
+
 #include "app/AppGlobals.h"
 #include "app/CommandMode.h"
 #include "app/CommandParser.h"
@@ -7,6 +12,7 @@
 #include "app/HelpListing.h"
 #include "platform/BoundedText.h"
 #include "platform/Console.h"
+#include "platform/FormatText.h"
 #include "platform/ModulePath.h"
 #include "platform/PathUtil.h"
 #include "settings/LiveFlag.h"
@@ -14,11 +20,40 @@
 #include "ui/InteractiveMode.h"
 
 int CTonvaleApp::Run(int argc, char** argv) {
+#if !defined(_WIN32)
+  // A write beyond the file-size limit then fails with its reason instead of killing the
+  // program half-way.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   m_argc = argc;
   m_argv = argv;
-  m_args.assign(argv, argv + argc);
   m_exitCode = kExitSuccess;
-  (void)InitInstance();
+  std::string reason;
+  try {
+    m_args.assign(argv, argv + argc);
+    (void)InitInstance();
+    return m_exitCode;
+  } catch (const std::bad_alloc&) {
+    reason = "out of memory";
+  } catch (const std::exception& error) {
+    reason = error.what();
+  } catch (...) {
+    reason = "an unexpected error";
+  }
+  // Nothing may end the program unexplained: the run mode's own channel says why.
+  const std::string message =
+      platform::FormatText("%sThe program stopped: %s.%s", "Error:", reason.c_str(), "\r\n");
+  if (g_cmdOptions.consoleMode == 1) {
+    ConsoleLog(message);
+  } else {
+    platform::WriteStandardError(message);
+  }
+  try {
+    WriteLiveFlag(g_configPath, 0);
+  } catch (...) {
+    // The flag is advisory; the exit status says what happened.
+  }
+  m_exitCode = kExitConversionFailed;
   return m_exitCode;
 }
 
@@ -46,9 +81,10 @@ bool CTonvaleApp::InitInstance() {
     return false;
   }
 
+  SettingsLoadReport settings;
   if (g_cmdOptions.hasAccessSetting == 1) {
     (void)LoadUserSettings(g_cmdOptions.accessSettingPath, g_cmdOptions.eqIndex, g_appConfig,
-                           g_bandTable);
+                           g_bandTable, &settings);
   } else {
     (void)ApplyDefaultSettings(g_appConfig, g_bandTable);
   }
@@ -56,7 +92,9 @@ bool CTonvaleApp::InitInstance() {
   if (g_cmdOptions.consoleMode == 1) {
     WriteLiveFlag(g_configPath, 0);
     if (g_cmdOptions.hasConvertSource == 1) {
-      const int result = RunCommandMode(g_cmdOptions, g_bandTable, ConsoleLog);
+      const int result = RunCommandMode(g_cmdOptions, g_bandTable,
+                                        g_cmdOptions.hasAccessSetting == 1 ? &settings : nullptr,
+                                        ConsoleLog);
       m_exitCode = result == 1 ? kExitSuccess : kExitConversionFailed;
       return result != 0;
     }
@@ -78,6 +116,10 @@ bool CTonvaleApp::InitInstance() {
   WriteLiveFlag(g_configPath, 0);
   if (result == DialogResult::NoWindow) {
     m_exitCode = kExitNoWindow;
+    return false;
+  }
+  if (result == DialogResult::Failed) {
+    m_exitCode = kExitConversionFailed;
     return false;
   }
   return true;

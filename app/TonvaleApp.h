@@ -7,7 +7,7 @@
 /// without reading the console lines.
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitBadCommandLine = 1;
-inline constexpr int kExitConversionFailed = 2;
+inline constexpr int kExitConversionFailed = 2;  ///< also for any other failure of a run
 inline constexpr int kExitNoWindow = 3;
 
 /// The application object: start-up and the choice of run mode.

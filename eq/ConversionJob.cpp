@@ -1,7 +1,7 @@
 #include "eq/ConversionJob.h"
 
-#include <cstdio>
-#include <filesystem>
+#include <exception>
+#include <new>
 #include <stdexcept>
 
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
@@ -9,6 +9,7 @@
 #include "eq/PcmFilter.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatText.h"
+#include "platform/TempFileNames.h"
 
 namespace {
 
@@ -18,13 +19,22 @@ constexpr const char* kInfo = "Information:";
 constexpr const char* kError = "Error:";
 constexpr const char* kEnd = "\r\n";
 
-bool IsSameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  return std::filesystem::equivalent(a, b, ec) && !ec;
+bool EndsWithSeparator(const std::string& path) {
+#if defined(_WIN32)
+  return !path.empty() && (path.back() == '/' || path.back() == '\\');
+#else
+  return !path.empty() && path.back() == '/';
+#endif
 }
 
 // One job; returns its result.
 int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log) {
+  if (EndsWithSeparator(job.outputPath) || platform::DirectoryExists(job.outputPath)) {
+    // Nothing is opened, written or deleted: a folder is never replaced by a file.
+    log(FormatText("%sThe output path names a folder, not a file(%s).%s", kError,
+                   job.outputPath.c_str(), kEnd));
+    return 0;
+  }
   C_WavFileFormat registry;
   T_RefPtr<I_WavFile> file;
   std::string loadError;
@@ -72,7 +82,14 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
                  job.bitsPerSample, job.channels, kEnd));
 
   FilterChain chain;
-  DesignBandFilters(bandTable, chain, static_cast<double>(job.sampleRate));
+  std::vector<BandSkip> skipped;
+  const double rate = static_cast<double>(job.sampleRate);
+  DesignBandFilters(bandTable, chain, rate, &skipped);
+  // An enabled band that does nothing to this file is named, so that nobody takes an unchanged
+  // output for a filtered one.
+  for (const BandSkip& skip : skipped) {
+    log(FormatText("%s%s%s", kInfo, DescribeBandSkip(skip, rate).c_str(), kEnd));
+  }
   int result = 0;
   if (job.bitsPerSample == 16 && job.storageBits == 16) {
     result = FilterPcm16(reinterpret_cast<std::int16_t*>(data->GetBuffer()), data->GetDataLength() / 2,
@@ -84,35 +101,46 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
   }
   log(FormatText("%sApply the equalizer filter parameter.%s", result == 1 ? kInfo : kError, kEnd));
   if (result == 1) {
-    // The write replaces the output atomically. A file in the way is deleted first, unless it
-    // is the source itself: then a failed write must not have destroyed the only copy.
-    if (platform::PathExists(job.outputPath) && !IsSameFile(job.outputPath, job.sourcePath)) {
-      (void)RemoveExistingFile(job.outputPath);
-    }
+    // The write is atomic: an existing output is replaced only by the final rename, so a write
+    // that fails leaves it as it was.
     const int written = data->SaveAs(kFormatTypeWav, job.outputPath);
     job.writeResult = static_cast<std::uint32_t>(written);
     result = written;
+    if (written != 1 && !data->GetSaveError().empty()) {
+      log(FormatText("%sCan't write the output file(%s): %s.%s", kError, job.outputPath.c_str(),
+                     data->GetSaveError().c_str(), kEnd));
+    }
     log(FormatText("%sWrite to output file(%s).%s", written == 1 ? kInfo : kError,
                    job.outputPath.c_str(), kEnd));
+    if (written == 1) {
+      // What killed conversions left in this folder goes now.
+      (void)platform::RemoveStaleTempFiles(platform::ParentFolder(job.outputPath),
+                                           platform::kAtomicTempPrefix);
+    }
   }
   FreeFilterChain(chain);
   return result;
 }
 
-}  // namespace
-
-int RemoveExistingFile(const std::string& path) {
-  if (path.empty()) {
-    return 0;
+// ConvertOne, with any exception it lets out turned into a failed job with its reason.
+int ConvertOneGuarded(ConversionJob& job, const EqBandTable& bandTable,
+                      const platform::LogSink& log) {
+  std::string reason;
+  try {
+    return ConvertOne(job, bandTable, log);
+  } catch (const std::bad_alloc&) {
+    reason = "out of memory";
+  } catch (const std::exception& error) {
+    reason = error.what();
+  } catch (...) {
+    reason = "an unexpected error";
   }
-  std::FILE* probe = std::fopen(path.c_str(), "rb");
-  if (probe == nullptr) {
-    return 2;
-  }
-  std::fclose(probe);
-  (void)platform::DeleteFilePath(path);
-  return 1;
+  log(FormatText("%sThe conversion of the file stopped(%s): %s.%s", kError,
+                 job.sourcePath.c_str(), reason.c_str(), kEnd));
+  return 0;
 }
+
+}  // namespace
 
 int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
                  const platform::LogSink& log) {
@@ -121,7 +149,7 @@ int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
     if (result == 0) {
       break;
     }
-    result = ConvertOne(job, bandTable, log);
+    result = ConvertOneGuarded(job, bandTable, log);
   }
   return result;
 }

@@ -28,12 +28,11 @@ struct ConversionJob {
 /// Runs the jobs in order: opens each source (a RIFF/WAVE file of 8- or 16-bit PCM or ADPCM,
 /// also protected), filters its samples through `bandTable` designed at the file's own sample
 /// rate, each channel on its own, and writes a PCM wave file to the job's output path. Every
-/// step is reported to `log` as an "Information:" or "Error:" line. The first failing job ends
-/// the run. Returns 1 when every job ran to its end (also for an empty list), otherwise the
-/// result of the last job that ran (0 for a failure).
+/// step is reported to `log` as an "Information:" or "Error:" line, and so is every enabled band
+/// the design leaves out at the file's rate. The output is replaced only by the final rename of
+/// a completed write: a failed job never deletes or changes an existing output, and an output
+/// path that names a folder fails the job. An exception inside a job fails that job with its
+/// reason. The first failing job ends the run. Returns 1 when every job ran to its end (also for
+/// an empty list), otherwise the result of the last job that ran (0 for a failure).
 int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
                  const platform::LogSink& log);
-
-/// Deletes the file at `path` when it can be opened: 0 for an empty path, 2 when there is no
-/// such file, otherwise 1 (whether or not the deletion succeeded).
-int RemoveExistingFile(const std::string& path);

@@ -2,58 +2,188 @@
 
 #include <cmath>
 
+#include "eq/SectionCheck.h"
+#include "platform/FormatText.h"
+#include "platform/NumberText.h"
+
+namespace {
+
+using platform::FormatShortest;
+
+// The order estimate before it is truncated: the quotient by log10(ratio), then by 20, then the
+// 0.98 offset that rounds a shortfall of under 0.02 of an order down.
+double OrderEstimate(double gain, double ratio) {
+  return gain / std::log10(ratio) / 20.0 + 0.98;
+}
+
+std::string Hz(double value) { return FormatShortest(value) + " Hz"; }
+
+// Why a bell's values make no filter; empty when they make one.
+std::string BellValueFault(const EqBand& band) {
+  if (!(band.qual > 0.0)) {
+    return "its Q " + FormatShortest(band.qual) + " makes no filter (it must be above 0)";
+  }
+  if (!(band.centFreq > 0.0)) {
+    return "its centre frequency " + Hz(band.centFreq) + " makes no filter (it must be above 0)";
+  }
+  if (!std::isfinite(band.gain)) {
+    return "its gain " + FormatShortest(band.gain) + " dB makes no filter";
+  }
+  return {};
+}
+
+// Why a pass band's values make no filter; empty when they make one.
+std::string PassValueFault(const EqBand& band, bool highPass) {
+  for (const auto& [name, value] : {std::pair{"cutoff", band.cutoffFreq},
+                                    std::pair{"stop", band.stopFreq}}) {
+    if (!(value >= kMinPassBandFreq)) {
+      return std::string("its ") + name + " frequency " + Hz(value) +
+             " makes no filter (it must be at least 0.001 Hz)";
+    }
+  }
+  if (!(band.gain >= 0.0)) {
+    return "its attenuation " + FormatShortest(band.gain) +
+           " dB makes no filter (it must not be negative)";
+  }
+  if (highPass && !(band.stopFreq < band.cutoffFreq)) {
+    return "its stop frequency " + Hz(band.stopFreq) + " is not below its cutoff frequency " +
+           Hz(band.cutoffFreq);
+  }
+  if (!highPass && !(band.stopFreq > band.cutoffFreq)) {
+    return "its stop frequency " + Hz(band.stopFreq) + " is not above its cutoff frequency " +
+           Hz(band.cutoffFreq);
+  }
+  return {};
+}
+
+// Appends the fault CheckSections found as a skip; false when there is none. `order` is a pass
+// band's order, 0 for a bell.
+bool SkipForFault(const SectionCheckResult& check, const EqBand& band, unsigned order,
+                  std::vector<BandSkip>* skipped) {
+  if (check.fault == SectionFault::None) {
+    return false;
+  }
+  if (skipped != nullptr) {
+    BandSkip skip{band.index, band.type, BandSkipReason::Unstable, {}};
+    const std::string filter =
+        order == 0 ? std::string("its filter") : "its filter of order " + std::to_string(order);
+    switch (check.fault) {
+      case SectionFault::Unstable:
+        skip.detail = filter + " would be unstable (a pole on or outside the unit circle)";
+        break;
+      case SectionFault::ResponseTooHigh:
+        skip.reason = BandSkipReason::ResponseTooHigh;
+        skip.detail = filter + " would rise to " + platform::FormatFixed(check.valueDb, 1) +
+                      " dB, above what it is designed to reach";
+        break;
+      default:
+        skip.reason = BandSkipReason::Imprecise;
+        skip.detail = filter + " is too steep to compute with precision (a gain above " +
+                      platform::FormatFixed(kMaxCascadeGainDb, 0) + " dB inside its cascade)";
+        break;
+    }
+    skipped->push_back(std::move(skip));
+  }
+  return true;
+}
+
+}  // namespace
+
 std::optional<std::uint16_t> EstimateHighLowOrder(double gain, double ratio) {
   if (!(gain >= 0.0) || !(ratio > 1.0)) {
     return std::nullopt;
   }
-  // Evaluated in this order: the quotient by log10(ratio), then by 20, then the 0.98 offset
-  // that rounds a shortfall of under 0.02 of an order down.
-  const double estimate = gain / std::log10(ratio) / 20.0 + 0.98;
+  const double estimate = OrderEstimate(gain, ratio);
   if (!(estimate < static_cast<double>(kMaxHighLowOrder) + 1.0)) {
     return std::nullopt;
   }
   return static_cast<std::uint16_t>(std::trunc(estimate));
 }
 
-int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double sampleRate) {
+int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double sampleRate,
+                      std::vector<BandSkip>* skipped) {
   const double nyquist = sampleRate * 0.5;
+  auto skip = [skipped](const EqBand& band, BandSkipReason reason, std::string detail) {
+    if (skipped != nullptr) {
+      skipped->push_back(BandSkip{band.index, band.type, reason, std::move(detail)});
+    }
+  };
+  const std::string half = " is above half the sample rate (" + Hz(nyquist) + ")";
   for (const EqBand& band : bandTable) {
     if (band.enable != 1) {
       continue;
     }
     if (band.type == ToCode(EqBandType::Bell)) {
+      if (const std::string fault = BellValueFault(band); !fault.empty()) {
+        skip(band, BandSkipReason::NoFilter, fault);
+        continue;
+      }
       if (!(nyquist >= band.centFreq)) {
+        skip(band, BandSkipReason::AboveNyquist, "its centre frequency " + Hz(band.centFreq) + half);
+        continue;
+      }
+      auto bell = std::make_unique<BellFilter>(
+          DesignBellFilter(band.centFreq, band.gain, band.qual, sampleRate));
+      const double nominalMax = band.gain > 0.0 ? band.gain : 0.0;
+      if (SkipForFault(CheckSections({&bell->coefs, 1}, nominalMax, sampleRate, band.centFreq),
+                       band, 0, skipped)) {
         continue;
       }
       FilterEntry entry;
       entry.kind = band.type;
-      entry.bell = std::make_unique<BellFilter>(
-          DesignBellFilter(band.centFreq, band.gain, band.qual, sampleRate));
+      entry.bell = std::move(bell);
       chain.entries.push_back(std::move(entry));
     } else if (band.type == ToCode(EqBandType::HighPass) ||
                band.type == ToCode(EqBandType::LowPass)) {
-      if (!(nyquist >= band.cutoffFreq) || !(nyquist >= band.stopFreq)) {
-        continue;
-      }
-      if (!(band.cutoffFreq >= kMinPassBandFreq) || !(band.stopFreq >= kMinPassBandFreq)) {
-        continue;
-      }
       const bool highPass = band.type == ToCode(EqBandType::HighPass);
+      if (const std::string fault = PassValueFault(band, highPass); !fault.empty()) {
+        skip(band, BandSkipReason::NoFilter, fault);
+        continue;
+      }
+      if (!(nyquist >= band.cutoffFreq)) {
+        skip(band, BandSkipReason::AboveNyquist, "its cutoff frequency " + Hz(band.cutoffFreq) + half);
+        continue;
+      }
+      if (!(nyquist >= band.stopFreq)) {
+        skip(band, BandSkipReason::AboveNyquist, "its stop frequency " + Hz(band.stopFreq) + half);
+        continue;
+      }
       const double ratio =
           highPass ? band.cutoffFreq / band.stopFreq : band.stopFreq / band.cutoffFreq;
       const auto order = EstimateHighLowOrder(band.gain, ratio);
       if (!order) {
+        skip(band, BandSkipReason::OrderBeyondLimit,
+             "its order would be " + FormatShortest(std::trunc(OrderEstimate(band.gain, ratio))) +
+                 ", above the limit of " + std::to_string(kMaxHighLowOrder));
+        continue;
+      }
+      auto highLow = std::make_unique<HighLowFilter>();
+      DesignHighLowFilter(*highLow, highPass ? kDesignHighPass : kDesignLowPass, *order,
+                          band.cutoffFreq, sampleRate);
+      if (SkipForFault(CheckSections(highLow->coefs, 0.0, sampleRate, band.cutoffFreq), band,
+                       *order, skipped)) {
         continue;
       }
       FilterEntry entry;
       entry.kind = band.type;
-      entry.highLow = std::make_unique<HighLowFilter>();
-      DesignHighLowFilter(*entry.highLow, highPass ? kDesignHighPass : kDesignLowPass, *order,
-                          band.cutoffFreq, sampleRate);
+      entry.highLow = std::move(highLow);
       chain.entries.push_back(std::move(entry));
+    } else {
+      skip(band, BandSkipReason::UnknownType,
+           "its type " + std::to_string(band.type) + " names no filter this program knows");
     }
   }
   return 1;
+}
+
+std::string DescribeBandSkip(const BandSkip& skip, double sampleRate) {
+  const char* kind = skip.type == ToCode(EqBandType::Bell)       ? "bell"
+                     : skip.type == ToCode(EqBandType::HighPass) ? "high-pass"
+                     : skip.type == ToCode(EqBandType::LowPass)  ? "low-pass"
+                                                                  : "unknown type";
+  return platform::FormatText("Band%.2d (%s) is left out at %s Hz: %s.",
+                              static_cast<int>(skip.index), kind,
+                              FormatShortest(sampleRate).c_str(), skip.detail.c_str());
 }
 
 void FreeFilterChain(FilterChain& chain) {

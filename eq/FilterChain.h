@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "eq/BellFilter.h"
@@ -30,10 +31,36 @@ inline constexpr std::uint16_t kMaxHighLowOrder = 1000;
 /// frequency ratio is not defined and the band is left out.
 inline constexpr double kMinPassBandFreq = 0.001;
 
+/// Why the design leaves an enabled band out of the chain.
+enum class BandSkipReason {
+  UnknownType,       ///< its type code names no filter
+  NoFilter,          ///< its values make no filter (a Q or frequency not above 0, ...)
+  AboveNyquist,      ///< a frequency it needs lies above half the sample rate
+  OrderBeyondLimit,  ///< a pass band would need an order above kMaxHighLowOrder
+  Unstable,          ///< a designed section would grow without bound
+  ResponseTooHigh,   ///< the designed response rises more than 1 dB above what it should reach
+  Imprecise,         ///< the cascade is too steep to compute in double precision
+};
+
+/// An enabled band the design left out, and why.
+struct BandSkip {
+  std::uint32_t index = 0;  ///< the band's `index`
+  std::uint32_t type = 0;   ///< the band's type code
+  BandSkipReason reason = BandSkipReason::NoFilter;
+  std::string detail;       ///< the reason in words, with the values that gave it
+};
+
 /// Appends one entry to `chain` for every band of `bandTable` that can be designed at
-/// `sampleRate` Hz: enabled, of a known type, with its frequencies at or below half the sample
-/// rate (and, for a pass band, a defined order). Returns 1.
-int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double sampleRate);
+/// `sampleRate` Hz: enabled, of a known type, with values that make a filter, its frequencies at
+/// or below half the sample rate, a pass band's order within kMaxHighLowOrder, and designed
+/// sections that are stable and numerically sound (CheckSections). Every enabled band left out
+/// is appended to `skipped` when given. Returns 1.
+int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double sampleRate,
+                      std::vector<BandSkip>* skipped = nullptr);
+
+/// One sentence naming a left-out band, its type and the reason, for a report:
+/// "Band00 (high-pass) is left out at 48000 Hz: ...". Numbered like the settings keys.
+std::string DescribeBandSkip(const BandSkip& skip, double sampleRate);
 
 /// The Butterworth order a pass band needs to reach `gain` dB at the frequency ratio `ratio`
 /// (> 1): the smallest whole order whose slope reaches it, a shortfall under 0.02 of an order

@@ -1,18 +1,14 @@
 #include "platform/FileSystem.h"
 
-#include <atomic>
-#include <cstdint>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <system_error>
+
+#include "platform/TempFileNames.h"
 
 #if defined(_WIN32)
 #include <io.h>
-#include <process.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -26,26 +22,8 @@ namespace fs = std::filesystem;
 namespace platform {
 namespace {
 
-// A name that no other process or thread picks at the same moment: process id, a counter and
-// random bits.
-std::string UniqueSuffix() {
-  static std::atomic<unsigned> counter{0};
-  thread_local std::mt19937_64 random{std::random_device{}() ^
-                                      static_cast<std::uint64_t>(
-                                          std::chrono::steady_clock::now().time_since_epoch().count())};
-#if defined(_WIN32)
-  const long long pid = _getpid();
-#else
-  const long long pid = getpid();
-#endif
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%lld.%u.%llx", pid, counter.fetch_add(1),
-                static_cast<unsigned long long>(random() >> 16));
-  return buffer;
-}
-
 #if !defined(_WIN32)
-bool WriteAll(int fd, std::string_view bytes) {
+int WriteAll(int fd, std::string_view bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -53,11 +31,20 @@ bool WriteAll(int fd, std::string_view bytes) {
       if (errno == EINTR) {
         continue;
       }
-      return false;
+      return errno;
     }
     done += static_cast<std::size_t>(n);
   }
-  return true;
+  return 0;
+}
+
+// Writes `bytes` to `fd` and flushes them to the disk; 0 or the error number.
+int WriteAndSync(int fd, std::string_view bytes) {
+  const int written = WriteAll(fd, bytes);
+  if (written != 0) {
+    return written;
+  }
+  return ::fsync(fd) == 0 ? 0 : errno;
 }
 
 // Creates `path` exclusively with `mode` (before the umask) and writes `bytes`, flushed to disk.
@@ -66,16 +53,75 @@ bool WriteNewFile(const std::string& path, std::string_view bytes, mode_t mode) 
   if (fd < 0) {
     return false;
   }
-  const bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  const bool ok = WriteAndSync(fd, bytes) == 0;
   if (::close(fd) != 0 || !ok) {
     ::unlink(path.c_str());
     return false;
   }
   return true;
 }
+
+// An unnamed file in `folder` (Linux O_TMPFILE), reachable through /proc/self/fd for linking it
+// in under a name later. -1 where the system or the file system has none.
+int OpenUnnamedFile(const std::string& folder, mode_t mode) {
+#if defined(O_TMPFILE)
+  if (::access("/proc/self/fd", X_OK) != 0) {
+    errno = EOPNOTSUPP;  // nothing to link the file in by
+    return -1;
+  }
+  return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+#else
+  (void)folder;
+  (void)mode;
+  errno = EOPNOTSUPP;
+  return -1;
+#endif
+}
+
+// Gives the unnamed file open as `fd` the name `path`. 0 or the error number (EEXIST when the
+// name is taken).
+int LinkUnnamedFile(int fd, const std::string& path) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0
+             ? 0
+             : errno;
+}
+
+// Whether an O_TMPFILE open failed because the system or file system lacks unnamed files, as
+// opposed to a reason that a named file would meet as well.
+bool UnnamedFilesUnsupported(int errorNumber) {
+  return errorNumber == EOPNOTSUPP || errorNumber == EISDIR || errorNumber == EINVAL;
+}
 #endif
 
 }  // namespace
+
+std::string DescribeFileError(int errorNumber) {
+  switch (errorNumber) {
+    case 0: return "no error was reported";
+    case kErrorNotRegularFile: return "it is not a regular file";
+    case ENOENT: return "it does not exist";
+    case EISDIR: return "it is a folder";
+    case ENOTDIR: return "a part of the path is not a folder";
+    case EACCES:
+    case EPERM: return "permission denied";
+    case ENOSPC: return "no space left on the device";
+    case EFBIG: return "the file is too large";
+    case EROFS: return "the file system is read-only";
+    case EIO: return "an input/output error occurred";
+    case ENAMETOOLONG: return "the name is too long";
+#if defined(EDQUOT)
+    case EDQUOT: return "the disk quota is exhausted";
+#endif
+    default: {
+      std::string text = std::generic_category().message(errorNumber);
+      if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') {
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
+      }
+      return text;
+    }
+  }
+}
 
 bool PathExists(const std::string& path) {
   std::error_code ec;
@@ -85,6 +131,11 @@ bool PathExists(const std::string& path) {
 bool DirectoryExists(const std::string& path) {
   std::error_code ec;
   return !path.empty() && fs::is_directory(fs::path(path), ec);
+}
+
+bool IsRegularFile(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && fs::is_regular_file(fs::path(path), ec);
 }
 
 bool CreateDirectoryTree(const std::string& path) {
@@ -101,14 +152,33 @@ bool DeleteFilePath(const std::string& path) {
   return !path.empty() && fs::remove(fs::path(path), ec);
 }
 
-std::optional<std::string> ReadFileBytes(const std::string& path) {
-  std::ifstream in(fs::path(path), std::ios::binary);
-  if (!in) {
-    return std::nullopt;
+std::optional<std::string> ReadFileBytes(const std::string& path, int* errorNumber) {
+  int error = 0;
+  std::FILE* file = OpenRegularFile(path, &error);
+  std::optional<std::string> bytes;
+  if (file != nullptr) {
+    std::string text;
+    char buffer[65536];
+    while (true) {
+      const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
+      if (text.size() + got > kMaxReadFileBytes) {
+        error = EFBIG;
+        break;
+      }
+      text.append(buffer, got);
+      if (got < sizeof buffer) {
+        if (std::ferror(file) != 0) {
+          error = errno != 0 ? errno : EIO;
+        } else {
+          bytes = std::move(text);
+        }
+        break;
+      }
+    }
+    std::fclose(file);
   }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    return std::nullopt;
+  if (!bytes && errorNumber != nullptr) {
+    *errorNumber = error;
   }
   return bytes;
 }
@@ -136,6 +206,29 @@ std::string SystemTempFolder() {
 
 #if defined(_WIN32)
 
+std::FILE* OpenRegularFile(const std::string& path, int* errorNumber) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(fs::path(path), ec);
+  int error = 0;
+  std::FILE* file = nullptr;
+  if (ec) {
+    error = ENOENT;
+  } else if (fs::is_directory(status)) {
+    error = EISDIR;
+  } else if (!fs::is_regular_file(status)) {
+    error = kErrorNotRegularFile;
+  } else {
+    file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+      error = errno;
+    }
+  }
+  if (file == nullptr && errorNumber != nullptr) {
+    *errorNumber = error;
+  }
+  return file;
+}
+
 bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
   const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -153,12 +246,16 @@ bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
   return ok;
 }
 
-std::optional<AtomicFile> AtomicFile::Create(const std::string& path) {
+std::optional<AtomicFile> AtomicFile::Create(const std::string& path, int* errorNumber,
+                                             AtomicFileMode /*mode*/) {
   AtomicFile file;
   file.m_target = path;
-  file.m_temp = path + ".tmp" + UniqueSuffix();
+  file.m_temp = ParentFolder(path) + "\\" + UniqueTempName(kAtomicTempPrefix);
   file.m_file = std::fopen(file.m_temp.c_str(), "wbx");
   if (file.m_file == nullptr) {
+    if (errorNumber != nullptr) {
+      *errorNumber = errno;
+    }
     return std::nullopt;
   }
   return file;
@@ -168,13 +265,20 @@ bool AtomicFile::Commit(bool /*durable*/) {
   if (m_file == nullptr) {
     return false;
   }
-  bool ok = !m_failed && std::fflush(m_file) == 0;
-  ok = (std::fclose(m_file) == 0) && ok;
+  if (!m_failed && std::fflush(m_file) != 0) {
+    Fail(errno);
+  }
+  if (std::fclose(m_file) != 0 && !m_failed) {
+    Fail(errno);
+  }
   m_file = nullptr;
-  if (ok && ::MoveFileExA(m_temp.c_str(), m_target.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!m_failed && ::MoveFileExA(m_temp.c_str(), m_target.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     m_temp.clear();
     return true;
+  }
+  if (!m_failed) {
+    Fail(EACCES);
   }
   Discard();
   return false;
@@ -191,15 +295,24 @@ void AtomicFile::Discard() noexcept {
   }
 }
 
-std::optional<TempFile> TempFile::Create(std::string_view prefix) {
+std::optional<TempFile> TempFile::Create() {
+  const std::string folder = SystemTempFolder();
+  (void)RemoveStaleTempFiles(folder, kScratchTempPrefix);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string path =
-        (fs::path(SystemTempFolder()) / (std::string(prefix) + UniqueSuffix())).string();
+    const std::string path = (fs::path(folder) / UniqueTempName(kScratchTempPrefix)).string();
     if (CreateFileExclusive(path, {})) {
-      return TempFile(path);
+      return TempFile(path, -1);
     }
   }
   return std::nullopt;
+}
+
+void TempFile::Remove() noexcept {
+  if (!m_path.empty()) {
+    std::error_code ec;
+    fs::remove(fs::path(m_path), ec);
+    m_path.clear();
+  }
 }
 
 FolderLock::FolderLock(const std::string&) {}
@@ -207,10 +320,60 @@ FolderLock::~FolderLock() = default;
 
 #else
 
+std::FILE* OpenRegularFile(const std::string& path, int* errorNumber) {
+  // Opened without blocking, so that a FIFO cannot hold the program; then only a regular file
+  // is read.
+  int error = 0;
+  std::FILE* file = nullptr;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    error = errno;
+  } else {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+      error = errno;
+    } else if (S_ISDIR(info.st_mode)) {
+      error = EISDIR;
+    } else if (!S_ISREG(info.st_mode)) {
+      error = kErrorNotRegularFile;
+    } else {
+      const int flags = ::fcntl(fd, F_GETFL);
+      if (flags >= 0) {
+        (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+      }
+      file = ::fdopen(fd, "rb");
+      if (file == nullptr) {
+        error = errno;
+      }
+    }
+    if (file == nullptr) {
+      ::close(fd);
+    }
+  }
+  if (file == nullptr && errorNumber != nullptr) {
+    *errorNumber = error;
+  }
+  return file;
+}
+
 bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
-  // Written under a private name first and then linked into place, so that the name appears
-  // only with its complete content and an existing file is never replaced.
-  const std::string temp = ParentFolder(path) + "/.tonvale-new." + UniqueSuffix();
+  // The name appears only with its complete content, and an existing file is never replaced:
+  // an unnamed file is filled and then linked in, which fails when the name is taken.
+  const int unnamed = OpenUnnamedFile(ParentFolder(path), 0666);
+  if (unnamed >= 0) {
+    int error = WriteAndSync(unnamed, bytes);
+    if (error == 0) {
+      error = LinkUnnamedFile(unnamed, path);
+    }
+    ::close(unnamed);
+    return error == 0;
+  }
+  if (!UnnamedFilesUnsupported(errno) && errno != ENOENT) {
+    return false;
+  }
+  // Otherwise the same under a private name, linked into place.
+  const std::string folder = ParentFolder(path);
+  const std::string temp = folder + "/" + UniqueTempName(kExclusiveTempPrefix);
   if (!WriteNewFile(temp, bytes, 0666)) {
     return WriteNewFile(path, bytes, 0666);
   }
@@ -218,6 +381,7 @@ bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
   const int linkError = errno;
   ::unlink(temp.c_str());
   if (linked == 0) {
+    (void)RemoveStaleTempFiles(folder, kExclusiveTempPrefix);
     return true;
   }
   if (linkError == EEXIST) {
@@ -227,32 +391,59 @@ bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
   return WriteNewFile(path, bytes, 0666);
 }
 
-std::optional<AtomicFile> AtomicFile::Create(const std::string& requested) {
+std::optional<AtomicFile> AtomicFile::Create(const std::string& requested, int* errorNumber,
+                                             AtomicFileMode mode) {
+  auto fail = [errorNumber](int error) -> std::optional<AtomicFile> {
+    if (errorNumber != nullptr) {
+      *errorNumber = error;
+    }
+    return std::nullopt;
+  };
   AtomicFile file;
   file.m_target = requested;
   struct stat info {};
   if (::stat(requested.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) {
+      return fail(EISDIR);
+    }
+    if (!S_ISREG(info.st_mode)) {
+      return fail(kErrorNotRegularFile);
+    }
     std::error_code ec;
     const fs::path resolved = fs::canonical(requested, ec);
     if (!ec) {
       file.m_target = resolved.string();
     }
     if (::access(file.m_target.c_str(), W_OK) != 0) {
-      return std::nullopt;  // a read-only file stays as it is
+      return fail(errno);  // a read-only file stays as it is
     }
     file.m_keepMode = true;
     file.m_mode = info.st_mode & 07777;
   }
-  file.m_temp = ParentFolder(file.m_target) + "/.tonvale-tmp." + UniqueSuffix();
-  const int fd = ::open(file.m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  const std::string folder = ParentFolder(file.m_target);
+  int fd = -1;
+  if (mode == AtomicFileMode::Automatic) {
+    fd = OpenUnnamedFile(folder, 0666);
+    if (fd < 0 && !UnnamedFilesUnsupported(errno) && errno != ENOENT) {
+      return fail(errno);
+    }
+    file.m_unnamed = fd >= 0;
+  }
   if (fd < 0) {
-    return std::nullopt;
+    file.m_temp = folder + "/" + UniqueTempName(kAtomicTempPrefix);
+    fd = ::open(file.m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      const int error = errno;
+      file.m_temp.clear();
+      return fail(error);
+    }
   }
   file.m_file = ::fdopen(fd, "wb");
   if (file.m_file == nullptr) {
+    const int error = errno;
     ::close(fd);
-    ::unlink(file.m_temp.c_str());
-    return std::nullopt;
+    file.Discard();
+    return fail(error);
   }
   return file;
 }
@@ -261,18 +452,39 @@ bool AtomicFile::Commit(bool durable) {
   if (m_file == nullptr) {
     return false;
   }
-  bool ok = !m_failed && std::fflush(m_file) == 0 && (!durable || ::fsync(::fileno(m_file)) == 0);
-  if (m_keepMode) {
-    ok = ok && ::fchmod(::fileno(m_file), static_cast<mode_t>(m_mode)) == 0;
+  const int fd = ::fileno(m_file);
+  if (!m_failed && std::fflush(m_file) != 0) {
+    Fail(errno);
   }
-  ok = (std::fclose(m_file) == 0) && ok;
+  if (!m_failed && durable && ::fsync(fd) != 0) {
+    Fail(errno);
+  }
+  if (!m_failed && m_keepMode && ::fchmod(fd, static_cast<mode_t>(m_mode)) != 0) {
+    Fail(errno);
+  }
+  if (!m_failed && m_unnamed) {
+    // The unnamed file gets a temporary name only now, for the rename over the target.
+    const std::string name = ParentFolder(m_target) + "/" + UniqueTempName(kAtomicTempPrefix);
+    const int error = LinkUnnamedFile(fd, name);
+    if (error == 0) {
+      m_temp = name;
+    } else {
+      Fail(error);
+    }
+  }
+  if (std::fclose(m_file) != 0 && !m_failed) {
+    Fail(errno);
+  }
   m_file = nullptr;
-  if (ok && ::rename(m_temp.c_str(), m_target.c_str()) == 0) {
-    m_temp.clear();
-    return true;
+  if (!m_failed && ::rename(m_temp.c_str(), m_target.c_str()) != 0) {
+    Fail(errno);
   }
-  Discard();
-  return false;
+  if (m_failed) {
+    Discard();
+    return false;
+  }
+  m_temp.clear();
+  return true;
 }
 
 void AtomicFile::Discard() noexcept {
@@ -286,20 +498,36 @@ void AtomicFile::Discard() noexcept {
   }
 }
 
-std::optional<TempFile> TempFile::Create(std::string_view prefix) {
+std::optional<TempFile> TempFile::Create() {
+  const std::string folder = SystemTempFolder();
+  const int unnamed = OpenUnnamedFile(folder, 0600);
+  if (unnamed >= 0) {
+    return TempFile("/proc/self/fd/" + std::to_string(unnamed), unnamed);
+  }
+  (void)RemoveStaleTempFiles(folder, kScratchTempPrefix);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string path =
-        (fs::path(SystemTempFolder()) / (std::string(prefix) + UniqueSuffix())).string();
+    const std::string path = (fs::path(folder) / UniqueTempName(kScratchTempPrefix)).string();
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
       ::close(fd);
-      return TempFile(path);
+      return TempFile(path, -1);
     }
     if (errno != EEXIST) {
       break;
     }
   }
   return std::nullopt;
+}
+
+void TempFile::Remove() noexcept {
+  if (m_fd >= 0) {
+    ::close(m_fd);  // an unnamed file goes with its last descriptor
+    m_fd = -1;
+  } else if (!m_path.empty()) {
+    std::error_code ec;
+    fs::remove(fs::path(m_path), ec);
+  }
+  m_path.clear();
 }
 
 FolderLock::FolderLock(const std::string& folder) {
@@ -329,7 +557,9 @@ AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : m_target(std::move(other.m_target)),
       m_temp(std::move(other.m_temp)),
       m_file(other.m_file),
+      m_unnamed(other.m_unnamed),
       m_failed(other.m_failed),
+      m_error(other.m_error),
       m_keepMode(other.m_keepMode),
       m_mode(other.m_mode) {
   other.m_file = nullptr;
@@ -338,42 +568,48 @@ AtomicFile::AtomicFile(AtomicFile&& other) noexcept
 
 AtomicFile::~AtomicFile() { Discard(); }
 
+void AtomicFile::Fail(int errorNumber) noexcept {
+  if (!m_failed) {
+    m_failed = true;
+    m_error = errorNumber != 0 ? errorNumber : EIO;
+  }
+}
+
 bool AtomicFile::Write(const void* data, std::size_t size) {
   if (m_file == nullptr || m_failed) {
     return false;
   }
   if (size > 0 && std::fwrite(data, 1, size, m_file) != size) {
-    m_failed = true;
+    Fail(errno);
   }
   return !m_failed;
 }
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
   auto file = AtomicFile::Create(path);
-  return file && file->Write(bytes.data(), bytes.size()) && file->Commit();
+  if (!file || !file->Write(bytes.data(), bytes.size()) || !file->Commit()) {
+    return false;
+  }
+  (void)RemoveStaleTempFiles(ParentFolder(path), kAtomicTempPrefix);
+  return true;
 }
 
-TempFile::TempFile(TempFile&& other) noexcept : m_path(std::move(other.m_path)) {
+TempFile::TempFile(TempFile&& other) noexcept : m_path(std::move(other.m_path)), m_fd(other.m_fd) {
   other.m_path.clear();
+  other.m_fd = -1;
 }
 
 TempFile& TempFile::operator=(TempFile&& other) noexcept {
   if (this != &other) {
     Remove();
     m_path = std::move(other.m_path);
+    m_fd = other.m_fd;
     other.m_path.clear();
+    other.m_fd = -1;
   }
   return *this;
 }
 
 TempFile::~TempFile() { Remove(); }
-
-void TempFile::Remove() noexcept {
-  if (!m_path.empty()) {
-    std::error_code ec;
-    fs::remove(fs::path(m_path), ec);
-    m_path.clear();
-  }
-}
 
 }  // namespace platform

@@ -133,4 +133,10 @@ std::string FormatFixed(double value, int decimals) {
   return std::string(buffer, result.ptr);
 }
 
+std::string FormatShortest(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return result.ec == std::errc() ? std::string(buffer, result.ptr) : std::string();
+}
+
 }  // namespace platform

@@ -33,4 +33,7 @@ std::string FormatFixed6(double value);
 /// Formats like printf "%.Nf" with N = `decimals` (0 to 20).
 std::string FormatFixed(double value, int decimals);
 
+/// The shortest text that reads back as `value` ("80", "0.707", "1e+20", "nan"), for messages.
+std::string FormatShortest(double value);
+
 }  // namespace platform

@@ -201,6 +201,14 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key,
 ProfileSnapshot::ProfileSnapshot(const std::string& file)
     : m_document(ReadFileBytes(file).value_or(std::string())) {}
 
+std::optional<ProfileSnapshot> ProfileSnapshot::Load(const std::string& file, int* errorNumber) {
+  auto bytes = ReadFileBytes(file, errorNumber);
+  if (!bytes) {
+    return std::nullopt;
+  }
+  return FromText(std::move(*bytes));
+}
+
 ProfileSnapshot ProfileSnapshot::FromText(std::string text) {
   ProfileSnapshot snapshot;
   snapshot.m_document = ProfileDocument(std::move(text));

@@ -55,6 +55,12 @@ class ProfileSnapshot {
   explicit ProfileSnapshot(const std::string& file);
   /// A snapshot of profile text held in memory.
   static ProfileSnapshot FromText(std::string text);
+  /// Reads `file`; empty when it is missing or cannot be read (a folder, a device, a FIFO, no
+  /// permission), with the system's reason in `*errorNumber` when given.
+  static std::optional<ProfileSnapshot> Load(const std::string& file, int* errorNumber = nullptr);
+
+  /// The text the snapshot was read from.
+  const std::string& Text() const { return m_document.Text(); }
 
   std::string GetString(std::string_view section, std::string_view key) const;
   std::int32_t GetInt(std::string_view section, std::string_view key,

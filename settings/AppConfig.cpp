@@ -106,7 +106,14 @@ int LoadAppConfig(const std::string& configPath, AppConfig& config) {
     }
     config.sampleRateList.clear();
   }
-  ReadConfigValues(platform::ProfileSnapshot(configPath), config);
+  const auto file = platform::ProfileSnapshot::Load(configPath);
+  if (!file) {
+    // Not a readable file (a folder, a device or FIFO, which is never opened, or no
+    // permission): the built-in configuration, as for a file that cannot be created.
+    config.sampleRateList.assign(kBuiltInSampleRates.begin(), kBuiltInSampleRates.end());
+    return 0;
+  }
+  ReadConfigValues(*file, config);
   return 1;
 }
 

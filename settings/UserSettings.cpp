@@ -51,21 +51,41 @@ std::string BandSectionName(int eqIndex) {
 }
 
 int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
-                     EqBandTable& bandTable) {
+                     EqBandTable& bandTable, SettingsLoadReport* report) {
+  SettingsLoadReport found;
+  auto fallBack = [&](SettingsLoadStatus status, std::string reason) {
+    found.status = status;
+    found.reason = std::move(reason);
+    if (report != nullptr) {
+      *report = found;
+    }
+    return ApplyDefaultSettings(config, bandTable);
+  };
   if (!platform::PathExists(path)) {
-    return ApplyDefaultSettings(config, bandTable);
+    return fallBack(SettingsLoadStatus::Missing, "the file does not exist");
   }
-  const platform::ProfileSnapshot file(path);
-  const std::string section = file.GetString(kIndexMapSection, IndexMapKey(eqIndex));
+  int error = 0;
+  const auto file = platform::ProfileSnapshot::Load(path, &error);
+  if (!file) {
+    return fallBack(SettingsLoadStatus::Unreadable,
+                    "the file cannot be read: " + platform::DescribeFileError(error));
+  }
+  // A file saved as UTF-16 reads as text full of zero bytes in which no key is found.
+  const std::string noSetup =
+      file->Text().substr(0, 512).find('\0') != std::string::npos
+          ? "the file holds no setup for this EQ index (it is saved as UTF-16 text; save it as "
+            "UTF-8 or ANSI text)"
+          : "the file holds no setup for this EQ index";
+  const std::string section = file->GetString(kIndexMapSection, IndexMapKey(eqIndex));
   if (section.empty()) {
-    return ApplyDefaultSettings(config, bandTable);
+    return fallBack(SettingsLoadStatus::NoSetup, noSetup);
   }
-  const std::string bandNum = file.GetString(section, "BandNum");
+  const std::string bandNum = file->GetString(section, "BandNum");
   if (bandNum.empty()) {
-    return ApplyDefaultSettings(config, bandTable);
+    return fallBack(SettingsLoadStatus::NoSetup, noSetup);
   }
   config.bandNum = platform::ParseDecimalInt(bandNum);
-  const std::string sampleRate = file.GetString(section, "SampleRate");
+  const std::string sampleRate = file->GetString(section, "SampleRate");
   if (!sampleRate.empty()) {
     config.defaultSampleRate = platform::ParseDecimalInt(sampleRate);
   }
@@ -73,15 +93,18 @@ int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
   bandTable.clear();
   const int count = std::clamp(config.bandNum, 0, kMaxBandCount);
   for (int n = 0; n < count; ++n) {
-    if (auto band = ReadBand(file, section, n)) {
+    if (auto band = ReadBand(*file, section, n)) {
       band->index = static_cast<std::uint32_t>(bandTable.size());
       bandTable.push_back(*band);
     }
   }
   if (bandTable.empty()) {
-    return ApplyDefaultSettings(config, bandTable);
+    return fallBack(SettingsLoadStatus::NoSetup, noSetup);
   }
   config.bandNum = static_cast<std::int32_t>(bandTable.size());
+  if (report != nullptr) {
+    *report = found;
+  }
   return 1;
 }
 

@@ -17,13 +17,28 @@ std::string IndexMapKey(int eqIndex);
 /// Name of the band section a save writes for an EQ index: "MusicEQBand%.2d".
 std::string BandSectionName(int eqIndex);
 
+/// How a load of user settings went.
+enum class SettingsLoadStatus {
+  Loaded,      ///< the stored setup of the EQ index is in the band table
+  Missing,     ///< no file at the path; the default bands were built
+  Unreadable,  ///< the path is not a readable regular file; the default bands were built
+  NoSetup,     ///< the file holds no usable setup at the EQ index; the default bands were built
+};
+
+/// What LoadUserSettings found, for a caller that must not go on with the default bands.
+struct SettingsLoadReport {
+  SettingsLoadStatus status = SettingsLoadStatus::Loaded;
+  std::string reason;  ///< why nothing was loaded ("the file does not exist"); empty when loaded
+};
+
 /// Fills `bandTable` from EQ index `eqIndex` of the user settings file at `path`, taking the
 /// stored band count and sample rate into `config`. Bands with a missing or empty key are left
-/// out and the later ones move up. Falls back to ApplyDefaultSettings when the file, the index
-/// or its BandNum is missing, or no band is complete. Afterwards `config.bandNum` equals the
-/// table's size. Always returns 1.
+/// out and the later ones move up. Falls back to ApplyDefaultSettings when the file is missing
+/// or unreadable (a folder, a device or FIFO, which is never opened, or no permission), the
+/// index or its BandNum is missing, or no band is complete; `report`, when given, says which.
+/// Afterwards `config.bandNum` equals the table's size. Always returns 1.
 int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
-                     EqBandTable& bandTable);
+                     EqBandTable& bandTable, SettingsLoadReport* report = nullptr);
 
 /// Writes `bandTable` and the working sample rate under EQ index `eqIndex` into the user
 /// settings file at `path`, as one atomic update. Returns 1 when written, 0 when the file could

@@ -23,7 +23,12 @@ struct InteractiveContext {
 };
 
 /// What the interactive window ended with.
-enum class DialogResult { NoWindow = -1, Ok = 1, Cancel = 2 };
+enum class DialogResult {
+  Failed = -2,    ///< an error stopped the window; it was shown in a message
+  NoWindow = -1,  ///< no window could be opened
+  Ok = 1,
+  Cancel = 2,
+};
 
 /// Shows the main window modally and returns how it ended. A build without a window says so on
 /// standard error and returns DialogResult::NoWindow.

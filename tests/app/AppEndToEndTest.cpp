@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
+#include "tests/app/AppFixture.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/SndfileReader.h"
 #include "tests/support/TestSupport.h"
@@ -21,24 +22,10 @@ namespace fs = std::filesystem;
 using testsupport::ProcessResult;
 using testsupport::ReadFile;
 
-class AppEndToEndTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    m_exe = m_dir.File("tonvale");
-    fs::copy_file(TONVALE_EXE, m_exe);
-  }
-
-  // The program never finds a display: a window can only be asked for on purpose.
-  ProcessResult Run(const std::vector<std::string>& args) {
-    return testsupport::RunProcess(m_exe, args, m_dir.Path(), kNoDisplay);
-  }
-  const std::vector<std::string> kNoDisplay = {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u",
-                                               "QT_QPA_PLATFORM"};
-  std::string Config() const { return ReadFile(m_dir.File("tonvale.ini")); }
-
-  testsupport::TempDir m_dir;
-  std::string m_exe;
-};
+using AppEndToEndTest = apptest::AppFixture;
+using apptest::Ramp;
+using apptest::ReadSamples;
+using apptest::WriteBytes;
 
 // The shipped default file with the liveness flag rewritten to 0 at the end of a run.
 std::string DefaultConfigAfterRun() {
@@ -142,23 +129,6 @@ TEST_F(AppEndToEndTest, ExistingConfigurationIsReadNotReplaced) {
   testsupport::WriteFile(m_dir.File("tonvale.ini"), "[EQ_UI]\nBandNum = 4\n");
   EXPECT_EQ(Run({"/command"}).exitCode, 0);
   EXPECT_EQ(Config(), "[EQ_UI]\nBandNum = 4\n\n[App_Status]\nIs_Live=0\n");
-}
-
-// The samples of a file as the independent reader (libsndfile) sees them.
-std::vector<short> ReadSamples(const std::string& path) {
-  const testsupport::SndfileRead read = testsupport::ReadWithSndfile(path);
-  EXPECT_TRUE(read.ok) << "libsndfile cannot read " << path;
-  return read.samples;
-}
-
-std::vector<std::int16_t> Ramp(std::size_t count) {
-  std::vector<std::int16_t> samples(count);
-  for (std::size_t i = 0; i < count; ++i) samples[i] = static_cast<std::int16_t>((i * 37) % 20000 - 10000);
-  return samples;
-}
-
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  testsupport::WriteFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 TEST_F(AppEndToEndTest, ConversionWithStoredBandsPrintsFiveLinesAndWritesBesideTheSource) {

@@ -123,9 +123,11 @@ TEST(CommandParserTest, ConvertOutputCreatesItsFolderChainOrSaysWhyNot) {
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("a/b/c")));
   EXPECT_FALSE(std::filesystem::exists(out));
 
+  // A bare file name means the current folder, which exists.
   Parse bare({"/command", "/convert_output:out.wav"});
-  EXPECT_EQ(bare.result, 0);
-  EXPECT_EQ(bare.console, "Error:Can't create directory().\r\n");
+  EXPECT_EQ(bare.result, 1);
+  EXPECT_EQ(bare.console, "");
+  EXPECT_EQ(bare.options.convertOutputPath, "out.wav");
 
   Parse unsplittable({"/command", "/convert_output:" + dir.File("out.extension10")});
   EXPECT_EQ(unsplittable.result, 0);

@@ -1,6 +1,7 @@
 #include "eq/ConversionJob.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "eq/PcmFilter.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/SndfileReader.h"
+#include "platform/TempFileNames.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -265,20 +267,100 @@ TEST(ConversionJobTest, TheFilesOwnRateDecidesWhichBandsApply) {
   const std::string at8k = Save(dir, "8k.wav", PcmWave(1, 8000, 16, Pcm16Bytes(input)));
   const std::string at48k = Save(dir, "48k.wav", PcmWave(1, 48000, 16, Pcm16Bytes(input)));
   auto jobs = Jobs({{at8k, dir.File("8k_out.wav")}, {at48k, dir.File("48k_out.wav")}});
-  ASSERT_EQ(Conversion(jobs, high).result, 1);
+  const Conversion run(jobs, high);
+  ASSERT_EQ(run.result, 1);
+  // The band that does nothing to the 8 kHz file is named there, and only there.
+  const std::string skipped =
+      "Information:Band00 (bell) is left out at 8000 Hz: its centre frequency 6000 Hz is above "
+      "half the sample rate (4000 Hz).\r\nInformation:Apply the equalizer filter parameter.\r\n";
+  EXPECT_NE(run.log.find("Channel:1.\r\n" + skipped), std::string::npos) << run.log;
+  EXPECT_EQ(run.log.find("left out"), run.log.rfind("left out"));
   const SndfileRead low = Read(dir.File("8k_out.wav"));
   const SndfileRead wide = Read(dir.File("48k_out.wav"));
   EXPECT_EQ(std::vector<std::int16_t>(low.samples.begin(), low.samples.end()), input);
   EXPECT_NE(std::vector<std::int16_t>(wide.samples.begin(), wide.samples.end()), input);
 }
 
-TEST(ConversionJobTest, RemoveExistingFileCodes) {
+TEST(ConversionJobTest, BandsThatMakeNoFilterAreNamedAndLeftOutNotRunAsGarbage) {
   TempDir dir;
-  EXPECT_EQ(RemoveExistingFile(""), 0);
-  EXPECT_EQ(RemoveExistingFile(dir.File("none")), 2);
-  WriteFile(dir.File("x"), "x");
-  EXPECT_EQ(RemoveExistingFile(dir.File("x")), 1);
-  EXPECT_FALSE(fs::exists(dir.File("x")));
+  const auto input = Noise(4800, 11);
+  const std::string source = Save(dir, "n.wav", PcmWave(1, 48000, 16, Pcm16Bytes(input)));
+  const EqBandTable table = {
+      EqBand{.type = 1, .index = 0, .enable = 1, .gain = 6, .qual = 0, .centFreq = 1000},
+      EqBand{.type = 1, .index = 1, .enable = 1, .gain = 6, .qual = -0.7, .centFreq = 1000},
+      EqBand{.type = 2, .index = 2, .enable = 1, .gain = 30, .qual = 0.7, .centFreq = 0,
+             .cutoffFreq = 80, .stopFreq = 79}};
+  auto jobs = Jobs({{source, dir.File("n_out.wav")}});
+  const Conversion run(jobs, table);
+  EXPECT_EQ(run.result, 1);
+  EXPECT_NE(run.log.find("Channel:1.\r\n"
+                         "Information:Band00 (bell) is left out at 48000 Hz: its Q 0 makes no "
+                         "filter (it must be above 0).\r\n"
+                         "Information:Band01 (bell) is left out at 48000 Hz: its Q -0.7 makes no "
+                         "filter (it must be above 0).\r\n"
+                         "Information:Band02 (high-pass) is left out at 48000 Hz: its filter of "
+                         "order 275 is too steep to compute with precision (a gain above 190 dB "
+                         "inside its cascade).\r\n"
+                         "Information:Apply the equalizer filter parameter.\r\n"),
+            std::string::npos)
+      << run.log;
+  const SndfileRead out = Read(dir.File("n_out.wav"));
+  EXPECT_EQ(std::vector<std::int16_t>(out.samples.begin(), out.samples.end()), input);
+}
+
+TEST(ConversionJobTest, AFailedWriteLeavesTheEarlierOutputAsItWas) {
+  TempDir dir;
+  const std::string output = dir.File("out.wav");
+  WriteFile(output, "the earlier output");
+  // A source without samples cannot be written.
+  const std::string empty = Save(dir, "empty.wav", PcmWave(1, 8000, 16, {}));
+  auto jobs = Jobs({{empty, output}});
+  const Conversion run(jobs, SpeechBands());
+  EXPECT_EQ(run.result, 0);
+  EXPECT_NE(run.log.find("Error:Can't write the output file(" + output +
+                         "): there are no samples to write.\r\nError:Write to output file(" +
+                         output + ").\r\n"),
+            std::string::npos)
+      << run.log;
+  EXPECT_EQ(ReadFile(output), "the earlier output");
+  // An output whose folder has gone names that as the cause.
+  const std::string source = Save(dir, "s.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(80, 4))));
+  auto gone = Jobs({{source, dir.File("gone/out.wav")}});
+  EXPECT_NE(Conversion(gone, SpeechBands()).log.find("): its folder does not exist.\r\n"),
+            std::string::npos);
+}
+
+TEST(ConversionJobTest, AnOutputPathThatNamesAFolderFailsAndDeletesNothing) {
+  TempDir dir;
+  const std::string source = Save(dir, "s.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(80, 6))));
+  fs::create_directory(dir.File("empty"));
+  fs::create_directory(dir.File("full"));
+  WriteFile(dir.File("full/keep.txt"), "x");
+  for (const std::string& output : {dir.File("empty"), dir.File("full"), dir.File("full/")}) {
+    auto jobs = Jobs({{source, output}});
+    const Conversion run(jobs, SpeechBands());
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.log, "Error:The output path names a folder, not a file(" + output + ").\r\n");
+  }
+  EXPECT_TRUE(fs::is_directory(dir.File("empty")));
+  EXPECT_EQ(ReadFile(dir.File("full/keep.txt")), "x");
+}
+
+TEST(ConversionJobTest, ACompletedConversionRemovesTheTemporaryFilesOfKilledRunsOnly) {
+  TempDir dir;
+  const std::string source = Save(dir, "s.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(80, 7))));
+  const std::string host = platform::HostName();
+  const std::string dead = ".tonvale-tmp." + host + "." + std::to_string(DeadProcessId()) + ".0.1f";
+  const std::string running = ".tonvale-tmp." + host + "." + std::to_string(::getppid()) + ".0.2f";
+  const std::string elsewhere = ".tonvale-tmp.other-host." + std::to_string(DeadProcessId()) + ".0.3f";
+  for (const std::string& name : {dead, running, elsewhere}) {
+    WriteFile(dir.File(name), "left behind");
+  }
+  auto jobs = Jobs({{source, dir.File("s_out.wav")}});
+  ASSERT_EQ(Conversion(jobs, SpeechBands()).result, 1);
+  EXPECT_FALSE(fs::exists(dir.File(dead)));
+  EXPECT_TRUE(fs::exists(dir.File(running)));
+  EXPECT_TRUE(fs::exists(dir.File(elsewhere)));
 }
 
 }  // namespace

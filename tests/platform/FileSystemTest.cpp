@@ -1,9 +1,18 @@
 #include "platform/FileSystem.h"
+#include "platform/TempFileNames.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "tests/support/TestSupport.h"
 
@@ -11,6 +20,16 @@ namespace {
 
 using testsupport::ReadFile;
 using testsupport::TempDir;
+
+// The names in a folder, sorted.
+std::vector<std::string> ListFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 TEST(FileSystemTest, CreatesFolderChainsAndTellsFilesFromFolders) {
   TempDir dir;
@@ -55,22 +74,127 @@ TEST(FileSystemTest, AtomicReplaceKeepsPermissionsAndFollowsLinks) {
   EXPECT_FALSE(platform::ReplaceFileAtomically(dir.File("missing/data"), "x"));
 }
 
-TEST(FileSystemTest, TempFilesAreUniquePrivateAndRemoved) {
-  std::string firstPath;
+TEST(FileSystemTest, TempFilesAreUniquePrivateWritableAndLeaveNothingBehind) {
+  // A temporary folder of this test's own, so that other tests' files do not count.
+  TempDir dir;
+  ASSERT_EQ(::setenv("TMPDIR", dir.Path().c_str(), 1), 0);
+  ASSERT_EQ(platform::SystemTempFolder(), dir.Path());
   {
-    auto first = platform::TempFile::Create("xxx");
-    auto second = platform::TempFile::Create("xxx");
+    auto first = platform::TempFile::Create();
+    auto second = platform::TempFile::Create();
     ASSERT_TRUE(first && second);
-    firstPath = first->Path();
     EXPECT_NE(first->Path(), second->Path());
-    EXPECT_EQ(std::filesystem::path(firstPath).filename().string().rfind("xxx", 0), 0U);
     struct stat info {};
-    ASSERT_EQ(::stat(firstPath.c_str(), &info), 0);
+    ASSERT_EQ(::stat(first->Path().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600U);
+    testsupport::WriteFile(first->Path(), "plain copy");
+    EXPECT_EQ(ReadFile(first->Path()), "plain copy");
     platform::TempFile moved = std::move(*first);
-    EXPECT_EQ(moved.Path(), firstPath);
+    testsupport::WriteFile(moved.Path(), "moved");
+    EXPECT_EQ(ReadFile(moved.Path()), "moved");
   }
-  EXPECT_FALSE(platform::PathExists(firstPath));
+  EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{});
+  ::unsetenv("TMPDIR");
+}
+
+TEST(FileSystemTest, OnlyRegularFilesAreReadAndEveryRefusalSaysWhy) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("folder"));
+  ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  // A sparse file just over the size limit costs no disk space.
+  {
+    std::FILE* big = std::fopen(dir.File("big").c_str(), "wb");
+    ASSERT_NE(big, nullptr);
+    ASSERT_EQ(::ftruncate(::fileno(big), static_cast<off_t>(platform::kMaxReadFileBytes + 1)), 0);
+    std::fclose(big);
+  }
+  testsupport::WriteFile(dir.File("small"), "text");
+  struct Case {
+    std::string path;
+    int error;
+  };
+  for (const Case& c : {Case{dir.File("folder"), EISDIR}, Case{dir.File("fifo"), platform::kErrorNotRegularFile},
+                        Case{"/dev/zero", platform::kErrorNotRegularFile}, Case{dir.File("none"), ENOENT},
+                        Case{dir.File("big"), EFBIG}}) {
+    int error = 0;
+    EXPECT_FALSE(platform::ReadFileBytes(c.path, &error)) << c.path;
+    EXPECT_EQ(error, c.error) << c.path;
+  }
+  EXPECT_EQ(platform::ReadFileBytes(dir.File("small")), "text");
+  EXPECT_EQ(platform::DescribeFileError(EISDIR), "it is a folder");
+  EXPECT_EQ(platform::DescribeFileError(ENOSPC), "no space left on the device");
+  EXPECT_EQ(platform::DescribeFileError(EACCES), "permission denied");
+  EXPECT_EQ(platform::DescribeFileError(platform::kErrorNotRegularFile), "it is not a regular file");
+}
+
+TEST(FileSystemTest, AtomicFileNeverTouchesTheTargetBeforeItsRename) {
+  TempDir dir;
+  const std::string target = dir.File("out.wav");
+  testsupport::WriteFile(target, "old");
+  for (const auto mode : {platform::AtomicFileMode::Automatic, platform::AtomicFileMode::Named}) {
+    auto file = platform::AtomicFile::Create(target, nullptr, mode);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->Write("new", 3));
+    EXPECT_EQ(ReadFile(target), "old");
+    const auto names = ListFolder(dir.Path());
+    if (mode == platform::AtomicFileMode::Named) {
+      // The temporary file names its maker: this host and this process.
+      ASSERT_EQ(names.size(), 2U);
+      const auto owner = platform::ParseTempName(names[0], platform::kAtomicTempPrefix);
+      ASSERT_TRUE(owner) << names[0];
+      EXPECT_EQ(owner->host, platform::HostName());
+      EXPECT_EQ(owner->pid, ::getpid());
+    } else {
+      EXPECT_LE(names.size(), 2U);  // no name at all where the system has unnamed files
+    }
+    // Dropped without Commit: the target stays and nothing is left behind.
+  }
+  EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{"out.wav"});
+  EXPECT_EQ(ReadFile(target), "old");
+
+  int error = 0;
+  std::filesystem::create_directory(dir.File("folder"));
+  EXPECT_FALSE(platform::AtomicFile::Create(dir.File("folder"), &error));
+  EXPECT_EQ(error, EISDIR);
+  EXPECT_FALSE(platform::AtomicFile::Create(dir.File("missing/out.wav"), &error));
+  EXPECT_EQ(error, ENOENT);
+}
+
+TEST(FileSystemTest, TempNamesCarryHostAndProcessAndOnlyDeadOwnersLitterIsRemoved) {
+  const std::string name = platform::UniqueTempName(platform::kAtomicTempPrefix);
+  const auto owner = platform::ParseTempName(name, platform::kAtomicTempPrefix);
+  ASSERT_TRUE(owner);
+  EXPECT_EQ(owner->host, platform::HostName());
+  EXPECT_EQ(owner->pid, ::getpid());
+  const auto dotted = platform::ParseTempName(".tonvale-tmp.box.example.org.42.7.ab", ".tonvale-tmp.");
+  ASSERT_TRUE(dotted);
+  EXPECT_EQ(dotted->host, "box.example.org");
+  EXPECT_EQ(dotted->pid, 42);
+  for (const char* bad : {".tonvale-tmp.", ".tonvale-tmp.host.x.1.ab", ".tonvale-tmp.host.1.2.XY",
+                          ".tonvale-tmp.1.2.ab", "other.host.1.2.ab"}) {
+    EXPECT_FALSE(platform::ParseTempName(bad, ".tonvale-tmp.")) << bad;
+  }
+
+  TempDir dir;
+  const std::string host = platform::HostName();
+  const std::string dead = std::to_string(testsupport::DeadProcessId());
+  const std::string prefix(platform::kAtomicTempPrefix);
+  const std::vector<std::string> kept = {
+      prefix + host + "." + std::to_string(::getpid()) + ".0.a",   // this process
+      prefix + host + "." + std::to_string(::getppid()) + ".0.b",  // a running process
+      prefix + "another-host." + dead + ".0.c",                     // maybe running elsewhere
+      "xxx-tonvale." + host + "." + dead + ".0.d",                  // another prefix
+      "notes.txt"};
+  for (const std::string& keep : kept) {
+    testsupport::WriteFile(dir.File(keep), "x");
+  }
+  testsupport::WriteFile(dir.File(prefix + host + "." + dead + ".3.e"), "litter");
+  std::filesystem::create_directory(dir.File(prefix + host + "." + dead + ".4.f"));  // not a file
+  EXPECT_EQ(platform::RemoveStaleTempFiles(dir.Path(), platform::kAtomicTempPrefix), 1);
+  std::vector<std::string> expected = kept;
+  expected.push_back(prefix + host + "." + dead + ".4.f");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(ListFolder(dir.Path()), expected);
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "tests/support/TestSupport.h"
@@ -49,6 +53,21 @@ TEST(AppConfigTest, UnwritableLocationKeepsBuiltInValuesAndRates) {
   EXPECT_EQ(config.bandNum, 12);
   EXPECT_EQ(config.defaultSampleRate, 8000);
   EXPECT_EQ(config.sampleRateList.size(), 6U);
+}
+
+// A folder, FIFO or device at the configuration path is never opened for reading (a FIFO would
+// block, a device never end): the built-in configuration applies, as for an unwritable folder.
+TEST(AppConfigTest, APathThatIsNotARegularFileGivesTheBuiltInConfiguration) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("folder.ini"));
+  ASSERT_EQ(::mkfifo(dir.File("fifo.ini").c_str(), 0600), 0);
+  for (const std::string& path : {dir.File("folder.ini"), dir.File("fifo.ini"), std::string("/dev/zero")}) {
+    AppConfig config;
+    EXPECT_EQ(LoadAppConfig(path, config), 0) << path;
+    EXPECT_EQ(config.bandNum, 12);
+    EXPECT_EQ(config.defaultSampleRate, 8000);
+    EXPECT_EQ(config.sampleRateList.size(), 6U);
+  }
 }
 
 TEST(AppConfigTest, IncompleteFileIsNeverReplacedAndMissingKeysKeepBuiltIns) {

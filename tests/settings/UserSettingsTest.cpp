@@ -1,6 +1,7 @@
 #include "settings/UserSettings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -192,6 +193,57 @@ TEST(UserSettingsTest, MissingFileIndexOrBandCountFallsBackToDefaults) {
   WriteFile(path, "[MusicEQ]\nMusicEQ_Index00=B\n[B]\nBandNum=2147483647\n");
   LoadUserSettings(path, 0, config, table);
   EXPECT_EQ(table.size(), static_cast<std::size_t>(kMaxBandCount));
+}
+
+// The command mode refuses to convert with default bands the user did not ask for; it needs to
+// know why nothing was loaded.
+TEST(UserSettingsTest, ALoadThatFindsNoSetupSaysWhy) {
+  TempDir dir;
+  struct Case {
+    std::string path;
+    SettingsLoadStatus status;
+    std::string reason;
+  };
+  std::filesystem::create_directory(dir.File("folder.cfg"));
+  ASSERT_EQ(::mkfifo(dir.File("fifo.cfg").c_str(), 0600), 0);
+  // "[MusicEQ]" and its key saved as UTF-16 with a byte-order mark, as some editors do.
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : std::string("[MusicEQ]\r\nMusicEQ_Index00=B\r\n")) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  WriteFile(dir.File("utf16.cfg"), utf16);
+  WriteFile(dir.File("other.cfg"), "[MusicEQ]\nMusicEQ_Index01=B\n[B]\nBandNum=1\n");
+  const std::string noSetup = "the file holds no setup for this EQ index";
+  const Case cases[] = {
+      {dir.File("none.cfg"), SettingsLoadStatus::Missing, "the file does not exist"},
+      {dir.File("folder.cfg"), SettingsLoadStatus::Unreadable, "the file cannot be read: it is a folder"},
+      {dir.File("fifo.cfg"), SettingsLoadStatus::Unreadable,
+       "the file cannot be read: it is not a regular file"},
+      {"/dev/zero", SettingsLoadStatus::Unreadable, "the file cannot be read: it is not a regular file"},
+      {dir.File("utf16.cfg"), SettingsLoadStatus::NoSetup,
+       noSetup + " (it is saved as UTF-16 text; save it as UTF-8 or ANSI text)"},
+      {dir.File("other.cfg"), SettingsLoadStatus::NoSetup, noSetup},
+  };
+  for (const Case& c : cases) {
+    AppConfig config = ShippedConfig();
+    EqBandTable table;
+    SettingsLoadReport report;
+    EXPECT_EQ(LoadUserSettings(c.path, 0, config, table, &report), 1);
+    EXPECT_EQ(report.status, c.status) << c.path;
+    EXPECT_EQ(report.reason, c.reason) << c.path;
+    EXPECT_EQ(table.size(), 10U) << "the default bands, for the window";
+  }
+  WriteFile(dir.File("good.cfg"), "[MusicEQ]\nMusicEQ_Index00=B\n[B]\nBandNum=1\nBand00_Type=1\n"
+                                  "Band00_Enable=1\nBand00_Gain=3\nBand00_Qual=1\nBand00_CentFreq=900\n"
+                                  "Band00_CutoffFreq=0\nBand00_StopFreq=0\n");
+  AppConfig config = ShippedConfig();
+  EqBandTable table;
+  SettingsLoadReport report{SettingsLoadStatus::NoSetup, "stale"};
+  LoadUserSettings(dir.File("good.cfg"), 0, config, table, &report);
+  EXPECT_EQ(report.status, SettingsLoadStatus::Loaded);
+  EXPECT_EQ(report.reason, "");
+  EXPECT_EQ(table.size(), 1U);
 }
 
 TEST(UserSettingsTest, IndexKeysUseAtLeastTwoDigits) {

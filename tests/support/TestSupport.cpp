@@ -123,6 +123,19 @@ ProcessResult ChildProcess::Wait(int timeoutMs) {
   return result;
 }
 
+void ChildProcess::Signal(int signal) {
+  if (m_pid > 0) {
+    ::kill(m_pid, signal);
+  }
+}
+
+pid_t DeadProcessId() {
+  ChildProcess child("/bin/true", {}, ".");
+  const pid_t pid = child.Pid();
+  (void)child.Wait();
+  return pid;
+}
+
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workDir, const std::vector<std::string>& environment) {
   ChildProcess child(program, args, workDir, environment);

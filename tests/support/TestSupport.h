@@ -44,12 +44,18 @@ class ChildProcess {
   /// Waits for the process to end; after `timeoutMs` (when positive) it is killed and the
   /// result's exit code is -1.
   ProcessResult Wait(int timeoutMs = 0);
+  /// Sends `signal` to the process (SIGKILL, say) without waiting.
+  void Signal(int signal);
+  pid_t Pid() const { return m_pid; }
 
  private:
   pid_t m_pid = -1;
   std::string m_outPath;
   std::string m_errPath;
 };
+
+/// The id of a process that has run and ended: a process id no running process has.
+pid_t DeadProcessId();
 
 /// Runs `program` with `args` (not counting the program) in `workDir` and waits for it.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,

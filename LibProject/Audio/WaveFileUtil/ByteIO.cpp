@@ -10,7 +10,8 @@
 #endif
 
 std::unique_ptr<FileByteSource> FileByteSource::Open(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  // Only a regular file: a FIFO would block the open, a device may never end.
+  std::FILE* file = platform::OpenRegularFile(path);
   if (file == nullptr) {
     return nullptr;
   }

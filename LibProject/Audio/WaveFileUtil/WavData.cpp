@@ -158,14 +158,17 @@ int C_WavData::ConvertFormat(std::uint16_t bits, std::uint16_t storageBits,
 }
 
 int C_WavData::SaveAs(std::uint32_t formatType, const std::string& path) {
+  m_saveError.clear();
   if (GetDataLength() == 0) {
+    m_saveError = "there are no samples to write";
     return 0;
   }
-  if (formatType < 1 || formatType > 58) {
-    return 0;
+  T_RefPtr<I_WavFile> file;
+  if (formatType >= 1 && formatType <= 58) {
+    file = CreateFileObject(formatType);
   }
-  T_RefPtr<I_WavFile> file = CreateFileObject(formatType);
   if (!file) {
+    m_saveError = "the file format cannot be written";
     return 0;
   }
   file->SetOwnerWindow(m_ownerWindow);
@@ -176,6 +179,9 @@ int C_WavData::SaveAs(std::uint32_t formatType, const std::string& path) {
   file->AttachWavData(this);
   const int result = file->WriteFile(path);
   file->DetachWavData();
+  if (result != 1) {
+    m_saveError = file->GetWriteError();
+  }
   return result;
 }
 

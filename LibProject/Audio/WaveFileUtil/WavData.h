@@ -64,6 +64,8 @@ class I_WavData : public C_RefCounted {
   virtual C_WriteWavParam& GetWriteParam() = 0;
   /// Writes the container as a file of `formatType` at `path`: 1 when written, else 0.
   virtual int SaveAs(std::uint32_t formatType, const std::string& path) = 0;
+  /// Why the last SaveAs failed, as a short phrase; empty after a success.
+  virtual const std::string& GetSaveError() const = 0;
   virtual C_ActionEventMgr& GetEventMgr() = 0;
   virtual void AttachBuffer(std::uint8_t* bytes, std::uint32_t n) = 0;
   virtual std::uint8_t* DetachBuffer() = 0;
@@ -100,6 +102,7 @@ class C_WavData final : public I_WavData {
                                           std::uint32_t signedFlag) override;
   C_WriteWavParam& GetWriteParam() override { return m_writeParam; }
   int SaveAs(std::uint32_t formatType, const std::string& path) override;
+  const std::string& GetSaveError() const override { return m_saveError; }
   C_ActionEventMgr& GetEventMgr() override { return m_events; }
   void AttachBuffer(std::uint8_t* bytes, std::uint32_t n) override;
   std::uint8_t* DetachBuffer() override;
@@ -126,4 +129,5 @@ class C_WavData final : public I_WavData {
   C_WavDataListInfo m_listInfo;
   C_WavDataExtraChunkInfo m_extraInfo;
   std::uint32_t m_ownerWindow = 0;
+  std::string m_saveError;
 };

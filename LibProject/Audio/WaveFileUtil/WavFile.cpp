@@ -1,6 +1,7 @@
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
 
 #include <bit>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -65,6 +66,16 @@ bool ParseValuePairs(const std::string& text, std::vector<std::pair<std::int32_t
     pairs.emplace_back(first, second);
   }
   return !pairs.empty();
+}
+
+// Whether the "fmt " chunk of the PCM file we would write for this source holds consistent
+// values: block align = channels x bytes per sample within 16 bits and byte rate = rate x block
+// align within 32 bits. ADPCM sources are written as 16-bit PCM.
+bool OutputFormatFits(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
+                      std::uint16_t bits) {
+  const std::uint64_t bytesPerSample = tag == kTagPcm ? (bits + 7U) / 8U : 2U;
+  const std::uint64_t blockAlign = channels * bytesPerSample;
+  return blockAlign <= 0xFFFFU && rate * blockAlign <= 0xFFFFFFFFULL;
 }
 
 bool IsSilenceLabel(const std::string& text) {
@@ -151,7 +162,7 @@ int C_WavFile::ReadHeader(const std::string& path, int withInfo) {
   }
   C_EncryptNewPC1 cipher;
   if (cipher.IsProtectedFile(path, nullptr, nullptr)) {
-    auto temp = platform::TempFile::Create("xxx");
+    auto temp = platform::TempFile::Create();
     if (!temp) {
       return 0;
     }
@@ -198,11 +209,17 @@ int C_WavFile::ParseHeader(ByteSource& source, int withInfo) {
       }
       const std::uint16_t tag = GetLE16(f);
       const std::uint16_t bits = GetLE16(f + 14);
+      const std::uint16_t channels = GetLE16(f + 2);
+      const std::uint32_t rate = GetLE32(f + 4);
       std::string error;
       if (tag != kTagPcm && tag != kTagMsAdpcm && tag != kTagImaAdpcm) {
         error = platform::FormatText("Unsupported wave format!(%s)", m_fileName.c_str());
       } else if (bits >= 17) {
         error = platform::FormatText("Unsupported %d-bit PCM format!(%s)", bits, m_fileName.c_str());
+      } else if (!OutputFormatFits(tag, channels, rate, bits)) {
+        // Written back, its block align or byte rate would not fit its field: a reader of the
+        // output would see other frames than we wrote.
+        error = platform::FormatText("Unsupported wave format!(%s)", m_fileName.c_str());
       }
       if (!error.empty()) {
         // Without an owner window to show it in, the caller gets the message.
@@ -212,8 +229,8 @@ int C_WavFile::ParseHeader(ByteSource& source, int withInfo) {
         return 0;
       }
       m_formatTag = tag;
-      m_channels = GetLE16(f + 2);
-      m_sampleRate = GetLE32(f + 4);
+      m_channels = channels;
+      m_sampleRate = rate;
       m_blockAlign = GetLE16(f + 12);
       m_bitsPerSample = bits;
       m_fmtOffset = chunk.Offset();
@@ -377,17 +394,28 @@ void C_WavFile::RestoreEventsFromLabels() {
 }
 
 int C_WavFile::WriteFile(const std::string& path) {
-  auto file = platform::AtomicFile::Create(path);
+  m_writeError.clear();
+  int error = 0;
+  auto file = platform::AtomicFile::Create(path, &error);
   if (!file) {
+    m_writeError = error == ENOENT ? std::string("its folder does not exist")
+                                   : platform::DescribeFileError(error);
     return 0;
   }
   AtomicFileSink sink(*file);
   if (WriteTo(sink) == 0) {
+    m_writeError = file->ErrorNumber() != 0 ? platform::DescribeFileError(file->ErrorNumber())
+                   : m_writeError.empty()   ? std::string("the samples cannot be written as a wave file")
+                                            : m_writeError;
     return 0;
   }
   // Atomic against an interrupted or failed write; like other audio tools the write does not
   // wait for the disk, which would cost more than the filtering of a long file.
-  return file->Commit(false) ? 1 : 0;
+  if (!file->Commit(false)) {
+    m_writeError = platform::DescribeFileError(file->ErrorNumber());
+    return 0;
+  }
+  return 1;
 }
 
 int C_WavFile::WriteTo(ByteSink& sink) {
@@ -483,6 +511,7 @@ int C_WavFile::WriteTo(ByteSink& sink) {
     riffSize += 8 + static_cast<std::uint64_t>(chunk.size) + (chunk.size & 1U);
   }
   if (riffSize > kMaxRiffBytes) {
+    m_writeError = "the output would pass the 4 GiB limit of a wave file";
     return 0;
   }
   std::vector<std::uint8_t> header;

@@ -53,6 +53,9 @@ class I_WavFile : public I_WavFileInfo {
   /// Writes the attached container to `path`. 1 on success; on failure the file at `path` is
   /// as it was.
   virtual int WriteFile(const std::string& path) = 0;
+  /// Why the last WriteFile failed, as a short phrase ("no space left on the device"); empty
+  /// after a success.
+  virtual const std::string& GetWriteError() const = 0;
 };
 
 /// RIFF/WAVE files (format type 2): PCM of 1 to 16 bits, Microsoft and IMA ADPCM (decoded to
@@ -77,6 +80,7 @@ class C_WavFile : public I_WavFile {
   int ReadHeader(const std::string& path, int withInfo) override;
   int LoadSamples(int flag) override;
   int WriteFile(const std::string& path) override;
+  const std::string& GetWriteError() const override { return m_writeError; }
 
   /// Reads a WAVE file held in memory (no protected-file handling); the bytes must outlive
   /// LoadSamples. For tests and fuzzing.
@@ -107,6 +111,7 @@ class C_WavFile : public I_WavFile {
   I_WavData* m_attachedData = nullptr;
   C_CUTime m_fileTime;
   std::uint32_t m_fileSize = 0xFFFFFFFFU;
+  std::string m_writeError;
 
   // The "fmt " fields and, for ADPCM, the checked block layout.
   std::uint16_t m_channels = 0;

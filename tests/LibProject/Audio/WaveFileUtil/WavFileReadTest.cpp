@@ -97,6 +97,28 @@ TEST(WavFileReadTest, UnsupportedFormatsRaiseTheirMessages) {
   }
 }
 
+// Written back, such a file would need a block align or byte rate wider than its field; a
+// reader of the output would then see other frames than were written.
+TEST(WavFileReadTest, FormatsWhoseHeaderFieldsWouldOverflowOnWriteAreRefused) {
+  TempDir dir;
+  const std::string wide = WriteBytes(
+      dir, "wide.wav", RiffBuilder().Chunk("fmt ", FmtBody(1, 65535, 8000, 16)).Chunk("data", {0, 0}).Build());
+  const std::string fast = WriteBytes(
+      dir, "fast.wav", RiffBuilder().Chunk("fmt ", FmtBody(1, 2, 0x80000000U, 16)).Chunk("data", {0, 0, 0, 0}).Build());
+  for (const std::string& path : {wide, fast}) {
+    try {
+      (void)Open(path);
+      ADD_FAILURE() << "no load error for " << path;
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "Unsupported wave format!(" + path + ")");
+    }
+  }
+  // The widest that fits: 32767 channels of two bytes, block align 65534.
+  const std::string widest = WriteBytes(
+      dir, "widest.wav", RiffBuilder().Chunk("fmt ", FmtBody(1, 32767, 8000, 16)).Chunk("data", {0, 0}).Build());
+  EXPECT_TRUE(Open(widest));
+}
+
 TEST(WavFileReadTest, FilesThatCannotBeDescribedAreRefused) {
   TempDir dir;
   const std::vector<std::vector<std::uint8_t>> refused = {

@@ -1,0 +1,56 @@
+#pragma once
+
+// The fixture of the end-to-end tests: the built program copied into a fresh folder, so that its
+// configuration file is created beside it, and run there as a user or a controlling program
+// would run it.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/SndfileReader.h"
+#include "tests/support/TestSupport.h"
+
+namespace apptest {
+
+class AppFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_exe = m_dir.File("tonvale");
+    std::filesystem::copy_file(TONVALE_EXE, m_exe);
+  }
+
+  // The program never finds a display: a window can only be asked for on purpose.
+  testsupport::ProcessResult Run(const std::vector<std::string>& args) {
+    return testsupport::RunProcess(m_exe, args, m_dir.Path(), kNoDisplay);
+  }
+  const std::vector<std::string> kNoDisplay = {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u",
+                                               "QT_QPA_PLATFORM"};
+  std::string Config() const { return testsupport::ReadFile(m_dir.File("tonvale.ini")); }
+
+  testsupport::TempDir m_dir;
+  std::string m_exe;
+};
+
+// The samples of a file as the independent reader (libsndfile) sees them.
+inline std::vector<short> ReadSamples(const std::string& path) {
+  const testsupport::SndfileRead read = testsupport::ReadWithSndfile(path);
+  EXPECT_TRUE(read.ok) << "libsndfile cannot read " << path;
+  return read.samples;
+}
+
+inline std::vector<std::int16_t> Ramp(std::size_t count) {
+  std::vector<std::int16_t> samples(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    samples[i] = static_cast<std::int16_t>((i * 37) % 20000 - 10000);
+  }
+  return samples;
+}
+
+inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  testsupport::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+}  // namespace apptest

@@ -1,0 +1,251 @@
+// Runs the built program on the inputs a careless user or a hostile file gives it: every case
+// ends with a clear line and an exit status, never an abort, a hang or a lost file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/app/AppFixture.h"
+#include "tests/support/RiffBuilder.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using apptest::Ramp;
+using apptest::ReadSamples;
+using apptest::WriteBytes;
+using testsupport::ProcessResult;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+using HostileInputTest = apptest::AppFixture;
+
+constexpr const char* kTerminatedFailed = "Terminated:ConvertFile:Result:0\r\n";
+
+// A settings file with one band at EQ index 0 (BandNum 1), the band given as its seven values.
+std::string OneBandSettings(int type, double gain, double qual, double centFreq,
+                            double cutoffFreq, double stopFreq) {
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "[MusicEQ]\nMusicEQ_Index00=MusicEQBand00\n[MusicEQBand00]\nBandNum=1\n"
+                "SampleRate=48000\nBand00_Type=%d\nBand00_Enable=1\nBand00_Gain=%f\n"
+                "Band00_Qual=%f\nBand00_CentFreq=%f\nBand00_CutoffFreq=%f\nBand00_StopFreq=%f\n",
+                type, gain, qual, centFreq, cutoffFreq, stopFreq);
+  return text;
+}
+
+TEST_F(HostileInputTest, SettingsThatCannotBeAppliedFailTheConversionAndSayWhy) {
+  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 48000, 16, testsupport::Pcm16Bytes(Ramp(480))));
+  WriteFile(m_dir.File("other.cfg"), OneBandSettings(1, 6, 1, 1000, 0, 0));
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : OneBandSettings(1, 6, 1, 1000, 0, 0)) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  WriteFile(m_dir.File("utf16.cfg"), utf16);
+  struct Case {
+    std::string settings;
+    std::string index;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"none.cfg", "0", "the file does not exist"},
+      {"other.cfg", "3", "the file holds no setup for this EQ index"},
+      {"utf16.cfg", "0",
+       "the file holds no setup for this EQ index (it is saved as UTF-16 text; save it as UTF-8 "
+       "or ANSI text)"},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult r = Run({"/command", "/access_setting:" + c.settings, "/eq_index:" + c.index,
+                                 "/convert_source:in.wav", "/convert_output:out.wav"});
+    EXPECT_EQ(r.exitCode, 2) << c.settings;
+    EXPECT_EQ(r.out, "Error:Can't load EQ index " + c.index + " from the settings file(" + c.settings +
+                         "): " + c.reason + ".\r\n" + kTerminatedFailed);
+    EXPECT_FALSE(fs::exists(m_dir.File("out.wav")));
+  }
+}
+
+TEST_F(HostileInputTest, BandsThatMakeNoFilterAreNamedInsteadOfWritingGarbage) {
+  const auto input = Ramp(4800);
+  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 48000, 16, testsupport::Pcm16Bytes(input)));
+  struct Case {
+    std::string settings;
+    std::string line;
+  };
+  const Case cases[] = {
+      {OneBandSettings(1, 6, 0, 1000, 0, 0),
+       "Band00 (bell) is left out at 48000 Hz: its Q 0 makes no filter (it must be above 0)."},
+      {OneBandSettings(1, 6, -0.5, 1000, 0, 0),
+       "Band00 (bell) is left out at 48000 Hz: its Q -0.5 makes no filter (it must be above 0)."},
+      {OneBandSettings(2, 30, 0.707, 0, 80, 79),
+       "Band00 (high-pass) is left out at 48000 Hz: its filter of order 275 is too steep to "
+       "compute with precision (a gain above 190 dB inside its cascade)."},
+  };
+  for (const Case& c : cases) {
+    WriteFile(m_dir.File("user.cfg"), c.settings);
+    const ProcessResult r = Run({"/command", "/access_setting:user.cfg", "/convert_source:in.wav",
+                                 "/convert_output:out.wav"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "Information:Open the file.(in.wav).\r\n"
+                     "Information:File format is WAV.\r\n"
+                     "Information:Time:100 ms,SampleRate:48000 Hz,BitPerSample:16,Channel:1.\r\n"
+                     "Information:" + c.line + "\r\n"
+                     "Information:Apply the equalizer filter parameter.\r\n"
+                     "Information:Write to output file(out.wav).\r\n"
+                     "Terminated:ConvertFile:Result:1\r\n");
+    const auto out = ReadSamples(m_dir.File("out.wav"));
+    EXPECT_EQ(std::vector<std::int16_t>(out.begin(), out.end()), input);
+  }
+}
+
+// A folder, a FIFO or a device as a settings or configuration path is never opened for reading:
+// no abort, no hang, a clear line.
+TEST_F(HostileInputTest, SettingsPathsThatAreNotReadableFilesEndWithAnErrorLine) {
+  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
+  fs::create_directory(m_dir.File("folder.cfg"));
+  ASSERT_EQ(::mkfifo(m_dir.File("fifo.cfg").c_str(), 0600), 0);
+  WriteFile(m_dir.File("secret.cfg"), OneBandSettings(1, 6, 1, 1000, 0, 0));
+  ASSERT_EQ(::chmod(m_dir.File("secret.cfg").c_str(), 0), 0);
+  struct Case {
+    std::string path;
+    std::string reason;
+  };
+  std::vector<Case> cases = {
+      {"folder.cfg", "it is a folder"},
+      {"fifo.cfg", "it is not a regular file"},
+      {"/dev/zero", "it is not a regular file"},
+  };
+  if (::geteuid() != 0) {  // root reads the file whatever its permissions
+    cases.push_back({"secret.cfg", "permission denied"});
+  }
+  for (const Case& c : cases) {
+    testsupport::ChildProcess child(m_exe,
+                                    {"/command", "/access_setting:" + c.path, "/convert_source:in.wav",
+                                     "/convert_output:out.wav"},
+                                    m_dir.Path(), kNoDisplay);
+    const ProcessResult r = child.Wait(20000);
+    EXPECT_EQ(r.exitCode, 2) << c.path;
+    EXPECT_EQ(r.out, "Error:Can't load EQ index 0 from the settings file(" + c.path +
+                         "): the file cannot be read: " + c.reason + ".\r\n" + kTerminatedFailed);
+    EXPECT_EQ(r.err, "");
+  }
+  EXPECT_FALSE(fs::exists(m_dir.File("out.wav")));
+
+  // The same kinds of path as the configuration file: the built-in configuration applies.
+  fs::remove(m_dir.File("tonvale.ini"));
+  fs::create_directory(m_dir.File("tonvale.ini"));
+  const ProcessResult r = Run({"/command", "/convert_source:in.wav", "/convert_output:out.wav"});
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_TRUE(fs::is_directory(m_dir.File("tonvale.ini")));
+}
+
+TEST_F(HostileInputTest, AFailedWriteKeepsTheEarlierOutputAndNamesItsCause) {
+  WriteBytes(m_dir.File("in.wav"),
+             testsupport::PcmWave(1, 16000, 16, testsupport::Pcm16Bytes(Ramp(40000))));
+  WriteFile(m_dir.File("out.wav"), "the earlier output");
+  // A file-size limit of 16 KiB lets the small configuration file be written but not the 80 KB
+  // output, so the write fails without a special file system.
+  const ProcessResult r = testsupport::RunProcess(
+      "/bin/sh",
+      {"-c", "ulimit -f 16 && exec \"$0\" \"$@\"", m_exe, "/command", "/convert_source:in.wav",
+       "/convert_output:out.wav"},
+      m_dir.Path(), kNoDisplay);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.out.find("Information:Apply the equalizer filter parameter.\r\n"
+                       "Error:Can't write the output file(out.wav): the file is too large.\r\n"
+                       "Error:Write to output file(out.wav).\r\n"
+                       "Terminated:ConvertFile:Result:0\r\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(ReadFile(m_dir.File("out.wav")), "the earlier output");
+}
+
+TEST_F(HostileInputTest, AnOutputThatNamesAFolderIsRefusedAndTheFolderStays) {
+  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
+  fs::create_directory(m_dir.File("somefolder"));
+  for (const std::string output : {"somefolder", "somefolder/", "newfolder/"}) {
+    const ProcessResult r =
+        Run({"/command", "/convert_source:in.wav", "/convert_output:" + output});
+    EXPECT_EQ(r.exitCode, 2) << output;
+    EXPECT_EQ(r.out, "Error:The output path names a folder, not a file(" + output + ").\r\n" +
+                         kTerminatedFailed);
+  }
+  EXPECT_TRUE(fs::is_directory(m_dir.File("somefolder")));
+  EXPECT_TRUE(fs::is_empty(m_dir.File("somefolder")));
+}
+
+TEST_F(HostileInputTest, ABareOutputNameWritesIntoTheCurrentFolder) {
+  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
+  const ProcessResult r = Run({"/command", "/convert_source:in.wav", "/convert_output:plain.wav"});
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(ReadSamples(m_dir.File("plain.wav")).size(), 80U);
+}
+
+TEST_F(HostileInputTest, ATooLongPathIsRefusedOnceWithTheLimit) {
+  const std::string folder = m_dir.File(std::string(120, 'a') + "/" + std::string(120, 'b'));
+  fs::create_directories(folder);
+  const std::string source = folder + "/voice.wav";
+  ASSERT_GT(source.size(), 259U);
+  WriteBytes(source, testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
+  const ProcessResult r = Run({"/command", "/convert_source:" + source});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "Error:The path is too long(" + source +
+                       "): a path may have at most 259 characters.\r\n");
+  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
+  const ProcessResult output = Run({"/command", "/convert_source:in.wav", "/convert_output:" + source});
+  EXPECT_EQ(output.exitCode, 1);
+  EXPECT_EQ(output.out, "Error:The path is too long(" + source +
+                            "): a path may have at most 259 characters.\r\n");
+}
+
+TEST_F(HostileInputTest, ASourceWhoseHeaderWouldOverflowOnWriteIsRefused) {
+  using testsupport::RiffBuilder;
+  WriteBytes(m_dir.File("wide.wav"), RiffBuilder()
+                                         .Chunk("fmt ", testsupport::FmtBody(1, 65535, 8000, 16))
+                                         .Chunk("data", std::vector<std::uint8_t>(65535U * 2U * 3U))
+                                         .Build());
+  const ProcessResult r = Run({"/command", "/convert_source:wide.wav"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.out, "Information:Open the file.(wide.wav).\r\n"
+                   "Error:Unsupported wave format!(wide.wav)\r\n"
+                   "Error:Can't open the file.(wide.wav).\r\n" +
+                       std::string(kTerminatedFailed));
+  EXPECT_FALSE(fs::exists(m_dir.File("wide_filter.wav")));
+}
+
+// A conversion killed at any moment leaves nothing in its output folder, and the next completed
+// conversion there leaves only its output.
+TEST_F(HostileInputTest, KilledConversionsLeaveNothingBehind) {
+  // Ten seconds of 48 kHz stereo through 30 sections: long enough to be killed mid-way.
+  WriteBytes(m_dir.File("in.wav"),
+             testsupport::PcmWave(2, 48000, 16, testsupport::Pcm16Bytes(Ramp(960000))));
+  WriteFile(m_dir.File("user.cfg"), OneBandSettings(3, 60, 0.7, 0, 4000, 4800));
+  fs::create_directory(m_dir.File("out"));
+  const std::vector<std::string> args = {"/command", "/access_setting:user.cfg", "/convert_source:in.wav",
+                                         "/convert_output:out/in.wav"};
+  for (const int delayMs : {0, 5, 20, 50, 100, 200, 400}) {
+    testsupport::ChildProcess child(m_exe, args, m_dir.Path(), kNoDisplay);
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    child.Signal(SIGKILL);
+    (void)child.Wait();
+    for (const auto& entry : fs::directory_iterator(m_dir.File("out"))) {
+      EXPECT_EQ(entry.path().filename(), "in.wav") << "after a kill at " << delayMs << " ms";
+    }
+  }
+  const ProcessResult r = Run(args);
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(m_dir.File("out"))) {
+    names.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"in.wav"});
+}
+
+}  // namespace
