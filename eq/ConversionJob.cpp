@@ -27,8 +27,19 @@ bool EndsWithSeparator(const std::string& path) {
 #endif
 }
 
+// True, with a line saying so, when the caller has asked the run to stop.
+bool Cancelled(const std::atomic<bool>* cancel, const ConversionJob& job,
+               const platform::LogSink& log) {
+  if (cancel == nullptr || !cancel->load()) {
+    return false;
+  }
+  log(FormatText("%sThe conversion was cancelled(%s).%s", kError, job.sourcePath.c_str(), kEnd));
+  return true;
+}
+
 // One job; returns its result.
-int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log) {
+int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
+               const std::atomic<bool>* cancel) {
   if (EndsWithSeparator(job.outputPath) || platform::DirectoryExists(job.outputPath)) {
     // Nothing is opened, written or deleted: a folder is never replaced by a file.
     log(FormatText("%sThe output path names a folder, not a file(%s).%s", kError,
@@ -81,6 +92,9 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
                  static_cast<int>(job.durationMs), static_cast<int>(job.sampleRate),
                  job.bitsPerSample, job.channels, kEnd));
 
+  if (Cancelled(cancel, job, log)) {
+    return 0;
+  }
   FilterChain chain;
   std::vector<BandSkip> skipped;
   const double rate = static_cast<double>(job.sampleRate);
@@ -100,7 +114,9 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
     log(FormatText("%sUnsupported %d-bit data.%s", kError, job.bitsPerSample, kEnd));
   }
   log(FormatText("%sApply the equalizer filter parameter.%s", result == 1 ? kInfo : kError, kEnd));
-  if (result == 1) {
+  if (result == 1 && Cancelled(cancel, job, log)) {
+    result = 0;
+  } else if (result == 1) {
     // The write is atomic: an existing output is replaced only by the final rename, so a write
     // that fails leaves it as it was.
     const int written = data->SaveAs(kFormatTypeWav, job.outputPath);
@@ -124,10 +140,10 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
 
 // ConvertOne, with any exception it lets out turned into a failed job with its reason.
 int ConvertOneGuarded(ConversionJob& job, const EqBandTable& bandTable,
-                      const platform::LogSink& log) {
+                      const platform::LogSink& log, const std::atomic<bool>* cancel) {
   std::string reason;
   try {
-    return ConvertOne(job, bandTable, log);
+    return ConvertOne(job, bandTable, log, cancel);
   } catch (const std::bad_alloc&) {
     reason = "out of memory";
   } catch (const std::exception& error) {
@@ -143,13 +159,13 @@ int ConvertOneGuarded(ConversionJob& job, const EqBandTable& bandTable,
 }  // namespace
 
 int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
-                 const platform::LogSink& log) {
+                 const platform::LogSink& log, const std::atomic<bool>* cancel) {
   int result = 1;
   for (ConversionJob& job : jobs) {
     if (result == 0) {
       break;
     }
-    result = ConvertOneGuarded(job, bandTable, log);
+    result = ConvertOneGuarded(job, bandTable, log, cancel);
   }
   return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,5 +35,8 @@ struct ConversionJob {
 /// path that names a folder fails the job. An exception inside a job fails that job with its
 /// reason. The first failing job ends the run. Returns 1 when every job ran to its end (also for
 /// an empty list), otherwise the result of the last job that ran (0 for a failure).
+///
+/// `cancel`, when given, is looked at between the steps of a job (open, filter, write): once it
+/// is set, the job in hand stops before anything is written ("Error:" line, result 0).
 int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
-                 const platform::LogSink& log);
+                 const platform::LogSink& log, const std::atomic<bool>* cancel = nullptr);

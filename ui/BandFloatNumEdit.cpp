@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QValidator>
 #include <algorithm>
 #include <cmath>
 
@@ -18,10 +19,40 @@ int DecimalsOf(const std::string& format) {
   return 2;
 }
 
+// The typing limit of a field: an edit by a person that makes the text longer than the limit is
+// refused, whatever way the text came (typed, pasted, dropped). A text the program shows is
+// never cut, and a person may shorten an overlong text.
+class TypingLimit : public QValidator {
+ public:
+  explicit TypingLimit(CBandFloatNumEdit* field) : QValidator(field), m_field(field) {}
+
+  State validate(QString& input, int& /*pos*/) const override {
+    const int limit = m_field->maxLength;
+    if (m_field->ShowingValue() || limit <= 0 || input.size() <= limit ||
+        input.size() <= m_field->LastLength()) {
+      return Acceptable;
+    }
+    return Invalid;
+  }
+
+ private:
+  CBandFloatNumEdit* m_field;
+};
+
 }  // namespace
 
 CBandFloatNumEdit::CBandFloatNumEdit(QWidget* parent) : QLineEdit(parent) {
   setAlignment(Qt::AlignCenter);
+  setValidator(new TypingLimit(this));
+  // The validator runs before textChanged, so this is the length before each edit.
+  connect(this, &QLineEdit::textChanged, this,
+          [this](const QString& text) { m_lastLength = static_cast<int>(text.size()); });
+}
+
+void CBandFloatNumEdit::ShowText(const QString& text) {
+  m_showingValue = true;
+  setText(text);
+  m_showingValue = false;
 }
 
 double CBandFloatNumEdit::ReadValue() const {
@@ -46,7 +77,7 @@ void CBandFloatNumEdit::SetValue(double value) {
   if (maxValue != 0.0) {
     value = std::min(value, maxValue);
   }
-  setText(FormatValue(value));
+  ShowText(FormatValue(value));
   setModified(false);
 }
 
@@ -57,14 +88,14 @@ void CBandFloatNumEdit::StepValue(int delta) {
     return;
   }
   next = std::min(std::max(next, minValue), maxValue);
-  setText(FormatValue(next));
+  ShowText(FormatValue(next));
   setModified(false);
   Notify();
 }
 
 void CBandFloatNumEdit::SetMaxLength(int length) {
+  // Enforced by the validator, not by QLineEdit's own limit, which would cut shown values too.
   maxLength = length;
-  setMaxLength(length > 0 ? length : 32767);
 }
 
 void CBandFloatNumEdit::Notify() {
@@ -88,6 +119,12 @@ void CBandFloatNumEdit::keyPressEvent(QKeyEvent* event) {
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     // Enter commits the field; it neither changes the text nor presses the default button.
     Commit();
+    event->accept();
+    return;
+  }
+  if ((key == Qt::Key_Up || key == Qt::Key_Down) && event->modifiers() == Qt::NoModifier) {
+    // The arrow keys step the field as its up-down control's arrows do.
+    StepValue(key == Qt::Key_Up ? -1 : 1);
     event->accept();
     return;
   }

@@ -24,14 +24,20 @@ class CBandFloatNumEdit : public QLineEdit {
   double step = 0.0;
   std::string format;          ///< display format when isFloat is 1 ("%.2f")
 
+  /// Length of the text before the edit now being made (for the typing limit).
+  int LastLength() const { return m_lastLength; }
+
   /// The field's value: the leading number of its text, 0 when there is none.
   double ReadValue() const;
   /// Clamps (a bound of exactly 0 is not applied) and shows `value`, without notifying.
   void SetValue(double value);
   /// One up-down click: up is delta -1. Steps, clamps with both bounds, shows and notifies.
   void StepValue(int delta);
-  /// Applies the text limit.
+  /// Sets the typing limit: a person cannot type or paste the text beyond `length` characters
+  /// (0: no limit). Values the program shows are never cut by it.
   void SetMaxLength(int length);
+  /// True while the program itself sets the text (SetValue, StepValue).
+  bool ShowingValue() const { return m_showingValue; }
   /// Reports a committed change (Enter, leaving the field): sends the band-changed message.
   void Commit();
 
@@ -41,5 +47,9 @@ class CBandFloatNumEdit : public QLineEdit {
 
  private:
   QString FormatValue(double value) const;
+  void ShowText(const QString& text);
   void Notify();
+
+  bool m_showingValue = false;
+  int m_lastLength = 0;  // length of the text before the edit being checked
 };

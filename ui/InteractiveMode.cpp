@@ -1,13 +1,67 @@
 #include "ui/InteractiveMode.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLocale>
+#include <QMessageBox>
 #include <clocale>
 #include <cstdlib>
+#include <exception>
+#include <new>
+#include <string>
 
 #include "platform/Console.h"
-
+#include "platform/FormatText.h"
 #include "ui/TonvaleDlg.h"
+
+namespace {
+
+// The application object of the window. An exception that reaches the event loop would end the
+// program unexplained (Qt cannot carry it through its own frames): it closes every window
+// instead, and the reason is shown once the loop has ended.
+class GuardedApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+      Stop("out of memory");
+    } catch (const std::exception& error) {
+      Stop(error.what());
+    } catch (...) {
+      Stop("an unexpected error");
+    }
+    return false;
+  }
+
+  const std::string& Error() const { return m_error; }
+
+  void Stop(const std::string& reason) {
+    if (m_error.empty()) {
+      m_error = reason;
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (auto* dialog = qobject_cast<QDialog*>(window); dialog != nullptr && dialog->isVisible()) {
+        dialog->reject();
+      }
+    }
+  }
+
+ private:
+  std::string m_error;
+};
+
+// Says why the window stopped: in a message box and on standard error.
+DialogResult ReportFailure(const std::string& reason) {
+  const std::string text = platform::FormatText("The program stopped: %s.", reason.c_str());
+  platform::WriteStandardError(platform::FormatText("%s%s%s", "Error:", text.c_str(), "\r\n"));
+  QMessageBox::critical(nullptr, QStringLiteral("Tonvale"), QString::fromStdString(text));
+  return DialogResult::Failed;
+}
+
+}  // namespace
 
 DialogResult RunInteractiveMode(int& argc, char** argv, const InteractiveContext& context) {
 #if defined(__linux__)
@@ -20,12 +74,22 @@ DialogResult RunInteractiveMode(int& argc, char** argv, const InteractiveContext
     return DialogResult::NoWindow;
   }
 #endif
-  QApplication application(argc, argv);
+  GuardedApplication application(argc, argv);
   // Qt takes the C library's locale from the environment; numbers in settings and fields must
   // not follow it.
   std::setlocale(LC_NUMERIC, "C");
   QLocale::setDefault(QLocale::c());
-  CTonvaleDlg dialog(context);
-  const int result = dialog.exec();
+  int result = QDialog::Rejected;
+  try {
+    CTonvaleDlg dialog(context);
+    result = dialog.exec();
+  } catch (const std::bad_alloc&) {
+    application.Stop("out of memory");
+  } catch (const std::exception& error) {
+    application.Stop(error.what());
+  }
+  if (!application.Error().empty()) {
+    return ReportFailure(application.Error());
+  }
   return result == QDialog::Accepted ? DialogResult::Ok : DialogResult::Cancel;
 }

@@ -1,10 +1,10 @@
 #include "ui/SpinArrows.h"
 
-#include <QKeyEvent>
 #include <QToolButton>
 
 SpinArrows::SpinArrows(QWidget* parent) : QWidget(parent), m_up(new QToolButton(this)), m_down(new QToolButton(this)) {
-  setFocusPolicy(Qt::StrongFocus);
+  // Not a tab stop: the Up and Down keys step the field beside it.
+  setFocusPolicy(Qt::NoFocus);
   m_up->setArrowType(Qt::UpArrow);
   m_down->setArrowType(Qt::DownArrow);
   for (QToolButton* button : {m_up, m_down}) {
@@ -13,16 +13,6 @@ SpinArrows::SpinArrows(QWidget* parent) : QWidget(parent), m_up(new QToolButton(
   }
   connect(m_up, &QToolButton::clicked, this, [this] { emit DeltaPos(-1); });
   connect(m_down, &QToolButton::clicked, this, [this] { emit DeltaPos(1); });
-}
-
-void SpinArrows::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Up) {
-    emit DeltaPos(-1);
-  } else if (event->key() == Qt::Key_Down) {
-    emit DeltaPos(1);
-  } else {
-    QWidget::keyPressEvent(event);
-  }
 }
 
 void SpinArrows::resizeEvent(QResizeEvent* event) {

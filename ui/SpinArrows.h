@@ -4,8 +4,8 @@
 
 class QToolButton;
 
-/// The up-down control beside a numeric field: two arrow buttons, and the Up and Down keys when
-/// it has focus. Reports each click as a position change: up is -1, down is +1.
+/// The up-down control beside a numeric field: two arrow buttons. It takes no focus (the field's
+/// own Up and Down keys step it). Reports each click as a position change: up is -1, down is +1.
 class SpinArrows : public QWidget {
   Q_OBJECT
 
@@ -16,7 +16,6 @@ class SpinArrows : public QWidget {
   void DeltaPos(int delta);
 
  protected:
-  void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:

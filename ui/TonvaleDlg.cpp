@@ -1,5 +1,7 @@
 #include "ui/TonvaleDlg.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -81,9 +83,31 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
   CreateBandEditors();
   InitControls();
   LayoutWindow();
+  SetTabOrder();
   LoadEditorsFromTable();
   OnSampleRateChange();
   StartLiveCheck();
+}
+
+void CTonvaleDlg::SetTabOrder() {
+  std::vector<QWidget*> order = {m_rateList, m_convert, m_ok, m_cancel};
+  for (CDlgEQController* editor : m_editors) {
+    for (int row = 0; row < 3; ++row) {
+      order.push_back(editor->Field(row));
+    }
+    order.push_back(editor->EnableBox());
+  }
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    QWidget::setTabOrder(order[i - 1], order[i]);
+  }
+}
+
+void CTonvaleDlg::Report(const QString& title, const QString& text, bool failed) {
+  if (m_report) {
+    m_report(title, text, failed);
+  } else {
+    ShowReport(this, title, text, failed);
+  }
 }
 
 CTonvaleDlg::~CTonvaleDlg() { StopLiveCheck(); }
@@ -301,15 +325,11 @@ void CTonvaleDlg::accept() {
     }
   }
   if (m_context.hasAccessSetting && m_context.saveOnOk && !m_context.saveOnOk()) {
-    const QString title = QStringLiteral("Save settings");
-    const QString text = QStringLiteral(
-        "The bands could not be saved to the settings file. Check that its folder exists and "
-        "that the file can be written, or press Cancel to close without saving.");
-    if (m_report) {
-      m_report(title, text, true);
-    } else {
-      ShowReport(this, title, text, true);
-    }
+    Report(QStringLiteral("Save settings"),
+           QStringLiteral("The bands could not be saved to the settings file. Check that its "
+                          "folder exists and that the file can be written, or press Cancel to "
+                          "close without saving."),
+           true);
     return;
   }
   QDialog::accept();
@@ -361,17 +381,31 @@ void CTonvaleDlg::StopLiveCheck() {
 }
 
 int CTonvaleDlg::OnLiveStatus(int value) {
-  if (value != 0) {
+  if (value != 0 || m_closingOnFlag) {
     return 0;
   }
   StopLiveCheck();
+  // A controlling program must not wait on a person: every box goes with the window, and a
+  // running conversion stops before its next step (nothing half-written stays behind).
+  m_closingOnFlag = true;
+  m_cancelConversion = true;
+  CloseOpenBoxes();
   reject();
   return 0;
 }
 
+void CTonvaleDlg::CloseOpenBoxes() {
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    auto* box = qobject_cast<QDialog*>(window);
+    if (box != nullptr && box != this && box->isVisible()) {
+      box->reject();
+    }
+  }
+}
+
 void CTonvaleDlg::OnConvertFile() {
   const QStringList chosen = m_chooser ? m_chooser(this) : ChooseWithFileDialog(this);
-  if (chosen.isEmpty()) {
+  if (chosen.isEmpty() || m_closingOnFlag) {
     return;
   }
   std::vector<ConversionJob> jobs;
@@ -403,7 +437,7 @@ void CTonvaleDlg::OnConvertFile() {
   };
   Outcome outcome;
   const EqBandTable snapshot = m_context.bandTable;
-  std::atomic<bool> cancelled{false};
+  m_cancelConversion = false;
   const int total = static_cast<int>(jobs.size());
 
   QProgressDialog progress(this);
@@ -413,11 +447,11 @@ void CTonvaleDlg::OnConvertFile() {
   progress.setWindowModality(Qt::WindowModal);
   QEventLoop loop;
   QPointer<QProgressDialog> progressHandle(&progress);
-  connect(&progress, &QProgressDialog::canceled, this, [&cancelled] { cancelled = true; });
+  connect(&progress, &QProgressDialog::canceled, this, [this] { m_cancelConversion = true; });
 
   std::thread worker([&] {
     for (int i = 0; i < total; ++i) {
-      if (cancelled) {
+      if (m_cancelConversion) {
         break;
       }
       const QString label = QStringLiteral("Converting file %1 of %2\n%3")
@@ -432,7 +466,8 @@ void CTonvaleDlg::OnConvertFile() {
       }, Qt::QueuedConnection);
       std::vector<ConversionJob> one{jobs[static_cast<std::size_t>(i)]};
       std::string log;
-      const int result = ConvertFiles(one, snapshot, [&log](std::string_view text) { log.append(text); });
+      const int result = ConvertFiles(
+          one, snapshot, [&log](std::string_view text) { log.append(text); }, &m_cancelConversion);
       outcome.logs.push_back(std::move(log));
       outcome.results.push_back(result);
       if (result == 0) {
@@ -447,6 +482,9 @@ void CTonvaleDlg::OnConvertFile() {
   }
   worker.join();
   progress.reset();
+  if (m_closingOnFlag) {
+    return;  // the window is closing: no report to wait on
+  }
 
   QStringList lines;
   bool failed = !skipped.isEmpty();
@@ -474,9 +512,5 @@ void CTonvaleDlg::OnConvertFile() {
   }
   const QString title = failed ? QStringLiteral("Convert File: not all files converted")
                                : QStringLiteral("Convert File: done");
-  if (m_report) {
-    m_report(title, lines.join(QLatin1Char('\n')), failed);
-  } else {
-    ShowReport(this, title, lines.join(QLatin1Char('\n')), failed);
-  }
+  Report(title, lines.join(QLatin1Char('\n')), failed);
 }

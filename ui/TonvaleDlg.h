@@ -48,13 +48,17 @@ class CTonvaleDlg : public QDialog {
   void RefreshCurve();
   void StartLiveCheck();
   void StopLiveCheck();
+  /// Sets the keyboard order: the top row left to right, then each editor top to bottom (its
+  /// three fields, then its check box).
+  void SetTabOrder();
 
   /// Reads band `bandIndex` back from its editor into the band table. 1 when a record and an
   /// editor were found; `changed` is 1 when the curve must be redrawn.
   int SyncBandFromEditor(std::uint32_t bandIndex, int* changed);
   /// WM_EQ_BAND_CHANGED: a field of band `bandIndex` changed.
   int OnBandChanged(int fieldCode, int bandIndex);
-  /// WM_EQ_LIVE_STATUS: the liveness flag read `value`; 0 closes the window as Cancel does.
+  /// WM_EQ_LIVE_STATUS: the liveness flag read `value`; 0 closes the window as Cancel does,
+  /// together with any box it has open, and stops a running conversion before its next step.
   int OnLiveStatus(int value);
   /// "Convert File": converts the chosen files beside their sources, on a worker thread, then
   /// reports each file's outcome.
@@ -79,6 +83,9 @@ class CTonvaleDlg : public QDialog {
 
  private:
   void LiveCheckThreadProc();
+  /// Closes every dialog or message box the program has open besides this window.
+  void CloseOpenBoxes();
+  void Report(const QString& title, const QString& text, bool failed);
 
   InteractiveContext m_context;
   // Liveness watcher: the keep-running flag is shared with the watcher thread.
@@ -97,6 +104,8 @@ class CTonvaleDlg : public QDialog {
   QLabel* m_rateLabel;
   QLabel* m_unitLabel;
   int m_curveRefreshes = 0;
+  bool m_closingOnFlag = false;            // the liveness flag closed the window
+  std::atomic<bool> m_cancelConversion{false};  // read by the conversion worker
   FileChooser m_chooser;
   ReportSink m_report;
 };

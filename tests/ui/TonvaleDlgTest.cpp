@@ -3,11 +3,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QImage>
 #include <QLabel>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -392,6 +395,155 @@ class TonvaleDlgTest : public QObject {
     QVERIFY(report.contains(QStringLiteral("Failed: ") + QString::fromStdString(m_dir.File("missing.wav"))));
     QVERIFY(report.contains(QStringLiteral("Error:Can't open the file.")));
     QCOMPARE(report.count(QStringLiteral("Not attempted: ")), 2);
+  }
+
+  // The typing limit bounds what a person types or pastes, never what the program shows: a
+  // stored value longer than the limit is shown whole and read back whole.
+  void typingLimitNeverCutsAShownValue() {
+    m_config.bandEditMaxLen = 4;
+    m_config.defaultSampleRate = 48000;
+    m_table[3].centFreq = 10000;
+    auto dialog = MakeDialog();
+    CBandFloatNumEdit* centre = dialog->Editors()[3]->Field(0);
+    QCOMPARE(centre->text(), QStringLiteral("10000"));
+    QCOMPARE(m_table[3].centFreq, 10000.0);
+    centre->setFocus();
+    centre->end(false);
+    QTest::keyClicks(centre, QStringLiteral("5"));
+    QCOMPARE(centre->text(), QStringLiteral("10000"));  // no longer than before
+    QTest::keyClick(centre, Qt::Key_Backspace);
+    QCOMPARE(centre->text(), QStringLiteral("1000"));
+    centre->selectAll();
+    QTest::keyClicks(centre, QStringLiteral("123456"));
+    QCOMPARE(centre->text(), QStringLiteral("1234"));
+    centre->selectAll();
+    centre->insert(QStringLiteral("987654"));  // as a paste inserts
+    QCOMPARE(centre->text(), QStringLiteral("1234"));
+    centre->StepValue(-1);  // stepping shows what it must
+    QCOMPARE(centre->text(), QStringLiteral("1244"));
+  }
+
+  // Tab follows the layout: the top row left to right, then each editor top to bottom; the
+  // arrows are no tab stops, the Up and Down keys step the field that has the focus.
+  void tabOrderFollowsTheLayoutAndArrowKeysStepTheField() {
+    for (const bool settingsMode : {false, true}) {
+      auto dialog = MakeDialog(settingsMode);
+      dialog->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+      std::vector<QWidget*> expected = {dialog->RateList()};
+      if (settingsMode) {
+        expected.push_back(dialog->OkButton());
+        expected.push_back(dialog->CancelButton());
+      } else {
+        expected.push_back(dialog->ConvertButton());
+      }
+      for (CDlgEQController* editor : dialog->Editors()) {
+        for (int row = 0; row < 3; ++row) {
+          expected.push_back(editor->Field(row));
+        }
+        expected.push_back(editor->EnableBox());
+      }
+      dialog->RateList()->setFocus();
+      std::vector<QWidget*> visited = {QApplication::focusWidget()};
+      for (std::size_t i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.push_back(QApplication::focusWidget());
+      }
+      QVERIFY(visited == expected);
+    }
+    auto dialog = MakeDialog();
+    CBandFloatNumEdit* gain = dialog->Editors()[4]->Field(2);
+    gain->setFocus();
+    QTest::keyClick(gain, Qt::Key_Up);
+    QCOMPARE(gain->text(), QStringLiteral("10.20"));
+    QCOMPARE(m_table[4].gain, 10.2);
+    QTest::keyClick(gain, Qt::Key_Down);
+    QTest::keyClick(gain, Qt::Key_Down);
+    QCOMPARE(gain->text(), QStringLiteral("9.80"));
+  }
+
+  // When a controlling program clears the flag, no box the window opened may keep the program
+  // waiting on a person: each case must close box and window within two seconds.
+  void theFlagClosesEveryOpenBoxWithTheWindow() {
+    using namespace testsupport;
+    m_config.checkLive = 0;  // the flag's message is posted by hand here
+    auto clearFlagSoon = [](CTonvaleDlg* dialog, int afterMs) {
+      QTimer::singleShot(afterMs, dialog, [dialog] {
+        QCoreApplication::postEvent(dialog, new LiveStatusEvent(0));
+      });
+    };
+    auto expectClosedWithin = [](CTonvaleDlg* dialog, QElapsedTimer& clock) {
+      QVERIFY(!dialog->isVisible());
+      QCOMPARE(dialog->result(), int(QDialog::Rejected));
+      QVERIFY(clock.elapsed() < 2000);
+      QVERIFY(QApplication::activeModalWidget() == nullptr);
+    };
+
+    {  // the message box of a failed save
+      auto dialog = MakeDialog(true, [] { return false; });
+      QElapsedTimer clock;
+      clock.start();
+      clearFlagSoon(dialog.get(), 100);
+      dialog->accept();
+      expectClosedWithin(dialog.get(), clock);
+    }
+    {  // a file chooser
+      auto dialog = MakeDialog();
+      dialog->SetFileChooser([](QWidget* owner) {
+        QDialog chooser(owner);
+        chooser.exec();
+        return QStringList{QStringLiteral("never.wav")};
+      });
+      QElapsedTimer clock;
+      clock.start();
+      clearFlagSoon(dialog.get(), 100);
+      dialog->OnConvertFile();
+      expectClosedWithin(dialog.get(), clock);
+    }
+    {  // the report after a conversion
+      const auto bytes = PcmWave(1, 16000, 16, Pcm16Bytes({1, 2, 3, 4}));
+      WriteFile(m_dir.File("r.wav"), std::string(bytes.begin(), bytes.end()));
+      auto dialog = MakeDialog();
+      dialog->SetFileChooser([this](QWidget*) { return QStringList{QString::fromStdString(m_dir.File("r.wav"))}; });
+      QElapsedTimer clock;
+      clock.start();
+      clearFlagSoon(dialog.get(), 300);
+      dialog->OnConvertFile();
+      expectClosedWithin(dialog.get(), clock);
+    }
+    {  // the progress dialog of a long run: the run stops, nothing half-written stays
+      QStringList paths;
+      std::vector<std::int16_t> samples(16000 * 20);
+      for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int16_t>(i * 7);
+      const auto bytes = PcmWave(1, 16000, 16, Pcm16Bytes(samples));
+      QDir().mkpath(QString::fromStdString(m_dir.File("long")));
+      for (int i = 0; i < 40; ++i) {
+        const std::string path = m_dir.File("long/f" + std::to_string(100 + i) + ".wav");
+        WriteFile(path, std::string(bytes.begin(), bytes.end()));
+        paths << QString::fromStdString(path);
+      }
+      for (EqBand& band : m_table) band.enable = 1;
+      auto dialog = MakeDialog();
+      dialog->SetFileChooser([&paths](QWidget*) { return paths; });
+      bool reported = false;
+      dialog->SetReportSink([&reported](const QString&, const QString&, bool) { reported = true; });
+      QElapsedTimer clock;
+      clock.start();
+      clearFlagSoon(dialog.get(), 200);
+      dialog->OnConvertFile();
+      expectClosedWithin(dialog.get(), clock);
+      QVERIFY(!reported);
+      int outputs = 0;
+      for (const QString& name : QDir(QString::fromStdString(m_dir.File("long"))).entryList(QDir::Files | QDir::Hidden)) {
+        QVERIFY2(name.startsWith(QLatin1Char('f')), qPrintable(name));  // no temporary file
+        if (name.endsWith(QStringLiteral("_filter.wav"))) {
+          ++outputs;
+          QCOMPARE(QFileInfo(QDir(QString::fromStdString(m_dir.File("long"))), name).size(),
+                   static_cast<qint64>(bytes.size()));  // complete, never partial
+        }
+      }
+      QVERIFY(outputs < 40);
+    }
   }
 
   void screenshotsOfTheWindow() {
