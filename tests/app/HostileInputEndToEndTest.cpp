@@ -111,20 +111,15 @@ TEST_F(HostileInputTest, SettingsPathsThatAreNotReadableFilesEndWithAnErrorLine)
   WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
   fs::create_directory(m_dir.File("folder.cfg"));
   ASSERT_EQ(::mkfifo(m_dir.File("fifo.cfg").c_str(), 0600), 0);
-  WriteFile(m_dir.File("secret.cfg"), OneBandSettings(1, 6, 1, 1000, 0, 0));
-  ASSERT_EQ(::chmod(m_dir.File("secret.cfg").c_str(), 0), 0);
   struct Case {
     std::string path;
     std::string reason;
   };
-  std::vector<Case> cases = {
+  const Case cases[] = {
       {"folder.cfg", "it is a folder"},
       {"fifo.cfg", "it is not a regular file"},
       {"/dev/zero", "it is not a regular file"},
   };
-  if (::geteuid() != 0) {  // root reads the file whatever its permissions
-    cases.push_back({"secret.cfg", "permission denied"});
-  }
   for (const Case& c : cases) {
     testsupport::ChildProcess child(m_exe,
                                     {"/command", "/access_setting:" + c.path, "/convert_source:in.wav",
@@ -144,6 +139,20 @@ TEST_F(HostileInputTest, SettingsPathsThatAreNotReadableFilesEndWithAnErrorLine)
   const ProcessResult r = Run({"/command", "/convert_source:in.wav", "/convert_output:out.wav"});
   EXPECT_EQ(r.exitCode, 0) << r.out;
   EXPECT_TRUE(fs::is_directory(m_dir.File("tonvale.ini")));
+}
+
+TEST_F(HostileInputTest, ASettingsFileWithoutReadPermissionEndsWithAnErrorLine) {
+  if (::geteuid() == 0) {
+    GTEST_SKIP() << "root reads the file whatever its permissions";
+  }
+  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
+  WriteFile(m_dir.File("secret.cfg"), OneBandSettings(1, 6, 1, 1000, 0, 0));
+  ASSERT_EQ(::chmod(m_dir.File("secret.cfg").c_str(), 0), 0);
+  const ProcessResult r = Run({"/command", "/access_setting:secret.cfg", "/convert_source:in.wav",
+                               "/convert_output:out.wav"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.out, "Error:Can't load EQ index 0 from the settings file(secret.cfg): the file "
+                   "cannot be read: permission denied.\r\n" + std::string(kTerminatedFailed));
 }
 
 TEST_F(HostileInputTest, AFailedWriteKeepsTheEarlierOutputAndNamesItsCause) {
