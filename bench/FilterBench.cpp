@@ -8,6 +8,7 @@
 
 #include "eq/BQCalculator.h"
 #include "eq/PcmFilter.h"
+#include "eq/PcmFilter.h"
 #include "eq/WavefrontFilter.h"
 #include "bench/ShippedSet.h"
 
@@ -20,14 +21,6 @@ EqBandTable BenchSet(bool bellsOnly) {
     table.back().enable = 0;
   }
   return table;
-}
-
-std::size_t SectionCount(const FilterChain& chain) {
-  std::size_t sections = 0;
-  for (const FilterEntry& entry : chain.entries) {
-    sections += entry.bell ? 1 : entry.highLow->coefs.size();
-  }
-  return sections;
 }
 
 template <typename Sample>
@@ -50,7 +43,7 @@ void BM_Filter(benchmark::State& state) {
   const std::size_t count = static_cast<std::size_t>(rate) * 60 * channels;  // 60 s
   FilterChain chain;
   DesignBandFilters(BenchSet(bellsOnly), chain, rate);
-  const std::size_t sections = SectionCount(chain);
+  const std::size_t sections = CountSections(chain);
   auto pcm16 = Noise<std::int16_t>(eightBit ? 0 : count);
   auto pcm8 = Noise<std::uint8_t>(eightBit ? count : 0);
   for (auto _ : state) {
@@ -102,7 +95,7 @@ void BM_Kernel(benchmark::State& state) {
   const std::size_t count = static_cast<std::size_t>(rate) * 20 * channels;  // 20 s
   FilterChain chain;
   DesignBandFilters(full ? BenchSet(false) : TenSections(), chain, rate);
-  const std::size_t sections = SectionCount(chain);
+  const std::size_t sections = CountSections(chain);
   if (sections != static_cast<std::size_t>(state.range(1))) {
     state.SkipWithError("unexpected section count");
     return;

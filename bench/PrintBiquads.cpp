@@ -15,20 +15,12 @@
 
 namespace {
 
-void ForEachSection(const FilterChain& chain, void (*print)(const BiquadCoefs&, bool first)) {
+void PrintSections(const FilterChain& chain, void (*print)(const BiquadCoefs&, bool first)) {
   bool first = true;
-  for (const FilterEntry& entry : chain.entries) {
-    if (entry.bell) {
-      print(entry.bell->coefs, first);
-      first = false;
-    }
-    if (entry.highLow) {
-      for (const BiquadCoefs& c : entry.highLow->coefs) {
-        print(c, first);
-        first = false;
-      }
-    }
-  }
+  ForEachSection(chain, [&](const BiquadCoefs& c, const BiquadState&) {
+    print(c, first);
+    first = false;
+  });
 }
 
 }  // namespace
@@ -48,11 +40,11 @@ int main(int argc, char** argv) {
   FilterChain chain;
   DesignBandFilters(table, chain, std::atof(argv[4]));
   if (mode == "sox") {
-    ForEachSection(chain, [](const BiquadCoefs& c, bool) {
+    PrintSections(chain, [](const BiquadCoefs& c, bool) {
       std::printf(" biquad %.17g %.17g %.17g %.17g %.17g %.17g", c.b0, c.b1, c.b2, c.a0, c.a1, c.a2);
     });
   } else {
-    ForEachSection(chain, [](const BiquadCoefs& c, bool first) {
+    PrintSections(chain, [](const BiquadCoefs& c, bool first) {
       std::printf("%sbiquad=b0=%.17g:b1=%.17g:b2=%.17g:a0=%.17g:a1=%.17g:a2=%.17g", first ? "" : ",",
                   c.b0, c.b1, c.b2, c.a0, c.a1, c.a2);
     });

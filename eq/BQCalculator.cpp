@@ -118,16 +118,7 @@ void CBQCalculator::ComputeResponse(const EqGraphParams& params, const EqBandTab
       m_dbSums[i] += m_points[i].magnitudeDb;
     }
   };
-  for (const FilterEntry& entry : chain.entries) {
-    if ((entry.kind == ToCode(EqBandType::HighPass) || entry.kind == ToCode(EqBandType::LowPass)) &&
-        entry.highLow) {
-      for (const BiquadCoefs& coefs : entry.highLow->coefs) {
-        addSection(coefs);
-      }
-    } else if (entry.kind == ToCode(EqBandType::Bell) && entry.bell) {
-      addSection(entry.bell->coefs);
-    }
-  }
+  ForEachSection(chain, [&](const BiquadCoefs& coefs, const BiquadState&) { addSection(coefs); });
 
   const double h = static_cast<double>(params.height);
   for (std::uint32_t i = 0; i < n; ++i) {

@@ -192,3 +192,13 @@ void FreeFilterChain(FilterChain& chain) {
   }
   chain.entries.shrink_to_fit();
 }
+
+std::size_t CountSections(const FilterChain& chain) {
+  std::size_t count = 0;
+  ForEachSection(chain, [&count](const BiquadCoefs&, const BiquadState&) { ++count; });
+  return count;
+}
+
+void ResetFilterStates(FilterChain& chain) {
+  ForEachSection(chain, [](const BiquadCoefs&, BiquadState& state) { state = BiquadState{}; });
+}

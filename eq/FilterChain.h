@@ -69,3 +69,26 @@ std::optional<std::uint16_t> EstimateHighLowOrder(double gain, double ratio);
 
 /// Releases every filter of `chain`, last entry first, and empties it.
 void FreeFilterChain(FilterChain& chain);
+
+/// Calls `visit(coefs, state)` for every second-order section of `chain` in running order: the
+/// entries in chain order, a cascade's sections first to last. `Chain` is FilterChain or
+/// const FilterChain. Every loop over a chain's sections goes through here.
+template <typename Chain, typename Visit>
+void ForEachSection(Chain& chain, Visit visit) {
+  for (auto& entry : chain.entries) {
+    if (entry.bell) {
+      visit(entry.bell->coefs, entry.bell->state);
+    }
+    if (entry.highLow) {
+      for (std::size_t k = 0; k < entry.highLow->coefs.size(); ++k) {
+        visit(entry.highLow->coefs[k], entry.highLow->states[k]);
+      }
+    }
+  }
+}
+
+/// The number of second-order sections in `chain`.
+std::size_t CountSections(const FilterChain& chain);
+
+/// Zeroes the state of every section, as each filtering run starts.
+void ResetFilterStates(FilterChain& chain);

@@ -1,10 +1,10 @@
+// The filtering pass's one entry: it zeroes the states, picks the kernel and runs the samples
+// through the plain pass or a wavefront kernel. Both use the section arithmetic below and the
+// sample conversions of SampleIo.h, so every kernel gives the same bits.
 #include "eq/PcmFilter.h"
-
-#include "eq/WavefrontFilter.h"
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 
 namespace {
 
@@ -18,17 +18,6 @@ inline double RunSection(const BiquadCoefs& c, BiquadState& s, double x) {
   s.w2 = s.w1;
   s.w1 = w;
   return y;
-}
-
-void ResetStates(FilterChain& chain) {
-  for (FilterEntry& entry : chain.entries) {
-    if (entry.bell) {
-      entry.bell->state = BiquadState{};
-    }
-    if (entry.highLow) {
-      std::fill(entry.highLow->states.begin(), entry.highLow->states.end(), BiquadState{});
-    }
-  }
 }
 
 using Block = std::array<double, kFilterBlock>;
@@ -48,38 +37,49 @@ void RunChain(FilterChain& chain, Block& input, Block& output, std::uint16_t n) 
   }
 }
 
-// The filtering pass shared by both sample widths: each channel in turn, from zeroed states,
-// in blocks of kFilterBlock values gathered from its interleaved positions.
-template <typename Sample, typename In, typename Out>
-int FilterInterleaved(Sample* samples, std::uint32_t count, FilterChain& chain,
-                      std::uint16_t channels, In toDouble, Out fromDouble) {
+// The plain pass: each channel in turn, from zeroed states, in blocks of kFilterBlock values
+// gathered from its interleaved positions.
+template <typename Io>
+void PlainPass(typename Io::Sample* samples, std::uint32_t count, FilterChain& chain,
+               std::uint16_t channels) {
   Block input{};
   Block output{};
-  ResetStates(chain);
-  if (count == 0) {
-    return 1;
-  }
   const std::size_t stride = std::max<std::uint16_t>(channels, 1);
   for (std::size_t channel = 0; channel < stride && channel < count; ++channel) {
     if (channel > 0) {
-      ResetStates(chain);
+      ResetFilterStates(chain);
     }
     std::size_t remaining = (count - channel + stride - 1) / stride;
-    Sample* position = samples + channel;
+    typename Io::Sample* position = samples + channel;
     while (remaining > 0) {
       const auto n = static_cast<std::uint16_t>(std::min<std::size_t>(remaining, kFilterBlock));
       for (std::size_t i = 0; i < n; ++i) {
-        const double x = toDouble(position[i * stride]);
+        const double x = Io::In(position[i * stride]);
         input[i] = x;
         output[i] = x;
       }
       RunChain(chain, input, output, n);
       for (std::size_t i = 0; i < n; ++i) {
-        position[i * stride] = fromDouble(output[i]);
+        position[i * stride] = Io::Out(output[i]);
       }
       position += n * stride;
       remaining -= n;
     }
+  }
+}
+
+// The one dispatcher: state reset and kernel choice for every sample type.
+template <typename Io>
+int FilterWith(FilterKernel kernel, typename Io::Sample* samples, std::uint32_t count,
+               FilterChain& chain, std::uint16_t channels) {
+  ResetFilterStates(chain);
+  if (count == 0) {
+    return 1;
+  }
+  if (kernel == FilterKernel::Plain || !FilterKernelAvailable(kernel)) {
+    PlainPass<Io>(samples, count, chain, channels);
+  } else {
+    RunWavefrontPass(kernel, chain, samples, count, channels);
   }
   return 1;
 }
@@ -103,44 +103,14 @@ void RunHighLowFilter(HighLowFilter& filter, const double* in, double* out, std:
   }
 }
 
-std::int16_t ToPcm16(double y) {
-  if (std::isnan(y)) {
-    return 0;
-  }
-  if (y > 32767.0) {
-    return 32767;
-  }
-  if (y < -32768.0) {
-    return -32768;
-  }
-  return static_cast<std::int16_t>(y);
+int FilterPcm16With(FilterKernel kernel, std::int16_t* samples, std::uint32_t count,
+                    FilterChain& chain, std::uint16_t channels) {
+  return FilterWith<Pcm16Io>(kernel, samples, count, chain, channels);
 }
 
-std::uint8_t ToPcm8(double y) {
-  const double v = y + 0.49;
-  int t = 0;
-  if (std::isnan(v)) {
-    t = 0;
-  } else if (v > 32767.0) {
-    t = 32767;  // trunc(v) would be 32767 or more: the limit
-  } else if (v < -32768.0) {
-    t = -32768;
-  } else {
-    t = static_cast<int>(v);
-  }
-  // floor(t / 256) is an arithmetic shift right by 8; t / 256 rounded down, written portably.
-  const int high = (t >= 0) ? t / 256 : -((-t + 255) / 256);
-  return static_cast<std::uint8_t>(high + 128);
-}
-
-int FilterPcm16Plain(std::int16_t* samples, std::uint32_t count, FilterChain& chain,
-                     std::uint16_t channels) {
-  return FilterInterleaved(samples, count, chain, channels, FromPcm16, ToPcm16);
-}
-
-int FilterPcm8Plain(std::uint8_t* samples, std::uint32_t count, FilterChain& chain,
-                    std::uint16_t channels) {
-  return FilterInterleaved(samples, count, chain, channels, FromPcm8, ToPcm8);
+int FilterPcm8With(FilterKernel kernel, std::uint8_t* samples, std::uint32_t count,
+                   FilterChain& chain, std::uint16_t channels) {
+  return FilterWith<Pcm8Io>(kernel, samples, count, chain, channels);
 }
 
 int FilterPcm16(std::int16_t* samples, std::uint32_t count, FilterChain& chain,

@@ -3,8 +3,10 @@
 #include <cstdint>
 
 #include "eq/FilterChain.h"
+#include "eq/SampleIo.h"
+#include "eq/WavefrontFilter.h"
 
-/// Number of values a filtering pass works on at a time.
+/// Number of values the plain filtering pass works on at a time.
 inline constexpr std::uint32_t kFilterBlock = 1024;
 
 /// Runs `count` values through the bell's section, in to out. The state carries on.
@@ -13,14 +15,6 @@ void RunBellFilter(BellFilter& bell, const double* in, double* out, std::uint16_
 /// Runs `count` values through the cascade's sections in order, in to out. A cascade without
 /// sections copies in to out.
 void RunHighLowFilter(HighLowFilter& filter, const double* in, double* out, std::uint16_t count);
-
-/// The plain filtering pass: each filter of the chain over a block of kFilterBlock values at a
-/// time, one sample after another. The reference the fast pass is checked against, and its
-/// fallback. Same contract as FilterPcm16 / FilterPcm8.
-int FilterPcm16Plain(std::int16_t* samples, std::uint32_t count, FilterChain& chain,
-                     std::uint16_t channels = 1);
-int FilterPcm8Plain(std::uint8_t* samples, std::uint32_t count, FilterChain& chain,
-                    std::uint16_t channels = 1);
 
 /// Filters `count` signed 16-bit samples in place through `chain`. The samples are `channels`
 /// interleaved channels; each channel runs through the chain on its own, from zeroed states,
@@ -35,14 +29,20 @@ int FilterPcm16(std::int16_t* samples, std::uint32_t count, FilterChain& chain,
 int FilterPcm8(std::uint8_t* samples, std::uint32_t count, FilterChain& chain,
                std::uint16_t channels = 1);
 
-/// A filtered value as a 16-bit sample: truncated toward zero, saturated to -32768 .. 32767;
-/// a value that is not a number gives 0.
-std::int16_t ToPcm16(double y);
+/// FilterPcm16 and FilterPcm8 with a chosen kernel (an unavailable one falls back to Plain).
+int FilterPcm16With(FilterKernel kernel, std::int16_t* samples, std::uint32_t count,
+                    FilterChain& chain, std::uint16_t channels);
+int FilterPcm8With(FilterKernel kernel, std::uint8_t* samples, std::uint32_t count,
+                   FilterChain& chain, std::uint16_t channels);
 
-/// A filtered value as an unsigned 8-bit sample: t = trunc(y + 0.49) limited to
-/// -32768 .. 32767, then floor(t / 256) + 128; a value that is not a number gives 128.
-std::uint8_t ToPcm8(double y);
-
-/// A 16-bit or 8-bit sample as the value the filters see.
-inline double FromPcm16(std::int16_t s) { return static_cast<double>(s); }
-inline double FromPcm8(std::uint8_t s) { return static_cast<double>((static_cast<int>(s) - 128) * 256); }
+/// The plain filtering pass: each filter of the chain over a block of kFilterBlock values at a
+/// time, one sample after another. The reference the fast pass is checked against, and its
+/// fallback. Same contract as FilterPcm16 / FilterPcm8.
+inline int FilterPcm16Plain(std::int16_t* samples, std::uint32_t count, FilterChain& chain,
+                            std::uint16_t channels = 1) {
+  return FilterPcm16With(FilterKernel::Plain, samples, count, chain, channels);
+}
+inline int FilterPcm8Plain(std::uint8_t* samples, std::uint32_t count, FilterChain& chain,
+                           std::uint16_t channels = 1) {
+  return FilterPcm8With(FilterKernel::Plain, samples, count, chain, channels);
+}

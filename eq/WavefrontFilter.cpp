@@ -18,7 +18,7 @@
 #include <new>
 #include <vector>
 
-#include "eq/PcmFilter.h"
+#include "eq/SampleIo.h"
 
 namespace {
 
@@ -32,23 +32,13 @@ struct SectionPlan {
 
 SectionPlan MakePlan(const FilterChain& chain, std::size_t lanes) {
   SectionPlan plan;
-  auto add = [&plan](const BiquadCoefs& c) {
+  ForEachSection(chain, [&plan](const BiquadCoefs& c, const BiquadState&) {
     plan.b0.push_back(c.b0);
     plan.b1.push_back(c.b1);
     plan.b2.push_back(c.b2);
     plan.a1.push_back(c.a1);
     plan.a2.push_back(c.a2);
-  };
-  for (const FilterEntry& entry : chain.entries) {
-    if (entry.bell) {
-      add(entry.bell->coefs);
-    }
-    if (entry.highLow) {
-      for (const BiquadCoefs& c : entry.highLow->coefs) {
-        add(c);
-      }
-    }
-  }
+  });
   plan.count = plan.b0.size();
   plan.padded = (plan.count + lanes - 1) / lanes * lanes;
   for (auto* v : {&plan.b0, &plan.b1, &plan.b2, &plan.a1, &plan.a2}) {
@@ -81,15 +71,6 @@ struct AlignedDoubles {
   AlignedDoubles(const AlignedDoubles&) = delete;
   AlignedDoubles& operator=(const AlignedDoubles&) = delete;
   double* data = nullptr;
-};
-
-struct Pcm16Io {
-  static double In(std::int16_t s) { return FromPcm16(s); }
-  static std::int16_t Out(double y) { return ToPcm16(y); }
-};
-struct Pcm8Io {
-  static double In(std::uint8_t s) { return FromPcm8(s); }
-  static std::uint8_t Out(double y) { return ToPcm8(y); }
 };
 
 #if defined(__GNUC__)
@@ -327,54 +308,28 @@ const char* FilterKernelName(FilterKernel kernel) {
   return "?";
 }
 
-namespace {
-
-// Zeroes every filter state, as each run starts (the fast kernels keep their own).
-void ResetChainStates(FilterChain& chain) {
-  for (FilterEntry& entry : chain.entries) {
-    if (entry.bell) {
-      entry.bell->state = BiquadState{};
-    }
-    if (entry.highLow) {
-      std::fill(entry.highLow->states.begin(), entry.highLow->states.end(), BiquadState{});
-    }
-  }
-}
-
-}  // namespace
-
-int FilterPcm16With(FilterKernel kernel, std::int16_t* samples, std::uint32_t count,
-                    FilterChain& chain, std::uint16_t channels) {
-  if (!FilterKernelAvailable(kernel) || kernel == FilterKernel::Plain) {
-    return FilterPcm16Plain(samples, count, chain, channels);
-  }
-  ResetChainStates(chain);
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, std::int16_t* samples,
+                      std::uint32_t count, std::uint16_t channels) {
 #if defined(__GNUC__)
   switch (kernel) {
 #if defined(__x86_64__)
-    case FilterKernel::Avx512: Avx51216(chain, samples, count, channels); break;
-    case FilterKernel::Avx2: Avx216(chain, samples, count, channels); break;
+    case FilterKernel::Avx512: Avx51216(chain, samples, count, channels); return;
+    case FilterKernel::Avx2: Avx216(chain, samples, count, channels); return;
 #endif
-    default: Portable16(chain, samples, count, channels); break;
+    default: Portable16(chain, samples, count, channels); return;
   }
 #endif
-  return 1;
 }
 
-int FilterPcm8With(FilterKernel kernel, std::uint8_t* samples, std::uint32_t count,
-                   FilterChain& chain, std::uint16_t channels) {
-  if (!FilterKernelAvailable(kernel) || kernel == FilterKernel::Plain) {
-    return FilterPcm8Plain(samples, count, chain, channels);
-  }
-  ResetChainStates(chain);
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, std::uint8_t* samples,
+                      std::uint32_t count, std::uint16_t channels) {
 #if defined(__GNUC__)
   switch (kernel) {
 #if defined(__x86_64__)
-    case FilterKernel::Avx512: Avx5128(chain, samples, count, channels); break;
-    case FilterKernel::Avx2: Avx28(chain, samples, count, channels); break;
+    case FilterKernel::Avx512: Avx5128(chain, samples, count, channels); return;
+    case FilterKernel::Avx2: Avx28(chain, samples, count, channels); return;
 #endif
-    default: Portable8(chain, samples, count, channels); break;
+    default: Portable8(chain, samples, count, channels); return;
   }
 #endif
-  return 1;
 }

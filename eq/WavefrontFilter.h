@@ -23,8 +23,11 @@ bool FilterKernelAvailable(FilterKernel kernel);
 /// The short name of a kernel, for benchmarks and messages.
 const char* FilterKernelName(FilterKernel kernel);
 
-/// FilterPcm16 and FilterPcm8 with a chosen kernel (an unavailable one falls back to Plain).
-int FilterPcm16With(FilterKernel kernel, std::int16_t* samples, std::uint32_t count,
-                    FilterChain& chain, std::uint16_t channels);
-int FilterPcm8With(FilterKernel kernel, std::uint8_t* samples, std::uint32_t count,
-                   FilterChain& chain, std::uint16_t channels);
+/// Runs `count` interleaved samples of `channels` channels in place through `chain` with the
+/// wavefront kernel `kernel` (not Plain; it must be available), each channel from zeroed states
+/// of its own. The chain's own states are not used. Called by the filtering pass's dispatcher
+/// (PcmFilter.h), which owns the kernel choice.
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, std::int16_t* samples,
+                      std::uint32_t count, std::uint16_t channels);
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, std::uint8_t* samples,
+                      std::uint32_t count, std::uint16_t channels);

@@ -77,11 +77,7 @@ TEST(DesignTest, ShippedDefaultSetGivesOrders11And57) {
   ASSERT_TRUE(chain.entries[9].highLow);
   EXPECT_EQ(chain.entries[9].highLow->order, 57);
   EXPECT_EQ(chain.entries[9].highLow->sectionCount, 29);
-  std::size_t sections = 8;
-  for (const FilterEntry& entry : chain.entries) {
-    sections += entry.highLow ? entry.highLow->coefs.size() : 0;
-  }
-  EXPECT_EQ(sections, 43U);
+  EXPECT_EQ(CountSections(chain), 43U);
 }
 
 TEST(DesignTest, OddOrderPutsTheFirstOrderSectionFirst) {
