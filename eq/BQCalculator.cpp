@@ -56,6 +56,8 @@ void EvaluateSectionResponse(const EqGraphParams& params, std::span<ResponsePoin
     const double s = std::sin(omega);
     const double c2 = c * c - s * s;
 
+    // The brackets are part of the result: regrouped, the sums round differently and a curve
+    // row can move by one pixel.
     const double br = ClampRealPart((c * b1 + b0) + c2 * b2);
     const double bi = -(((b2 + b2) * c) * s + s * b1);
     const double phiB = std::atan(bi / br);

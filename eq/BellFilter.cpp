@@ -17,6 +17,7 @@ BellFilter DesignBellFilter(double centFreq, double gain, double qual, double sa
   bell.gain = gain;
   bell.qual = qual;
 
+  // The product first, then the quotient: tan(centFreq * (pi / fs)) rounds differently.
   const double product = centFreq * kBellPi;
   const double K = std::tan(product / sampleRate);
   const double V = std::pow(10.0, std::fabs(gain / 20));

@@ -18,6 +18,12 @@ struct EqBand {
   double stopFreq = 0.0;     ///< Hz, where a pass band must reach `gain` dB of attenuation
 };
 
+/// How far beyond its cut-off a pass band's stop frequency is kept, as a factor: at least 2 %
+/// (a high-pass band's stop at most cutoff x 0.98, a low-pass band's at least cutoff / 0.98).
+/// The default band set and the editors' limits use it; its value is part of the stored
+/// defaults (11.204082 Hz for a 10 Hz stop), so it stays 0.98 exactly.
+inline constexpr double kStopMargin = 0.98;
+
 /// The band table: the bands in band order.
 using EqBandTable = std::vector<EqBand>;
 

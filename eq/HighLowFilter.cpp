@@ -22,7 +22,9 @@ int DesignHighLowFilter(HighLowFilter& filter, std::uint16_t kind, std::uint16_t
   filter.coefs.assign(sections, BiquadCoefs{});
   filter.states.assign(sections, BiquadState{});
 
-  // The corner is taken relative to the sample rate as a single-precision number.
+  // The corner is taken relative to the sample rate as a single-precision number, as the design
+  // always has: using the double rate would move every coefficient by a few units in the last
+  // place and change the output bits.
   const double fsf = static_cast<double>(static_cast<float>(sampleRate));
   const double u = cutoffFreq / fsf;
   filter.u = u;

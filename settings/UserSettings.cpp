@@ -148,7 +148,7 @@ int ApplyDefaultSettings(AppConfig& config, EqBandTable& bandTable) {
   if (count == 1) {
     // No room for a frequency ratio: the table keeps its first band, the high-pass.
     band.type = ToCode(EqBandType::HighPass);
-    band.cutoffFreq = fmin / 0.98 + 1.0;
+    band.cutoffFreq = fmin / kStopMargin + 1.0;
     band.stopFreq = fmin;
     bandTable.push_back(band);
     return 1;
@@ -165,11 +165,11 @@ int ApplyDefaultSettings(AppConfig& config, EqBandTable& bandTable) {
     band.stopFreq = 0.0;
     if (position == 0) {
       band.type = ToCode(EqBandType::HighPass);
-      band.cutoffFreq = frequency / 0.98 + 1.0;
+      band.cutoffFreq = frequency / kStopMargin + 1.0;
       band.stopFreq = frequency;
     } else if (position == count - 1) {
       band.type = ToCode(EqBandType::LowPass);
-      band.cutoffFreq = frequency * 0.98;
+      band.cutoffFreq = frequency * kStopMargin;
       band.stopFreq = frequency;
     } else {
       band.type = ToCode(EqBandType::Bell);

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include "eq/EqBand.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/EqEvents.h"
 
@@ -10,8 +11,6 @@ namespace {
 constexpr int kCutoffRow = 0;
 constexpr int kStopRow = 1;
 constexpr int kGainRow = 2;
-// The stop frequency is held at least 2 % beyond the cutoff, on the stop side.
-constexpr double kStopMargin = 0.98;
 }  // namespace
 
 CDlgHighLowSet::CDlgHighLowSet(const AppConfig& config, QWidget* parent, std::uint32_t type,
