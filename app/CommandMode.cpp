@@ -3,24 +3,8 @@
 #include <vector>
 
 #include "eq/ConversionJob.h"
+#include "eq/ConversionReport.h"
 #include "platform/FormatText.h"
-#include "platform/PathUtil.h"
-
-namespace {
-
-// The default output path: the source's folder and name with "_filter" before the extension.
-// Empty when the source path cannot be split or the result is too long.
-std::string DefaultOutputPath(const std::string& sourcePath) {
-  std::string directory;
-  std::string name;
-  std::string extension;
-  if (platform::SplitPath(sourcePath, directory, name, extension) == 0) {
-    return {};
-  }
-  return platform::JoinPath({directory, name + "_filter" + extension, ""});
-}
-
-}  // namespace
 
 int RunCommandMode(const CommandOptions& options, const EqBandTable& bandTable,
                    const SettingsLoadReport* settings, const platform::LogSink& log) {

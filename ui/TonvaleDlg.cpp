@@ -4,20 +4,18 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
-#include <QProgressDialog>
-#include <QPointer>
 #include <chrono>
 
 #include "eq/ConversionJob.h"
+#include "eq/ConversionReport.h"
 #include "platform/NumberText.h"
-#include "platform/PathUtil.h"
 #include "settings/LiveFlag.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/ButtonST.h"
+#include "ui/ConversionRunner.h"
 #include "ui/DialogUnits.h"
 #include "ui/DlgBellSet.h"
 #include "ui/DlgEQPainter.h"
@@ -39,13 +37,6 @@ void ShowReport(QWidget* owner, const QString& title, const QString& text, bool 
   } else {
     QMessageBox::information(owner, title, text);
   }
-}
-
-// Turns a conversion's CR LF lines into plain lines for a report.
-QString Lines(const std::string& log) {
-  QString text = QString::fromStdString(log);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return text.trimmed();
 }
 
 }  // namespace
@@ -408,109 +399,34 @@ void CTonvaleDlg::OnConvertFile() {
   if (chosen.isEmpty() || m_closingOnFlag) {
     return;
   }
+  // Each file goes beside its source under the default output name; a file whose name cannot
+  // be formed is reported, not converted.
+  std::vector<ConversionOutcome> outcomes;
   std::vector<ConversionJob> jobs;
-  QStringList skipped;
   for (const QString& path : chosen) {
-    const std::string source = path.toStdString();
-    std::string directory;
-    std::string name;
-    std::string extension;
-    std::string output;
-    if (platform::SplitPath(source, directory, name, extension) == 1) {
-      output = platform::JoinPath({directory, name + "_filter" + extension, ""});
+    ConversionOutcome outcome;
+    outcome.sourcePath = path.toStdString();
+    outcome.outputPath = DefaultOutputPath(outcome.sourcePath);
+    if (!outcome.outputPath.empty()) {
+      ConversionJob job;
+      job.sourcePath = outcome.sourcePath;
+      job.outputPath = outcome.outputPath;
+      jobs.push_back(job);
     }
-    if (output.empty()) {
-      skipped << path;
-      continue;
-    }
-    ConversionJob job;
-    job.sourcePath = source;
-    job.outputPath = output;
-    jobs.push_back(job);
+    outcomes.push_back(outcome);
   }
-
-  // The worker sees only its own copies: the jobs and a snapshot of the band table. It reports
-  // progress by posting to this window and hands its results over when it has ended.
-  struct Outcome {
-    std::vector<std::string> logs;
-    std::vector<int> results;
-  };
-  Outcome outcome;
-  const EqBandTable snapshot = m_context.bandTable;
   m_cancelConversion = false;
-  const int total = static_cast<int>(jobs.size());
-
-  QProgressDialog progress(this);
-  progress.setWindowTitle(QStringLiteral("Convert File"));
-  progress.setRange(0, total);
-  progress.setMinimumDuration(0);
-  progress.setWindowModality(Qt::WindowModal);
-  QEventLoop loop;
-  QPointer<QProgressDialog> progressHandle(&progress);
-  connect(&progress, &QProgressDialog::canceled, this, [this] { m_cancelConversion = true; });
-
-  std::thread worker([&] {
-    for (int i = 0; i < total; ++i) {
-      if (m_cancelConversion) {
-        break;
-      }
-      const QString label = QStringLiteral("Converting file %1 of %2\n%3")
-                                .arg(i + 1)
-                                .arg(total)
-                                .arg(QString::fromStdString(jobs[static_cast<std::size_t>(i)].sourcePath));
-      QMetaObject::invokeMethod(&loop, [progressHandle, label, i] {
-        if (progressHandle) {
-          progressHandle->setLabelText(label);
-          progressHandle->setValue(i);
-        }
-      }, Qt::QueuedConnection);
-      std::vector<ConversionJob> one{jobs[static_cast<std::size_t>(i)]};
-      std::string log;
-      const int result = ConvertFiles(
-          one, snapshot, [&log](std::string_view text) { log.append(text); }, &m_cancelConversion);
-      outcome.logs.push_back(std::move(log));
-      outcome.results.push_back(result);
-      if (result == 0) {
-        break;
-      }
+  const std::vector<ConversionOutcome> ran =
+      RunConversions(this, jobs, m_context.bandTable, m_cancelConversion);
+  auto next = ran.begin();
+  for (ConversionOutcome& outcome : outcomes) {
+    if (!outcome.outputPath.empty()) {
+      outcome = *next++;
     }
-    QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-  });
-  if (total > 0) {
-    progress.show();
-    loop.exec();
   }
-  worker.join();
-  progress.reset();
   if (m_closingOnFlag) {
     return;  // the window is closing: no report to wait on
   }
-
-  QStringList lines;
-  bool failed = !skipped.isEmpty();
-  for (std::size_t i = 0; i < outcome.results.size(); ++i) {
-    const ConversionJob& job = jobs[i];
-    if (outcome.results[i] == 1) {
-      lines << QStringLiteral("Converted %1 to %2").arg(QString::fromStdString(job.sourcePath),
-                                                       QString::fromStdString(job.outputPath));
-    } else {
-      failed = true;
-      lines << QStringLiteral("Failed: %1").arg(QString::fromStdString(job.sourcePath));
-      for (const QString& line : Lines(outcome.logs[i]).split(QLatin1Char('\n'))) {
-        if (line.startsWith(QStringLiteral("Error:"))) {
-          lines << QStringLiteral("    ") + line;
-        }
-      }
-    }
-  }
-  for (std::size_t i = outcome.results.size(); i < jobs.size(); ++i) {
-    failed = true;
-    lines << QStringLiteral("Not attempted: %1").arg(QString::fromStdString(jobs[i].sourcePath));
-  }
-  for (const QString& path : skipped) {
-    lines << QStringLiteral("Skipped (no output name can be formed from its path): %1").arg(path);
-  }
-  const QString title = failed ? QStringLiteral("Convert File: not all files converted")
-                               : QStringLiteral("Convert File: done");
-  Report(title, lines.join(QLatin1Char('\n')), failed);
+  const ConversionReport report = FormatConversionReport(outcomes);
+  Report(QString::fromStdString(report.title), QString::fromStdString(report.text), report.failed);
 }

@@ -1,0 +1,55 @@
+#include "eq/ConversionReport.h"
+
+#include "platform/PathUtil.h"
+
+std::string DefaultOutputPath(const std::string& sourcePath) {
+  std::string directory;
+  std::string name;
+  std::string extension;
+  if (platform::SplitPath(sourcePath, directory, name, extension) == 0) {
+    return {};
+  }
+  return platform::JoinPath({directory, name + "_filter" + extension, ""});
+}
+
+ConversionReport FormatConversionReport(const std::vector<ConversionOutcome>& outcomes) {
+  ConversionReport report;
+  std::vector<std::string> lines;
+  std::vector<std::string> skipped;
+  for (const ConversionOutcome& outcome : outcomes) {
+    if (outcome.outputPath.empty()) {
+      report.failed = true;
+      skipped.push_back("Skipped (no output name can be formed from its path): " +
+                        outcome.sourcePath);
+    } else if (!outcome.attempted) {
+      report.failed = true;
+      lines.push_back("Not attempted: " + outcome.sourcePath);
+    } else if (outcome.result == 1) {
+      lines.push_back("Converted " + outcome.sourcePath + " to " + outcome.outputPath);
+    } else {
+      report.failed = true;
+      lines.push_back("Failed: " + outcome.sourcePath);
+      std::size_t start = 0;
+      while (start < outcome.log.size()) {
+        std::size_t end = outcome.log.find('\n', start);
+        if (end == std::string::npos) {
+          end = outcome.log.size();
+        }
+        std::string line = outcome.log.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+          line.pop_back();
+        }
+        if (line.rfind("Error:", 0) == 0) {
+          lines.push_back("    " + line);
+        }
+        start = end + 1;
+      }
+    }
+  }
+  lines.insert(lines.end(), skipped.begin(), skipped.end());
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    report.text += (i > 0 ? "\n" : "") + lines[i];
+  }
+  report.title = report.failed ? "Convert File: not all files converted" : "Convert File: done";
+  return report;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+/// The output path a conversion uses when none is given: the source's folder and name with
+/// "_filter" before the extension (C:\a\voice.wav gives C:\a\voice_filter.wav). Empty when the
+/// source path cannot be split (a part longer than its limit) or the result would be too long.
+std::string DefaultOutputPath(const std::string& sourcePath);
+
+/// What became of one file of a conversion run, for its report.
+struct ConversionOutcome {
+  std::string sourcePath;
+  std::string outputPath;  ///< empty when no output name could be formed
+  bool attempted = false;  ///< false for a file the run never reached
+  int result = 0;          ///< ConvertFiles' result for the file (1 = converted)
+  std::string log;         ///< the file's console lines, CR LF ended
+};
+
+/// The report of a conversion run, as the window shows it.
+struct ConversionReport {
+  std::string title;
+  std::string text;  ///< one line per file, LF separated; a failed file also gets its Error lines
+  bool failed = false;
+};
+
+/// Formats the report of a run over `outcomes`, in their order: converted files, failed ones
+/// with their "Error:" lines indented beneath, files not attempted, and files skipped because no
+/// output name could be formed.
+ConversionReport FormatConversionReport(const std::vector<ConversionOutcome>& outcomes);
