@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
+#include "tests/support/ProtectedFileBuilder.h"
 #include "tests/support/RiffBuilder.h"
 
 using namespace testsupport;
@@ -43,8 +44,8 @@ int main(int argc, char** argv) {
   const auto stereo = PcmWave(2, 16000, 16, Pcm16Bytes({1, -1, 300, -300, 32767, -32768}));
   Save(folder + "/corpus/wav/pcm8-labels.wav", labelled);
   Save(folder + "/corpus/wav/pcm16-stereo.wav", stereo);
-  Save(folder + "/corpus/wio/empty-list.wio", C_EncryptNewPC1::BuildProtectedFile(stereo, {}, "s.wav"));
+  Save(folder + "/corpus/wio/empty-list.wio", testsupport::BuildProtectedFile(stereo, {}, "s.wav"));
   Save(folder + "/corpus/wio/two-phrases.wio",
-       C_EncryptNewPC1::BuildProtectedFile(labelled, {"first", std::string(kWaveReaderPassPhrase)}, "l.wav"));
+       testsupport::BuildProtectedFile(labelled, {"first", std::string(kWaveReaderPassPhrase)}, "l.wav"));
   return 0;
 }

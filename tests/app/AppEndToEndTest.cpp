@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
+#include "tests/support/ProtectedFileBuilder.h"
 #include "tests/app/AppFixture.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/SndfileReader.h"
@@ -167,7 +168,7 @@ TEST_F(AppEndToEndTest, ExitStatusTellsFailedConversionsFromGoodOnes) {
                                           .Chunk("data", {0, 0, 0, 0}).Build());
   const auto plain = testsupport::PcmWave(1, 8000, 8, {1, 2, 3, 250});
   WriteBytes(m_dir.File("eight.wav"), plain);
-  WriteBytes(m_dir.File("secret.wio"), C_EncryptNewPC1::BuildProtectedFile(plain, {}, "secret.wav"));
+  WriteBytes(m_dir.File("secret.wio"), testsupport::BuildProtectedFile(plain, {}, "secret.wav"));
   fs::copy_file(std::string(TEST_DATA_DIR) + "/ms-mono-sox.wav", m_dir.File("adpcm.wav"));
 
   const ProcessResult twelve = Run({"/command", "/convert_source:twelve.wav"});

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
+#include "tests/support/ProtectedFileBuilder.h"
 #include "eq/PcmFilter.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/SndfileReader.h"
@@ -209,7 +210,7 @@ TEST(ConversionJobTest, ProtectedAndAdpcmSourcesBecomePlainSixteenBitFiles) {
   TempDir dir;
   const auto input = Noise(2000, 7);
   const auto plain = PcmWave(1, 16000, 16, Pcm16Bytes(input));
-  const std::string wio = Save(dir, "p.wio", C_EncryptNewPC1::BuildProtectedFile(plain, {}, "p.wav"));
+  const std::string wio = Save(dir, "p.wio", testsupport::BuildProtectedFile(plain, {}, "p.wav"));
   const std::string adpcm = std::string(TEST_DATA_DIR) + "/ima-stereo-sox.wav";
   auto jobs = Jobs({{wio, dir.File("p_out.wav")}, {adpcm, dir.File("a_out.wav")}});
   const Conversion run(jobs, SpeechBands());

@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "LibProject/Audio/WaveFileUtil/WavDataCueInfo.h"
+#include "LibProject/Audio/WaveFileUtil/WavDataListInfo.h"
+
 /// A marked event at a point of the audio, with two values.
 class C_ActionEvent {
  public:
@@ -43,6 +46,17 @@ class C_ActionEventMgr {
   void AddSilenceRegion(std::uint32_t start, std::uint32_t length);
   /// Stores a new sample rate and passes it to every event; an equal rate changes nothing.
   void SetSampleRate(std::uint32_t rate);
+
+  /// Adds the events and silence regions that the labels of `list` encode, at the positions of
+  /// their cue points in `cues`: a label made only of "(first,second)" pairs gives one event per
+  /// pair, a label "SILENCE" (any case, blanks around) a silence region as long as the labelled
+  /// text of its cue says. Labels without a cue point and other texts are ignored.
+  void RestoreFromLabels(const C_WavDataListInfo& list, const C_WavDataCueInfo& cues);
+
+  /// Writes the events and silence regions back as labels: `list` is emptied, and every event
+  /// gets a cue point and a label "(first,second)", every silence region a cue point, a
+  /// labelled text of its length and a label "SILENCE"; cue ids run from 1.
+  void WriteLabels(C_WavDataListInfo& list, C_WavDataCueInfo& cues) const;
 
   std::uint32_t GetSampleRate() const { return m_sampleRate; }
   const std::vector<C_ActionEvent>& Events() const { return m_events; }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <span>
 #include <string>
 #include <vector>
 
@@ -16,13 +15,6 @@ class C_EncryptNewPC1 : public C_EncryptPC1 {
                   std::string_view passPhrase, const DecryptProgress& progress) override;
   bool ReadProtectedHeader(ByteSource& source, ProtectedHeader& header) override;
 
-  /// Builds a protected file from the plain bytes of a wave file: the name record, the pass
-  /// phrases (at most 32 bytes each) and the data, enciphered with the first pass phrase, or
-  /// with `emptyListKey` when the list is empty. Used to make test files.
-  static std::vector<std::uint8_t> BuildProtectedFile(std::span<const std::uint8_t> plain,
-                                                      const std::vector<std::string>& passPhrases,
-                                                      const std::string& name,
-                                                      std::string_view emptyListKey = kWaveReaderPassPhrase);
 
  private:
   static bool HasWifExtension(const std::string& path);

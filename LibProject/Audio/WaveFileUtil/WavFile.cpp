@@ -27,47 +27,6 @@ constexpr std::size_t kMaxFileNameChars = 259;
 
 constexpr std::uint64_t kMaxRiffBytes = 0xFFFFFFFFULL;
 
-// Parses a label made only of "(first,second)" pairs into `pairs`. False for any other text.
-bool ParseValuePairs(const std::string& text, std::vector<std::pair<std::int32_t, std::int32_t>>& pairs) {
-  std::size_t i = 0;
-  auto number = [&](std::int32_t& value) {
-    const std::size_t start = i;
-    bool negative = false;
-    if (i < text.size() && text[i] == '-') {
-      negative = true;
-      ++i;
-    }
-    std::int64_t magnitude = 0;
-    const std::size_t digits = i;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-      magnitude = magnitude * 10 + (text[i] - '0');
-      if (magnitude > 2147483648LL) {
-        return false;
-      }
-      ++i;
-    }
-    if (i == digits || (!negative && magnitude > 2147483647LL)) {
-      i = start;
-      return false;
-    }
-    value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
-    return true;
-  };
-  pairs.clear();
-  while (i < text.size()) {
-    std::int32_t first = 0;
-    std::int32_t second = 0;
-    if (text[i] != '(') return false;
-    ++i;
-    if (!number(first) || i >= text.size() || text[i] != ',') return false;
-    ++i;
-    if (!number(second) || i >= text.size() || text[i] != ')') return false;
-    ++i;
-    pairs.emplace_back(first, second);
-  }
-  return !pairs.empty();
-}
-
 // Whether the "fmt " chunk of the PCM file we would write for this source holds consistent
 // values: block align = channels x bytes per sample within 16 bits and byte rate = rate x block
 // align within 32 bits. ADPCM sources are written as 16-bit PCM.
@@ -76,25 +35,6 @@ bool OutputFormatFits(std::uint16_t tag, std::uint16_t channels, std::uint32_t r
   const std::uint64_t bytesPerSample = tag == kTagPcm ? (bits + 7U) / 8U : 2U;
   const std::uint64_t blockAlign = channels * bytesPerSample;
   return blockAlign <= 0xFFFFU && rate * blockAlign <= 0xFFFFFFFFULL;
-}
-
-bool IsSilenceLabel(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\n");
-  if (first == std::string::npos) {
-    return false;
-  }
-  const auto last = text.find_last_not_of(" \t\n");
-  const std::string word = text.substr(first, last - first + 1);
-  if (word.size() != 7) {
-    return false;
-  }
-  for (std::size_t i = 0; i < 7; ++i) {
-    const char c = (word[i] >= 'a' && word[i] <= 'z') ? static_cast<char>(word[i] - 32) : word[i];
-    if (c != "SILENCE"[i]) {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace
@@ -176,7 +116,7 @@ int C_WavFile::ReadHeader(const std::string& path, int withInfo) {
   if (!source) {
     return 0;
   }
-  return ParseHeader(*source, withInfo);
+  return FinishRead(ParseHeader(*source, withInfo));
 }
 
 int C_WavFile::ReadHeaderFromMemory(std::span<const std::uint8_t> bytes, int withInfo) {
@@ -185,13 +125,27 @@ int C_WavFile::ReadHeaderFromMemory(std::span<const std::uint8_t> bytes, int wit
   m_fromMemory = true;
   m_memory = bytes;
   MemoryByteSource source(bytes);
-  return ParseHeader(source, withInfo);
+  return FinishRead(ParseHeader(source, withInfo));
 }
 
-int C_WavFile::ParseHeader(ByteSource& source, int withInfo) {
+int C_WavFile::FinishRead(const ParseResult& parsed) {
+  if (!parsed.loadError.empty()) {
+    // Without an owner window to show it in, the caller gets the message.
+    if (m_ownerWindow == 0) {
+      throw std::runtime_error(parsed.loadError);
+    }
+    return 0;
+  }
+  if (parsed.ok) {
+    RecordFileAttributes();
+  }
+  return parsed.ok ? 1 : 0;
+}
+
+C_WavFile::ParseResult C_WavFile::ParseHeader(ByteSource& source, int withInfo) {
   C_RiffFile riff;
   if (!riff.Open(source, "WAVE")) {
-    return 0;
+    return {};
   }
   if (withInfo != 0 && Container() == nullptr) {
     m_ownedData = T_RefPtr<I_WavData>(new C_WavData(m_ownerWindow));
@@ -203,37 +157,10 @@ int C_WavFile::ParseHeader(ByteSource& source, int withInfo) {
   for (std::size_t i = 0; i < chunks.Count(); ++i) {
     C_RiffChunk& chunk = chunks.At(i);
     if (chunk.IsId("fmt ")) {
-      std::uint8_t f[16];
-      if (chunk.Read(f, sizeof f, 0) < sizeof f) {
-        return 0;  // too short to describe the samples
+      ParseResult format = ReadFormat(chunk);
+      if (!format.ok) {
+        return format;
       }
-      const std::uint16_t tag = GetLE16(f);
-      const std::uint16_t bits = GetLE16(f + 14);
-      const std::uint16_t channels = GetLE16(f + 2);
-      const std::uint32_t rate = GetLE32(f + 4);
-      std::string error;
-      if (tag != kTagPcm && tag != kTagMsAdpcm && tag != kTagImaAdpcm) {
-        error = platform::FormatText("Unsupported wave format!(%s)", m_fileName.c_str());
-      } else if (bits >= 17) {
-        error = platform::FormatText("Unsupported %d-bit PCM format!(%s)", bits, m_fileName.c_str());
-      } else if (!OutputFormatFits(tag, channels, rate, bits)) {
-        // Written back, its block align or byte rate would not fit its field: a reader of the
-        // output would see other frames than we wrote.
-        error = platform::FormatText("Unsupported wave format!(%s)", m_fileName.c_str());
-      }
-      if (!error.empty()) {
-        // Without an owner window to show it in, the caller gets the message.
-        if (m_ownerWindow == 0) {
-          throw std::runtime_error(error);
-        }
-        return 0;
-      }
-      m_formatTag = tag;
-      m_channels = channels;
-      m_sampleRate = rate;
-      m_blockAlign = GetLE16(f + 12);
-      m_bitsPerSample = bits;
-      m_fmtOffset = chunk.Offset();
       fmt = &chunk;
     } else if (chunk.IsId("data")) {
       m_dataOffset = chunk.Offset();
@@ -243,35 +170,72 @@ int C_WavFile::ParseHeader(ByteSource& source, int withInfo) {
     }
   }
   if (fmt == nullptr || m_channels == 0) {
-    return 0;
+    return {};
   }
   if ((m_formatTag == kTagMsAdpcm || m_formatTag == kTagImaAdpcm) && !ReadAdpcmFormat(*fmt)) {
-    return 0;
+    return {};
   }
   if (withInfo != 0) {
     I_WavData* data = Container();
     data->SetFormat(m_sampleRate, m_dataLength, m_channels, m_bitsPerSample, m_bitsPerSample,
                     m_bitsPerSample > 8 ? 1 : 0);
     m_formatType = 2;
-    for (std::size_t i = 0; i < chunks.Count(); ++i) {
-      C_RiffChunk& chunk = chunks.At(i);
-      bool taken = true;
-      if (chunk.IsId("cue ")) {
-        taken = data->CueInfo().Read(chunk.Data());
-      } else if (chunk.IsId("smpl")) {
-        taken = data->SamplerInfo().Read(chunk.Data());
-      } else if (chunk.IsId("LIST")) {
-        taken = data->ListInfo().Read(chunk.Data());
-      } else if (C_WavDataExtraChunkInfo::IsExtraChunkId(chunk.Id())) {
-        taken = data->ExtraChunkInfo().Read(chunk.Id(), chunk.Data());
-      }
-      if (!taken) {
-        return 0;
-      }
+    if (!ReadChunkInfos(chunks, *data)) {
+      return {};
     }
   }
   m_codecType = m_formatTag == kTagMsAdpcm ? 3 : (m_formatTag == kTagImaAdpcm ? 6 : 0);
-  return 1;
+  return {true, {}};
+}
+
+C_WavFile::ParseResult C_WavFile::ReadFormat(C_RiffChunk& chunk) {
+  std::uint8_t f[16];
+  if (chunk.Read(f, sizeof f, 0) < sizeof f) {
+    return {};  // too short to describe the samples
+  }
+  const std::uint16_t tag = GetLE16(f);
+  const std::uint16_t channels = GetLE16(f + 2);
+  const std::uint32_t rate = GetLE32(f + 4);
+  const std::uint16_t bits = GetLE16(f + 14);
+  if (tag != kTagPcm && tag != kTagMsAdpcm && tag != kTagImaAdpcm) {
+    return {false, platform::FormatText("Unsupported wave format!(%s)", m_fileName.c_str())};
+  }
+  if (bits >= 17) {
+    return {false, platform::FormatText("Unsupported %d-bit PCM format!(%s)", bits,
+                                        m_fileName.c_str())};
+  }
+  if (!OutputFormatFits(tag, channels, rate, bits)) {
+    // Written back, its block align or byte rate would not fit its field: a reader of the
+    // output would see other frames than we wrote.
+    return {false, platform::FormatText("Unsupported wave format!(%s)", m_fileName.c_str())};
+  }
+  m_formatTag = tag;
+  m_channels = channels;
+  m_sampleRate = rate;
+  m_blockAlign = GetLE16(f + 12);
+  m_bitsPerSample = bits;
+  m_fmtOffset = chunk.Offset();
+  return {true, {}};
+}
+
+bool C_WavFile::ReadChunkInfos(C_RiffChunkList& chunks, I_WavData& data) {
+  for (std::size_t i = 0; i < chunks.Count(); ++i) {
+    C_RiffChunk& chunk = chunks.At(i);
+    bool taken = true;
+    if (chunk.IsId("cue ")) {
+      taken = data.CueInfo().Read(chunk.Data());
+    } else if (chunk.IsId("smpl")) {
+      taken = data.SamplerInfo().Read(chunk.Data());
+    } else if (chunk.IsId("LIST")) {
+      taken = data.ListInfo().Read(chunk.Data());
+    } else if (C_WavDataExtraChunkInfo::IsExtraChunkId(chunk.Id())) {
+      taken = data.ExtraChunkInfo().Read(chunk.Id(), chunk.Data());
+    }
+    if (!taken) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool C_WavFile::ReadAdpcmFormat(C_RiffChunk& fmt) {
@@ -333,7 +297,7 @@ int C_WavFile::LoadSamples(int /*flag*/) {
   } else {
     return 0;
   }
-  RestoreEventsFromLabels();
+  data->GetEventMgr().RestoreFromLabels(data->ListInfo(), data->CueInfo());
   return 1;
 }
 
@@ -373,26 +337,6 @@ int C_WavFile::DecodeAdpcm(ByteSource& source) {
   return 1;
 }
 
-void C_WavFile::RestoreEventsFromLabels() {
-  I_WavData* data = Container();
-  C_ActionEventMgr& events = data->GetEventMgr();
-  const C_WavDataListInfo& list = data->ListInfo();
-  std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
-  for (const C_WavDataListInfo::Label& label : list.Labels()) {
-    const C_WavDataCueInfo::C_CuePoint* cue = data->CueInfo().Find(label.cueId);
-    if (cue == nullptr) {
-      continue;
-    }
-    if (ParseValuePairs(label.text, pairs)) {
-      for (const auto& [first, second] : pairs) {
-        events.AddEventAtSample(first, cue->position, std::string(), second);
-      }
-    } else if (IsSilenceLabel(label.text)) {
-      events.AddSilenceRegion(cue->position, list.SampleLengthFor(label.cueId));
-    }
-  }
-}
-
 int C_WavFile::WriteFile(const std::string& path) {
   m_writeError.clear();
   int error = 0;
@@ -418,95 +362,81 @@ int C_WavFile::WriteFile(const std::string& path) {
   return 1;
 }
 
-int C_WavFile::WriteTo(ByteSink& sink) {
-  I_WavData* source = Container();
-  if (source == nullptr || source->GetWavInfo() == nullptr) {
-    return 0;
-  }
-  // Write a copy in the requested sample format, or 12-bit data as 16-bit.
+T_RefPtr<I_WavData> C_WavFile::ConvertedForWrite(I_WavData& source) {
+  // A copy in the requested sample format, or 12-bit data as 16-bit; null when the container
+  // is written as it is (or the copy cannot be made: then `m_writeError` says so).
+  const C_WriteWavParam& param = source.GetWriteParam();
+  const I_WavInfo& info = *source.GetWavInfo();
   T_RefPtr<I_WavData> converted;
-  const C_WriteWavParam& param = source->GetWriteParam();
-  const I_WavInfo& sourceInfo = *source->GetWavInfo();
   if (param.hasTarget != 0) {
-    if (param.targetBits != sourceInfo.GetBitsPerSample() ||
-        param.targetStorageBits != sourceInfo.GetStorageBits() ||
-        param.targetSignedFlag != sourceInfo.GetSignedFlag()) {
-      converted = source->CreateConvertedCopy(param.targetBits, param.targetStorageBits,
-                                              param.targetSignedFlag);
-      if (!converted) {
-        return 0;
-      }
+    if (param.targetBits == info.GetBitsPerSample() &&
+        param.targetStorageBits == info.GetStorageBits() &&
+        param.targetSignedFlag == info.GetSignedFlag()) {
+      return converted;
     }
-  } else if (sourceInfo.GetBitsPerSample() == 12) {
-    converted = source->CreateConvertedCopy(16, 16, 1);
-    if (!converted) {
-      return 0;
-    }
+    converted = source.CreateConvertedCopy(param.targetBits, param.targetStorageBits,
+                                           param.targetSignedFlag);
+  } else if (info.GetBitsPerSample() == 12) {
+    converted = source.CreateConvertedCopy(16, 16, 1);
+  } else {
+    return converted;
   }
-  I_WavData& data = converted ? *converted : *source;
+  if (!converted) {
+    m_writeError = "the samples cannot be converted to the format asked for";
+  }
+  return converted;
+}
 
-  // Labels are rebuilt from the events and silence regions; cue numbers run from 1.
-  C_WavDataListInfo& list = data.ListInfo();
-  C_WavDataCueInfo& cues = data.CueInfo();
-  list.Clear();
-  std::uint32_t cueId = 1;
-  auto addCue = [&](std::uint32_t position) {
-    C_WavDataCueInfo::C_CuePoint point;
-    point.id = cueId;
-    point.position = position;
-    point.sampleOffset = position;
-    cues.AddCuePoint(point);
-  };
-  for (const C_ActionEvent& event : data.GetEventMgr().Events()) {
-    addCue(event.GetSamplePosition());
-    list.AddLabel(cueId, platform::FormatText("(%d,%d)", event.firstValue, event.secondValue));
-    ++cueId;
-  }
-  for (const C_ActionSilenceRegion& region : data.GetEventMgr().SilenceRegions()) {
-    addCue(region.start);
-    list.AddLabelledText(cueId, region.length);
-    list.AddLabel(cueId, "SILENCE");
-    ++cueId;
-  }
-
-  const I_WavInfo& info = *data.GetWavInfo();
-  const std::uint32_t dataLength = info.GetDataLength();
-  if (data.GetSampleBuffer().Size() < dataLength) {
-    return 0;  // the container does not hold the samples it describes
-  }
-  struct Chunk {
-    char id[4];
-    std::vector<std::uint8_t> owned;
-    const std::uint8_t* bytes;
-    std::uint32_t size;
-  };
-  std::vector<Chunk> chunks;
-  auto add = [&](const char* id, std::vector<std::uint8_t> bytes) {
-    Chunk chunk{{id[0], id[1], id[2], id[3]}, std::move(bytes), nullptr, 0};
+std::vector<C_WavFile::OutChunk> C_WavFile::CollectChunks(I_WavData& data) {
+  std::vector<OutChunk> chunks;
+  auto add = [&chunks](const char* id, std::vector<std::uint8_t> bytes) {
+    OutChunk chunk{{id[0], id[1], id[2], id[3]}, std::move(bytes), nullptr, 0};
     chunk.bytes = chunk.owned.data();
     chunk.size = static_cast<std::uint32_t>(chunk.owned.size());
     chunks.push_back(std::move(chunk));
   };
+  const I_WavInfo& info = *data.GetWavInfo();
   std::vector<std::uint8_t> format(16);
   info.GetWaveFormat(format.data());
   add("fmt ", std::move(format));
-  chunks.push_back(Chunk{{'d', 'a', 't', 'a'}, {}, data.GetSampleBuffer().Bytes(), dataLength});
-  if (!cues.Points().empty()) {
-    add("cue ", cues.Render());
+  chunks.push_back(
+      OutChunk{{'d', 'a', 't', 'a'}, {}, data.GetSampleBuffer().Bytes(), info.GetDataLength()});
+  if (!data.CueInfo().Points().empty()) {
+    add("cue ", data.CueInfo().Render());
   }
   if (!data.SamplerInfo().Loops().empty()) {
     add("smpl", data.SamplerInfo().Render());
   }
-  if (!list.Labels().empty()) {
-    add("LIST", list.Render());
+  if (!data.ListInfo().Labels().empty()) {
+    add("LIST", data.ListInfo().Render());
   }
   for (const C_WavDataExtraChunkInfo::Chunk& extra : data.ExtraChunkInfo().Chunks()) {
     if (!extra.bytes.empty()) {
       add(extra.id, extra.bytes);
     }
   }
+  return chunks;
+}
+
+int C_WavFile::WriteTo(ByteSink& sink) {
+  m_writeError.clear();
+  I_WavData* source = Container();
+  if (source == nullptr || source->GetWavInfo() == nullptr) {
+    return 0;
+  }
+  T_RefPtr<I_WavData> converted = ConvertedForWrite(*source);
+  if (!m_writeError.empty()) {
+    return 0;
+  }
+  I_WavData& data = converted ? *converted : *source;
+  // Labels are rebuilt from the events and silence regions.
+  data.GetEventMgr().WriteLabels(data.ListInfo(), data.CueInfo());
+  if (data.GetSampleBuffer().Size() < data.GetWavInfo()->GetDataLength()) {
+    return 0;  // the container does not hold the samples it describes
+  }
+  const std::vector<OutChunk> chunks = CollectChunks(data);
   std::uint64_t riffSize = 4;
-  for (const Chunk& chunk : chunks) {
+  for (const OutChunk& chunk : chunks) {
     // A chunk of odd size is followed by a pad byte, which the RIFF size counts.
     riffSize += 8 + static_cast<std::uint64_t>(chunk.size) + (chunk.size & 1U);
   }
@@ -521,7 +451,7 @@ int C_WavFile::WriteTo(ByteSink& sink) {
   if (!sink.Write(header.data(), header.size())) {
     return 0;
   }
-  for (const Chunk& chunk : chunks) {
+  for (const OutChunk& chunk : chunks) {
     std::vector<std::uint8_t> chunkHeader;
     PutId(chunkHeader, chunk.id);
     PutLE32(chunkHeader, chunk.size);

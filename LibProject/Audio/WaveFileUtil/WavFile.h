@@ -87,14 +87,35 @@ class C_WavFile : public I_WavFile {
   int ReadHeaderFromMemory(std::span<const std::uint8_t> bytes, int withInfo);
   /// Writes the attached container as a WAVE file into `sink`. 1 on success.
   int WriteTo(ByteSink& sink);
-  /// Records the size and last-write time of the file read.
-  void RecordFileAttributes();
 
  private:
-  int ParseHeader(ByteSource& source, int withInfo);
+  /// What parsing a header found: `ok`, or a load error with its message (an encoding or
+  /// sample width this class does not read), which ReadHeader raises or returns as 0.
+  struct ParseResult {
+    bool ok = false;
+    std::string loadError;
+  };
+  /// One chunk of a file being written: its bytes owned or borrowed from the container.
+  struct OutChunk {
+    char id[4];
+    std::vector<std::uint8_t> owned;
+    const std::uint8_t* bytes;
+    std::uint32_t size;
+  };
+
+  ParseResult ParseHeader(ByteSource& source, int withInfo);
+  /// Reads the "fmt " chunk into the format fields.
+  ParseResult ReadFormat(C_RiffChunk& chunk);
+  /// Reads the cue, sampler, list and extra chunks into the container.
+  bool ReadChunkInfos(C_RiffChunkList& chunks, I_WavData& data);
   bool ReadAdpcmFormat(C_RiffChunk& fmt);
+  /// Raises or returns a load error, records the file's attributes after a success.
+  int FinishRead(const ParseResult& parsed);
+  /// Records the size and last-write time of the file read.
+  void RecordFileAttributes();
   int DecodeAdpcm(ByteSource& source);
-  void RestoreEventsFromLabels();
+  T_RefPtr<I_WavData> ConvertedForWrite(I_WavData& source);
+  std::vector<OutChunk> CollectChunks(I_WavData& data);
   void RemoveTempFile();
   I_WavData* Container() const;
 

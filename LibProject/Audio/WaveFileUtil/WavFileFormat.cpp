@@ -7,11 +7,7 @@ namespace {
 // Reads the header and chunk list only, as a probe does.
 int ProbeWavFile(const std::string& path) {
   auto file = MakeRef<C_WavFile>();
-  const int result = file->ReadHeader(path, 0);
-  if (result != 0) {
-    file->RecordFileAttributes();
-  }
-  return result;
+  return file->ReadHeader(path, 0);
 }
 
 T_RefPtr<I_WavFile> CreateWavFile() { return T_RefPtr<I_WavFile>(new C_WavFile()); }
@@ -98,9 +94,6 @@ T_RefPtr<I_WavFile> C_WavFileFormat::OpenFile(const std::string& path, int loadS
     file->SetOwnerWindow(ownerWindow);
     if (file->ReadHeader(path, 1) == 0) {
       continue;
-    }
-    if (auto* wav = dynamic_cast<C_WavFile*>(file.Get())) {
-      wav->RecordFileAttributes();
     }
     if (loadSamples != 0) {
       if (file->LoadSamples(loadFlag) == 0) {

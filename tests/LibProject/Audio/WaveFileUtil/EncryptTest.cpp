@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
+#include "tests/support/ProtectedFileBuilder.h"
 #include "tests/LibProject/Audio/WaveFileUtil/WaveTestUtil.h"
 
 namespace {
@@ -87,7 +88,7 @@ TEST_F(ProtectedFileTest, OpensAsWaveThroughATemporaryCopyThatGoesAway) {
   EXPECT_EQ(before, 0U);
   for (const std::vector<std::string>& phrases :
        {std::vector<std::string>{}, std::vector<std::string>{"first", std::string(kWaveReaderPassPhrase)}}) {
-    const std::string path = WriteBytes(m_dir, "voice.wio", C_EncryptNewPC1::BuildProtectedFile(m_plain, phrases, "voice.wav"));
+    const std::string path = WriteBytes(m_dir, "voice.wio", testsupport::BuildProtectedFile(m_plain, phrases, "voice.wav"));
     C_EncryptNewPC1 reader;
     std::uint32_t count = 99, size = 0;
     ASSERT_TRUE(reader.IsProtectedFile(path, &count, &size));
@@ -109,12 +110,12 @@ TEST_F(ProtectedFileTest, OpensAsWaveThroughATemporaryCopyThatGoesAway) {
 
 TEST_F(ProtectedFileTest, WrongPassPhraseListAndDamagedHeaderAreRefused) {
   const std::size_t before = TempCopies();
-  const std::string foreign = WriteBytes(m_dir, "a.wio", C_EncryptNewPC1::BuildProtectedFile(m_plain, {"other", "more"}, "a"));
+  const std::string foreign = WriteBytes(m_dir, "a.wio", testsupport::BuildProtectedFile(m_plain, {"other", "more"}, "a"));
   C_EncryptNewPC1 reader;
   EXPECT_EQ(reader.DecryptFile(foreign, m_dir.File("out"), kWaveReaderPassPhrase, nullptr), kDecryptWrongPassPhrase);
   EXPECT_FALSE(Open(foreign));
 
-  auto damaged = C_EncryptNewPC1::BuildProtectedFile(m_plain, {}, "b");
+  auto damaged = testsupport::BuildProtectedFile(m_plain, {}, "b");
   damaged[4 + 3] ^= 0x40;  // inside the first record header
   const std::string broken = WriteBytes(m_dir, "b.wio", damaged);
   EXPECT_EQ(reader.DecryptFile(broken, m_dir.File("out"), kWaveReaderPassPhrase, nullptr), kDecryptBadHeader);
@@ -125,7 +126,7 @@ TEST_F(ProtectedFileTest, WrongPassPhraseListAndDamagedHeaderAreRefused) {
 }
 
 TEST_F(ProtectedFileTest, ProgressRunsToAHundred) {
-  const std::string path = WriteBytes(m_dir, "p.wio", C_EncryptNewPC1::BuildProtectedFile(m_plain, {}, "p"));
+  const std::string path = WriteBytes(m_dir, "p.wio", testsupport::BuildProtectedFile(m_plain, {}, "p"));
   C_EncryptNewPC1 reader;
   std::vector<int> seen;
   ASSERT_EQ(reader.DecryptFile(path, m_dir.File("plain.wav"), kWaveReaderPassPhrase,
