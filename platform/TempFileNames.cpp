@@ -1,5 +1,7 @@
 #include "platform/TempFileNames.h"
 
+#include "platform/NativePath.h"
+
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -130,10 +132,10 @@ std::optional<TempNameOwner> ParseTempName(std::string_view name, std::string_vi
 
 int RemoveStaleTempFiles(const std::string& folder, std::string_view prefix) {
   std::error_code ec;
-  fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+  fs::directory_iterator it(folder.empty() ? fs::path(".") : NativePath(folder), ec);
   int removed = 0;
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+    const std::string name = Utf8Path(it->path().filename());
     const auto owner = ParseTempName(name, prefix);
     if (!owner || owner->host != HostName() || owner->pid == ProcessId() ||
         ProcessRuns(owner->pid)) {

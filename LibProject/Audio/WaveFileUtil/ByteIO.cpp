@@ -3,25 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include <sys/stat.h>
-
-#if defined(_WIN32) && !defined(S_ISREG)
-#define S_ISREG(mode) (((mode) & S_IFMT) == S_IFREG)
-#endif
-
 std::unique_ptr<FileByteSource> FileByteSource::Open(const std::string& path) {
   // Only a regular file: a FIFO would block the open, a device may never end.
-  std::FILE* file = platform::OpenRegularFile(path);
+  std::uint64_t size = 0;
+  std::FILE* file = platform::OpenRegularFile(path, nullptr, &size);
   if (file == nullptr) {
     return nullptr;
   }
-  struct stat info {};
-  if (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-    std::fclose(file);
-    return nullptr;
-  }
-  return std::unique_ptr<FileByteSource>(
-      new FileByteSource(file, static_cast<std::uint64_t>(info.st_size)));
+  return std::unique_ptr<FileByteSource>(new FileByteSource(file, size));
 }
 
 FileByteSource::~FileByteSource() { std::fclose(m_file); }

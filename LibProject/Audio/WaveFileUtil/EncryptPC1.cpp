@@ -167,7 +167,7 @@ int C_EncryptPC1::DecryptFile(const std::string& source, const std::string& outp
   if (!ReadProtectedHeader(*input, m_header)) {
     return kDecryptBadHeader;
   }
-  std::FILE* out = std::fopen(output.c_str(), "wb");
+  std::FILE* out = platform::OpenFileForWriting(output);
   if (out == nullptr) {
     return kDecryptCannotCreateOutput;
   }

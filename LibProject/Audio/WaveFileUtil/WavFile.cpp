@@ -5,8 +5,6 @@
 #include <cstring>
 #include <stdexcept>
 
-#include <sys/stat.h>
-
 #include "LibProject/Audio/WaveFileUtil/DVIADPCMCodec.h"
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
 #include "LibProject/Audio/WaveFileUtil/MSADPCMEncDec.h"
@@ -79,16 +77,15 @@ std::uint8_t* C_WavFile::GetBuffer() {
 }
 
 void C_WavFile::RecordFileAttributes() {
-  struct stat info {};
-  if (m_fromMemory || ::stat(m_fileName.c_str(), &info) != 0) {
-    m_fileSize = m_fromMemory ? static_cast<std::uint32_t>(std::min<std::size_t>(m_memory.size(), 0xFFFFFFFFU))
-                              : 0xFFFFFFFFU;
+  if (m_fromMemory) {
+    m_fileSize = static_cast<std::uint32_t>(std::min<std::size_t>(m_memory.size(), 0xFFFFFFFFU));
     m_fileTime = C_CUTime{};
     return;
   }
-  m_fileSize = static_cast<std::uint32_t>(
-      std::min<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), 0xFFFFFFFFULL));
-  m_fileTime = C_CUTime{static_cast<std::int64_t>(info.st_mtime)};
+  const auto attributes = platform::ReadFileAttributes(m_fileName);
+  m_fileSize = attributes ? static_cast<std::uint32_t>(std::min<std::uint64_t>(attributes->size, 0xFFFFFFFFULL))
+                          : 0xFFFFFFFFU;
+  m_fileTime = attributes ? C_CUTime{attributes->modified} : C_CUTime{};
 }
 
 int C_WavFile::ReadHeader(const std::string& path, int withInfo) {

@@ -1,0 +1,355 @@
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/FileError.h"
+#include "platform/FileSystem.h"
+#include "platform/NativePath.h"
+#include "platform/TempFileNames.h"
+#include "platform/UnnamedFile.h"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace platform {
+namespace {
+
+#if defined(_WIN32)
+constexpr const char* kSeparator = "\\";
+
+// Creates `path`, which must not exist, for binary writing.
+std::FILE* CreateNewFile(const std::string& path, int& error) {
+  int fd = -1;
+  error = ::_wsopen_s(&fd, NativePath(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                      _SH_DENYNO, _S_IREAD | _S_IWRITE);
+  if (error != 0 || fd < 0) {
+    return nullptr;
+  }
+  std::FILE* file = ::_fdopen(fd, "wb");
+  if (file == nullptr) {
+    error = errno;
+    ::_close(fd);
+    ::_wremove(NativePath(path).c_str());
+  }
+  return file;
+}
+
+// Moves `from` to `to`, replacing it when `replace`; 0 or the error number.
+int MoveOver(const std::string& from, const std::string& to, bool replace) {
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (::MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), flags)) {
+    return 0;
+  }
+  return ErrorNumberFromWindows(::GetLastError());
+}
+#else
+constexpr const char* kSeparator = "/";
+
+// Creates `path` exclusively with `mode` (before the umask) and writes `bytes`, flushed to disk.
+bool WriteNewFile(const std::string& path, std::string_view bytes, mode_t mode) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) {
+    return false;
+  }
+  const bool ok = WriteAndSync(fd, bytes) == 0;
+  if (::close(fd) != 0 || !ok) {
+    ::unlink(path.c_str());
+    return false;
+  }
+  return true;
+}
+#endif
+
+}  // namespace
+
+#if defined(_WIN32)
+
+std::optional<AtomicFile> AtomicFile::Create(const std::string& path, int* errorNumber,
+                                             AtomicFileMode /*mode*/) {
+  auto fail = [errorNumber](int error) -> std::optional<AtomicFile> {
+    if (errorNumber != nullptr) {
+      *errorNumber = error;
+    }
+    return std::nullopt;
+  };
+  const DWORD attributes = ::GetFileAttributesW(NativePath(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return fail(EISDIR);
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      return fail(EACCES);  // a read-only file stays as it is
+    }
+  }
+  AtomicFile file;
+  file.m_target = path;
+  file.m_temp = ParentFolder(path) + kSeparator + UniqueTempName(kAtomicTempPrefix);
+  int error = 0;
+  file.m_file = CreateNewFile(file.m_temp, error);
+  if (file.m_file == nullptr) {
+    file.m_temp.clear();
+    return fail(error);
+  }
+  return file;
+}
+
+bool AtomicFile::Commit(bool durable) {
+  if (m_file == nullptr) {
+    return false;
+  }
+  if (!m_failed && std::fflush(m_file) != 0) {
+    Fail(errno);
+  }
+  if (!m_failed && durable && ::_commit(::_fileno(m_file)) != 0) {
+    Fail(errno);
+  }
+  if (std::fclose(m_file) != 0 && !m_failed) {
+    Fail(errno);
+  }
+  m_file = nullptr;
+  if (!m_failed) {
+    if (const int error = MoveOver(m_temp, m_target, true); error != 0) {
+      Fail(error);
+    }
+  }
+  if (m_failed) {
+    Discard();
+    return false;
+  }
+  m_temp.clear();
+  return true;
+}
+
+void AtomicFile::Discard() noexcept {
+  if (m_file != nullptr) {
+    std::fclose(m_file);
+    m_file = nullptr;
+  }
+  if (!m_temp.empty()) {
+    ::_wremove(NativePath(m_temp).c_str());
+    m_temp.clear();
+  }
+}
+
+bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
+  // Written under a private name, then moved into place without replacing: the name appears
+  // only with its complete content, and an existing file is never replaced.
+  const std::string folder = ParentFolder(path);
+  const std::string temp = folder + kSeparator + UniqueTempName(kExclusiveTempPrefix);
+  int error = 0;
+  std::FILE* file = CreateNewFile(temp, error);
+  if (file == nullptr) {
+    return false;
+  }
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  ok = std::fflush(file) == 0 && ::_commit(::_fileno(file)) == 0 && ok;
+  ok = std::fclose(file) == 0 && ok;
+  if (!ok || MoveOver(temp, path, false) != 0) {
+    ::_wremove(NativePath(temp).c_str());
+    return false;
+  }
+  (void)RemoveStaleTempFiles(folder, kExclusiveTempPrefix);
+  return true;
+}
+
+#else
+
+std::optional<AtomicFile> AtomicFile::Create(const std::string& requested, int* errorNumber,
+                                             AtomicFileMode mode) {
+  auto fail = [errorNumber](int error) -> std::optional<AtomicFile> {
+    if (errorNumber != nullptr) {
+      *errorNumber = error;
+    }
+    return std::nullopt;
+  };
+  AtomicFile file;
+  file.m_target = requested;
+  struct stat info {};
+  if (::stat(requested.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) {
+      return fail(EISDIR);
+    }
+    if (!S_ISREG(info.st_mode)) {
+      return fail(kErrorNotRegularFile);
+    }
+    std::error_code ec;
+    const fs::path resolved = fs::canonical(requested, ec);
+    if (!ec) {
+      file.m_target = resolved.string();
+    }
+    if (::access(file.m_target.c_str(), W_OK) != 0) {
+      return fail(errno);  // a read-only file stays as it is
+    }
+    file.m_keepMode = true;
+    file.m_mode = info.st_mode & 07777;
+  }
+  const std::string folder = ParentFolder(file.m_target);
+  int fd = -1;
+  if (mode == AtomicFileMode::Automatic) {
+    fd = OpenUnnamedFile(folder, 0666);
+    if (fd < 0 && !UnnamedFilesUnsupported(errno) && errno != ENOENT) {
+      return fail(errno);
+    }
+    file.m_unnamed = fd >= 0;
+  }
+  if (fd < 0) {
+    file.m_temp = folder + kSeparator + UniqueTempName(kAtomicTempPrefix);
+    fd = ::open(file.m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      const int error = errno;
+      file.m_temp.clear();
+      return fail(error);
+    }
+  }
+  file.m_file = ::fdopen(fd, "wb");
+  if (file.m_file == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    file.Discard();
+    return fail(error);
+  }
+  return file;
+}
+
+bool AtomicFile::Commit(bool durable) {
+  if (m_file == nullptr) {
+    return false;
+  }
+  const int fd = ::fileno(m_file);
+  if (!m_failed && std::fflush(m_file) != 0) {
+    Fail(errno);
+  }
+  if (!m_failed && durable && ::fsync(fd) != 0) {
+    Fail(errno);
+  }
+  if (!m_failed && m_keepMode && ::fchmod(fd, static_cast<mode_t>(m_mode)) != 0) {
+    Fail(errno);
+  }
+  if (!m_failed && m_unnamed) {
+    // The unnamed file gets a temporary name only now, for the rename over the target.
+    const std::string name = ParentFolder(m_target) + kSeparator + UniqueTempName(kAtomicTempPrefix);
+    const int error = LinkUnnamedFile(fd, name);
+    if (error == 0) {
+      m_temp = name;
+    } else {
+      Fail(error);
+    }
+  }
+  if (std::fclose(m_file) != 0 && !m_failed) {
+    Fail(errno);
+  }
+  m_file = nullptr;
+  if (!m_failed && ::rename(m_temp.c_str(), m_target.c_str()) != 0) {
+    Fail(errno);
+  }
+  if (m_failed) {
+    Discard();
+    return false;
+  }
+  m_temp.clear();
+  return true;
+}
+
+void AtomicFile::Discard() noexcept {
+  if (m_file != nullptr) {
+    std::fclose(m_file);
+    m_file = nullptr;
+  }
+  if (!m_temp.empty()) {
+    ::unlink(m_temp.c_str());
+    m_temp.clear();
+  }
+}
+
+bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
+  // The name appears only with its complete content, and an existing file is never replaced:
+  // an unnamed file is filled and then linked in, which fails when the name is taken.
+  const std::string folder = ParentFolder(path);
+  const int unnamed = OpenUnnamedFile(folder, 0666);
+  if (unnamed >= 0) {
+    int error = WriteAndSync(unnamed, bytes);
+    if (error == 0) {
+      error = LinkUnnamedFile(unnamed, path);
+    }
+    ::close(unnamed);
+    return error == 0;
+  }
+  if (!UnnamedFilesUnsupported(errno) && errno != ENOENT) {
+    return false;
+  }
+  // Otherwise the same under a private name, linked into place.
+  const std::string temp = folder + kSeparator + UniqueTempName(kExclusiveTempPrefix);
+  if (!WriteNewFile(temp, bytes, 0666)) {
+    return WriteNewFile(path, bytes, 0666);
+  }
+  const int linked = ::link(temp.c_str(), path.c_str());
+  const int linkError = errno;
+  ::unlink(temp.c_str());
+  if (linked == 0) {
+    (void)RemoveStaleTempFiles(folder, kExclusiveTempPrefix);
+    return true;
+  }
+  if (linkError == EEXIST) {
+    return false;
+  }
+  // Some file systems have no hard links: fall back to an exclusive create.
+  return WriteNewFile(path, bytes, 0666);
+}
+
+#endif
+
+AtomicFile::AtomicFile(AtomicFile&& other) noexcept
+    : m_target(std::move(other.m_target)),
+      m_temp(std::move(other.m_temp)),
+      m_file(other.m_file),
+      m_unnamed(other.m_unnamed),
+      m_failed(other.m_failed),
+      m_error(other.m_error),
+      m_keepMode(other.m_keepMode),
+      m_mode(other.m_mode) {
+  other.m_file = nullptr;
+  other.m_temp.clear();
+}
+
+AtomicFile::~AtomicFile() { Discard(); }
+
+void AtomicFile::Fail(int errorNumber) noexcept {
+  if (!m_failed) {
+    m_failed = true;
+    m_error = errorNumber != 0 ? errorNumber : EIO;
+  }
+}
+
+bool AtomicFile::Write(const void* data, std::size_t size) {
+  if (m_file == nullptr || m_failed) {
+    return false;
+  }
+  if (size > 0 && std::fwrite(data, 1, size, m_file) != size) {
+    Fail(errno);
+  }
+  return !m_failed;
+}
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  auto file = AtomicFile::Create(path);
+  if (!file || !file->Write(bytes.data(), bytes.size()) || !file->Commit()) {
+    return false;
+  }
+  (void)RemoveStaleTempFiles(ParentFolder(path), kAtomicTempPrefix);
+  return true;
+}
+
+}  // namespace platform
