@@ -47,13 +47,21 @@ std::FILE* CreateNewFile(const std::string& path, int& error) {
   return file;
 }
 
-// Moves `from` to `to`, replacing it when `replace`; 0 or the error number.
+// Moves `from` to `to`, replacing it when `replace`; 0 or the error number. A target that another
+// program holds open without delete sharing (a virus scanner, an indexer) is tried again for
+// about a second before the move counts as failed.
 int MoveOver(const std::string& from, const std::string& to, bool replace) {
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (::MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), flags)) {
-    return 0;
+  for (int attempt = 0;; ++attempt) {
+    if (::MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), flags)) {
+      return 0;
+    }
+    const DWORD error = ::GetLastError();
+    if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == 20) {
+      return ErrorNumberFromWindows(error);
+    }
+    ::Sleep(50);
   }
-  return ErrorNumberFromWindows(::GetLastError());
 }
 #else
 constexpr const char* kSeparator = "/";

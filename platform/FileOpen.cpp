@@ -8,7 +8,11 @@
 #include "platform/NativePath.h"
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+
+#include <cstdint>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,9 +37,25 @@ std::FILE* OpenRegularFile(const std::string& path, int* errorNumber, std::uint6
   } else if (!fs::is_regular_file(status)) {
     error = kErrorNotRegularFile;
   } else {
-    file = ::_wfopen(native.c_str(), L"rb");
+    // Opened with every sharing, delete included: a writer may then replace the file by a
+    // rename while it is being read, as it can on POSIX systems (a settings file read by the
+    // liveness watcher once a second would otherwise block every save).
+    const HANDLE handle = ::CreateFileW(native.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const int fd = handle == INVALID_HANDLE_VALUE
+                       ? -1
+                       : ::_open_osfhandle(reinterpret_cast<std::intptr_t>(handle),
+                                           _O_RDONLY | _O_BINARY);
+    if (handle != INVALID_HANDLE_VALUE && fd < 0) {
+      ::CloseHandle(handle);
+    }
+    file = fd < 0 ? nullptr : ::_fdopen(fd, "rb");
+    if (fd >= 0 && file == nullptr) {
+      ::_close(fd);
+    }
     if (file == nullptr) {
-      error = errno;
+      error = handle == INVALID_HANDLE_VALUE ? ErrorNumberFromWindows(::GetLastError()) : EIO;
     } else if (size != nullptr) {
       const auto bytes = fs::file_size(native, ec);
       *size = ec ? 0 : static_cast<std::uint64_t>(bytes);

@@ -1,5 +1,7 @@
 #include "platform/ModulePath.h"
 
+#include "platform/NativePath.h"
+
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -14,10 +16,10 @@ namespace platform {
 
 std::string GetModulePath() {
 #if defined(_WIN32)
-  std::vector<char> buffer(32768);
-  const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(),
+  std::vector<wchar_t> buffer(32768);
+  const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(),
                                             static_cast<DWORD>(buffer.size()));
-  return std::string(buffer.data(), length);
+  return Utf8Text(std::wstring_view(buffer.data(), length));
 #elif defined(__APPLE__)
   std::uint32_t size = 0;
   _NSGetExecutablePath(nullptr, &size);

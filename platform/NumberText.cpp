@@ -1,5 +1,6 @@
 #include "platform/NumberText.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -61,7 +62,38 @@ bool ReadDigits(std::string_view text, bool& negative, std::uint64_t& magnitude,
 using CLocale = _locale_t;
 CLocale MakeCLocale() { return _create_locale(LC_ALL, "C"); }
 double StrToD(const char* s, char** end, CLocale loc) { return _strtod_l(s, end, loc); }
-float StrToF(const char* s, char** end, CLocale loc) { return _strtof_l(s, end, loc); }
+
+// The C library of Windows has no _strtof_l, and rounding strtod's double to float could round
+// twice. The syntax and the end come from _strtod_l; the float is rounded once, by from_chars,
+// from the same characters.
+float StrToF(const char* s, char** end, CLocale loc) {
+  const double wide = _strtod_l(s, end, loc);
+  if (*end == s) {
+    return 0.0F;
+  }
+  std::string_view token(s, static_cast<std::size_t>(*end - s));
+  token.remove_prefix(std::min(token.find_first_not_of(" \t\n\v\f\r"), token.size()));
+  const bool negative = !token.empty() && token.front() == '-';
+  if (!token.empty() && (token.front() == '-' || token.front() == '+')) {
+    token.remove_prefix(1);
+  }
+  std::chars_format format = std::chars_format::general;
+  if (token.size() > 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X')) {
+    token.remove_prefix(2);
+    format = std::chars_format::hex;
+  }
+  float value = 0.0F;
+  const auto result = std::from_chars(token.data(), token.data() + token.size(), value, format);
+  if (result.ec == std::errc() && result.ptr == token.data() + token.size()) {
+    return negative ? -value : value;
+  }
+  // Beyond the float range: an overflow becomes infinity with ERANGE, as strtof reports it.
+  value = static_cast<float>(wide);
+  if (std::isinf(value)) {
+    errno = ERANGE;
+  }
+  return value;
+}
 #else
 using CLocale = locale_t;
 CLocale MakeCLocale() { return newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr)); }

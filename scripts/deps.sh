@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Tonvale need, when they are missing.
-# Usage: scripts/deps.sh [build|test|bench]
+# Usage: scripts/deps.sh [build|test|bench|windows]...
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev qt6-base-dev fonts-dejavu-core)
-if [[ "${1:-build}" == test ]]; then
-  packages+=(libbenchmark-dev libsndfile1-dev clang libclang-rt-14-dev)
-fi
-if [[ "${1:-build}" == bench ]]; then
-  packages+=(libbenchmark-dev libsndfile1-dev sox ffmpeg bc)
-fi
+for set in "${@:-build}"; do
+  case "$set" in
+    build) ;;
+    test) packages+=(libbenchmark-dev libsndfile1-dev clang libclang-rt-14-dev locales) ;;
+    bench) packages+=(libbenchmark-dev libsndfile1-dev sox ffmpeg bc) ;;
+    # The Windows cross build and Wine to run its tests; GoogleTest from its sources.
+    windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest) ;;
+    *) echo "deps.sh: unknown package set $set" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for package in "${packages[@]}"; do
@@ -18,13 +22,20 @@ for package in "${packages[@]}"; do
   fi
 done
 
+sudo=()
+if [[ "$(id -u)" -ne 0 ]]; then
+  sudo=(sudo)
+fi
 if ((${#missing[@]} > 0)); then
   echo "Installing: ${missing[*]}"
-  sudo=()
-  if [[ "$(id -u)" -ne 0 ]]; then
-    sudo=(sudo)
-  fi
   "${sudo[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends \
     "${missing[@]}"
+fi
+
+# A locale with a decimal comma, so that the tests can show that numbers ignore the locale.
+if [[ " $* " == *" test "* ]] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  echo "Generating the de_DE.UTF-8 locale"
+  "${sudo[@]}" sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  "${sudo[@]}" locale-gen > /dev/null
 fi

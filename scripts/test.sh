@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Tonvale twice, a normal build and one with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test in both. Warnings are errors.
+# Builds Tonvale three times, a normal build, one with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and a Windows cross build run under Wine, and runs every test in
+# each; then each fuzz harness for a minute. Warnings are errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +19,9 @@ cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTONVALE_WERROR=ON \
   -DTONVALE_SANITIZE=ON -DTONVALE_GUI=ON -DTONVALE_TESTS=ON -DTONVALE_BENCH=OFF
 cmake --build build-san -j "$jobs"
 (cd build-san && ctest --output-on-failure -j "$jobs")
+
+echo "== Windows cross build, tests under Wine"
+bash scripts/test-windows.sh
 
 echo "== Fuzz smoke runs"
 bash scripts/fuzz-smoke.sh 60

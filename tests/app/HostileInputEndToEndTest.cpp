@@ -2,7 +2,9 @@
 // ends with a clear line and an exit status, never an abort, a hang or a lost file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <csignal>
@@ -19,7 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using apptest::Ramp;
+#if TONVALE_HAVE_SNDFILE
 using apptest::ReadSamples;
+#endif
 using apptest::WriteBytes;
 using testsupport::ProcessResult;
 using testsupport::ReadFile;
@@ -100,8 +104,10 @@ TEST_F(HostileInputTest, BandsThatMakeNoFilterAreNamedInsteadOfWritingGarbage) {
                      "Information:Apply the equalizer filter parameter.\r\n"
                      "Information:Write to output file(out.wav).\r\n"
                      "Terminated:ConvertFile:Result:1\r\n");
+#if TONVALE_HAVE_SNDFILE
     const auto out = ReadSamples(m_dir.File("out.wav"));
     EXPECT_EQ(std::vector<std::int16_t>(out.begin(), out.end()), input);
+#endif
   }
 }
 
@@ -110,16 +116,16 @@ TEST_F(HostileInputTest, BandsThatMakeNoFilterAreNamedInsteadOfWritingGarbage) {
 TEST_F(HostileInputTest, SettingsPathsThatAreNotReadableFilesEndWithAnErrorLine) {
   WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
   fs::create_directory(m_dir.File("folder.cfg"));
-  ASSERT_EQ(::mkfifo(m_dir.File("fifo.cfg").c_str(), 0600), 0);
   struct Case {
     std::string path;
     std::string reason;
   };
-  const Case cases[] = {
-      {"folder.cfg", "it is a folder"},
-      {"fifo.cfg", "it is not a regular file"},
-      {"/dev/zero", "it is not a regular file"},
-  };
+  std::vector<Case> cases = {{"folder.cfg", "it is a folder"}};
+#if !defined(_WIN32)
+  ASSERT_EQ(::mkfifo(m_dir.File("fifo.cfg").c_str(), 0600), 0);
+  cases.push_back({"fifo.cfg", "it is not a regular file"});
+  cases.push_back({"/dev/zero", "it is not a regular file"});
+#endif
   for (const Case& c : cases) {
     testsupport::ChildProcess child(m_exe,
                                     {"/command", "/access_setting:" + c.path, "/convert_source:in.wav",
@@ -141,6 +147,7 @@ TEST_F(HostileInputTest, SettingsPathsThatAreNotReadableFilesEndWithAnErrorLine)
   EXPECT_TRUE(fs::is_directory(m_dir.File("tonvale.ini")));
 }
 
+#if !defined(_WIN32)  // file permissions and file-size limits of POSIX systems
 TEST_F(HostileInputTest, ASettingsFileWithoutReadPermissionEndsWithAnErrorLine) {
   if (::geteuid() == 0) {
     GTEST_SKIP() << "root reads the file whatever its permissions";
@@ -154,7 +161,9 @@ TEST_F(HostileInputTest, ASettingsFileWithoutReadPermissionEndsWithAnErrorLine) 
   EXPECT_EQ(r.out, "Error:Can't load EQ index 0 from the settings file(secret.cfg): the file "
                    "cannot be read: permission denied.\r\n" + std::string(kTerminatedFailed));
 }
+#endif
 
+#if !defined(_WIN32)  // file permissions and file-size limits of POSIX systems
 TEST_F(HostileInputTest, AFailedWriteKeepsTheEarlierOutputAndNamesItsCause) {
   WriteBytes(m_dir.File("in.wav"),
              testsupport::PcmWave(1, 16000, 16, testsupport::Pcm16Bytes(Ramp(40000))));
@@ -175,6 +184,7 @@ TEST_F(HostileInputTest, AFailedWriteKeepsTheEarlierOutputAndNamesItsCause) {
       << r.out;
   EXPECT_EQ(ReadFile(m_dir.File("out.wav")), "the earlier output");
 }
+#endif
 
 TEST_F(HostileInputTest, AnOutputThatNamesAFolderIsRefusedAndTheFolderStays) {
   WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
@@ -194,7 +204,11 @@ TEST_F(HostileInputTest, ABareOutputNameWritesIntoTheCurrentFolder) {
   WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
   const ProcessResult r = Run({"/command", "/convert_source:in.wav", "/convert_output:plain.wav"});
   EXPECT_EQ(r.exitCode, 0) << r.out;
+#if TONVALE_HAVE_SNDFILE
   EXPECT_EQ(ReadSamples(m_dir.File("plain.wav")).size(), 80U);
+#else
+  EXPECT_TRUE(fs::exists(m_dir.File("plain.wav")));
+#endif
 }
 
 TEST_F(HostileInputTest, ATooLongPathIsRefusedOnceWithTheLimit) {
@@ -242,11 +256,13 @@ TEST_F(HostileInputTest, KilledConversionsLeaveNothingBehind) {
   for (const int delayMs : {0, 5, 20, 50, 100, 200, 400}) {
     testsupport::ChildProcess child(m_exe, args, m_dir.Path(), kNoDisplay);
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-    child.Signal(SIGKILL);
+    child.Kill();
     (void)child.Wait();
+#if !defined(_WIN32)  // where there are unnamed files, a killed run leaves nothing at all
     for (const auto& entry : fs::directory_iterator(m_dir.File("out"))) {
       EXPECT_EQ(entry.path().filename(), "in.wav") << "after a kill at " << delayMs << " ms";
     }
+#endif
   }
   const ProcessResult r = Run(args);
   EXPECT_EQ(r.exitCode, 0) << r.out;

@@ -64,11 +64,15 @@ TEST(DesignTest, ShippedDefaultSetGivesOrders11And57) {
   EXPECT_EQ(chain.entries[0].highLow->order, 11);
   EXPECT_EQ(chain.entries[0].highLow->kind, kDesignHighPass);
 
-  // In memory the low-pass stop frequency is 10 * 800^(9/9) = 8000.000000000001, one rounding
-  // step above half the rate, so the band is left out; written to a settings file ("%f") and
-  // read back it is 8000 exactly and gets its order 57.
+  // In memory the low-pass stop frequency is 10 * 800^(9/9) = 8000.000000000001 with the GNU C
+  // library's exp, log and pow, one rounding step above half the rate, so the band is left
+  // out; written to a settings file ("%f") and read back it is 8000 exactly and gets its order
+  // 57. (The Windows C library rounds that power to 8000 exactly: the band is then designed in
+  // memory too. Settings files hold six decimals, so files read the same on both.)
+#if defined(__GLIBC__)
   EXPECT_GT(table[9].stopFreq, 8000.0);
   EXPECT_EQ(chain.entries.size(), 9U);
+#endif
   table[9].cutoffFreq = platform::ParseDouble(platform::FormatFixed6(table[9].cutoffFreq));
   table[9].stopFreq = platform::ParseDouble(platform::FormatFixed6(table[9].stopFreq));
   FreeFilterChain(chain);

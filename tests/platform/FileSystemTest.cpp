@@ -2,9 +2,10 @@
 #include "platform/TempFileNames.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -59,6 +60,7 @@ TEST(FileSystemTest, ExclusiveCreateNeverReplacesAndLeavesNothingBehind) {
             1);
 }
 
+#if !defined(_WIN32)  // permission bits and symbolic links
 TEST(FileSystemTest, AtomicReplaceKeepsPermissionsAndFollowsLinks) {
   TempDir dir;
   const std::string file = dir.File("data");
@@ -73,20 +75,22 @@ TEST(FileSystemTest, AtomicReplaceKeepsPermissionsAndFollowsLinks) {
   EXPECT_EQ(info.st_mode & 0777, 0640U);
   EXPECT_FALSE(platform::ReplaceFileAtomically(dir.File("missing/data"), "x"));
 }
+#endif
 
 TEST(FileSystemTest, TempFilesAreUniquePrivateWritableAndLeaveNothingBehind) {
   // A temporary folder of this test's own, so that other tests' files do not count.
   TempDir dir;
-  ASSERT_EQ(::setenv("TMPDIR", dir.Path().c_str(), 1), 0);
-  ASSERT_EQ(platform::SystemTempFolder(), dir.Path());
+  const testsupport::ScopedTempFolder scoped(dir.Path());
   {
     auto first = platform::TempFile::Create();
     auto second = platform::TempFile::Create();
     ASSERT_TRUE(first && second);
     EXPECT_NE(first->Path(), second->Path());
+#if !defined(_WIN32)
     struct stat info {};
     ASSERT_EQ(::stat(first->Path().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600U);
+#endif
     testsupport::WriteFile(first->Path(), "plain copy");
     EXPECT_EQ(ReadFile(first->Path()), "plain copy");
     platform::TempFile moved = std::move(*first);
@@ -94,28 +98,27 @@ TEST(FileSystemTest, TempFilesAreUniquePrivateWritableAndLeaveNothingBehind) {
     EXPECT_EQ(ReadFile(moved.Path()), "moved");
   }
   EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{});
-  ::unsetenv("TMPDIR");
 }
 
 TEST(FileSystemTest, OnlyRegularFilesAreReadAndEveryRefusalSaysWhy) {
   TempDir dir;
   std::filesystem::create_directory(dir.File("folder"));
-  ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
   // A sparse file just over the size limit costs no disk space.
-  {
-    std::FILE* big = std::fopen(dir.File("big").c_str(), "wb");
-    ASSERT_NE(big, nullptr);
-    ASSERT_EQ(::ftruncate(::fileno(big), static_cast<off_t>(platform::kMaxReadFileBytes + 1)), 0);
-    std::fclose(big);
-  }
+  testsupport::WriteFile(dir.File("big"), "");
+  std::filesystem::resize_file(dir.File("big"), platform::kMaxReadFileBytes + 1);
   testsupport::WriteFile(dir.File("small"), "text");
   struct Case {
     std::string path;
     int error;
   };
-  for (const Case& c : {Case{dir.File("folder"), EISDIR}, Case{dir.File("fifo"), platform::kErrorNotRegularFile},
-                        Case{"/dev/zero", platform::kErrorNotRegularFile}, Case{dir.File("none"), ENOENT},
-                        Case{dir.File("big"), EFBIG}}) {
+  std::vector<Case> cases = {{dir.File("folder"), EISDIR}, {dir.File("none"), ENOENT},
+                             {dir.File("big"), EFBIG}};
+#if !defined(_WIN32)
+  ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  cases.push_back({dir.File("fifo"), platform::kErrorNotRegularFile});
+  cases.push_back({"/dev/zero", platform::kErrorNotRegularFile});
+#endif
+  for (const Case& c : cases) {
     int error = 0;
     EXPECT_FALSE(platform::ReadFileBytes(c.path, &error)) << c.path;
     EXPECT_EQ(error, c.error) << c.path;
@@ -143,7 +146,7 @@ TEST(FileSystemTest, AtomicFileNeverTouchesTheTargetBeforeItsRename) {
       const auto owner = platform::ParseTempName(names[0], platform::kAtomicTempPrefix);
       ASSERT_TRUE(owner) << names[0];
       EXPECT_EQ(owner->host, platform::HostName());
-      EXPECT_EQ(owner->pid, ::getpid());
+      EXPECT_EQ(owner->pid, testsupport::CurrentProcessId());
     } else {
       EXPECT_LE(names.size(), 2U);  // no name at all where the system has unnamed files
     }
@@ -165,7 +168,7 @@ TEST(FileSystemTest, TempNamesCarryHostAndProcessAndOnlyDeadOwnersLitterIsRemove
   const auto owner = platform::ParseTempName(name, platform::kAtomicTempPrefix);
   ASSERT_TRUE(owner);
   EXPECT_EQ(owner->host, platform::HostName());
-  EXPECT_EQ(owner->pid, ::getpid());
+  EXPECT_EQ(owner->pid, testsupport::CurrentProcessId());
   const auto dotted = platform::ParseTempName(".tonvale-tmp.box.example.org.42.7.ab", ".tonvale-tmp.");
   ASSERT_TRUE(dotted);
   EXPECT_EQ(dotted->host, "box.example.org");
@@ -180,8 +183,8 @@ TEST(FileSystemTest, TempNamesCarryHostAndProcessAndOnlyDeadOwnersLitterIsRemove
   const std::string dead = std::to_string(testsupport::DeadProcessId());
   const std::string prefix(platform::kAtomicTempPrefix);
   const std::vector<std::string> kept = {
-      prefix + host + "." + std::to_string(::getpid()) + ".0.a",   // this process
-      prefix + host + "." + std::to_string(::getppid()) + ".0.b",  // a running process
+      prefix + host + "." + std::to_string(testsupport::CurrentProcessId()) + ".0.a",   // this process
+      prefix + host + "." + std::to_string(testsupport::OtherRunningProcessId()) + ".0.b",  // a running process
       prefix + "another-host." + dead + ".0.c",                     // maybe running elsewhere
       "xxx-tonvale." + host + "." + dead + ".0.d",                  // another prefix
       "notes.txt"};

@@ -60,8 +60,13 @@ TEST(AppConfigTest, UnwritableLocationKeepsBuiltInValuesAndRates) {
 TEST(AppConfigTest, APathThatIsNotARegularFileGivesTheBuiltInConfiguration) {
   TempDir dir;
   std::filesystem::create_directory(dir.File("folder.ini"));
+  std::vector<std::string> paths = {dir.File("folder.ini")};
+#if !defined(_WIN32)
   ASSERT_EQ(::mkfifo(dir.File("fifo.ini").c_str(), 0600), 0);
-  for (const std::string& path : {dir.File("folder.ini"), dir.File("fifo.ini"), std::string("/dev/zero")}) {
+  paths.push_back(dir.File("fifo.ini"));
+  paths.push_back("/dev/zero");
+#endif
+  for (const std::string& path : paths) {
     AppConfig config;
     EXPECT_EQ(LoadAppConfig(path, config), 0) << path;
     EXPECT_EQ(config.bandNum, 12);

@@ -2,7 +2,6 @@
 
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 namespace testsupport {
@@ -26,6 +25,23 @@ class TempDir {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, std::string_view bytes);
 
+/// Points the system temporary folder of this process at `folder` while it lives (TMPDIR, or
+/// TMP on Windows), so that a test sees only its own temporary files.
+class ScopedTempFolder {
+ public:
+  explicit ScopedTempFolder(const std::string& folder);
+  ScopedTempFolder(const ScopedTempFolder&) = delete;
+  ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
+  ~ScopedTempFolder();
+
+ private:
+  bool m_hadOld = false;
+  std::string m_old;
+};
+
+/// A process id as the system gives it.
+using ProcessId = long long;
+
 /// What a finished child process left behind.
 struct ProcessResult {
   int exitCode = -1;  ///< exit status, or -1 when it did not exit normally
@@ -44,18 +60,26 @@ class ChildProcess {
   /// Waits for the process to end; after `timeoutMs` (when positive) it is killed and the
   /// result's exit code is -1.
   ProcessResult Wait(int timeoutMs = 0);
-  /// Sends `signal` to the process (SIGKILL, say) without waiting.
-  void Signal(int signal);
-  pid_t Pid() const { return m_pid; }
+  /// Ends the process at once (SIGKILL; TerminateProcess on Windows) without waiting.
+  void Kill();
+  ProcessId Pid() const { return m_pid; }
 
  private:
-  pid_t m_pid = -1;
+  ProcessId m_pid = -1;
+  void* m_handle = nullptr;  // the process handle on Windows
   std::string m_outPath;
   std::string m_errPath;
 };
 
 /// The id of a process that has run and ended: a process id no running process has.
-pid_t DeadProcessId();
+ProcessId DeadProcessId();
+
+/// The id of this process.
+ProcessId CurrentProcessId();
+
+/// The id of another process that runs while this one does (its parent, where the system
+/// tells it).
+ProcessId OtherRunningProcessId();
 
 /// Runs `program` with `args` (not counting the program) in `workDir` and waits for it.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,

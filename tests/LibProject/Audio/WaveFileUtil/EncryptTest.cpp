@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -65,22 +66,14 @@ TEST(EncryptTest, RoundTripAndAChangedByteChangesEverythingAfterIt) {
 class ProtectedFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* old = std::getenv("TMPDIR");
-    m_oldTmp = old != nullptr ? old : "";
     std::filesystem::create_directory(m_dir.File("tmp"));
-    ::setenv("TMPDIR", m_dir.File("tmp").c_str(), 1);
+    m_tmp = std::make_unique<testsupport::ScopedTempFolder>(m_dir.File("tmp"));
   }
-  void TearDown() override {
-    if (m_oldTmp.empty()) {
-      ::unsetenv("TMPDIR");
-    } else {
-      ::setenv("TMPDIR", m_oldTmp.c_str(), 1);
-    }
-  }
+  void TearDown() override { m_tmp.reset(); }
 
   std::vector<std::uint8_t> m_plain = PcmWave(1, 8000, 16, Pcm16Bytes({100, -200, 300, -400, 500}));
   TempDir m_dir;
-  std::string m_oldTmp;
+  std::unique_ptr<testsupport::ScopedTempFolder> m_tmp;
 };
 
 TEST_F(ProtectedFileTest, OpensAsWaveThroughATemporaryCopyThatGoesAway) {
