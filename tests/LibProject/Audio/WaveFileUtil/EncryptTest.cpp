@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
+#include <string_view>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -60,6 +62,37 @@ TEST(EncryptTest, RoundTripAndAChangedByteChangesEverythingAfterIt) {
   for (std::size_t i = 100; i < plain.size(); ++i) differing += damaged[i] != plain[i];
   EXPECT_GT(differing, 190U);  // practically every byte from there on
   EXPECT_NE(damaged[100], plain[100]);
+}
+
+// The bytes 0 .. 31 enciphered, as the independent account of the cipher beside this test
+// (pc1_known_answer.py, written from the cipher's description) gives them: a fault shared by
+// enciphering and deciphering would pass a round trip but not this.
+TEST(EncryptTest, KnownAnswersOfAnIndependentAccountOfTheCipher) {
+  struct Case {
+    std::string_view phrase;
+    std::array<std::uint8_t, 32> cipher;
+  };
+  const Case cases[] = {
+      {"QZK40731",
+       {0x5c, 0x29, 0xe4, 0x1a, 0xa2, 0x13, 0x9e, 0x63, 0x84, 0xd8, 0xb8, 0x7c, 0x0e, 0xd6, 0x91, 0x17,
+        0xec, 0xe6, 0x12, 0x1e, 0xde, 0x03, 0xc6, 0x57, 0x20, 0xcf, 0x25, 0xa5, 0x6a, 0xcf, 0xd6, 0x0a}},
+      {"VeLoMaRiNdUsT",
+       {0x94, 0x55, 0x9d, 0x62, 0xb5, 0xe1, 0x19, 0xc7, 0x73, 0x5c, 0x65, 0x31, 0xcb, 0x7b, 0x1b, 0x76,
+        0x11, 0xa9, 0x9b, 0x87, 0x5a, 0xf7, 0x21, 0xe5, 0xb5, 0x53, 0x6d, 0xf7, 0x55, 0xb9, 0xf9, 0x36}},
+      {"",
+       {0xcd, 0xba, 0x96, 0x9e, 0x37, 0x2e, 0x23, 0x35, 0x9a, 0x6a, 0xaf, 0xfd, 0x61, 0x61, 0x0e, 0x75,
+        0xf7, 0x1f, 0xc6, 0x36, 0x0b, 0x15, 0xf6, 0x06, 0x91, 0xa9, 0xe6, 0xae, 0x0e, 0x14, 0xa3, 0x48}},
+  };
+  for (const Case& c : cases) {
+    C_EncryptPC1 encipher;
+    encipher.StartCipher(c.phrase);
+    C_EncryptPC1 decipher;
+    decipher.StartCipher(c.phrase);
+    for (std::size_t i = 0; i < c.cipher.size(); ++i) {
+      EXPECT_EQ(encipher.EncipherByte(static_cast<std::uint8_t>(i)), c.cipher[i]) << c.phrase << " " << i;
+      EXPECT_EQ(decipher.DecipherByte(c.cipher[i]), i) << c.phrase << " " << i;
+    }
+  }
 }
 
 // Each test gets a temporary folder of its own, so that the plain copies it counts are its own.
