@@ -372,6 +372,7 @@ void CTonvaleDlg::StopLiveCheck() {
 }
 
 int CTonvaleDlg::OnLiveStatus(int value) {
+  ++m_liveStatusCount;
   if (value != 0 || m_closingOnFlag) {
     return 0;
   }
@@ -388,8 +389,15 @@ int CTonvaleDlg::OnLiveStatus(int value) {
 void CTonvaleDlg::CloseOpenBoxes() {
   for (QWidget* window : QApplication::topLevelWidgets()) {
     auto* box = qobject_cast<QDialog*>(window);
-    if (box != nullptr && box != this && box->isVisible()) {
-      box->reject();
+    if (box == nullptr || box == this || !box->isVisible()) {
+      continue;
+    }
+    // Only a box this window opened: one whose owner chain leads here.
+    for (QWidget* owner = box->parentWidget(); owner != nullptr; owner = owner->parentWidget()) {
+      if (owner == this) {
+        box->reject();
+        break;
+      }
     }
   }
 }

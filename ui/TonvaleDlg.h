@@ -77,13 +77,15 @@ class CTonvaleDlg : public QDialog {
   bool LiveCheckRunning() const { return liveCheckRunning.load() == 1; }
   /// How many times the curve has been recomputed (for tests and diagnostics).
   int CurveRefreshCount() const { return m_curveRefreshes; }
+  /// How many liveness readings the window has received from its watcher (for tests).
+  int LiveStatusCount() const { return m_liveStatusCount; }
 
  protected:
   void customEvent(QEvent* event) override;
 
  private:
   void LiveCheckThreadProc();
-  /// Closes every dialog or message box the program has open besides this window.
+  /// Closes every dialog or message box this window has opened and that is still open.
   void CloseOpenBoxes();
   void Report(const QString& title, const QString& text, bool failed);
 
@@ -104,6 +106,7 @@ class CTonvaleDlg : public QDialog {
   QLabel* m_rateLabel;
   QLabel* m_unitLabel;
   int m_curveRefreshes = 0;
+  int m_liveStatusCount = 0;
   bool m_closingOnFlag = false;            // the liveness flag closed the window
   std::atomic<bool> m_cancelConversion{false};  // read by the conversion worker
   FileChooser m_chooser;

@@ -3,10 +3,15 @@
 // configuration file checked.
 #include <gtest/gtest.h>
 
+#if defined(__linux__)
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
+
 #include <chrono>
 #include <filesystem>
 #include <regex>
-#include <thread>
 #include <string>
 #include <vector>
 
@@ -111,18 +116,57 @@ TEST_F(AppEndToEndTest, InteractiveModeWithoutAWindowSaysSoAndSavesNothing) {
   EXPECT_NE(Config().find("Is_Live=0"), std::string::npos);
 }
 
-#if TONVALE_GUI_BUILD
+#if TONVALE_GUI_BUILD && defined(__linux__)
+// Tells when files in a folder are opened or renamed into it (inotify), so that a test can wait
+// for what a program does to its configuration file instead of for a fixed time.
+class FolderEvents {
+ public:
+  explicit FolderEvents(const std::string& folder) : m_fd(::inotify_init1(IN_CLOEXEC)) {
+    ::inotify_add_watch(m_fd, folder.c_str(), IN_OPEN | IN_MOVED_TO);
+  }
+  ~FolderEvents() { ::close(m_fd); }
+
+  // Waits up to `timeoutMs` for `count` events of `mask` on the file `name`; false on time-out.
+  bool WaitFor(std::uint32_t mask, const std::string& name, int count, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (count > 0) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      pollfd ready{m_fd, POLLIN, 0};
+      if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
+        return false;
+      }
+      alignas(inotify_event) char buffer[4096];
+      const ssize_t got = ::read(m_fd, buffer, sizeof buffer);
+      for (ssize_t at = 0; at < got;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        if ((event->mask & mask) != 0 && event->len > 0 && name == event->name) {
+          --count;
+        }
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    return true;
+  }
+
+ private:
+  int m_fd;
+};
+
 // A controlling program closes a window started with /checklive:1 by writing 0 into Is_Live;
 // the window ends as Cancel does, so nothing is saved.
 TEST_F(AppEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
+  FolderEvents events(m_dir.Path());
   testsupport::ChildProcess child(m_exe, {"/checklive:1", "/access_setting:user.cfg"}, m_dir.Path(),
                                   {"QT_QPA_PLATFORM=offscreen"});
-  // Time for the window to start its watcher, with room for a slow sanitizer build.
-  std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+  // Start-up writes the flag 1 (a rename into the folder); then the window reads it once to
+  // start its watcher, and the watcher reads it once a second: after two reads it is running.
+  ASSERT_TRUE(events.WaitFor(IN_MOVED_TO, "tonvale.ini", 1, 30000));
+  ASSERT_TRUE(events.WaitFor(IN_OPEN, "tonvale.ini", 2, 30000));
   EXPECT_NE(Config().find("Is_Live=1"), std::string::npos);
   testsupport::WriteFile(m_dir.File("tonvale.ini"),
                          std::regex_replace(Config(), std::regex("Is_Live=1"), "Is_Live=0"));
-  const ProcessResult r = child.Wait(6000);
+  const ProcessResult r = child.Wait(20000);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_FALSE(fs::exists(m_dir.File("user.cfg")));
   EXPECT_NE(Config().find("Is_Live=0"), std::string::npos);

@@ -1,0 +1,59 @@
+#pragma once
+
+// What every window test starts from: the shipped configuration, the default band set, a
+// fresh folder, and a way to open the main window on Qt's offscreen platform.
+#include <QTest>
+#include <functional>
+#include <memory>
+#include <new>
+
+#include "eq/BQCalculator.h"
+#include "eq/EqBand.h"
+#include "eq/EqGraphParams.h"
+#include "settings/AppConfig.h"
+#include "settings/UserSettings.h"
+#include "tests/support/TestSupport.h"
+#include "ui/EqEvents.h"
+#include "ui/TonvaleDlg.h"
+
+class UiFixture : public QObject {
+ protected:
+  // The shipped configuration, read from the built-in default file, and its default bands.
+  void Reset() {
+    m_dir.~TempDir();
+    new (&m_dir) testsupport::TempDir();
+    m_config = AppConfig{};
+    QVERIFY(LoadAppConfig(m_dir.File("tonvale.ini"), m_config) == 1);
+    m_table.clear();
+    ApplyDefaultSettings(m_config, m_table);
+    m_graph = EqGraphParams{};
+  }
+
+  std::unique_ptr<CTonvaleDlg> MakeDialog(bool hasAccessSetting = false,
+                                          std::function<bool()> save = nullptr) {
+    InteractiveContext context{m_config, m_table, m_graph, m_calculator, hasAccessSetting,
+                               m_dir.File("tonvale.ini"), std::move(save)};
+    auto dialog = std::make_unique<CTonvaleDlg>(context);
+    dialog->show();
+    if (!QTest::qWaitForWindowExposed(dialog.get())) {
+      qWarning("window not exposed");
+    }
+    return dialog;
+  }
+
+  testsupport::TempDir m_dir;
+  AppConfig m_config;
+  EqBandTable m_table;
+  EqGraphParams m_graph;
+  CBQCalculator m_calculator;
+};
+
+// Counts the band-changed messages reaching the main window.
+class MessageCounter : public QObject {
+ public:
+  int count = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    count += event->type() == BandChangedEvent::kType;
+    return false;
+  }
+};
