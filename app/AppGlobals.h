@@ -15,8 +15,8 @@ extern std::string g_exeName;     ///< file-name part of the executable's path
 extern std::string g_exePath;     ///< full path of the executable
 extern std::string g_configPath;  ///< the executable's path with the extension ".ini"
 
-extern CommandOptions g_cmdOptions;  ///< set once by the command line
-extern AppConfig g_appConfig;        ///< the configuration record
-extern EqBandTable g_bandTable;      ///< the band table
-extern EqGraphParams g_graphParams;  ///< what the response graph shows
-extern CBQCalculator g_bqCalculator; ///< the response calculator of the graph
+extern CommandOptions g_cmdOptions;   ///< set once by the command line
+extern AppConfig g_appConfig;         ///< the configuration record
+extern EqBandTable g_bandTable;       ///< the band table
+extern EqGraphParams g_graphParams;   ///< what the response graph shows
+extern CBQCalculator g_bqCalculator;  ///< the response calculator of the graph

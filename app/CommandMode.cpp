@@ -21,7 +21,8 @@ int RunCommandMode(const CommandOptions& options, const EqBandTable& bandTable,
                              settings->reason.c_str(), "\r\n"));
   } else if (job.outputPath.empty()) {
     // Writing to a made-up name would surprise the caller more than a clear refusal.
-    log(platform::FormatText("%sCan't form the output path from the source path(%s). Please "
+    log(
+        platform::FormatText("%sCan't form the output path from the source path(%s). Please "
                              "use /convert_output to name the output file.%s",
                              "Error:", job.sourcePath.c_str(), "\r\n"));
   } else {

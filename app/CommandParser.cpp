@@ -70,9 +70,10 @@ int CommandParser::ParseCommandLine(const std::vector<std::string>& args) {
       return 0;
     }
     if (!matched) {
-      Report(platform::FormatText("%sCan't support the param: %s. Please use /h to show how to "
-                                  "use it.%s",
-                                  "Error:", argument.c_str(), "\r\n"));
+      Report(
+          platform::FormatText("%sCan't support the param: %s. Please use /h to show how to "
+                               "use it.%s",
+                               "Error:", argument.c_str(), "\r\n"));
       return 0;
     }
   }
@@ -85,10 +86,10 @@ bool CommandParser::PathFitsLimit(const std::string& path) {
   }
   // Said once, here, in words that name the limit; otherwise the path would fail later as a
   // file that cannot be opened or an output name that cannot be formed.
-  Report(platform::FormatText("%sThe path is too long(%s): a path may have at most %d "
-                              "characters.%s",
-                              "Error:", path.c_str(), static_cast<int>(platform::kMaxPathChars),
-                              "\r\n"));
+  Report(platform::FormatText(
+      "%sThe path is too long(%s): a path may have at most %d "
+      "characters.%s",
+      "Error:", path.c_str(), static_cast<int>(platform::kMaxPathChars), "\r\n"));
   return false;
 }
 
@@ -99,16 +100,12 @@ int CommandParser::ValidateOption(int id, const std::smatch& match) {
       m_options.consoleMode = 1;
       m_options.showHelp = 1;
       return 1;
-    case 2:
-      m_options.consoleMode = 1;
-      return 1;
+    case 2: m_options.consoleMode = 1; return 1;
     case 3:
       m_options.accessSettingPath = value;
       m_options.hasAccessSetting = 1;
       return 1;
-    case 4:
-      m_options.eqIndex = platform::ParseDecimalInt(value);
-      return 1;
+    case 4: m_options.eqIndex = platform::ParseDecimalInt(value); return 1;
     case 5:
       m_options.hasConvertSource = 1;
       m_options.convertSourcePath = value;
@@ -136,16 +133,13 @@ int CommandParser::ValidateOption(int id, const std::smatch& match) {
         (void)platform::CreateDirectoryTree(directory);
       }
       if (!platform::DirectoryExists(directory)) {
-        Report(platform::FormatText("%sCan't create directory(%s).%s", "Error:",
-                                    directory.c_str(), "\r\n"));
+        Report(platform::FormatText("%sCan't create directory(%s).%s", "Error:", directory.c_str(),
+                                    "\r\n"));
         return 0;
       }
       return 1;
     }
-    case 7:
-      m_config.checkLive = platform::ParseDecimalInt(value) == 1 ? 1 : 0;
-      return 1;
-    default:
-      return 1;
+    case 7: m_config.checkLive = platform::ParseDecimalInt(value) == 1 ? 1 : 0; return 1;
+    default: return 1;
   }
 }

@@ -11,7 +11,8 @@ void PrintHelpListing(const std::string& exeName, const platform::LogSink& log) 
   }
   log("@ Loading user setting to apply the equalizer parameter and convert the source file to "
       "output file on command mode\r\n");
-  log(FormatText("Ex. %s /command /access_setting:\"C:\\UserSettings.cfg\" /eq_index:0 "
+  log(
+      FormatText("Ex. %s /command /access_setting:\"C:\\UserSettings.cfg\" /eq_index:0 "
                  "/convert_source:\"C:\\source_file.wav\" "
                  "/convert_output:\"C:\\output_file.wav\" \r\n\r\n",
                  exeName.c_str()));

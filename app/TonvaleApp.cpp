@@ -92,9 +92,9 @@ bool CTonvaleApp::InitInstance() {
   if (g_cmdOptions.consoleMode == 1) {
     WriteLiveFlag(g_configPath, 0);
     if (g_cmdOptions.hasConvertSource == 1) {
-      const int result = RunCommandMode(g_cmdOptions, g_bandTable,
-                                        g_cmdOptions.hasAccessSetting == 1 ? &settings : nullptr,
-                                        ConsoleLog);
+      const int result =
+          RunCommandMode(g_cmdOptions, g_bandTable,
+                         g_cmdOptions.hasAccessSetting == 1 ? &settings : nullptr, ConsoleLog);
       m_exitCode = result == 1 ? kExitSuccess : kExitConversionFailed;
       return result != 0;
     }
@@ -106,8 +106,13 @@ bool CTonvaleApp::InitInstance() {
 
   // The bands are saved when the window closes with OK, inside the window, so that a save that
   // fails can be reported while the user can still act on it.
-  const InteractiveContext context{g_appConfig, g_bandTable, g_graphParams, g_bqCalculator,
-                                   g_cmdOptions.hasAccessSetting == 1, g_configPath, [] {
+  const InteractiveContext context{g_appConfig,
+                                   g_bandTable,
+                                   g_graphParams,
+                                   g_bqCalculator,
+                                   g_cmdOptions.hasAccessSetting == 1,
+                                   g_configPath,
+                                   [] {
                                      return SaveUserSettings(g_cmdOptions.accessSettingPath,
                                                              g_cmdOptions.eqIndex, g_appConfig,
                                                              g_bandTable) == 1;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/ShippedSet.h"
 #include "eq/ConversionJob.h"
 #include "eq/PcmFilter.h"
-#include "bench/ShippedSet.h"
 
 namespace {
 
@@ -27,12 +27,14 @@ std::vector<std::int16_t> Noise() {
 
 void Put32(std::FILE* f, std::uint32_t v) {
   const unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                              static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+                              static_cast<unsigned char>(v >> 16),
+                              static_cast<unsigned char>(v >> 24)};
   std::fwrite(b, 1, 4, f);
 }
 
 std::string WriteSource(const std::vector<std::int16_t>& samples) {
-  const std::string path = (std::filesystem::temp_directory_path() / "tonvale-bench-source.wav").string();
+  const std::string path =
+      (std::filesystem::temp_directory_path() / "tonvale-bench-source.wav").string();
   std::FILE* f = std::fopen(path.c_str(), "wb");
   const std::uint32_t bytes = static_cast<std::uint32_t>(samples.size() * 2);
   std::fwrite("RIFF", 1, 4, f);

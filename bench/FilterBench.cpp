@@ -6,11 +6,10 @@
 #include <random>
 #include <vector>
 
+#include "bench/ShippedSet.h"
 #include "eq/BQCalculator.h"
 #include "eq/PcmFilter.h"
-#include "eq/PcmFilter.h"
 #include "eq/WavefrontFilter.h"
-#include "bench/ShippedSet.h"
 
 namespace {
 
@@ -57,9 +56,9 @@ void BM_Filter(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * count));
   state.counters["sections"] = static_cast<double>(sections);
   // Seconds per section-sample, printed with an SI prefix ("2.5n" is 2.5 ns).
-  state.counters["per_section_sample"] = benchmark::Counter(
-      static_cast<double>(state.iterations() * count * sections),
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_section_sample"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * count * sections),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_Filter)
     ->ArgNames({"rate", "channels", "bells_only", "8bit"})
@@ -107,9 +106,9 @@ void BM_Kernel(benchmark::State& state) {
   }
   state.SetLabel(FilterKernelName(kernel));
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * count));
-  state.counters["per_section_sample"] = benchmark::Counter(
-      static_cast<double>(state.iterations() * count * sections),
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_section_sample"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * count * sections),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_Kernel)
     ->ArgNames({"kernel", "sections", "rate", "channels"})

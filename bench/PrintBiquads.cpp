@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "eq/FilterChain.h"
 #include "bench/ShippedSet.h"
+#include "eq/FilterChain.h"
 #include "settings/UserSettings.h"
 
 namespace {
@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
     return SaveUserSettings(argv[2], 0, ShippedAppConfig(), ShippedSetAllEnabled()) == 1 ? 0 : 1;
   }
   if ((mode != "sox" && mode != "ffmpeg") || argc != 5) {
-    std::fprintf(stderr, "usage: print_biquads shipped FILE | print_biquads sox|ffmpeg FILE INDEX RATE\n");
+    std::fprintf(stderr,
+                 "usage: print_biquads shipped FILE | print_biquads sox|ffmpeg FILE INDEX RATE\n");
     return 2;
   }
   AppConfig config;
@@ -41,12 +42,13 @@ int main(int argc, char** argv) {
   DesignBandFilters(table, chain, std::atof(argv[4]));
   if (mode == "sox") {
     PrintSections(chain, [](const BiquadCoefs& c, bool) {
-      std::printf(" biquad %.17g %.17g %.17g %.17g %.17g %.17g", c.b0, c.b1, c.b2, c.a0, c.a1, c.a2);
+      std::printf(" biquad %.17g %.17g %.17g %.17g %.17g %.17g", c.b0, c.b1, c.b2, c.a0, c.a1,
+                  c.a2);
     });
   } else {
     PrintSections(chain, [](const BiquadCoefs& c, bool first) {
-      std::printf("%sbiquad=b0=%.17g:b1=%.17g:b2=%.17g:a0=%.17g:a1=%.17g:a2=%.17g", first ? "" : ",",
-                  c.b0, c.b1, c.b2, c.a0, c.a1, c.a2);
+      std::printf("%sbiquad=b0=%.17g:b1=%.17g:b2=%.17g:a0=%.17g:a1=%.17g:a2=%.17g",
+                  first ? "" : ",", c.b0, c.b1, c.b2, c.a0, c.a1, c.a2);
     });
   }
   std::printf("\n");

@@ -106,8 +106,8 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
   }
   int result = 0;
   if (job.bitsPerSample == 16 && job.storageBits == 16) {
-    result = FilterPcm16(reinterpret_cast<std::int16_t*>(data->GetBuffer()), data->GetDataLength() / 2,
-                         chain, job.channels);
+    result = FilterPcm16(reinterpret_cast<std::int16_t*>(data->GetBuffer()),
+                         data->GetDataLength() / 2, chain, job.channels);
   } else if (job.bitsPerSample == 8 && job.storageBits == 8) {
     result = FilterPcm8(data->GetBuffer(), data->GetDataLength(), chain, job.channels);
   } else {
@@ -151,8 +151,8 @@ int ConvertOneGuarded(ConversionJob& job, const EqBandTable& bandTable,
   } catch (...) {
     reason = "an unexpected error";
   }
-  log(FormatText("%sThe conversion of the file stopped(%s): %s.%s", kError,
-                 job.sourcePath.c_str(), reason.c_str(), kEnd));
+  log(FormatText("%sThe conversion of the file stopped(%s): %s.%s", kError, job.sourcePath.c_str(),
+                 reason.c_str(), kEnd));
   return 0;
 }
 

@@ -4,14 +4,14 @@
 
 /// What the response graph shows and how large it is.
 struct EqGraphParams {
-  double sampleRate = 0.0;          ///< Hz
-  std::uint32_t width = 0;          ///< pixels; also the number of response points
-  std::uint32_t height = 0;         ///< pixels
-  std::uint16_t freqAxisMode = 0;   ///< 0 = logarithmic frequency axis, 1 = linear
-  double minFreq = 0.0;             ///< Hz at the left edge
-  double maxFreq = 0.0;             ///< Hz at the right edge
-  double topDb = 0.0;               ///< dB at the top edge
-  double bottomDb = 0.0;            ///< dB at the bottom edge
+  double sampleRate = 0.0;         ///< Hz
+  std::uint32_t width = 0;         ///< pixels; also the number of response points
+  std::uint32_t height = 0;        ///< pixels
+  std::uint16_t freqAxisMode = 0;  ///< 0 = logarithmic frequency axis, 1 = linear
+  double minFreq = 0.0;            ///< Hz at the left edge
+  double maxFreq = 0.0;            ///< Hz at the right edge
+  double topDb = 0.0;              ///< dB at the top edge
+  double bottomDb = 0.0;           ///< dB at the bottom edge
 };
 
 /// The response of one section at one frequency.
@@ -20,7 +20,7 @@ struct ResponsePoint {
   double imag = 0.0;
   double magnitude = 0.0;
   double magnitudeDb = 0.0;
-  double phase = 0.0;         ///< radians
+  double phase = 0.0;  ///< radians
   double phaseDegrees = 0.0;
 };
 

@@ -12,9 +12,7 @@ using platform::FormatShortest;
 
 // The order estimate before it is truncated: the quotient by log10(ratio), then by 20, then the
 // 0.98 offset that rounds a shortfall of under 0.02 of an order down.
-double OrderEstimate(double gain, double ratio) {
-  return gain / std::log10(ratio) / 20.0 + 0.98;
-}
+double OrderEstimate(double gain, double ratio) { return gain / std::log10(ratio) / 20.0 + 0.98; }
 
 std::string Hz(double value) { return FormatShortest(value) + " Hz"; }
 
@@ -34,8 +32,8 @@ std::string BellValueFault(const EqBand& band) {
 
 // Why a pass band's values make no filter; empty when they make one.
 std::string PassValueFault(const EqBand& band, bool highPass) {
-  for (const auto& [name, value] : {std::pair{"cutoff", band.cutoffFreq},
-                                    std::pair{"stop", band.stopFreq}}) {
+  for (const auto& [name, value] :
+       {std::pair{"cutoff", band.cutoffFreq}, std::pair{"stop", band.stopFreq}}) {
     if (!(value >= kMinPassBandFreq)) {
       return std::string("its ") + name + " frequency " + Hz(value) +
              " makes no filter (it must be at least 0.001 Hz)";
@@ -119,7 +117,8 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
         continue;
       }
       if (!(nyquist >= band.centFreq)) {
-        skip(band, BandSkipReason::AboveNyquist, "its centre frequency " + Hz(band.centFreq) + half);
+        skip(band, BandSkipReason::AboveNyquist,
+             "its centre frequency " + Hz(band.centFreq) + half);
         continue;
       }
       auto bell = std::make_unique<BellFilter>(
@@ -141,7 +140,8 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
         continue;
       }
       if (!(nyquist >= band.cutoffFreq)) {
-        skip(band, BandSkipReason::AboveNyquist, "its cutoff frequency " + Hz(band.cutoffFreq) + half);
+        skip(band, BandSkipReason::AboveNyquist,
+             "its cutoff frequency " + Hz(band.cutoffFreq) + half);
         continue;
       }
       if (!(nyquist >= band.stopFreq)) {
@@ -180,7 +180,7 @@ std::string DescribeBandSkip(const BandSkip& skip, double sampleRate) {
   const char* kind = skip.type == ToCode(EqBandType::Bell)       ? "bell"
                      : skip.type == ToCode(EqBandType::HighPass) ? "high-pass"
                      : skip.type == ToCode(EqBandType::LowPass)  ? "low-pass"
-                                                                  : "unknown type";
+                                                                 : "unknown type";
   return platform::FormatText("Band%.2d (%s) is left out at %s Hz: %s.",
                               static_cast<int>(skip.index), kind,
                               FormatShortest(sampleRate).c_str(), skip.detail.c_str());

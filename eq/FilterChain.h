@@ -12,9 +12,9 @@
 
 /// One designed band: a bell or a high-/low-pass cascade, never both.
 struct FilterEntry {
-  std::uint32_t kind = 0;                   ///< the band's type code, 1, 2 or 3
-  std::unique_ptr<HighLowFilter> highLow;   ///< null for a bell
-  std::unique_ptr<BellFilter> bell;         ///< null for a high-pass or low-pass band
+  std::uint32_t kind = 0;                  ///< the band's type code, 1, 2 or 3
+  std::unique_ptr<HighLowFilter> highLow;  ///< null for a bell
+  std::unique_ptr<BellFilter> bell;        ///< null for a high-pass or low-pass band
 };
 
 /// The designed bands in band-table order, owning their filters. Built for one sample rate and
@@ -47,7 +47,7 @@ struct BandSkip {
   std::uint32_t index = 0;  ///< the band's `index`
   std::uint32_t type = 0;   ///< the band's type code
   BandSkipReason reason = BandSkipReason::NoFilter;
-  std::string detail;       ///< the reason in words, with the values that gave it
+  std::string detail;  ///< the reason in words, with the values that gave it
 };
 
 /// Appends one entry to `chain` for every band of `bandTable` that can be designed at

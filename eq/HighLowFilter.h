@@ -12,14 +12,14 @@ inline constexpr std::uint16_t kDesignHighPass = 1;
 /// The designed form of one high-pass or low-pass band: a Butterworth cascade of order N as
 /// S = (N + 1) / 2 second-order sections, the first-order section of an odd order first.
 struct HighLowFilter {
-  double sampleRate = 0.0;         ///< Hz
-  std::uint16_t order = 0;         ///< N
-  std::uint16_t sectionCount = 0;  ///< S = (N + 1) / 2
-  std::uint16_t kind = 0;          ///< kDesignLowPass or kDesignHighPass
-  double cutoffFreq = 0.0;         ///< Hz, the -3 dB corner
-  double u = 0.0;                  ///< cutoffFreq over the single-precision sample rate
-  double K = 0.0;                  ///< prewarped tan(pi u)
-  std::vector<BiquadCoefs> coefs;  ///< S sets, section 0 first
+  double sampleRate = 0.0;          ///< Hz
+  std::uint16_t order = 0;          ///< N
+  std::uint16_t sectionCount = 0;   ///< S = (N + 1) / 2
+  std::uint16_t kind = 0;           ///< kDesignLowPass or kDesignHighPass
+  double cutoffFreq = 0.0;          ///< Hz, the -3 dB corner
+  double u = 0.0;                   ///< cutoffFreq over the single-precision sample rate
+  double K = 0.0;                   ///< prewarped tan(pi u)
+  std::vector<BiquadCoefs> coefs;   ///< S sets, section 0 first
   std::vector<BiquadState> states;  ///< S sets, in the same order
 };
 

@@ -42,9 +42,9 @@ bool IsStable(const BiquadCoefs& c) {
 
 // One grid frequency, with the terms the evaluation needs.
 struct GridPoint {
-  double s;       // sin^2(w / 2)
-  double sinW;    // sin(w)
-  double cosW;    // cos(w)
+  double s;     // sin^2(w / 2)
+  double sinW;  // sin(w)
+  double cosW;  // cos(w)
 };
 
 // |p0 + p1 e^-jw + p2 e^-2jw|^2, with cos w = 1 - 2s and cos 2w = 1 - 8s(1 - s) so that the

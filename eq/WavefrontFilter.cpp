@@ -221,14 +221,14 @@ template <int L, typename Io, typename Sample>
   }
 }
 
-#define TONVALE_KERNEL_VARIANT(name, target, lanes)                                              \
-  target void name##16(const FilterChain& chain, std::int16_t* s, std::uint32_t n,               \
-                       std::uint16_t c) {                                                        \
-    RunChannels<lanes, Pcm16Io>(chain, s, n, c);                                                 \
-  }                                                                                              \
-  target void name##8(const FilterChain& chain, std::uint8_t* s, std::uint32_t n,                \
-                      std::uint16_t c) {                                                         \
-    RunChannels<lanes, Pcm8Io>(chain, s, n, c);                                                  \
+#define TONVALE_KERNEL_VARIANT(name, target, lanes)                                \
+  target void name##16(const FilterChain& chain, std::int16_t* s, std::uint32_t n, \
+                       std::uint16_t c) {                                          \
+    RunChannels<lanes, Pcm16Io>(chain, s, n, c);                                   \
+  }                                                                                \
+  target void name##8(const FilterChain& chain, std::uint8_t* s, std::uint32_t n,  \
+                      std::uint16_t c) {                                           \
+    RunChannels<lanes, Pcm8Io>(chain, s, n, c);                                    \
   }
 
 TONVALE_KERNEL_VARIANT(Portable, , 2)
@@ -255,8 +255,8 @@ bool ForcedKernel(FilterKernel detected, FilterKernel& kernel) {
   if (name == nullptr) {
     return false;
   }
-  for (FilterKernel candidate : {FilterKernel::Plain, FilterKernel::Portable, FilterKernel::Avx2,
-                                 FilterKernel::Avx512}) {
+  for (FilterKernel candidate :
+       {FilterKernel::Plain, FilterKernel::Portable, FilterKernel::Avx2, FilterKernel::Avx512}) {
     if (std::strcmp(name, FilterKernelName(candidate)) == 0 && RunsOn(candidate, detected)) {
       kernel = candidate;
       return true;

@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
   Save(folder + "/corpus/wav/pcm16-stereo.wav", stereo);
   Save(folder + "/corpus/wio/empty-list.wio", testsupport::BuildProtectedFile(stereo, {}, "s.wav"));
   Save(folder + "/corpus/wio/two-phrases.wio",
-       testsupport::BuildProtectedFile(labelled, {"first", std::string(kWaveReaderPassPhrase)}, "l.wav"));
+       testsupport::BuildProtectedFile(labelled, {"first", std::string(kWaveReaderPassPhrase)},
+                                       "l.wav"));
   return 0;
 }

@@ -34,8 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   I_WavData& back = *again->GetWavData();
   const bool twelveBit = container.GetWavInfo()->GetBitsPerSample() == 12;
-  if (!twelveBit && (back.GetDataLength() != container.GetDataLength() ||
-                     std::memcmp(back.GetBuffer(), container.GetBuffer(), back.GetDataLength()) != 0)) {
+  if (!twelveBit &&
+      (back.GetDataLength() != container.GetDataLength() ||
+       std::memcmp(back.GetBuffer(), container.GetBuffer(), back.GetDataLength()) != 0)) {
     std::abort();
   }
   return 0;

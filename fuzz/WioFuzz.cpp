@@ -18,9 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& bytes = plain.Bytes();
   auto file = MakeRef<C_WavFile>();
   try {
-    if (file->ReadHeaderFromMemory(std::span<const std::uint8_t>(
-                                       reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
-                                   1) != 0) {
+    if (file->ReadHeaderFromMemory(
+            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                          bytes.size()),
+            1) != 0) {
       (void)file->LoadSamples(1);
     }
   } catch (const std::runtime_error&) {

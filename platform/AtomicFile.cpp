@@ -248,7 +248,8 @@ bool AtomicFile::Commit(bool durable) {
   }
   if (!m_failed && m_unnamed) {
     // The unnamed file gets a temporary name only now, for the rename over the target.
-    const std::string name = ParentFolder(m_target) + kSeparator + UniqueTempName(kAtomicTempPrefix);
+    const std::string name =
+        ParentFolder(m_target) + kSeparator + UniqueTempName(kAtomicTempPrefix);
     const int error = LinkUnnamedFile(fd, name);
     if (error == 0) {
       m_temp = name;

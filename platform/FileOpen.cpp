@@ -43,10 +43,10 @@ std::FILE* OpenRegularFile(const std::string& path, int* errorNumber, std::uint6
     const HANDLE handle = ::CreateFileW(native.c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    const int fd = handle == INVALID_HANDLE_VALUE
-                       ? -1
-                       : ::_open_osfhandle(reinterpret_cast<std::intptr_t>(handle),
-                                           _O_RDONLY | _O_BINARY);
+    const int fd =
+        handle == INVALID_HANDLE_VALUE
+            ? -1
+            : ::_open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_RDONLY | _O_BINARY);
     if (handle != INVALID_HANDLE_VALUE && fd < 0) {
       ::CloseHandle(handle);
     }

@@ -5,7 +5,8 @@
 namespace platform {
 
 #if defined(__GNUC__)
-#define TONVALE_PRINTF_FORMAT(fmtIndex, argIndex) __attribute__((format(printf, fmtIndex, argIndex)))
+#define TONVALE_PRINTF_FORMAT(fmtIndex, argIndex) \
+  __attribute__((format(printf, fmtIndex, argIndex)))
 #else
 #define TONVALE_PRINTF_FORMAT(fmtIndex, argIndex)
 #endif

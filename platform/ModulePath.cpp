@@ -17,8 +17,8 @@ namespace platform {
 std::string GetModulePath() {
 #if defined(_WIN32)
   std::vector<wchar_t> buffer(32768);
-  const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(),
-                                            static_cast<DWORD>(buffer.size()));
+  const DWORD length =
+      ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
   return Utf8Text(std::wstring_view(buffer.data(), length));
 #elif defined(__APPLE__)
   std::uint32_t size = 0;

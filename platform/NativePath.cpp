@@ -31,7 +31,9 @@ std::string Utf8Text(std::wstring_view wide) {
   return utf8;
 }
 
-std::filesystem::path NativePath(std::string_view utf8) { return std::filesystem::path(WideText(utf8)); }
+std::filesystem::path NativePath(std::string_view utf8) {
+  return std::filesystem::path(WideText(utf8));
+}
 
 std::string Utf8Path(const std::filesystem::path& path) { return Utf8Text(path.native()); }
 

@@ -160,8 +160,8 @@ std::string FormatFixed6(double value) { return FormatFixed(value, 6); }
 
 std::string FormatFixed(double value, int decimals) {
   char buffer[400];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                    std::chars_format::fixed, decimals);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
   return std::string(buffer, result.ptr);
 }
 

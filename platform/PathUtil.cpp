@@ -43,7 +43,8 @@ int SplitPath(std::string_view path, std::string& directory, std::string& name,
   const std::string_view file = path.substr(nameStart);
   const auto dot = file.rfind('.');
   const std::string_view base = dot == std::string_view::npos ? file : file.substr(0, dot);
-  const std::string_view ext = dot == std::string_view::npos ? std::string_view() : file.substr(dot);
+  const std::string_view ext =
+      dot == std::string_view::npos ? std::string_view() : file.substr(dot);
   if (drive.size() > kMaxDriveChars || folder.size() > kMaxFolderChars ||
       base.size() > kMaxNameChars || ext.size() > kMaxExtensionChars) {
     return 0;
@@ -82,7 +83,9 @@ std::string JoinPath(std::initializer_list<std::string_view> pieces) {
   return result.size() > kMaxJoinedChars ? std::string() : result;
 }
 
-std::string FileNamePart(std::string_view path) { return std::string(path.substr(NameStart(path))); }
+std::string FileNamePart(std::string_view path) {
+  return std::string(path.substr(NameStart(path)));
+}
 
 std::string ReplaceExtension(std::string_view path, std::string_view extension) {
   const std::size_t nameStart = NameStart(path);

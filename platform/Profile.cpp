@@ -58,8 +58,8 @@ ParsedLine ParseLine(std::string_view content) {
   if (text.front() == '[') {
     const auto close = text.find(']');
     parsed.kind = LineKind::Section;
-    parsed.name = Trim(text.substr(1, close == std::string_view::npos ? std::string_view::npos
-                                                                      : close - 1));
+    parsed.name =
+        Trim(text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
     return parsed;
   }
   const auto equals = text.find('=');
@@ -135,8 +135,7 @@ std::optional<std::string> ProfileDocument::Find(std::string_view section,
   return found;
 }
 
-bool ProfileDocument::Set(std::string_view section, std::string_view key,
-                          std::string_view value) {
+bool ProfileDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   section = Trim(section);
   key = Trim(key);
   if (section.empty() || key.empty() || HasLineBreak(section) || HasLineBreak(key) ||
@@ -149,7 +148,7 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key,
 
   bool inTarget = false;
   bool seenTarget = false;
-  std::optional<Line> anchor;   // the line a new key goes after
+  std::optional<Line> anchor;    // the line a new key goes after
   std::optional<Line> keyFound;  // the existing line of the key
   ForEachLine(m_text, [&](const Line& line, const ParsedLine& parsed) {
     if (parsed.kind == LineKind::Section) {
@@ -231,8 +230,8 @@ std::string ProfileGetString(const std::string& file, std::string_view section,
   return ProfileSnapshot(file).GetString(section, key);
 }
 
-std::int32_t ProfileGetInt(const std::string& file, std::string_view section,
-                           std::string_view key, std::int32_t defaultValue) {
+std::int32_t ProfileGetInt(const std::string& file, std::string_view section, std::string_view key,
+                           std::int32_t defaultValue) {
   return ProfileSnapshot(file).GetInt(section, key, defaultValue);
 }
 

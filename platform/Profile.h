@@ -78,8 +78,8 @@ std::string ProfileGetString(const std::string& file, std::string_view section,
 
 /// Reads an integer: `defaultValue` when the key is missing or empty, otherwise the decimal
 /// text-to-integer rule (leading blanks, optional sign, digits; no digits gives 0).
-std::int32_t ProfileGetInt(const std::string& file, std::string_view section,
-                           std::string_view key, std::int32_t defaultValue);
+std::int32_t ProfileGetInt(const std::string& file, std::string_view section, std::string_view key,
+                           std::int32_t defaultValue);
 
 /// Writes one key. The file is created when missing (its folder must exist). The update is
 /// atomic and made under a lock on the folder, so readers in other processes never see a

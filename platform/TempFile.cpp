@@ -26,9 +26,9 @@ namespace {
 int CreateEmptyPrivateFile(const std::string& path) {
 #if defined(_WIN32)
   int fd = -1;
-  const int error = ::_wsopen_s(&fd, NativePath(path).c_str(),
-                                _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO,
-                                _S_IREAD | _S_IWRITE);
+  const int error =
+      ::_wsopen_s(&fd, NativePath(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                  _SH_DENYNO, _S_IREAD | _S_IWRITE);
   if (error == 0 && fd >= 0) {
     ::_close(fd);
   }

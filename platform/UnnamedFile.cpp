@@ -39,9 +39,8 @@ int OpenUnnamedFile(const std::string& folder, unsigned mode) {
 
 int LinkUnnamedFile(int fd, const std::string& path) {
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0
-             ? 0
-             : errno;
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
+                                                                                          : errno;
 }
 
 int WriteAndSync(int fd, std::string_view bytes) {

@@ -119,6 +119,7 @@ int LoadAppConfig(const std::string& configPath, AppConfig& config) {
 
 AppConfig ShippedAppConfig() {
   AppConfig config;
-  ReadConfigValues(platform::ProfileSnapshot::FromText(std::string(DefaultConfigResource())), config);
+  ReadConfigValues(platform::ProfileSnapshot::FromText(std::string(DefaultConfigResource())),
+                   config);
   return config;
 }

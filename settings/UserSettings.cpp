@@ -119,10 +119,10 @@ int SaveUserSettings(const std::string& path, int eqIndex, const AppConfig& conf
   entries.push_back({section, "BandNum", FormatText("%d", static_cast<int>(bandTable.size()))});
   entries.push_back({section, "SampleRate", FormatText("%d", config.defaultSampleRate)});
   for (const EqBand& band : bandTable) {
-    entries.push_back({section, BandKey(band.index, "Type"),
-                       FormatText("%d", static_cast<int>(band.type))});
-    entries.push_back({section, BandKey(band.index, "Enable"),
-                       FormatText("%d", static_cast<int>(band.enable))});
+    entries.push_back(
+        {section, BandKey(band.index, "Type"), FormatText("%d", static_cast<int>(band.type))});
+    entries.push_back(
+        {section, BandKey(band.index, "Enable"), FormatText("%d", static_cast<int>(band.enable))});
     entries.push_back({section, BandKey(band.index, "Gain"), FormatFixed6(band.gain)});
     entries.push_back({section, BandKey(band.index, "Qual"), FormatFixed6(band.qual)});
     entries.push_back({section, BandKey(band.index, "CentFreq"), FormatFixed6(band.centFreq)});

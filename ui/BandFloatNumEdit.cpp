@@ -55,9 +55,7 @@ void CBandFloatNumEdit::ShowText(const QString& text) {
   m_showingValue = false;
 }
 
-double CBandFloatNumEdit::ReadValue() const {
-  return platform::ParseDouble(text().toStdString());
-}
+double CBandFloatNumEdit::ReadValue() const { return platform::ParseDouble(text().toStdString()); }
 
 QString CBandFloatNumEdit::FormatValue(double value) const {
   if (isFloat == 1) {
@@ -66,7 +64,8 @@ QString CBandFloatNumEdit::FormatValue(double value) const {
   }
   // A whole number, truncated toward zero (limited to the int range so the conversion is
   // defined).
-  const double whole = std::isnan(value) ? 0.0 : std::trunc(std::clamp(value, -2147483648.0, 2147483647.0));
+  const double whole =
+      std::isnan(value) ? 0.0 : std::trunc(std::clamp(value, -2147483648.0, 2147483647.0));
   return QString::number(static_cast<long long>(whole));
 }
 

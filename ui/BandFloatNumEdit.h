@@ -13,16 +13,16 @@ class CBandFloatNumEdit : public QLineEdit {
  public:
   explicit CBandFloatNumEdit(QWidget* parent = nullptr);
 
-  int isFloat = 0;             ///< 1: a decimal point may be typed; shown with `format`
-  int allowNegative = 0;       ///< 1: a minus sign may be typed
-  int bandIndex = -1;          ///< the band reported; -1 = none
-  int maxLength = 0;           ///< longest text, characters
+  int isFloat = 0;              ///< 1: a decimal point may be typed; shown with `format`
+  int allowNegative = 0;        ///< 1: a minus sign may be typed
+  int bandIndex = -1;           ///< the band reported; -1 = none
+  int maxLength = 0;            ///< longest text, characters
   QPointer<QObject> notifyWnd;  ///< receiver of the band-changed message; null = parent
-  int fieldCode = 0;           ///< the field reported; 0 = none
+  int fieldCode = 0;            ///< the field reported; 0 = none
   double minValue = 0.0;
   double maxValue = 0.0;
   double step = 0.0;
-  std::string format;          ///< display format when isFloat is 1 ("%.2f")
+  std::string format;  ///< display format when isFloat is 1 ("%.2f")
 
   /// Length of the text before the edit now being made (for the typing limit).
   int LastLength() const { return m_lastLength; }

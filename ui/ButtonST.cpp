@@ -68,8 +68,8 @@ void CButtonST::paintEvent(QPaintEvent* /*event*/) {
   const int shift = pressed ? kPressedOffset : 0;
   QRect caption = r;
   if (!m_icon.isNull()) {
-    const QPixmap icon = enabled ? m_icon
-                                 : style()->generatedIconPixmap(QIcon::Disabled, m_icon, nullptr);
+    const QPixmap icon =
+        enabled ? m_icon : style()->generatedIconPixmap(QIcon::Disabled, m_icon, nullptr);
     const int y = r.top() + (r.height() - m_icon.height()) / 2;
     painter.drawPixmap(r.left() + kImageOrigin + shift, y + shift, icon);
     caption.setLeft(r.left() + kImageOrigin + m_icon.width());

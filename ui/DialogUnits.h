@@ -11,8 +11,8 @@ class DialogUnits {
  public:
   explicit DialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int alphabet =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int alphabet = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_baseX = (alphabet / 26 + 1) / 2;
     m_baseY = metrics.height();
   }

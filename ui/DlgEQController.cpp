@@ -54,7 +54,8 @@ CDlgEQController::CDlgEQController(const AppConfig& config, QWidget* parent, std
     m_spins[row] = new SpinArrows(this);
     m_spins[row]->setGeometry(rows[row].spin);
     CBandFloatNumEdit* field = m_fields[row];
-    connect(m_spins[row], &SpinArrows::DeltaPos, field, [field](int delta) { field->StepValue(delta); });
+    connect(m_spins[row], &SpinArrows::DeltaPos, field,
+            [field](int delta) { field->StepValue(delta); });
   }
   m_enable->setGeometry(du.Rect(19, 95, 16, 10));
   m_picture->setGeometry(du.Rect(10, 107, 28, 8));
@@ -72,8 +73,8 @@ CDlgEQController::CDlgEQController(const AppConfig& config, QWidget* parent, std
 
 void CDlgEQController::InitEditor(QObject* notifyWnd) {
   m_notify = notifyWnd;
-  m_title->setText(QString::fromStdString(
-      platform::FormatText("Band%.2d", static_cast<int>(bandIndex) + 1)));
+  m_title->setText(
+      QString::fromStdString(platform::FormatText("Band%.2d", static_cast<int>(bandIndex) + 1)));
 }
 
 void CDlgEQController::SetUpField(int row, int fieldCode, bool isFloat, bool allowNegative) {
@@ -117,7 +118,7 @@ QString CDlgEQController::ToolTipFor(QObject* child) {
   if (auto* field = qobject_cast<CBandFloatNumEdit*>(child)) {
     tipText = platform::BoundedCopy(field->text().toStdString());
   } else if (child == m_picture) {
-    const char* kind = bandType == 1 ? "Bell filter (Band%.2d)"
+    const char* kind = bandType == 1   ? "Bell filter (Band%.2d)"
                        : bandType == 2 ? "High Pass filter (Band%.2d)"
                        : bandType == 3 ? "Low Pass filter (Band%.2d)"
                                        : nullptr;

@@ -23,7 +23,8 @@ class CDlgEQController : public QFrame {
   static constexpr int kWidthUnits = 50;
   static constexpr int kHeightUnits = 120;
 
-  CDlgEQController(const AppConfig& config, QWidget* parent, std::uint32_t type, std::uint32_t index);
+  CDlgEQController(const AppConfig& config, QWidget* parent, std::uint32_t type,
+                   std::uint32_t index);
 
   const std::uint32_t bandType;   ///< 1 bell, 2 high-pass, 3 low-pass
   const std::uint32_t bandIndex;  ///< the `index` of the band shown

@@ -15,7 +15,8 @@ const QColor kMinorColor(76, 76, 0);
 double FreqAt(const EqGraphParams& p, std::uint32_t position, double w1, bool limit) {
   double f = 0.0;
   if (p.freqAxisMode == 0) {
-    f = std::pow(std::exp(std::log(p.maxFreq / p.minFreq) / w1), static_cast<double>(position)) * p.minFreq;
+    f = std::pow(std::exp(std::log(p.maxFreq / p.minFreq) / w1), static_cast<double>(position)) *
+        p.minFreq;
   } else {
     f = ((p.maxFreq - p.minFreq) / w1) * static_cast<double>(position) + p.minFreq;
   }
@@ -153,7 +154,8 @@ void CDlgEQPainter::paintEvent(QPaintEvent* /*event*/) {
     const double x = std::trunc(marker.x);
     const double y = std::trunc(marker.y);
     if (std::fabs(x) < 1e6 && std::fabs(y) < 1e6) {
-      painter.fillRect(QRect(static_cast<int>(x) - 2, static_cast<int>(y) - 2, 4, 4), QColor(255, 0, 0));
+      painter.fillRect(QRect(static_cast<int>(x) - 2, static_cast<int>(y) - 2, 4, 4),
+                       QColor(255, 0, 0));
     }
   }
 }

@@ -72,7 +72,8 @@ int CDlgHighLowSet::SetStopFreq(double value) {
   return 1;
 }
 
-int CDlgHighLowSet::GetHighLowValues(int* enable, double* cutoffFreq, double* stopFreq, double* gain) {
+int CDlgHighLowSet::GetHighLowValues(int* enable, double* cutoffFreq, double* stopFreq,
+                                     double* gain) {
   *enable = IsBandEnabled();
   GetCutoffFreq(cutoffFreq);
   GetStopFreq(stopFreq);

@@ -11,7 +11,7 @@
 /// What the interactive window reads and writes: the process-wide objects, handed in by the
 /// application.
 struct InteractiveContext {
-  AppConfig& config;           ///< its defaultSampleRate is the current sample rate
+  AppConfig& config;  ///< its defaultSampleRate is the current sample rate
   EqBandTable& bandTable;
   EqGraphParams& graphParams;
   CBQCalculator& calculator;

@@ -2,7 +2,8 @@
 
 #include <QToolButton>
 
-SpinArrows::SpinArrows(QWidget* parent) : QWidget(parent), m_up(new QToolButton(this)), m_down(new QToolButton(this)) {
+SpinArrows::SpinArrows(QWidget* parent)
+    : QWidget(parent), m_up(new QToolButton(this)), m_down(new QToolButton(this)) {
   // Not a tab stop: the Up and Down keys step the field beside it.
   setFocusPolicy(Qt::NoFocus);
   m_up->setArrowType(Qt::UpArrow);

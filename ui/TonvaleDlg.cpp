@@ -112,7 +112,8 @@ void CTonvaleDlg::CreateBandEditors() {
     CDlgEQController* editor = nullptr;
     if (band.type == ToCode(EqBandType::Bell)) {
       editor = new CDlgBellSet(m_context.config, this, band.index);
-    } else if (band.type == ToCode(EqBandType::HighPass) || band.type == ToCode(EqBandType::LowPass)) {
+    } else if (band.type == ToCode(EqBandType::HighPass) ||
+               band.type == ToCode(EqBandType::LowPass)) {
       // Every editor takes its record's index, so that loading and reading back always match,
       // also when a record of an unknown type comes first.
       editor = new CDlgHighLowSet(m_context.config, this, band.type, band.index);

@@ -107,7 +107,7 @@ class CTonvaleDlg : public QDialog {
   QLabel* m_unitLabel;
   int m_curveRefreshes = 0;
   int m_liveStatusCount = 0;
-  bool m_closingOnFlag = false;            // the liveness flag closed the window
+  bool m_closingOnFlag = false;                 // the liveness flag closed the window
   std::atomic<bool> m_cancelConversion{false};  // read by the conversion worker
   FileChooser m_chooser;
   ReportSink m_report;

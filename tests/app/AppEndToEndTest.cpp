@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
-#include "tests/support/ProtectedFileBuilder.h"
 #include "platform/NativePath.h"
 #include "tests/app/AppFixture.h"
+#include "tests/support/ProtectedFileBuilder.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
 
@@ -47,7 +47,8 @@ TEST_F(AppEndToEndTest, HelpPrintsTheListingAndCreatesTheConfigurationFile) {
   EXPECT_EQ(r.exitCode, 0);
   const std::string exe = apptest::kExeName;
   EXPECT_EQ(r.out.rfind("@ Open help information \r\nEx. " + exe + " /h \r\n\r\n", 0), 0U);
-  EXPECT_NE(r.out.find("Ex. " + exe + " /access_setting:\"C:\\UserSettings.cfg\" /eq_index:0\r\n"
+  EXPECT_NE(r.out.find("Ex. " + exe +
+                       " /access_setting:\"C:\\UserSettings.cfg\" /eq_index:0\r\n"
                        "\r\n"),
             std::string::npos);
   EXPECT_EQ(r.err, "");
@@ -177,14 +178,24 @@ TEST_F(AppEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
 // as UTF-8 (on Windows as UTF-16 at each system call).
 TEST_F(AppEndToEndTest, FileNamesOutsideAsciiConvert) {
   const std::string name = "Stimme \xC3\xBC\xE2\x82\xAC\xE6\x97\xA5";  // "Stimme ü€日"
-  fs::create_directories(platform::NativePath(m_dir.File("f\xC3\xA4" "cher")));
-  WriteBytes(m_dir.File("f\xC3\xA4" "cher/" + name + ".wav"),
+  fs::create_directories(
+      platform::NativePath(m_dir.File("f\xC3\xA4"
+                                      "cher")));
+  WriteBytes(m_dir.File("f\xC3\xA4"
+                        "cher/" +
+                        name + ".wav"),
              testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(800))));
-  const std::string source = "f\xC3\xA4" "cher/" + name + ".wav";
+  const std::string source =
+      "f\xC3\xA4"
+      "cher/" +
+      name + ".wav";
   const ProcessResult r = Run({"/command", "/convert_source:" + source});
   EXPECT_EQ(r.exitCode, 0) << r.out;
   EXPECT_EQ(r.out.rfind("Information:Open the file.(" + source + ").\r\n", 0), 0U) << r.out;
-  EXPECT_TRUE(fs::exists(platform::NativePath(m_dir.File("f\xC3\xA4" "cher/" + name + "_filter.wav"))));
+  EXPECT_TRUE(
+      fs::exists(platform::NativePath(m_dir.File("f\xC3\xA4"
+                                                 "cher/" +
+                                                 name + "_filter.wav"))));
 }
 
 TEST_F(AppEndToEndTest, ExistingConfigurationIsReadNotReplaced) {
@@ -196,9 +207,11 @@ TEST_F(AppEndToEndTest, ExistingConfigurationIsReadNotReplaced) {
 #if TONVALE_HAVE_SNDFILE
 TEST_F(AppEndToEndTest, ConversionWithStoredBandsPrintsFiveLinesAndWritesBesideTheSource) {
   fs::create_directories(m_dir.File("a"));
-  WriteBytes(m_dir.File("a/voice.wav"), testsupport::PcmWave(1, 16000, 16, testsupport::Pcm16Bytes(Ramp(40000))));
+  WriteBytes(m_dir.File("a/voice.wav"),
+             testsupport::PcmWave(1, 16000, 16, testsupport::Pcm16Bytes(Ramp(40000))));
   fs::copy_file(EXAMPLE_SETTINGS, m_dir.File("speech.cfg"));
-  const ProcessResult r = Run({"/command", "/access_setting:speech.cfg", "/eq_index:0", "/convert_source:a/voice.wav"});
+  const ProcessResult r =
+      Run({"/command", "/access_setting:speech.cfg", "/eq_index:0", "/convert_source:a/voice.wav"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out,
             "Information:Open the file.(a/voice.wav).\r\n"
@@ -215,7 +228,8 @@ TEST_F(AppEndToEndTest, ConversionWithStoredBandsPrintsFiveLinesAndWritesBesideT
 
 TEST_F(AppEndToEndTest, WithoutSettingsTheDisabledDefaultBandsKeepEverySample) {
   const auto input = Ramp(9999);
-  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(input)));
+  WriteBytes(m_dir.File("in.wav"),
+             testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(input)));
   const ProcessResult r = Run({"/command", "/convert_source:in.wav", "/convert_output:out/in.wav"});
   EXPECT_EQ(r.exitCode, 0);
   const auto out = ReadSamples(m_dir.File("out/in.wav"));
@@ -225,10 +239,15 @@ TEST_F(AppEndToEndTest, WithoutSettingsTheDisabledDefaultBandsKeepEverySample) {
 
 TEST_F(AppEndToEndTest, ExitStatusTellsFailedConversionsFromGoodOnes) {
   using testsupport::RiffBuilder;
-  WriteBytes(m_dir.File("twelve.wav"), RiffBuilder().Chunk("fmt ", testsupport::FmtBody(1, 1, 8000, 12, 2, 16000))
-                                           .Chunk("data", {0, 1, 0, 2}).Build());
-  WriteBytes(m_dir.File("float.wav"), RiffBuilder().Chunk("fmt ", testsupport::FmtBody(3, 1, 8000, 32))
-                                          .Chunk("data", {0, 0, 0, 0}).Build());
+  WriteBytes(m_dir.File("twelve.wav"),
+             RiffBuilder()
+                 .Chunk("fmt ", testsupport::FmtBody(1, 1, 8000, 12, 2, 16000))
+                 .Chunk("data", {0, 1, 0, 2})
+                 .Build());
+  WriteBytes(m_dir.File("float.wav"), RiffBuilder()
+                                          .Chunk("fmt ", testsupport::FmtBody(3, 1, 8000, 32))
+                                          .Chunk("data", {0, 0, 0, 0})
+                                          .Build());
   const auto plain = testsupport::PcmWave(1, 8000, 8, {1, 2, 3, 250});
   WriteBytes(m_dir.File("eight.wav"), plain);
   WriteBytes(m_dir.File("secret.wio"), testsupport::BuildProtectedFile(plain, {}, "secret.wav"));
@@ -236,17 +255,19 @@ TEST_F(AppEndToEndTest, ExitStatusTellsFailedConversionsFromGoodOnes) {
 
   const ProcessResult twelve = Run({"/command", "/convert_source:twelve.wav"});
   EXPECT_EQ(twelve.exitCode, 2);
-  EXPECT_NE(twelve.out.find("Error:Unsupported 12-bit data.\r\nError:Apply the equalizer filter parameter.\r\n"
-                            "Terminated:ConvertFile:Result:0\r\n"),
+  EXPECT_NE(twelve.out.find(
+                "Error:Unsupported 12-bit data.\r\nError:Apply the equalizer filter parameter.\r\n"
+                "Terminated:ConvertFile:Result:0\r\n"),
             std::string::npos);
   EXPECT_FALSE(fs::exists(m_dir.File("twelve_filter.wav")));
 
   const ProcessResult floating = Run({"/command", "/convert_source:float.wav"});
   EXPECT_EQ(floating.exitCode, 2);
-  EXPECT_EQ(floating.out, "Information:Open the file.(float.wav).\r\n"
-                          "Error:Unsupported wave format!(float.wav)\r\n"
-                          "Error:Can't open the file.(float.wav).\r\n"
-                          "Terminated:ConvertFile:Result:0\r\n");
+  EXPECT_EQ(floating.out,
+            "Information:Open the file.(float.wav).\r\n"
+            "Error:Unsupported wave format!(float.wav)\r\n"
+            "Error:Can't open the file.(float.wav).\r\n"
+            "Terminated:ConvertFile:Result:0\r\n");
 
   for (const char* name : {"eight.wav", "secret.wio", "adpcm.wav"}) {
     EXPECT_EQ(Run({"/command", std::string("/convert_source:") + name}).exitCode, 0) << name;

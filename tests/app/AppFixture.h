@@ -35,8 +35,8 @@ class AppFixture : public ::testing::Test {
   testsupport::ProcessResult Run(const std::vector<std::string>& args) {
     return testsupport::RunProcess(m_exe, args, m_dir.Path(), kNoDisplay);
   }
-  const std::vector<std::string> kNoDisplay = {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u",
-                                               "QT_QPA_PLATFORM"};
+  const std::vector<std::string> kNoDisplay = {"-u", "DISPLAY",        "-u", "WAYLAND_DISPLAY",
+                                               "-u", "QT_QPA_PLATFORM"};
   std::string Config() const { return testsupport::ReadFile(m_dir.File("tonvale.ini")); }
 
   testsupport::TempDir m_dir;

@@ -34,8 +34,8 @@ using HostileInputTest = apptest::AppFixture;
 constexpr const char* kTerminatedFailed = "Terminated:ConvertFile:Result:0\r\n";
 
 // A settings file with one band at EQ index 0 (BandNum 1), the band given as its seven values.
-std::string OneBandSettings(int type, double gain, double qual, double centFreq,
-                            double cutoffFreq, double stopFreq) {
+std::string OneBandSettings(int type, double gain, double qual, double centFreq, double cutoffFreq,
+                            double stopFreq) {
   char text[512];
   std::snprintf(text, sizeof text,
                 "[MusicEQ]\nMusicEQ_Index00=MusicEQBand00\n[MusicEQBand00]\nBandNum=1\n"
@@ -46,7 +46,8 @@ std::string OneBandSettings(int type, double gain, double qual, double centFreq,
 }
 
 TEST_F(HostileInputTest, SettingsThatCannotBeAppliedFailTheConversionAndSayWhy) {
-  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 48000, 16, testsupport::Pcm16Bytes(Ramp(480))));
+  WriteBytes(m_dir.File("in.wav"),
+             testsupport::PcmWave(1, 48000, 16, testsupport::Pcm16Bytes(Ramp(480))));
   WriteFile(m_dir.File("other.cfg"), OneBandSettings(1, 6, 1, 1000, 0, 0));
   std::string utf16 = "\xFF\xFE";
   for (const char c : OneBandSettings(1, 6, 1, 1000, 0, 0)) {
@@ -67,18 +68,20 @@ TEST_F(HostileInputTest, SettingsThatCannotBeAppliedFailTheConversionAndSayWhy) 
        "or ANSI text)"},
   };
   for (const Case& c : cases) {
-    const ProcessResult r = Run({"/command", "/access_setting:" + c.settings, "/eq_index:" + c.index,
-                                 "/convert_source:in.wav", "/convert_output:out.wav"});
+    const ProcessResult r =
+        Run({"/command", "/access_setting:" + c.settings, "/eq_index:" + c.index,
+             "/convert_source:in.wav", "/convert_output:out.wav"});
     EXPECT_EQ(r.exitCode, 2) << c.settings;
-    EXPECT_EQ(r.out, "Error:Can't load EQ index " + c.index + " from the settings file(" + c.settings +
-                         "): " + c.reason + ".\r\n" + kTerminatedFailed);
+    EXPECT_EQ(r.out, "Error:Can't load EQ index " + c.index + " from the settings file(" +
+                         c.settings + "): " + c.reason + ".\r\n" + kTerminatedFailed);
     EXPECT_FALSE(fs::exists(m_dir.File("out.wav")));
   }
 }
 
 TEST_F(HostileInputTest, BandsThatMakeNoFilterAreNamedInsteadOfWritingGarbage) {
   const auto input = Ramp(4800);
-  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 48000, 16, testsupport::Pcm16Bytes(input)));
+  WriteBytes(m_dir.File("in.wav"),
+             testsupport::PcmWave(1, 48000, 16, testsupport::Pcm16Bytes(input)));
   struct Case {
     std::string settings;
     std::string line;
@@ -97,13 +100,16 @@ TEST_F(HostileInputTest, BandsThatMakeNoFilterAreNamedInsteadOfWritingGarbage) {
     const ProcessResult r = Run({"/command", "/access_setting:user.cfg", "/convert_source:in.wav",
                                  "/convert_output:out.wav"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "Information:Open the file.(in.wav).\r\n"
-                     "Information:File format is WAV.\r\n"
-                     "Information:Time:100 ms,SampleRate:48000 Hz,BitPerSample:16,Channel:1.\r\n"
-                     "Information:" + c.line + "\r\n"
-                     "Information:Apply the equalizer filter parameter.\r\n"
-                     "Information:Write to output file(out.wav).\r\n"
-                     "Terminated:ConvertFile:Result:1\r\n");
+    EXPECT_EQ(r.out,
+              "Information:Open the file.(in.wav).\r\n"
+              "Information:File format is WAV.\r\n"
+              "Information:Time:100 ms,SampleRate:48000 Hz,BitPerSample:16,Channel:1.\r\n"
+              "Information:" +
+                  c.line +
+                  "\r\n"
+                  "Information:Apply the equalizer filter parameter.\r\n"
+                  "Information:Write to output file(out.wav).\r\n"
+                  "Terminated:ConvertFile:Result:1\r\n");
 #if TONVALE_HAVE_SNDFILE
     const auto out = ReadSamples(m_dir.File("out.wav"));
     EXPECT_EQ(std::vector<std::int16_t>(out.begin(), out.end()), input);
@@ -114,7 +120,8 @@ TEST_F(HostileInputTest, BandsThatMakeNoFilterAreNamedInsteadOfWritingGarbage) {
 // A folder, a FIFO or a device as a settings or configuration path is never opened for reading:
 // no abort, no hang, a clear line.
 TEST_F(HostileInputTest, SettingsPathsThatAreNotReadableFilesEndWithAnErrorLine) {
-  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
+  WriteBytes(m_dir.File("in.wav"),
+             testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
   fs::create_directory(m_dir.File("folder.cfg"));
   struct Case {
     std::string path;
@@ -128,8 +135,8 @@ TEST_F(HostileInputTest, SettingsPathsThatAreNotReadableFilesEndWithAnErrorLine)
 #endif
   for (const Case& c : cases) {
     testsupport::ChildProcess child(m_exe,
-                                    {"/command", "/access_setting:" + c.path, "/convert_source:in.wav",
-                                     "/convert_output:out.wav"},
+                                    {"/command", "/access_setting:" + c.path,
+                                     "/convert_source:in.wav", "/convert_output:out.wav"},
                                     m_dir.Path(), kNoDisplay);
     const ProcessResult r = child.Wait(20000);
     EXPECT_EQ(r.exitCode, 2) << c.path;
@@ -152,14 +159,17 @@ TEST_F(HostileInputTest, ASettingsFileWithoutReadPermissionEndsWithAnErrorLine) 
   if (::geteuid() == 0) {
     GTEST_SKIP() << "root reads the file whatever its permissions";
   }
-  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
+  WriteBytes(m_dir.File("in.wav"),
+             testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
   WriteFile(m_dir.File("secret.cfg"), OneBandSettings(1, 6, 1, 1000, 0, 0));
   ASSERT_EQ(::chmod(m_dir.File("secret.cfg").c_str(), 0), 0);
   const ProcessResult r = Run({"/command", "/access_setting:secret.cfg", "/convert_source:in.wav",
                                "/convert_output:out.wav"});
   EXPECT_EQ(r.exitCode, 2);
-  EXPECT_EQ(r.out, "Error:Can't load EQ index 0 from the settings file(secret.cfg): the file "
-                   "cannot be read: permission denied.\r\n" + std::string(kTerminatedFailed));
+  EXPECT_EQ(r.out,
+            "Error:Can't load EQ index 0 from the settings file(secret.cfg): the file "
+            "cannot be read: permission denied.\r\n" +
+                std::string(kTerminatedFailed));
 }
 #endif
 
@@ -170,11 +180,11 @@ TEST_F(HostileInputTest, AFailedWriteKeepsTheEarlierOutputAndNamesItsCause) {
   WriteFile(m_dir.File("out.wav"), "the earlier output");
   // A file-size limit of 16 KiB lets the small configuration file be written but not the 80 KB
   // output, so the write fails without a special file system.
-  const ProcessResult r = testsupport::RunProcess(
-      "/bin/sh",
-      {"-c", "ulimit -f 16 && exec \"$0\" \"$@\"", m_exe, "/command", "/convert_source:in.wav",
-       "/convert_output:out.wav"},
-      m_dir.Path(), kNoDisplay);
+  const ProcessResult r =
+      testsupport::RunProcess("/bin/sh",
+                              {"-c", "ulimit -f 16 && exec \"$0\" \"$@\"", m_exe, "/command",
+                               "/convert_source:in.wav", "/convert_output:out.wav"},
+                              m_dir.Path(), kNoDisplay);
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.out.find("Information:Apply the equalizer filter parameter.\r\n"
                        "Error:Can't write the output file(out.wav): the file is too large.\r\n"
@@ -187,7 +197,8 @@ TEST_F(HostileInputTest, AFailedWriteKeepsTheEarlierOutputAndNamesItsCause) {
 #endif
 
 TEST_F(HostileInputTest, AnOutputThatNamesAFolderIsRefusedAndTheFolderStays) {
-  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
+  WriteBytes(m_dir.File("in.wav"),
+             testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
   fs::create_directory(m_dir.File("somefolder"));
   for (const std::string output : {"somefolder", "somefolder/", "newfolder/"}) {
     const ProcessResult r =
@@ -201,7 +212,8 @@ TEST_F(HostileInputTest, AnOutputThatNamesAFolderIsRefusedAndTheFolderStays) {
 }
 
 TEST_F(HostileInputTest, ABareOutputNameWritesIntoTheCurrentFolder) {
-  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
+  WriteBytes(m_dir.File("in.wav"),
+             testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
   const ProcessResult r = Run({"/command", "/convert_source:in.wav", "/convert_output:plain.wav"});
   EXPECT_EQ(r.exitCode, 0) << r.out;
 #if TONVALE_HAVE_SNDFILE
@@ -221,8 +233,10 @@ TEST_F(HostileInputTest, ATooLongPathIsRefusedOnceWithTheLimit) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out, "Error:The path is too long(" + source +
                        "): a path may have at most 259 characters.\r\n");
-  WriteBytes(m_dir.File("in.wav"), testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
-  const ProcessResult output = Run({"/command", "/convert_source:in.wav", "/convert_output:" + source});
+  WriteBytes(m_dir.File("in.wav"),
+             testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
+  const ProcessResult output =
+      Run({"/command", "/convert_source:in.wav", "/convert_output:" + source});
   EXPECT_EQ(output.exitCode, 1);
   EXPECT_EQ(output.out, "Error:The path is too long(" + source +
                             "): a path may have at most 259 characters.\r\n");
@@ -236,10 +250,11 @@ TEST_F(HostileInputTest, ASourceWhoseHeaderWouldOverflowOnWriteIsRefused) {
                                          .Build());
   const ProcessResult r = Run({"/command", "/convert_source:wide.wav"});
   EXPECT_EQ(r.exitCode, 2);
-  EXPECT_EQ(r.out, "Information:Open the file.(wide.wav).\r\n"
-                   "Error:Unsupported wave format!(wide.wav)\r\n"
-                   "Error:Can't open the file.(wide.wav).\r\n" +
-                       std::string(kTerminatedFailed));
+  EXPECT_EQ(r.out,
+            "Information:Open the file.(wide.wav).\r\n"
+            "Error:Unsupported wave format!(wide.wav)\r\n"
+            "Error:Can't open the file.(wide.wav).\r\n" +
+                std::string(kTerminatedFailed));
   EXPECT_FALSE(fs::exists(m_dir.File("wide_filter.wav")));
 }
 
@@ -251,8 +266,8 @@ TEST_F(HostileInputTest, KilledConversionsLeaveNothingBehind) {
              testsupport::PcmWave(2, 48000, 16, testsupport::Pcm16Bytes(Ramp(960000))));
   WriteFile(m_dir.File("user.cfg"), OneBandSettings(3, 60, 0.7, 0, 4000, 4800));
   fs::create_directory(m_dir.File("out"));
-  const std::vector<std::string> args = {"/command", "/access_setting:user.cfg", "/convert_source:in.wav",
-                                         "/convert_output:out/in.wav"};
+  const std::vector<std::string> args = {"/command", "/access_setting:user.cfg",
+                                         "/convert_source:in.wav", "/convert_output:out/in.wav"};
   for (const int delayMs : {0, 5, 20, 50, 100, 200, 400}) {
     testsupport::ChildProcess child(m_exe, args, m_dir.Path(), kNoDisplay);
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));

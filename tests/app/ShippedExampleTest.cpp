@@ -75,8 +75,8 @@ TEST_F(ShippedExampleTest, FiltersTheClipAsTheReadmeSays) {
   std::filesystem::copy_file(EXAMPLE_SPEECH, m_dir.File("speech.wav"));
   std::filesystem::copy_file(EXAMPLE_SETTINGS, m_dir.File("speech-eq.cfg"));
   const testsupport::ProcessResult r =
-      Run({"/command", "/access_setting:speech-eq.cfg", "/eq_index:0",
-           "/convert_source:speech.wav", "/convert_output:out/speech_filter.wav"});
+      Run({"/command", "/access_setting:speech-eq.cfg", "/eq_index:0", "/convert_source:speech.wav",
+           "/convert_output:out/speech_filter.wav"});
   ASSERT_EQ(r.exitCode, 0) << r.out;
   const std::vector<double> before = Samples(m_dir.File("speech.wav"));
   const std::vector<double> after = Samples(m_dir.File("out/speech_filter.wav"));

@@ -25,8 +25,14 @@ EqGraphParams Graph() {
 }
 
 EqBand Bell(double centFreq, double gain, std::uint32_t enable = 1) {
-  return EqBand{.type = 1, .index = 0, .enable = enable, .gain = gain, .qual = 1.0,
-                .centFreq = centFreq, .cutoffFreq = 0, .stopFreq = 0};
+  return EqBand{.type = 1,
+                .index = 0,
+                .enable = enable,
+                .gain = gain,
+                .qual = 1.0,
+                .centFreq = centFreq,
+                .cutoffFreq = 0,
+                .stopFreq = 0};
 }
 
 TEST(BQCalculatorTest, FlatResponseIsTheMiddleRow) {
@@ -61,8 +67,14 @@ TEST(BQCalculatorTest, MarkersForEnabledBellsOnlyAlsoAboveNyquist) {
   CBQCalculator calculator;
   std::vector<std::int32_t> curve;
   std::vector<BandMarker> markers;
-  const EqBand highPass{.type = 2, .index = 0, .enable = 1, .gain = 20, .qual = 0, .centFreq = 0,
-                        .cutoffFreq = 100, .stopFreq = 50};
+  const EqBand highPass{.type = 2,
+                        .index = 0,
+                        .enable = 1,
+                        .gain = 20,
+                        .qual = 0,
+                        .centFreq = 0,
+                        .cutoffFreq = 100,
+                        .stopFreq = 50};
   calculator.ComputeResponse(Graph(), {highPass, Bell(500, -30), Bell(900, 6, 0), Bell(12000, 6)},
                              curve, markers);
   ASSERT_EQ(markers.size(), 2U);
@@ -76,8 +88,14 @@ TEST(BQCalculatorTest, MarkersForEnabledBellsOnlyAlsoAboveNyquist) {
 
 TEST(BQCalculatorTest, PassBandAddsTheDecibelsOfItsSections) {
   const EqGraphParams params = Graph();
-  const EqBand lowPass{.type = 3, .index = 0, .enable = 1, .gain = 24, .qual = 0, .centFreq = 0,
-                       .cutoffFreq = 1000, .stopFreq = 2000};
+  const EqBand lowPass{.type = 3,
+                       .index = 0,
+                       .enable = 1,
+                       .gain = 24,
+                       .qual = 0,
+                       .centFreq = 0,
+                       .cutoffFreq = 1000,
+                       .stopFreq = 2000};
   FilterChain chain;
   DesignBandFilters({lowPass}, chain, params.sampleRate);
   ASSERT_EQ(chain.entries.at(0).highLow->coefs.size(), 2U);

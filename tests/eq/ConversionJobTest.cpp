@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
-#include "tests/support/ProtectedFileBuilder.h"
 #include "eq/PcmFilter.h"
-#include "tests/support/RiffBuilder.h"
 #include "platform/TempFileNames.h"
+#include "tests/support/ProtectedFileBuilder.h"
+#include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
 
 // Every case is checked with the independent reader, which has no Windows build.
@@ -26,10 +26,22 @@ using namespace testsupport;
 namespace fs = std::filesystem;
 
 EqBandTable SpeechBands() {
-  return {EqBand{.type = 2, .index = 0, .enable = 1, .gain = 24, .qual = 0.7, .centFreq = 0,
-                 .cutoffFreq = 120, .stopFreq = 60},
-          EqBand{.type = 1, .index = 1, .enable = 1, .gain = 6, .qual = 1.2, .centFreq = 3000,
-                 .cutoffFreq = 0, .stopFreq = 0}};
+  return {EqBand{.type = 2,
+                 .index = 0,
+                 .enable = 1,
+                 .gain = 24,
+                 .qual = 0.7,
+                 .centFreq = 0,
+                 .cutoffFreq = 120,
+                 .stopFreq = 60},
+          EqBand{.type = 1,
+                 .index = 1,
+                 .enable = 1,
+                 .gain = 6,
+                 .qual = 1.2,
+                 .centFreq = 3000,
+                 .cutoffFreq = 0,
+                 .stopFreq = 0}};
 }
 
 std::vector<std::int16_t> Noise(std::size_t count, unsigned seed) {
@@ -40,7 +52,8 @@ std::vector<std::int16_t> Noise(std::size_t count, unsigned seed) {
   return samples;
 }
 
-std::string Save(const TempDir& dir, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+std::string Save(const TempDir& dir, const std::string& name,
+                 const std::vector<std::uint8_t>& bytes) {
   WriteFile(dir.File(name), std::string(bytes.begin(), bytes.end()));
   return dir.File(name);
 }
@@ -53,8 +66,8 @@ SndfileRead Read(const std::string& path) {
 }
 
 // The samples as the engine filters them (mono or interleaved channels).
-std::vector<std::int16_t> Filtered(std::vector<std::int16_t> samples, double rate, std::uint16_t channels,
-                                   const EqBandTable& table) {
+std::vector<std::int16_t> Filtered(std::vector<std::int16_t> samples, double rate,
+                                   std::uint16_t channels, const EqBandTable& table) {
   FilterChain chain;
   DesignBandFilters(table, chain, rate);
   FilterPcm16(samples.data(), static_cast<std::uint32_t>(samples.size()), chain, channels);
@@ -93,11 +106,14 @@ TEST(ConversionJobTest, SuccessfulJobReportsFiveLinesAndWritesTheFilteredSamples
   auto jobs = Jobs({{source, output}});
   const Conversion run(jobs, SpeechBands());
   EXPECT_EQ(run.result, 1);
-  EXPECT_EQ(run.log, "Information:Open the file.(" + source + ").\r\n"
-                     "Information:File format is WAV.\r\n"
-                     "Information:Time:2500 ms,SampleRate:16000 Hz,BitPerSample:16,Channel:1.\r\n"
-                     "Information:Apply the equalizer filter parameter.\r\n"
-                     "Information:Write to output file(" + output + ").\r\n");
+  EXPECT_EQ(run.log,
+            "Information:Open the file.(" + source +
+                ").\r\n"
+                "Information:File format is WAV.\r\n"
+                "Information:Time:2500 ms,SampleRate:16000 Hz,BitPerSample:16,Channel:1.\r\n"
+                "Information:Apply the equalizer filter parameter.\r\n"
+                "Information:Write to output file(" +
+                output + ").\r\n");
   EXPECT_EQ(jobs[0].dataLength, 80000U);
   EXPECT_EQ(jobs[0].sampleFrames, 40000U);
   EXPECT_EQ(jobs[0].blockAlign, 2);
@@ -116,13 +132,14 @@ TEST(ConversionJobTest, RunStopsAtTheFirstFailingJob) {
   TempDir dir;
   const std::string first = Save(dir, "a.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(800, 2))));
   const std::string third = Save(dir, "c.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(800, 3))));
-  auto jobs = Jobs({{first, dir.File("a_out.wav")}, {dir.File("b.wav"), dir.File("b_out.wav")},
+  auto jobs = Jobs({{first, dir.File("a_out.wav")},
+                    {dir.File("b.wav"), dir.File("b_out.wav")},
                     {third, dir.File("c_out.wav")}});
   const Conversion run(jobs, SpeechBands());
   EXPECT_EQ(run.result, 0);
   EXPECT_TRUE(fs::exists(dir.File("a_out.wav")));
-  EXPECT_NE(run.log.find("Information:Open the file.(" + dir.File("b.wav") + ").\r\nError:Can't open the file.(" +
-                         dir.File("b.wav") + ").\r\n"),
+  EXPECT_NE(run.log.find("Information:Open the file.(" + dir.File("b.wav") +
+                         ").\r\nError:Can't open the file.(" + dir.File("b.wav") + ").\r\n"),
             std::string::npos);
   EXPECT_EQ(run.log.find(third), std::string::npos);  // never opened
   EXPECT_FALSE(fs::exists(dir.File("c_out.wav")));
@@ -135,24 +152,34 @@ TEST(ConversionJobTest, RunStopsAtTheFirstFailingJob) {
 
 TEST(ConversionJobTest, UnsupportedSampleWidthsAndFormatsWriteNothing) {
   TempDir dir;
-  const std::string twelve = Save(dir, "t.wav", RiffBuilder().Chunk("fmt ", FmtBody(1, 1, 8000, 12, 2, 16000))
-                                                     .Chunk("data", Pcm16Bytes({16, 32})).Build());
+  const std::string twelve = Save(dir, "t.wav",
+                                  RiffBuilder()
+                                      .Chunk("fmt ", FmtBody(1, 1, 8000, 12, 2, 16000))
+                                      .Chunk("data", Pcm16Bytes({16, 32}))
+                                      .Build());
   auto jobs = Jobs({{twelve, dir.File("t_out.wav")}});
   const Conversion run(jobs, SpeechBands());
   EXPECT_EQ(run.result, 0);
-  EXPECT_NE(run.log.find("Information:Time:0 ms,SampleRate:8000 Hz,BitPerSample:12,Channel:1.\r\n"
-                         "Error:Unsupported 12-bit data.\r\nError:Apply the equalizer filter parameter.\r\n"),
-            std::string::npos);
+  EXPECT_NE(
+      run.log.find(
+          "Information:Time:0 ms,SampleRate:8000 Hz,BitPerSample:12,Channel:1.\r\n"
+          "Error:Unsupported 12-bit data.\r\nError:Apply the equalizer filter parameter.\r\n"),
+      std::string::npos);
   EXPECT_FALSE(fs::exists(dir.File("t_out.wav")));
 
-  const std::string floating = Save(dir, "f.wav", RiffBuilder().Chunk("fmt ", FmtBody(3, 1, 8000, 32))
-                                                      .Chunk("data", {0, 0, 0, 0}).Build());
+  const std::string floating = Save(
+      dir, "f.wav",
+      RiffBuilder().Chunk("fmt ", FmtBody(3, 1, 8000, 32)).Chunk("data", {0, 0, 0, 0}).Build());
   jobs = Jobs({{floating, dir.File("f_out.wav")}});
   const Conversion load(jobs, SpeechBands());
   EXPECT_EQ(load.result, 0);
-  EXPECT_EQ(load.log, "Information:Open the file.(" + floating + ").\r\n"
-                      "Error:Unsupported wave format!(" + floating + ")\r\n"
-                      "Error:Can't open the file.(" + floating + ").\r\n");
+  EXPECT_EQ(load.log, "Information:Open the file.(" + floating +
+                          ").\r\n"
+                          "Error:Unsupported wave format!(" +
+                          floating +
+                          ")\r\n"
+                          "Error:Can't open the file.(" +
+                          floating + ").\r\n");
   EXPECT_FALSE(fs::exists(dir.File("f_out.wav")));
 }
 
@@ -235,12 +262,13 @@ TEST(ConversionJobTest, ProtectedAndAdpcmSourcesBecomePlainSixteenBitFiles) {
 
 TEST(ConversionJobTest, CuePointsAndPairLabelsAreKept) {
   TempDir dir;
-  const std::string source = Save(dir, "c.wav", RiffBuilder()
-                                                    .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
-                                                    .Chunk("data", Pcm16Bytes(Noise(2000, 8)))
-                                                    .Chunk("cue ", CueBody({{1, 500}, {2, 1500}}))
-                                                    .Chunk("LIST", AdtlBody({{1, "(3,7)"}, {2, "(-1,4)"}}))
-                                                    .Build());
+  const std::string source = Save(dir, "c.wav",
+                                  RiffBuilder()
+                                      .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
+                                      .Chunk("data", Pcm16Bytes(Noise(2000, 8)))
+                                      .Chunk("cue ", CueBody({{1, 500}, {2, 1500}}))
+                                      .Chunk("LIST", AdtlBody({{1, "(3,7)"}, {2, "(-1,4)"}}))
+                                      .Build());
   auto jobs = Jobs({{source, dir.File("c_out.wav")}});
   ASSERT_EQ(Conversion(jobs, SpeechBands()).result, 1);
   const std::string written = ReadFile(dir.File("c_out.wav"));
@@ -266,8 +294,14 @@ TEST(ConversionJobTest, ConvertingInPlaceReplacesTheSource) {
 TEST(ConversionJobTest, TheFilesOwnRateDecidesWhichBandsApply) {
   TempDir dir;
   const auto input = Noise(800, 10);
-  const EqBandTable high = {EqBand{.type = 1, .index = 0, .enable = 1, .gain = 9, .qual = 1,
-                                   .centFreq = 6000, .cutoffFreq = 0, .stopFreq = 0}};
+  const EqBandTable high = {EqBand{.type = 1,
+                                   .index = 0,
+                                   .enable = 1,
+                                   .gain = 9,
+                                   .qual = 1,
+                                   .centFreq = 6000,
+                                   .cutoffFreq = 0,
+                                   .stopFreq = 0}};
   const std::string at8k = Save(dir, "8k.wav", PcmWave(1, 8000, 16, Pcm16Bytes(input)));
   const std::string at48k = Save(dir, "48k.wav", PcmWave(1, 48000, 16, Pcm16Bytes(input)));
   auto jobs = Jobs({{at8k, dir.File("8k_out.wav")}, {at48k, dir.File("48k_out.wav")}});
@@ -292,8 +326,14 @@ TEST(ConversionJobTest, BandsThatMakeNoFilterAreNamedAndLeftOutNotRunAsGarbage) 
   const EqBandTable table = {
       EqBand{.type = 1, .index = 0, .enable = 1, .gain = 6, .qual = 0, .centFreq = 1000},
       EqBand{.type = 1, .index = 1, .enable = 1, .gain = 6, .qual = -0.7, .centFreq = 1000},
-      EqBand{.type = 2, .index = 2, .enable = 1, .gain = 30, .qual = 0.7, .centFreq = 0,
-             .cutoffFreq = 80, .stopFreq = 79}};
+      EqBand{.type = 2,
+             .index = 2,
+             .enable = 1,
+             .gain = 30,
+             .qual = 0.7,
+             .centFreq = 0,
+             .cutoffFreq = 80,
+             .stopFreq = 79}};
   auto jobs = Jobs({{source, dir.File("n_out.wav")}});
   const Conversion run(jobs, table);
   EXPECT_EQ(run.result, 1);
@@ -355,8 +395,10 @@ TEST(ConversionJobTest, ACompletedConversionRemovesTheTemporaryFilesOfKilledRuns
   const std::string source = Save(dir, "s.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(80, 7))));
   const std::string host = platform::HostName();
   const std::string dead = ".tonvale-tmp." + host + "." + std::to_string(DeadProcessId()) + ".0.1f";
-  const std::string running = ".tonvale-tmp." + host + "." + std::to_string(OtherRunningProcessId()) + ".0.2f";
-  const std::string elsewhere = ".tonvale-tmp.other-host." + std::to_string(DeadProcessId()) + ".0.3f";
+  const std::string running =
+      ".tonvale-tmp." + host + "." + std::to_string(OtherRunningProcessId()) + ".0.2f";
+  const std::string elsewhere =
+      ".tonvale-tmp.other-host." + std::to_string(DeadProcessId()) + ".0.3f";
   for (const std::string& name : {dead, running, elsewhere}) {
     WriteFile(dir.File(name), "left behind");
   }

@@ -87,7 +87,8 @@ TEST(DesignTest, ShippedDefaultSetGivesOrders11And57) {
 TEST(DesignTest, OddOrderPutsTheFirstOrderSectionFirst) {
   FilterChain chain;
   // Ratio 10 and 60.2 dB: order 3.
-  const HighLowFilter* hp = DesignOne(PassBand(EqBandType::HighPass, 60.2, 1000, 100), 48000, chain);
+  const HighLowFilter* hp =
+      DesignOne(PassBand(EqBandType::HighPass, 60.2, 1000, 100), 48000, chain);
   ASSERT_NE(hp, nullptr);
   ASSERT_EQ(hp->order, 3);
   ASSERT_EQ(hp->coefs.size(), 2U);
@@ -104,12 +105,12 @@ TEST(DesignTest, BandsAtHalfTheRateAreDesignedAndOneRoundingStepAboveAreNot) {
   const double above = std::nextafter(8000.0, 1e9);
   FilterChain chain;
   std::vector<BandSkip> skipped;
-  DesignBandFilters({Bell(7999.0, 6, 1), Bell(above, 6, 1),
-                     PassBand(EqBandType::LowPass, 10, 7840, 8000.0),
-                     PassBand(EqBandType::LowPass, 10, 7840, above),
-                     PassBand(EqBandType::HighPass, 10, 8000.0, 4000),
-                     PassBand(EqBandType::HighPass, 10, above, 4000)},
-                    chain, 16000.0, &skipped);
+  DesignBandFilters(
+      {Bell(7999.0, 6, 1), Bell(above, 6, 1), PassBand(EqBandType::LowPass, 10, 7840, 8000.0),
+       PassBand(EqBandType::LowPass, 10, 7840, above),
+       PassBand(EqBandType::HighPass, 10, 8000.0, 4000),
+       PassBand(EqBandType::HighPass, 10, above, 4000)},
+      chain, 16000.0, &skipped);
   ASSERT_EQ(chain.entries.size(), 3U);
   EXPECT_EQ(chain.entries[0].kind, 1U);
   EXPECT_EQ(chain.entries[1].kind, 3U);
@@ -140,15 +141,15 @@ TEST(DesignTest, UndesignableBandsAreLeftOut) {
   EqBand unknown = Bell(1000, 6, 1);
   unknown.type = 4;
   FilterChain chain;
-  DesignBandFilters({disabled, unknown, Bell(nan, 6, 1),
-                     PassBand(EqBandType::HighPass, 10, 100, 0.0005),     // below 0.001 Hz
-                     PassBand(EqBandType::HighPass, 10, 100, 100),        // ratio 1
-                     PassBand(EqBandType::LowPass, 10, 2000, 1000),       // stop on the pass side
-                     PassBand(EqBandType::LowPass, -10, 1000, 2000),      // negative gain
-                     PassBand(EqBandType::LowPass, nan, 1000, 2000),
-                     PassBand(EqBandType::LowPass, 10, 1000, nan),
-                     PassBand(EqBandType::LowPass, 10, 1000, 1000.01)},  // order above 1000
-                    chain, 48000);
+  DesignBandFilters(
+      {disabled, unknown, Bell(nan, 6, 1),
+       PassBand(EqBandType::HighPass, 10, 100, 0.0005),  // below 0.001 Hz
+       PassBand(EqBandType::HighPass, 10, 100, 100),     // ratio 1
+       PassBand(EqBandType::LowPass, 10, 2000, 1000),    // stop on the pass side
+       PassBand(EqBandType::LowPass, -10, 1000, 2000),   // negative gain
+       PassBand(EqBandType::LowPass, nan, 1000, 2000), PassBand(EqBandType::LowPass, 10, 1000, nan),
+       PassBand(EqBandType::LowPass, 10, 1000, 1000.01)},  // order above 1000
+      chain, 48000);
   EXPECT_TRUE(chain.entries.empty());
   EXPECT_EQ(DesignBandFilters({}, chain, 48000), 1);
   EXPECT_TRUE(chain.entries.empty());

@@ -40,9 +40,10 @@ TEST(FilterResponseTest, ButterworthBandsAreMinus3DbAtTheCornerAndFollowTheFormu
     double cutoff;
     double sampleRate;
   };
-  for (const Case& c : {Case{kDesignLowPass, 4, 1000, 16000}, Case{kDesignLowPass, 57, 7840, 16000},
-                        Case{kDesignHighPass, 11, 11.204082, 16000},
-                        Case{kDesignHighPass, 3, 300, 44100}, Case{kDesignLowPass, 1, 3400, 8000}}) {
+  for (const Case& c :
+       {Case{kDesignLowPass, 4, 1000, 16000}, Case{kDesignLowPass, 57, 7840, 16000},
+        Case{kDesignHighPass, 11, 11.204082, 16000}, Case{kDesignHighPass, 3, 300, 44100},
+        Case{kDesignLowPass, 1, 3400, 8000}}) {
     HighLowFilter filter;
     DesignHighLowFilter(filter, c.kind, c.order, c.cutoff, c.sampleRate);
     const bool highPass = c.kind == kDesignHighPass;
@@ -66,8 +67,9 @@ TEST(FilterResponseTest, BellReachesItsGainAtTheCentreAndACutUndoesABoost) {
     EXPECT_NEAR(20.0 * std::log10(SectionMagnitude(boost.coefs, 1000, 16000)), gain, 1e-6);
     EXPECT_NEAR(20.0 * std::log10(SectionMagnitude(cut.coefs, 1000, 16000)), -gain, 1e-6);
     for (double freq : {20.0, 300.0, 1000.0, 2500.0, 7900.0}) {
-      EXPECT_NEAR(SectionMagnitude(boost.coefs, freq, 16000) * SectionMagnitude(cut.coefs, freq, 16000),
-                  1.0, 1e-12);
+      EXPECT_NEAR(
+          SectionMagnitude(boost.coefs, freq, 16000) * SectionMagnitude(cut.coefs, freq, 16000),
+          1.0, 1e-12);
     }
     // Far from the centre the bell is flat.
     EXPECT_NEAR(SectionMagnitude(boost.coefs, 5, 16000), 1.0, 1e-3);

@@ -102,17 +102,34 @@ EqBandTable RandomTable(std::mt19937& rng, double fs) {
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   EqBandTable table;
   const int bells = 1 + static_cast<int>(unit(rng) * 8);
-  EqBand hp{.type = 2, .index = 0, .enable = 1, .gain = 5 + unit(rng) * 40, .qual = 0,
-            .centFreq = 0, .cutoffFreq = 30 + unit(rng) * 300, .stopFreq = 0};
+  EqBand hp{.type = 2,
+            .index = 0,
+            .enable = 1,
+            .gain = 5 + unit(rng) * 40,
+            .qual = 0,
+            .centFreq = 0,
+            .cutoffFreq = 30 + unit(rng) * 300,
+            .stopFreq = 0};
   hp.stopFreq = hp.cutoffFreq * (0.3 + unit(rng) * 0.6);
   table.push_back(hp);
   for (int i = 0; i < bells; ++i) {
-    table.push_back(EqBand{.type = 1, .index = 0, .enable = 1, .gain = -20 + unit(rng) * 40,
-                           .qual = 0.1 + unit(rng) * 8, .centFreq = 20 + unit(rng) * (fs * 0.5 - 20),
-                           .cutoffFreq = 0, .stopFreq = 0});
+    table.push_back(EqBand{.type = 1,
+                           .index = 0,
+                           .enable = 1,
+                           .gain = -20 + unit(rng) * 40,
+                           .qual = 0.1 + unit(rng) * 8,
+                           .centFreq = 20 + unit(rng) * (fs * 0.5 - 20),
+                           .cutoffFreq = 0,
+                           .stopFreq = 0});
   }
-  EqBand lp{.type = 3, .index = 0, .enable = 1, .gain = 5 + unit(rng) * 40, .qual = 0,
-            .centFreq = 0, .cutoffFreq = fs * (0.1 + unit(rng) * 0.3), .stopFreq = 0};
+  EqBand lp{.type = 3,
+            .index = 0,
+            .enable = 1,
+            .gain = 5 + unit(rng) * 40,
+            .qual = 0,
+            .centFreq = 0,
+            .cutoffFreq = fs * (0.1 + unit(rng) * 0.3),
+            .stopFreq = 0};
   lp.stopFreq = std::min(fs * 0.5, lp.cutoffFreq * (1.2 + unit(rng)));
   table.push_back(lp);
   return table;
@@ -139,13 +156,14 @@ TEST(PcmFilterTest, MatchesTheNaiveReferenceBitForBit) {
 
         FilterChain chain;
         DesignBandFilters(table, chain, fs);
-        ASSERT_EQ(FilterPcm16(pcm16.data(), length, chain, static_cast<std::uint16_t>(channels)), 1);
+        ASSERT_EQ(FilterPcm16(pcm16.data(), length, chain, static_cast<std::uint16_t>(channels)),
+                  1);
         ASSERT_EQ(FilterPcm8(pcm8.data(), length, chain, static_cast<std::uint16_t>(channels)), 1);
         for (std::uint32_t i = 0; i < length; ++i) {
-          ASSERT_EQ(pcm16[i], RefTo16(ref16[i])) << fs << " Hz, " << length << " x" << channels
-                                                 << ", sample " << i;
-          ASSERT_EQ(pcm8[i], RefTo8(ref8[i])) << fs << " Hz, " << length << " x" << channels
-                                              << ", sample " << i;
+          ASSERT_EQ(pcm16[i], RefTo16(ref16[i]))
+              << fs << " Hz, " << length << " x" << channels << ", sample " << i;
+          ASSERT_EQ(pcm8[i], RefTo8(ref8[i]))
+              << fs << " Hz, " << length << " x" << channels << ", sample " << i;
         }
       }
     }
@@ -174,8 +192,14 @@ TEST(PcmFilterTest, ZeroGainBellChangesNoSampleByMoreThanOneStep) {
   for (std::size_t i = 0; i < pcm16.size(); ++i) pcm16[i] = static_cast<std::int16_t>(i - 35000);
   const auto original16 = pcm16;
   FilterChain flat;
-  DesignBandFilters({EqBand{.type = 1, .index = 0, .enable = 1, .gain = 0, .qual = 0.707,
-                            .centFreq = 1000, .cutoffFreq = 0, .stopFreq = 0}},
+  DesignBandFilters({EqBand{.type = 1,
+                            .index = 0,
+                            .enable = 1,
+                            .gain = 0,
+                            .qual = 0.707,
+                            .centFreq = 1000,
+                            .cutoffFreq = 0,
+                            .stopFreq = 0}},
                     flat, 16000);
   FilterPcm16(pcm16.data(), static_cast<std::uint32_t>(pcm16.size()), flat);
   for (std::size_t i = 0; i < pcm16.size(); ++i) {
@@ -184,11 +208,22 @@ TEST(PcmFilterTest, ZeroGainBellChangesNoSampleByMoreThanOneStep) {
 }
 
 TEST(PcmFilterTest, StereoWithEqualChannelsGivesEqualChannelsEqualToMono) {
-  EqBandTable table = {
-      EqBand{.type = 2, .index = 0, .enable = 1, .gain = 20, .qual = 0, .centFreq = 0,
-             .cutoffFreq = 120, .stopFreq = 60},
-      EqBand{.type = 1, .index = 1, .enable = 1, .gain = 6, .qual = 1.5, .centFreq = 3000,
-             .cutoffFreq = 0, .stopFreq = 0}};
+  EqBandTable table = {EqBand{.type = 2,
+                              .index = 0,
+                              .enable = 1,
+                              .gain = 20,
+                              .qual = 0,
+                              .centFreq = 0,
+                              .cutoffFreq = 120,
+                              .stopFreq = 60},
+                       EqBand{.type = 1,
+                              .index = 1,
+                              .enable = 1,
+                              .gain = 6,
+                              .qual = 1.5,
+                              .centFreq = 3000,
+                              .cutoffFreq = 0,
+                              .stopFreq = 0}};
   std::mt19937 rng(7);
   std::uniform_int_distribution<int> sample(-20000, 20000);
   std::vector<std::int16_t> mono(3001);
@@ -227,7 +262,7 @@ TEST(PcmFilterTest, EightBitConversionRoundsWithTheOffsetAndSaturates) {
   EXPECT_EQ(ToPcm8(255.6), 129);
   EXPECT_EQ(ToPcm8(40000.0), 255);
   EXPECT_EQ(ToPcm8(-40000.0), 0);
-  EXPECT_EQ(ToPcm8(1e300), 255);   // beyond the 32-bit range: limited before converting
+  EXPECT_EQ(ToPcm8(1e300), 255);  // beyond the 32-bit range: limited before converting
   EXPECT_EQ(ToPcm8(-1e300), 0);
   EXPECT_EQ(ToPcm8(std::numeric_limits<double>::quiet_NaN()), 128);
   for (int s = 0; s < 256; ++s) {
@@ -238,8 +273,14 @@ TEST(PcmFilterTest, EightBitConversionRoundsWithTheOffsetAndSaturates) {
 TEST(PcmFilterTest, ZeroCountLeavesTheBufferAlone) {
   std::int16_t sample = 1234;
   FilterChain chain;
-  DesignBandFilters({EqBand{.type = 1, .index = 0, .enable = 1, .gain = 12, .qual = 1,
-                            .centFreq = 100, .cutoffFreq = 0, .stopFreq = 0}},
+  DesignBandFilters({EqBand{.type = 1,
+                            .index = 0,
+                            .enable = 1,
+                            .gain = 12,
+                            .qual = 1,
+                            .centFreq = 100,
+                            .cutoffFreq = 0,
+                            .stopFreq = 0}},
                     chain, 8000);
   EXPECT_EQ(FilterPcm16(&sample, 0, chain), 1);
   EXPECT_EQ(sample, 1234);

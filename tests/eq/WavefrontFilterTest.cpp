@@ -30,7 +30,8 @@ EqBandTable RandomTable(std::mt19937& rng, double fs) {
       band.gain = unit(rng) * 60;
       band.cutoffFreq = 20 + unit(rng) * (fs * 0.45);
       const double ratio = 1.05 + unit(rng) * 3;
-      band.stopFreq = band.type == 2 ? band.cutoffFreq / ratio : std::min(fs * 0.5, band.cutoffFreq * ratio);
+      band.stopFreq =
+          band.type == 2 ? band.cutoffFreq / ratio : std::min(fs * 0.5, band.cutoffFreq * ratio);
     }
     table.push_back(band);
   }
@@ -49,16 +50,20 @@ TEST_P(WavefrontKernelTest, MatchesThePlainPassOnRandomTables) {
   std::uniform_int_distribution<int> sample(-32768, 32767);
   std::size_t checked = 0;
   for (int round = 0; round < 120; ++round) {
-    const double fs = std::vector<double>{8000, 16000, 22050, 44100, 48000}[static_cast<std::size_t>(round % 5)];
+    const double fs =
+        std::vector<double>{8000, 16000, 22050, 44100, 48000}[static_cast<std::size_t>(round % 5)];
     const EqBandTable table = RandomTable(rng, fs);
     const auto channels = static_cast<std::uint16_t>(1 + round % 8);
     const std::uint32_t lengths[] = {0, 1, 2, 7, 8, 9, 1023, 1024, 1025, 2049, 3001};
-    const std::uint32_t count = lengths[static_cast<std::size_t>(round) % 11] + static_cast<std::uint32_t>(round % 3);
+    const std::uint32_t count =
+        lengths[static_cast<std::size_t>(round) % 11] + static_cast<std::uint32_t>(round % 3);
     std::vector<std::int16_t> pcm16(count);
     std::vector<std::uint8_t> pcm8(count);
     const int mode = round % 4;  // noise, silence, full scale, quiet
     for (std::uint32_t i = 0; i < count; ++i) {
-      const int v = mode == 1 ? 0 : mode == 2 ? ((i / 3) % 2 ? 32767 : -32768) : sample(rng) / (mode == 3 ? 200 : 1);
+      const int v = mode == 1   ? 0
+                    : mode == 2 ? ((i / 3) % 2 ? 32767 : -32768)
+                                : sample(rng) / (mode == 3 ? 200 : 1);
       pcm16[i] = static_cast<std::int16_t>(v);
       pcm8[i] = static_cast<std::uint8_t>((v >> 8) + 128);
     }
@@ -72,8 +77,8 @@ TEST_P(WavefrontKernelTest, MatchesThePlainPassOnRandomTables) {
     auto fast8 = pcm8;
     ASSERT_EQ(FilterPcm16With(kernel, fast16.data(), count, chain, channels), 1);
     ASSERT_EQ(FilterPcm8With(kernel, fast8.data(), count, chain, channels), 1);
-    ASSERT_EQ(fast16, plain16) << "round " << round << ", " << CountSections(chain)
-                               << " sections, " << count << " x" << channels;
+    ASSERT_EQ(fast16, plain16) << "round " << round << ", " << CountSections(chain) << " sections, "
+                               << count << " x" << channels;
     ASSERT_EQ(fast8, plain8) << "round " << round;
     ++checked;
   }
@@ -90,8 +95,14 @@ INSTANTIATE_TEST_SUITE_P(EveryFastKernel, WavefrontKernelTest,
 TEST(WavefrontFilterTest, LongChainsAndTheDefaultIsTheBestKernel) {
   // Three 57th-order low-passes: 87 sections in one wavefront.
   FilterChain chain;
-  const EqBand lowPass{.type = 3, .index = 0, .enable = 1, .gain = 24, .qual = 0, .centFreq = 0,
-                       .cutoffFreq = 7840, .stopFreq = 8000};
+  const EqBand lowPass{.type = 3,
+                       .index = 0,
+                       .enable = 1,
+                       .gain = 24,
+                       .qual = 0,
+                       .centFreq = 0,
+                       .cutoffFreq = 7840,
+                       .stopFreq = 8000};
   DesignBandFilters({lowPass, lowPass, lowPass}, chain, 16000);
   ASSERT_GT(CountSections(chain), 80U);
   std::mt19937 rng(3);

@@ -111,8 +111,8 @@ TEST(FileSystemTest, OnlyRegularFilesAreReadAndEveryRefusalSaysWhy) {
     std::string path;
     int error;
   };
-  std::vector<Case> cases = {{dir.File("folder"), EISDIR}, {dir.File("none"), ENOENT},
-                             {dir.File("big"), EFBIG}};
+  std::vector<Case> cases = {
+      {dir.File("folder"), EISDIR}, {dir.File("none"), ENOENT}, {dir.File("big"), EFBIG}};
 #if !defined(_WIN32)
   ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
   cases.push_back({dir.File("fifo"), platform::kErrorNotRegularFile});
@@ -127,7 +127,8 @@ TEST(FileSystemTest, OnlyRegularFilesAreReadAndEveryRefusalSaysWhy) {
   EXPECT_EQ(platform::DescribeFileError(EISDIR), "it is a folder");
   EXPECT_EQ(platform::DescribeFileError(ENOSPC), "no space left on the device");
   EXPECT_EQ(platform::DescribeFileError(EACCES), "permission denied");
-  EXPECT_EQ(platform::DescribeFileError(platform::kErrorNotRegularFile), "it is not a regular file");
+  EXPECT_EQ(platform::DescribeFileError(platform::kErrorNotRegularFile),
+            "it is not a regular file");
 }
 
 TEST(FileSystemTest, AtomicFileNeverTouchesTheTargetBeforeItsRename) {
@@ -169,7 +170,8 @@ TEST(FileSystemTest, TempNamesCarryHostAndProcessAndOnlyDeadOwnersLitterIsRemove
   ASSERT_TRUE(owner);
   EXPECT_EQ(owner->host, platform::HostName());
   EXPECT_EQ(owner->pid, testsupport::CurrentProcessId());
-  const auto dotted = platform::ParseTempName(".tonvale-tmp.box.example.org.42.7.ab", ".tonvale-tmp.");
+  const auto dotted =
+      platform::ParseTempName(".tonvale-tmp.box.example.org.42.7.ab", ".tonvale-tmp.");
   ASSERT_TRUE(dotted);
   EXPECT_EQ(dotted->host, "box.example.org");
   EXPECT_EQ(dotted->pid, 42);
@@ -183,10 +185,12 @@ TEST(FileSystemTest, TempNamesCarryHostAndProcessAndOnlyDeadOwnersLitterIsRemove
   const std::string dead = std::to_string(testsupport::DeadProcessId());
   const std::string prefix(platform::kAtomicTempPrefix);
   const std::vector<std::string> kept = {
-      prefix + host + "." + std::to_string(testsupport::CurrentProcessId()) + ".0.a",   // this process
-      prefix + host + "." + std::to_string(testsupport::OtherRunningProcessId()) + ".0.b",  // a running process
-      prefix + "another-host." + dead + ".0.c",                     // maybe running elsewhere
-      "xxx-tonvale." + host + "." + dead + ".0.d",                  // another prefix
+      prefix + host + "." + std::to_string(testsupport::CurrentProcessId()) +
+          ".0.a",  // this process
+      prefix + host + "." + std::to_string(testsupport::OtherRunningProcessId()) +
+          ".0.b",                                   // a running process
+      prefix + "another-host." + dead + ".0.c",     // maybe running elsewhere
+      "xxx-tonvale." + host + "." + dead + ".0.d",  // another prefix
       "notes.txt"};
   for (const std::string& keep : kept) {
     testsupport::WriteFile(dir.File(keep), "x");

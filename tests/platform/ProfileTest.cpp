@@ -54,8 +54,7 @@ TEST(ProfileTest, StrayCarriageReturnAtTheEndReadsLikeALineBreak) {
 TEST(ProfileTest, ReadsAtMost779BytesAndIntegersByTheDecimalRule) {
   TempDir dir;
   const std::string file = dir.File("a.ini");
-  WriteFile(file, "[S]\nLong=" + std::string(800, 'x') +
-                      "\nExact=" + std::string(779, 'y') +
+  WriteFile(file, "[S]\nLong=" + std::string(800, 'x') + "\nExact=" + std::string(779, 'y') +
                       "\nNum=  -42abc\nWord=abc\nEmpty=\nBig=99999999999\n");
   EXPECT_EQ(platform::ProfileGetString(file, "S", "Long"), std::string(779, 'x'));
   EXPECT_EQ(platform::ProfileGetString(file, "S", "Exact"), std::string(779, 'y'));
@@ -74,8 +73,9 @@ TEST(ProfileTest, WriteReplacesOnlyTheKeyLineAndKeepsEveryOtherByte) {
       "; settings\r\n[EQ_UI]\r\nBandNum = 10\r\n  Odd  =  x  \r\n\r\n[App_Status]\r\nIs_Live = 1";
   WriteFile(file, before);
   ASSERT_TRUE(platform::ProfileWriteString(file, "app_status", "IS_LIVE", "0"));
-  EXPECT_EQ(ReadFile(file),
-            "; settings\r\n[EQ_UI]\r\nBandNum = 10\r\n  Odd  =  x  \r\n\r\n[App_Status]\r\nIS_LIVE=0");
+  EXPECT_EQ(
+      ReadFile(file),
+      "; settings\r\n[EQ_UI]\r\nBandNum = 10\r\n  Odd  =  x  \r\n\r\n[App_Status]\r\nIS_LIVE=0");
   ASSERT_TRUE(platform::ProfileWriteString(file, "EQ_UI", "BandNum", "4"));
   EXPECT_EQ(ReadFile(file),
             "; settings\r\n[EQ_UI]\r\nBandNum=4\r\n  Odd  =  x  \r\n\r\n[App_Status]\r\nIS_LIVE=0");

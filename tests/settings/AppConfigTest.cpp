@@ -111,8 +111,8 @@ TEST(AppConfigTest, ConversionRulesOnGoodAndBadText) {
   EXPECT_EQ(config.defaultSampleRate, 44100);
   EXPECT_EQ(config.bandNum, 0);
   EXPECT_EQ(config.sampleRateList, (std::vector<std::uint32_t>{8000, 16000, 48000, 8000}));
-  EXPECT_EQ(config.defaultQual, 0.5);   // no number: the field keeps its value
-  EXPECT_EQ(config.defaultGain, 0.0);   // beyond single precision: the same
+  EXPECT_EQ(config.defaultQual, 0.5);  // no number: the field keeps its value
+  EXPECT_EQ(config.defaultGain, 0.0);  // beyond single precision: the same
   EXPECT_EQ(config.minDbValue, -12.5);
   EXPECT_EQ(config.eqPainterHeight, 300U);
   EXPECT_EQ(config.bandEditMaxLen, 6U);

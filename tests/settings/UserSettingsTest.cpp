@@ -24,8 +24,8 @@ TEST(UserSettingsTest, DefaultSetSpacesBandsLogarithmicallyUpToNyquist) {
   EXPECT_EQ(ApplyDefaultSettings(config, table), 1);
   ASSERT_EQ(table.size(), 10U);
   // Worked by hand: ratio = 800^(1/9) = 2.10168..., frequencies 10 * ratio^i.
-  const double expected[10] = {10,        21.017,    44.170,    92.832,   195.102,
-                               410.041,   861.774,   1811.169,  3806.488, 8000};
+  const double expected[10] = {10,      21.017,  44.170,   92.832,   195.102,
+                               410.041, 861.774, 1811.169, 3806.488, 8000};
   EXPECT_EQ(table[0].type, 2U);
   EXPECT_NEAR(table[0].cutoffFreq, 11.204082, 5e-7);
   EXPECT_EQ(table[0].stopFreq, 10.0);
@@ -164,7 +164,7 @@ TEST(UserSettingsTest, IncompleteBandIsDroppedAndTheLaterOnesMoveUp) {
   ASSERT_EQ(table.size(), 3U);
   EXPECT_EQ(table[2].gain, 3.0);  // stored band 03
   EXPECT_EQ(table[2].index, 2U);
-  EXPECT_EQ(config.bandNum, 3);   // the band count follows the table
+  EXPECT_EQ(config.bandNum, 3);  // the band count follows the table
 }
 
 TEST(UserSettingsTest, MissingFileIndexOrBandCountFallsBackToDefaults) {
@@ -216,7 +216,8 @@ TEST(UserSettingsTest, ALoadThatFindsNoSetupSaysWhy) {
   const std::string noSetup = "the file holds no setup for this EQ index";
   std::vector<Case> cases = {
       {dir.File("none.cfg"), SettingsLoadStatus::Missing, "the file does not exist"},
-      {dir.File("folder.cfg"), SettingsLoadStatus::Unreadable, "the file cannot be read: it is a folder"},
+      {dir.File("folder.cfg"), SettingsLoadStatus::Unreadable,
+       "the file cannot be read: it is a folder"},
       {dir.File("utf16.cfg"), SettingsLoadStatus::NoSetup,
        noSetup + " (it is saved as UTF-16 text; save it as UTF-8 or ANSI text)"},
       {dir.File("other.cfg"), SettingsLoadStatus::NoSetup, noSetup},
@@ -237,9 +238,10 @@ TEST(UserSettingsTest, ALoadThatFindsNoSetupSaysWhy) {
     EXPECT_EQ(report.reason, c.reason) << c.path;
     EXPECT_EQ(table.size(), 10U) << "the default bands, for the window";
   }
-  WriteFile(dir.File("good.cfg"), "[MusicEQ]\nMusicEQ_Index00=B\n[B]\nBandNum=1\nBand00_Type=1\n"
-                                  "Band00_Enable=1\nBand00_Gain=3\nBand00_Qual=1\nBand00_CentFreq=900\n"
-                                  "Band00_CutoffFreq=0\nBand00_StopFreq=0\n");
+  WriteFile(dir.File("good.cfg"),
+            "[MusicEQ]\nMusicEQ_Index00=B\n[B]\nBandNum=1\nBand00_Type=1\n"
+            "Band00_Enable=1\nBand00_Gain=3\nBand00_Qual=1\nBand00_CentFreq=900\n"
+            "Band00_CutoffFreq=0\nBand00_StopFreq=0\n");
   AppConfig config = ShippedConfig();
   EqBandTable table;
   SettingsLoadReport report{SettingsLoadStatus::NoSetup, "stale"};

@@ -76,7 +76,8 @@ std::vector<std::uint8_t> Pcm16Bytes(const std::vector<std::int16_t>& samples) {
   return out;
 }
 
-std::vector<std::uint8_t> CueBody(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& points) {
+std::vector<std::uint8_t> CueBody(
+    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& points) {
   std::vector<std::uint8_t> out;
   Put32(out, static_cast<std::uint32_t>(points.size()));
   for (const auto& [id, position] : points) {
@@ -90,8 +91,9 @@ std::vector<std::uint8_t> CueBody(const std::vector<std::pair<std::uint32_t, std
   return out;
 }
 
-std::vector<std::uint8_t> AdtlBody(const std::vector<std::pair<std::uint32_t, std::string>>& labels,
-                                   const std::vector<std::pair<std::uint32_t, std::uint32_t>>& texts) {
+std::vector<std::uint8_t> AdtlBody(
+    const std::vector<std::pair<std::uint32_t, std::string>>& labels,
+    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& texts) {
   std::vector<std::uint8_t> out;
   PutText(out, "adtl");
   for (const auto& [id, text] : labels) {

@@ -48,10 +48,12 @@ std::vector<std::uint8_t> PcmWave(std::uint16_t channels, std::uint32_t rate, st
 std::vector<std::uint8_t> Pcm16Bytes(const std::vector<std::int16_t>& samples);
 
 /// A "cue " body with points (id, position).
-std::vector<std::uint8_t> CueBody(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& points);
+std::vector<std::uint8_t> CueBody(
+    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& points);
 
 /// A "LIST" body of type "adtl" with labels (cue id, text) and labelled texts (cue id, length).
-std::vector<std::uint8_t> AdtlBody(const std::vector<std::pair<std::uint32_t, std::string>>& labels,
-                                   const std::vector<std::pair<std::uint32_t, std::uint32_t>>& texts = {});
+std::vector<std::uint8_t> AdtlBody(
+    const std::vector<std::pair<std::uint32_t, std::string>>& labels,
+    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& texts = {});
 
 }  // namespace testsupport

@@ -9,7 +9,8 @@ SndfileRead ReadWithSndfile(const std::string& path) {
     return read;
   }
   read.samples.resize(static_cast<std::size_t>(read.info.frames * read.info.channels));
-  const sf_count_t got = sf_read_short(file, read.samples.data(), static_cast<sf_count_t>(read.samples.size()));
+  const sf_count_t got =
+      sf_read_short(file, read.samples.data(), static_cast<sf_count_t>(read.samples.size()));
   read.samples.resize(static_cast<std::size_t>(got));
   sf_close(file);
   read.ok = true;

@@ -84,9 +84,7 @@ TempDir::~TempDir() {
   fs::remove_all(platform::NativePath(m_path), ec);
 }
 
-std::string TempDir::File(std::string_view name) const {
-  return m_path + "/" + std::string(name);
-}
+std::string TempDir::File(std::string_view name) const { return m_path + "/" + std::string(name); }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(platform::NativePath(path), std::ios::binary);
@@ -187,8 +185,10 @@ std::wstring EnvironmentBlock(const std::vector<std::string>& environment) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::string& workDir, const std::vector<std::string>& environment) {
-  const std::string base = platform::Utf8Path(fs::temp_directory_path() / UniqueName("tonvale-child-"));
+                           const std::string& workDir,
+                           const std::vector<std::string>& environment) {
+  const std::string base =
+      platform::Utf8Path(fs::temp_directory_path() / UniqueName("tonvale-child-"));
   m_outPath = base + ".out";
   m_errPath = base + ".err";
   std::wstring commandLine = Quote(platform::WideText(program));
@@ -206,9 +206,9 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   std::wstring block = EnvironmentBlock(environment);
   const std::wstring folder = platform::NativePath(workDir).wstring();
   PROCESS_INFORMATION info{};
-  const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                        CREATE_UNICODE_ENVIRONMENT, block.data(), folder.c_str(),
-                                        &startup, &info);
+  const BOOL started =
+      ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                       CREATE_UNICODE_ENVIRONMENT, block.data(), folder.c_str(), &startup, &info);
   ::CloseHandle(out);
   ::CloseHandle(err);
   if (!started) {
@@ -283,7 +283,8 @@ ProcessId OtherRunningProcessId() {
 #else
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::string& workDir, const std::vector<std::string>& environment) {
+                           const std::string& workDir,
+                           const std::vector<std::string>& environment) {
   const std::string base = (fs::temp_directory_path() / UniqueName("tonvale-child-")).string();
   m_outPath = base + ".out";
   m_errPath = base + ".err";

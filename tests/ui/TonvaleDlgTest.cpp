@@ -52,7 +52,8 @@ class TonvaleDlgTest : public UiFixture {
     QVERIFY(!dialog->OkButton()->isVisible());
     QVERIFY(!dialog->CancelButton()->isVisible());
     QCOMPARE(editors[9]->x(), 9 * w);
-    QCOMPARE(dialog->Painter()->geometry(), QRect(0, h + dialog->RateList()->height(), 10 * w, 320));
+    QCOMPARE(dialog->Painter()->geometry(),
+             QRect(0, h + dialog->RateList()->height(), 10 * w, 320));
     QCOMPARE(m_graph.width, static_cast<std::uint32_t>(10 * w));
     QCOMPARE(m_graph.height, 320U);
     QCOMPARE(editors[2]->Title()->text(), QStringLiteral("Band03"));
@@ -213,7 +214,8 @@ class TonvaleDlgTest : public UiFixture {
     paths.insert(1, QString::fromStdString(m_dir.File("missing.wav")));
     dialog->OnConvertFile();
     QVERIFY(failed);
-    QVERIFY(report.contains(QStringLiteral("Failed: ") + QString::fromStdString(m_dir.File("missing.wav"))));
+    QVERIFY(report.contains(QStringLiteral("Failed: ") +
+                            QString::fromStdString(m_dir.File("missing.wav"))));
     QVERIFY(report.contains(QStringLiteral("Error:Can't open the file.")));
     QCOMPARE(report.count(QStringLiteral("Not attempted: ")), 2);
   }
@@ -224,9 +226,8 @@ class TonvaleDlgTest : public UiFixture {
     using namespace testsupport;
     m_config.checkLive = 0;  // the flag's message is posted by hand here
     auto clearFlagSoon = [](CTonvaleDlg* dialog, int afterMs) {
-      QTimer::singleShot(afterMs, dialog, [dialog] {
-        QCoreApplication::postEvent(dialog, new LiveStatusEvent(0));
-      });
+      QTimer::singleShot(afterMs, dialog,
+                         [dialog] { QCoreApplication::postEvent(dialog, new LiveStatusEvent(0)); });
     };
     auto expectClosedWithin = [](CTonvaleDlg* dialog, QElapsedTimer& clock) {
       QVERIFY(!dialog->isVisible());
@@ -260,7 +261,8 @@ class TonvaleDlgTest : public UiFixture {
       const auto bytes = PcmWave(1, 16000, 16, Pcm16Bytes({1, 2, 3, 4}));
       WriteFile(m_dir.File("r.wav"), std::string(bytes.begin(), bytes.end()));
       auto dialog = MakeDialog();
-      dialog->SetFileChooser([this](QWidget*) { return QStringList{QString::fromStdString(m_dir.File("r.wav"))}; });
+      dialog->SetFileChooser(
+          [this](QWidget*) { return QStringList{QString::fromStdString(m_dir.File("r.wav"))}; });
       QElapsedTimer clock;
       clock.start();
       clearFlagSoon(dialog.get(), 300);
@@ -270,7 +272,8 @@ class TonvaleDlgTest : public UiFixture {
     {  // the progress dialog of a long run: the run stops, nothing half-written stays
       QStringList paths;
       std::vector<std::int16_t> samples(16000 * 20);
-      for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int16_t>(i * 7);
+      for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(i * 7);
       const auto bytes = PcmWave(1, 16000, 16, Pcm16Bytes(samples));
       QDir().mkpath(QString::fromStdString(m_dir.File("long")));
       for (int i = 0; i < 40; ++i) {
@@ -290,7 +293,8 @@ class TonvaleDlgTest : public UiFixture {
       expectClosedWithin(dialog.get(), clock);
       QVERIFY(!reported);
       int outputs = 0;
-      for (const QString& name : QDir(QString::fromStdString(m_dir.File("long"))).entryList(QDir::Files | QDir::Hidden)) {
+      for (const QString& name :
+           QDir(QString::fromStdString(m_dir.File("long"))).entryList(QDir::Files | QDir::Hidden)) {
         QVERIFY2(name.startsWith(QLatin1Char('f')), qPrintable(name));  // no temporary file
         if (name.endsWith(QStringLiteral("_filter.wav"))) {
           ++outputs;
@@ -339,7 +343,8 @@ class TonvaleDlgTest : public UiFixture {
         const QColor c = graph.pixelColor(x, y + dy);
         white = white || (c.red() > 200 && c.green() > 200 && c.blue() > 200);
       }
-      QVERIFY2(white, qPrintable(QStringLiteral("no curve pixel at column %1, row %2").arg(x).arg(y)));
+      QVERIFY2(white,
+               qPrintable(QStringLiteral("no curve pixel at column %1, row %2").arg(x).arg(y)));
       ++checked;
     }
     QVERIFY(checked > 20);

@@ -15,7 +15,8 @@ std::uint32_t TruncToU32(double value) {
 }
 
 // Parses a label made only of "(first,second)" pairs into `pairs`. False for any other text.
-bool ParseValuePairs(const std::string& text, std::vector<std::pair<std::int32_t, std::int32_t>>& pairs) {
+bool ParseValuePairs(const std::string& text,
+                     std::vector<std::pair<std::int32_t, std::int32_t>>& pairs) {
   std::size_t i = 0;
   auto number = [&](std::int32_t& value) {
     const std::size_t start = i;
@@ -107,9 +108,10 @@ void C_ActionEventMgr::AddEventAtSample(std::int32_t firstValue, std::uint32_t s
     m_events.push_back(std::move(event));
     return;
   }
-  const auto place = std::lower_bound(
-      m_events.begin(), m_events.end(), samplePosition,
-      [](const C_ActionEvent& e, std::uint32_t position) { return e.GetSamplePosition() < position; });
+  const auto place = std::lower_bound(m_events.begin(), m_events.end(), samplePosition,
+                                      [](const C_ActionEvent& e, std::uint32_t position) {
+                                        return e.GetSamplePosition() < position;
+                                      });
   m_events.insert(place, std::move(event));
 }
 
@@ -122,9 +124,9 @@ void C_ActionEventMgr::AddSilenceRegion(std::uint32_t start, std::uint32_t lengt
     m_silence.push_back(region);
     return;
   }
-  const auto place = std::upper_bound(
-      m_silence.begin(), m_silence.end(), start,
-      [](std::uint32_t s, const C_ActionSilenceRegion& r) { return s < r.start; });
+  const auto place =
+      std::upper_bound(m_silence.begin(), m_silence.end(), start,
+                       [](std::uint32_t s, const C_ActionSilenceRegion& r) { return s < r.start; });
   m_silence.insert(place, region);
 }
 

@@ -6,12 +6,12 @@ namespace {
 
 // Quantiser step sizes: 89 entries growing by about 10 % each, from 7 to 32767.
 constexpr std::int32_t kStepTable[89] = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
+    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
+    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
+    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
+    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
+    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
+    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
     12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
 // Step index change per code: small codes step down, large ones up (the sign bit is ignored).
@@ -49,7 +49,8 @@ std::uint32_t C_DVIADPCMCodec::SamplesInBlock(std::size_t bytes, std::uint16_t c
   const std::size_t leftover = data % groupBytes;
   // In a last, partial group every channel gets the bytes of its own 4-byte slot; the frame
   // count follows the channel with the fewest.
-  const std::size_t lastSlot = leftover > 4U * (channels - 1U) ? leftover - 4U * (channels - 1U) : 0;
+  const std::size_t lastSlot =
+      leftover > 4U * (channels - 1U) ? leftover - 4U * (channels - 1U) : 0;
   const std::size_t perChannel = 1 + 8 * groups + 2 * std::min<std::size_t>(lastSlot, 4);
   return static_cast<std::uint32_t>(std::min<std::size_t>(perChannel, 0xFFFFFFFFU));
 }

@@ -11,10 +11,9 @@
 class C_EncryptNewPC1 : public C_EncryptPC1 {
  public:
   bool IsProtectedFile(const std::string& path, std::uint32_t* count, std::uint32_t* size) override;
-  int DecryptFile(const std::string& source, const std::string& output,
-                  std::string_view passPhrase, const DecryptProgress& progress) override;
+  int DecryptFile(const std::string& source, const std::string& output, std::string_view passPhrase,
+                  const DecryptProgress& progress) override;
   bool ReadProtectedHeader(ByteSource& source, ProtectedHeader& header) override;
-
 
  private:
   static bool HasWifExtension(const std::string& path);

@@ -43,7 +43,8 @@ std::uint16_t C_EncryptPC1::Code(int i) {
   const unsigned d = static_cast<std::uint16_t>(m_roundSum + i);
   const unsigned s = m_carryWord;
   m_carryWord = static_cast<std::uint16_t>(a * kCarryMultiplier);
-  const auto c = static_cast<std::uint16_t>((d != 0 ? d * kRoundMultiplier : 0U) + a * kCarryMultiplier);
+  const auto c =
+      static_cast<std::uint16_t>((d != 0 ? d * kRoundMultiplier : 0U) + a * kCarryMultiplier);
   m_roundSum = static_cast<std::uint16_t>(c + s);
   m_roundWords[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(a * kRoundMultiplier + 1);
   return static_cast<std::uint16_t>(m_roundWords[static_cast<std::size_t>(i)] ^

@@ -57,8 +57,8 @@ struct ProtectedHeader {
 class C_EncryptPC1 : public I_Encrypt {
  public:
   bool IsProtectedFile(const std::string& path, std::uint32_t* count, std::uint32_t* size) override;
-  int DecryptFile(const std::string& source, const std::string& output,
-                  std::string_view passPhrase, const DecryptProgress& progress) override;
+  int DecryptFile(const std::string& source, const std::string& output, std::string_view passPhrase,
+                  const DecryptProgress& progress) override;
 
   /// Deciphers the data of a protected file from `source` into `sink`; a kDecrypt code
   /// (without the file codes 1 and 2).

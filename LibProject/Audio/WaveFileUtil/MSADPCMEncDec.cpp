@@ -25,14 +25,18 @@ struct ChannelState {
 std::int16_t DecodeNibble(ChannelState& s, unsigned code) {
   const std::int64_t predicted = (s.sample1 * s.coef1 + s.sample2 * s.coef2) >> 8;
   const std::int64_t signedCode = (code & 8U) != 0 ? static_cast<std::int64_t>(code) - 16 : code;
-  const std::int64_t sample = std::clamp<std::int64_t>(predicted + signedCode * s.delta, -32768, 32767);
+  const std::int64_t sample =
+      std::clamp<std::int64_t>(predicted + signedCode * s.delta, -32768, 32767);
   s.sample2 = s.sample1;
   s.sample1 = sample;
-  s.delta = std::clamp<std::int64_t>((kAdaptationTable[code & 15U] * s.delta) >> 8, kMinDelta, kMaxDelta);
+  s.delta =
+      std::clamp<std::int64_t>((kAdaptationTable[code & 15U] * s.delta) >> 8, kMinDelta, kMaxDelta);
   return static_cast<std::int16_t>(sample);
 }
 
-std::int16_t ReadS16(const std::uint8_t* p) { return static_cast<std::int16_t>(p[0] | (p[1] << 8)); }
+std::int16_t ReadS16(const std::uint8_t* p) {
+  return static_cast<std::int16_t>(p[0] | (p[1] << 8));
+}
 
 }  // namespace
 
@@ -65,7 +69,8 @@ std::uint32_t C_MSADPCMEncDec::DecodeBlock(const std::uint8_t* block, std::size_
   for (std::uint16_t c = 0; c < channels; ++c, p += 2) states[c].sample2 = ReadS16(p);
 
   // The header's two samples come out first, the older one first.
-  for (std::uint16_t c = 0; c < channels; ++c) out[c] = static_cast<std::int16_t>(states[c].sample2);
+  for (std::uint16_t c = 0; c < channels; ++c)
+    out[c] = static_cast<std::int16_t>(states[c].sample2);
   if (frames > 1) {
     for (std::uint16_t c = 0; c < channels; ++c) {
       out[channels + c] = static_cast<std::int16_t>(states[c].sample1);

@@ -47,7 +47,8 @@ class I_WavData : public C_RefCounted {
   virtual std::uint32_t GetDataLength() = 0;
   virtual void SetWavInfo(const I_WavInfo& info) = 0;
   virtual void SetFormat(std::uint32_t rate, std::uint32_t length, std::uint16_t channels,
-                         std::uint16_t bits, std::uint16_t storageBits, std::uint32_t signedFlag) = 0;
+                         std::uint16_t bits, std::uint16_t storageBits,
+                         std::uint32_t signedFlag) = 0;
   /// Copies the other container's bytes, wave info, chunk infos and events; 0 when this block
   /// is borrowed.
   virtual int CopyFrom(I_WavData& other) = 0;
@@ -56,7 +57,8 @@ class I_WavData : public C_RefCounted {
   virtual std::uint8_t* AllocateBuffer(std::uint32_t n) = 0;
   virtual int SetBufferCopy(const std::uint8_t* bytes, std::uint32_t n) = 0;
   /// Converts the samples in place to the given format; 1 at once when it already matches.
-  virtual int ConvertFormat(std::uint16_t bits, std::uint16_t storageBits, std::uint32_t signedFlag) = 0;
+  virtual int ConvertFormat(std::uint16_t bits, std::uint16_t storageBits,
+                            std::uint32_t signedFlag) = 0;
   virtual T_RefPtr<I_WavData> Clone() = 0;
   /// A new container with the samples in the given format; null when it cannot be made.
   virtual T_RefPtr<I_WavData> CreateConvertedCopy(std::uint16_t bits, std::uint16_t storageBits,
@@ -96,7 +98,8 @@ class C_WavData final : public I_WavData {
   int CopyFrom(I_WavData& other) override;
   std::uint8_t* AllocateBuffer(std::uint32_t n) override;
   int SetBufferCopy(const std::uint8_t* bytes, std::uint32_t n) override;
-  int ConvertFormat(std::uint16_t bits, std::uint16_t storageBits, std::uint32_t signedFlag) override;
+  int ConvertFormat(std::uint16_t bits, std::uint16_t storageBits,
+                    std::uint32_t signedFlag) override;
   T_RefPtr<I_WavData> Clone() override;
   T_RefPtr<I_WavData> CreateConvertedCopy(std::uint16_t bits, std::uint16_t storageBits,
                                           std::uint32_t signedFlag) override;

@@ -47,8 +47,7 @@ bool C_WavDataBuffer::Locate(std::uint32_t frame, std::uint16_t channel, std::si
   if (width != 1 && width != 2 && width != 4) {
     return false;
   }
-  const std::uint64_t index =
-      static_cast<std::uint64_t>(m_info.GetChannels()) * frame + channel;
+  const std::uint64_t index = static_cast<std::uint64_t>(m_info.GetChannels()) * frame + channel;
   const std::uint64_t byte = index * width;
   if (byte + width > Size()) {
     return false;
@@ -67,8 +66,9 @@ std::int32_t C_WavDataBuffer::GetSample(std::uint32_t frame, std::uint16_t chann
   switch (m_storageBits) {
     case 8: raw = p[0]; break;
     case 16: raw = static_cast<std::uint32_t>(p[0] | (p[1] << 8)); break;
-    default: raw = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                   (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    default:
+      raw = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
   }
   if (m_signedFlag == 0) {
     return static_cast<std::int32_t>(static_cast<std::int64_t>(raw) - m_halfRange);
@@ -84,9 +84,8 @@ void C_WavDataBuffer::SetSample(std::uint32_t frame, std::int32_t value, std::ui
   if (!Locate(frame, channel, at)) {
     return;
   }
-  const std::uint32_t raw = m_signedFlag != 0
-                                ? static_cast<std::uint32_t>(value) & m_fullRange
-                                : static_cast<std::uint32_t>(value) + m_halfRange;
+  const std::uint32_t raw = m_signedFlag != 0 ? static_cast<std::uint32_t>(value) & m_fullRange
+                                              : static_cast<std::uint32_t>(value) + m_halfRange;
   std::uint8_t* p = Bytes() + at;
   const std::size_t width = m_storageBits / 8U;
   for (std::size_t i = 0; i < width; ++i) {

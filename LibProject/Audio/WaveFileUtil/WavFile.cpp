@@ -83,8 +83,10 @@ void C_WavFile::RecordFileAttributes() {
     return;
   }
   const auto attributes = platform::ReadFileAttributes(m_fileName);
-  m_fileSize = attributes ? static_cast<std::uint32_t>(std::min<std::uint64_t>(attributes->size, 0xFFFFFFFFULL))
-                          : 0xFFFFFFFFU;
+  m_fileSize =
+      attributes
+          ? static_cast<std::uint32_t>(std::min<std::uint64_t>(attributes->size, 0xFFFFFFFFULL))
+          : 0xFFFFFFFFU;
   m_fileTime = attributes ? C_CUTime{attributes->modified} : C_CUTime{};
 }
 
@@ -198,8 +200,8 @@ C_WavFile::ParseResult C_WavFile::ReadFormat(C_RiffChunk& chunk) {
     return {false, platform::FormatText("Unsupported wave format!(%s)", m_fileName.c_str())};
   }
   if (bits >= 17) {
-    return {false, platform::FormatText("Unsupported %d-bit PCM format!(%s)", bits,
-                                        m_fileName.c_str())};
+    return {false,
+            platform::FormatText("Unsupported %d-bit PCM format!(%s)", bits, m_fileName.c_str())};
   }
   if (!OutputFormatFits(tag, channels, rate, bits)) {
     // Written back, its block align or byte rate would not fit its field: a reader of the
@@ -307,9 +309,9 @@ int C_WavFile::DecodeAdpcm(ByteSource& source) {
   const std::size_t blocks = compressed.size() / m_blockAlign;
   const std::size_t rest = compressed.size() % m_blockAlign;
   // A final partial block gives what its bytes hold; one shorter than its header gives nothing.
-  const std::uint32_t restFrames = std::min(
-      ms ? C_MSADPCMEncDec::SamplesInBlock(rest, m_channels) : C_DVIADPCMCodec::SamplesInBlock(rest, m_channels),
-      m_samplesPerBlock);
+  const std::uint32_t restFrames = std::min(ms ? C_MSADPCMEncDec::SamplesInBlock(rest, m_channels)
+                                               : C_DVIADPCMCodec::SamplesInBlock(rest, m_channels),
+                                            m_samplesPerBlock);
   const std::uint64_t frames = static_cast<std::uint64_t>(blocks) * m_samplesPerBlock + restFrames;
   const std::uint64_t bytes = frames * m_channels * 2;
   if (bytes > kMaxRiffBytes) {
@@ -322,7 +324,8 @@ int C_WavFile::DecodeAdpcm(ByteSource& source) {
     const std::size_t size = b < blocks ? m_blockAlign : rest;
     const std::uint8_t* in = compressed.data() + b * m_blockAlign;
     const std::uint32_t got =
-        ms ? C_MSADPCMEncDec::DecodeBlock(in, size, m_channels, m_samplesPerBlock, m_coefs, block.data())
+        ms ? C_MSADPCMEncDec::DecodeBlock(in, size, m_channels, m_samplesPerBlock, m_coefs,
+                                          block.data())
            : C_DVIADPCMCodec::DecodeBlock(in, size, m_channels, m_samplesPerBlock, block.data());
     const std::size_t gotBytes = static_cast<std::size_t>(got) * m_channels * 2;
     if (gotBytes > 0) {
@@ -346,8 +349,9 @@ int C_WavFile::WriteFile(const std::string& path) {
   AtomicFileSink sink(*file);
   if (WriteTo(sink) == 0) {
     m_writeError = file->ErrorNumber() != 0 ? platform::DescribeFileError(file->ErrorNumber())
-                   : m_writeError.empty()   ? std::string("the samples cannot be written as a wave file")
-                                            : m_writeError;
+                   : m_writeError.empty()
+                       ? std::string("the samples cannot be written as a wave file")
+                       : m_writeError;
     return 0;
   }
   // Atomic against an interrupted or failed write; like other audio tools the write does not

@@ -46,9 +46,9 @@ const std::array<FormatProbeRow, 44> kFormatProbeTable = {{
 }};
 
 const std::array<FormatNameRow, 19> kFormatTypeNames = {{
-    {1, "SRC"},   {13, "SRC"},  {2, "WAV"},   {45, "WAV"},  {25, "WAV"},  {26, "WAV"},  {38, "WAV"},
-    {9, "MID"},   {10, "INS"},  {31, "MP3"},  {39, "S08"},  {40, "S16"},  {44, "PCM"},  {57, "PCM"},
-    {65, "IMA"},  {130, "BMP"}, {161, "BIN"}, {178, "CSV"}, {2, "WAV"},
+    {1, "SRC"},  {13, "SRC"},  {2, "WAV"},   {45, "WAV"},  {25, "WAV"}, {26, "WAV"}, {38, "WAV"},
+    {9, "MID"},  {10, "INS"},  {31, "MP3"},  {39, "S08"},  {40, "S16"}, {44, "PCM"}, {57, "PCM"},
+    {65, "IMA"}, {130, "BMP"}, {161, "BIN"}, {178, "CSV"}, {2, "WAV"},
 }};
 
 int GetFormatTypeName(std::uint32_t type, std::string& outName) {

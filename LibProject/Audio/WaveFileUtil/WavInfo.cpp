@@ -18,7 +18,8 @@ std::uint32_t C_WavInfo::GetDurationMs() const {
   if (m_sampleRate == 0) {
     return 0;
   }
-  const double ms = static_cast<double>(SampleFrames64()) / static_cast<double>(m_sampleRate) * 1000.0;
+  const double ms =
+      static_cast<double>(SampleFrames64()) / static_cast<double>(m_sampleRate) * 1000.0;
   return ms >= 4294967295.0 ? 0xFFFFFFFFU : static_cast<std::uint32_t>(std::trunc(ms));
 }
 

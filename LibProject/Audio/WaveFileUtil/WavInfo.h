@@ -28,7 +28,8 @@ class I_WavInfo {
   virtual void SetSampleRate(std::uint32_t rate) = 0;
   virtual void CopyFrom(const I_WavInfo& other) = 0;
   virtual void SetFormat(std::uint32_t rate, std::uint32_t length, std::uint16_t channels,
-                         std::uint16_t bits, std::uint16_t storageBits, std::uint32_t signedFlag) = 0;
+                         std::uint16_t bits, std::uint16_t storageBits,
+                         std::uint32_t signedFlag) = 0;
   /// Fills a 16-byte PCM format block: tag 1, channels, rate, bytes per second, block align,
   /// bits per sample.
   virtual void GetWaveFormat(std::uint8_t format[16]) const = 0;

@@ -67,7 +67,8 @@ TEST(AdpcmTest, ImaBlockWorkedByHand) {
 TEST(AdpcmTest, MsBlockWorkedByHand) {
   // Predictor 0 (256, 0), delta 16, newer sample 100, older 50; codes 1 and -1.
   const std::vector<std::uint8_t> block = {0, 16, 0, 100, 0, 50, 0, 0x1F};
-  const std::vector<std::int16_t> coefs = {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232};
+  const std::vector<std::int16_t> coefs = {256, 0,   512, -256, 0,    0,   192,
+                                           64,  240, 0,   460,  -208, 392, -232};
   std::vector<std::int16_t> out(4);
   ASSERT_EQ(C_MSADPCMEncDec::DecodeBlock(block.data(), block.size(), 1, 4, coefs, out.data()), 4U);
   EXPECT_EQ(out, (std::vector<std::int16_t>{50, 100, 116, 100}));
@@ -79,7 +80,8 @@ TEST(AdpcmTest, MsBlockWorkedByHand) {
   ASSERT_EQ(C_MSADPCMEncDec::DecodeBlock(wild.data(), wild.size(), 1, 6, big, out.data()), 6U);
 }
 
-std::vector<std::uint8_t> ImaFmt(std::uint16_t channels, std::uint16_t blockAlign, std::uint16_t spb) {
+std::vector<std::uint8_t> ImaFmt(std::uint16_t channels, std::uint16_t blockAlign,
+                                 std::uint16_t spb) {
   auto fmt = FmtBody(17, channels, 8000, 4, blockAlign, 4000);
   Put16(fmt, 2);
   Put16(fmt, spb);
@@ -103,15 +105,15 @@ TEST(AdpcmTest, ImpossibleBlockLayoutsAreRefused) {
   TempDir dir;
   const std::vector<std::uint8_t> data(64, 0x11);
   const std::vector<std::vector<std::uint8_t>> refused = {
-      ImaFmt(1, 0, 1),      // block align 0
-      ImaFmt(2, 7, 1),      // smaller than two 4-byte headers
-      ImaFmt(1, 8, 10),     // 8 bytes hold 9 samples, not 10
-      ImaFmt(3, 64, 1),     // more than two channels
-      MsFmt(1, 6, 2, 7, 7),     // smaller than the 7-byte header
-      MsFmt(1, 16, 21, 7, 7),   // 16 bytes hold 20 samples
-      MsFmt(1, 16, 20, 6, 6),   // fewer than 7 coefficient pairs
+      ImaFmt(1, 0, 1),           // block align 0
+      ImaFmt(2, 7, 1),           // smaller than two 4-byte headers
+      ImaFmt(1, 8, 10),          // 8 bytes hold 9 samples, not 10
+      ImaFmt(3, 64, 1),          // more than two channels
+      MsFmt(1, 6, 2, 7, 7),      // smaller than the 7-byte header
+      MsFmt(1, 16, 21, 7, 7),    // 16 bytes hold 20 samples
+      MsFmt(1, 16, 20, 6, 6),    // fewer than 7 coefficient pairs
       MsFmt(1, 16, 20, 257, 7),  // more than 256
-      MsFmt(1, 16, 20, 9, 7),   // more pairs than the chunk holds
+      MsFmt(1, 16, 20, 9, 7),    // more pairs than the chunk holds
   };
   for (std::size_t i = 0; i < refused.size(); ++i) {
     const auto bytes = RiffBuilder().Chunk("fmt ", refused[i]).Chunk("data", data).Build();
@@ -126,21 +128,26 @@ TEST(AdpcmTest, PartialLastBlockGivesWhatItsBytesHold) {
   // IMA mono, block align 8 (9 samples): two full blocks and 6 bytes: header and 2 bytes of
   // codes give 1 + 4 samples per the bytes there; 3 bytes (shorter than the header) give none.
   std::vector<std::uint8_t> data(16 + 6, 0);
-  auto file = Open(WriteBytes(dir, "ima.wav", RiffBuilder().Chunk("fmt ", ImaFmt(1, 8, 9)).Chunk("data", data).Build()));
+  auto file = Open(WriteBytes(
+      dir, "ima.wav", RiffBuilder().Chunk("fmt ", ImaFmt(1, 8, 9)).Chunk("data", data).Build()));
   ASSERT_TRUE(file);
   EXPECT_EQ(file->GetWavInfo()->GetDataLength(), 2U * (9 + 9 + 5));
   data.resize(16 + 3);
-  file = Open(WriteBytes(dir, "ima2.wav", RiffBuilder().Chunk("fmt ", ImaFmt(1, 8, 9)).Chunk("data", data).Build()));
+  file = Open(WriteBytes(dir, "ima2.wav",
+                         RiffBuilder().Chunk("fmt ", ImaFmt(1, 8, 9)).Chunk("data", data).Build()));
   ASSERT_TRUE(file);
   EXPECT_EQ(file->GetWavInfo()->GetDataLength(), 2U * 18);
   // Found by fuzzing: data shorter than one block header decodes to nothing, cleanly.
   data.resize(3);
-  file = Open(WriteBytes(dir, "ima3.wav", RiffBuilder().Chunk("fmt ", ImaFmt(1, 8, 9)).Chunk("data", data).Build()));
+  file = Open(WriteBytes(dir, "ima3.wav",
+                         RiffBuilder().Chunk("fmt ", ImaFmt(1, 8, 9)).Chunk("data", data).Build()));
   ASSERT_TRUE(file);
   EXPECT_EQ(file->GetWavInfo()->GetDataLength(), 0U);
   // MS mono, block align 16 (20 samples): 10 bytes more give 2 + 2 x 3 samples.
   data.assign(32 + 10, 0);
-  file = Open(WriteBytes(dir, "ms.wav", RiffBuilder().Chunk("fmt ", MsFmt(1, 16, 20, 7, 7)).Chunk("data", data).Build()));
+  file = Open(
+      WriteBytes(dir, "ms.wav",
+                 RiffBuilder().Chunk("fmt ", MsFmt(1, 16, 20, 7, 7)).Chunk("data", data).Build()));
   ASSERT_TRUE(file);
   EXPECT_EQ(file->GetWavInfo()->GetDataLength(), 2U * (20 + 20 + 8));
 }

@@ -2,15 +2,15 @@
 
 #include <array>
 #include <cstdlib>
-#include <string_view>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
-#include "tests/support/ProtectedFileBuilder.h"
 #include "tests/LibProject/Audio/WaveFileUtil/WaveTestUtil.h"
+#include "tests/support/ProtectedFileBuilder.h"
 
 namespace {
 
@@ -19,7 +19,8 @@ using namespace testsupport;
 // Plain copies in the temporary folder (the test's own, see ProtectedFileTest).
 std::size_t TempCopies() {
   std::size_t count = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
     count += entry.path().filename().string().rfind("xxx", 0) == 0;
   }
   return count;
@@ -73,15 +74,15 @@ TEST(EncryptTest, KnownAnswersOfAnIndependentAccountOfTheCipher) {
     std::array<std::uint8_t, 32> cipher;
   };
   const Case cases[] = {
-      {"QZK40731",
-       {0x5c, 0x29, 0xe4, 0x1a, 0xa2, 0x13, 0x9e, 0x63, 0x84, 0xd8, 0xb8, 0x7c, 0x0e, 0xd6, 0x91, 0x17,
-        0xec, 0xe6, 0x12, 0x1e, 0xde, 0x03, 0xc6, 0x57, 0x20, 0xcf, 0x25, 0xa5, 0x6a, 0xcf, 0xd6, 0x0a}},
-      {"VeLoMaRiNdUsT",
-       {0x94, 0x55, 0x9d, 0x62, 0xb5, 0xe1, 0x19, 0xc7, 0x73, 0x5c, 0x65, 0x31, 0xcb, 0x7b, 0x1b, 0x76,
-        0x11, 0xa9, 0x9b, 0x87, 0x5a, 0xf7, 0x21, 0xe5, 0xb5, 0x53, 0x6d, 0xf7, 0x55, 0xb9, 0xf9, 0x36}},
-      {"",
-       {0xcd, 0xba, 0x96, 0x9e, 0x37, 0x2e, 0x23, 0x35, 0x9a, 0x6a, 0xaf, 0xfd, 0x61, 0x61, 0x0e, 0x75,
-        0xf7, 0x1f, 0xc6, 0x36, 0x0b, 0x15, 0xf6, 0x06, 0x91, 0xa9, 0xe6, 0xae, 0x0e, 0x14, 0xa3, 0x48}},
+      {"QZK40731", {0x5c, 0x29, 0xe4, 0x1a, 0xa2, 0x13, 0x9e, 0x63, 0x84, 0xd8, 0xb8,
+                    0x7c, 0x0e, 0xd6, 0x91, 0x17, 0xec, 0xe6, 0x12, 0x1e, 0xde, 0x03,
+                    0xc6, 0x57, 0x20, 0xcf, 0x25, 0xa5, 0x6a, 0xcf, 0xd6, 0x0a}},
+      {"VeLoMaRiNdUsT", {0x94, 0x55, 0x9d, 0x62, 0xb5, 0xe1, 0x19, 0xc7, 0x73, 0x5c, 0x65,
+                         0x31, 0xcb, 0x7b, 0x1b, 0x76, 0x11, 0xa9, 0x9b, 0x87, 0x5a, 0xf7,
+                         0x21, 0xe5, 0xb5, 0x53, 0x6d, 0xf7, 0x55, 0xb9, 0xf9, 0x36}},
+      {"", {0xcd, 0xba, 0x96, 0x9e, 0x37, 0x2e, 0x23, 0x35, 0x9a, 0x6a, 0xaf,
+            0xfd, 0x61, 0x61, 0x0e, 0x75, 0xf7, 0x1f, 0xc6, 0x36, 0x0b, 0x15,
+            0xf6, 0x06, 0x91, 0xa9, 0xe6, 0xae, 0x0e, 0x14, 0xa3, 0x48}},
   };
   for (const Case& c : cases) {
     C_EncryptPC1 encipher;
@@ -89,7 +90,8 @@ TEST(EncryptTest, KnownAnswersOfAnIndependentAccountOfTheCipher) {
     C_EncryptPC1 decipher;
     decipher.StartCipher(c.phrase);
     for (std::size_t i = 0; i < c.cipher.size(); ++i) {
-      EXPECT_EQ(encipher.EncipherByte(static_cast<std::uint8_t>(i)), c.cipher[i]) << c.phrase << " " << i;
+      EXPECT_EQ(encipher.EncipherByte(static_cast<std::uint8_t>(i)), c.cipher[i])
+          << c.phrase << " " << i;
       EXPECT_EQ(decipher.DecipherByte(c.cipher[i]), i) << c.phrase << " " << i;
     }
   }
@@ -113,8 +115,10 @@ TEST_F(ProtectedFileTest, OpensAsWaveThroughATemporaryCopyThatGoesAway) {
   const std::size_t before = TempCopies();
   EXPECT_EQ(before, 0U);
   for (const std::vector<std::string>& phrases :
-       {std::vector<std::string>{}, std::vector<std::string>{"first", std::string(kWaveReaderPassPhrase)}}) {
-    const std::string path = WriteBytes(m_dir, "voice.wio", testsupport::BuildProtectedFile(m_plain, phrases, "voice.wav"));
+       {std::vector<std::string>{},
+        std::vector<std::string>{"first", std::string(kWaveReaderPassPhrase)}}) {
+    const std::string path = WriteBytes(
+        m_dir, "voice.wio", testsupport::BuildProtectedFile(m_plain, phrases, "voice.wav"));
     C_EncryptNewPC1 reader;
     std::uint32_t count = 99, size = 0;
     ASSERT_TRUE(reader.IsProtectedFile(path, &count, &size));
@@ -125,7 +129,8 @@ TEST_F(ProtectedFileTest, OpensAsWaveThroughATemporaryCopyThatGoesAway) {
       EXPECT_EQ(file->GetFormatType(), kFormatTypeWav);
       EXPECT_NE(file->GetFileName(), path);
       EXPECT_TRUE(std::filesystem::exists(file->GetFileName()));
-      EXPECT_EQ(Samples16(*file->GetWavData()), (std::vector<std::int16_t>{100, -200, 300, -400, 500}));
+      EXPECT_EQ(Samples16(*file->GetWavData()),
+                (std::vector<std::int16_t>{100, -200, 300, -400, 500}));
       // The plain copy has no name in the folder where the system has unnamed files; either
       // way it is gone with the file object.
       EXPECT_LE(TempCopies(), before + 1);
@@ -136,23 +141,29 @@ TEST_F(ProtectedFileTest, OpensAsWaveThroughATemporaryCopyThatGoesAway) {
 
 TEST_F(ProtectedFileTest, WrongPassPhraseListAndDamagedHeaderAreRefused) {
   const std::size_t before = TempCopies();
-  const std::string foreign = WriteBytes(m_dir, "a.wio", testsupport::BuildProtectedFile(m_plain, {"other", "more"}, "a"));
+  const std::string foreign =
+      WriteBytes(m_dir, "a.wio", testsupport::BuildProtectedFile(m_plain, {"other", "more"}, "a"));
   C_EncryptNewPC1 reader;
-  EXPECT_EQ(reader.DecryptFile(foreign, m_dir.File("out"), kWaveReaderPassPhrase, nullptr), kDecryptWrongPassPhrase);
+  EXPECT_EQ(reader.DecryptFile(foreign, m_dir.File("out"), kWaveReaderPassPhrase, nullptr),
+            kDecryptWrongPassPhrase);
   EXPECT_FALSE(Open(foreign));
 
   auto damaged = testsupport::BuildProtectedFile(m_plain, {}, "b");
   damaged[4 + 3] ^= 0x40;  // inside the first record header
   const std::string broken = WriteBytes(m_dir, "b.wio", damaged);
-  EXPECT_EQ(reader.DecryptFile(broken, m_dir.File("out"), kWaveReaderPassPhrase, nullptr), kDecryptBadHeader);
+  EXPECT_EQ(reader.DecryptFile(broken, m_dir.File("out"), kWaveReaderPassPhrase, nullptr),
+            kDecryptBadHeader);
   EXPECT_FALSE(reader.IsProtectedFile(broken, nullptr, nullptr));
   EXPECT_FALSE(Open(broken));  // read as a plain file, which it is not
-  EXPECT_EQ(reader.DecryptFile(m_dir.File("none.wio"), m_dir.File("out"), kWaveReaderPassPhrase, nullptr), kDecryptCannotOpenSource);
+  EXPECT_EQ(
+      reader.DecryptFile(m_dir.File("none.wio"), m_dir.File("out"), kWaveReaderPassPhrase, nullptr),
+      kDecryptCannotOpenSource);
   EXPECT_EQ(TempCopies(), before);
 }
 
 TEST_F(ProtectedFileTest, ProgressRunsToAHundred) {
-  const std::string path = WriteBytes(m_dir, "p.wio", testsupport::BuildProtectedFile(m_plain, {}, "p"));
+  const std::string path =
+      WriteBytes(m_dir, "p.wio", testsupport::BuildProtectedFile(m_plain, {}, "p"));
   C_EncryptNewPC1 reader;
   std::vector<int> seen;
   ASSERT_EQ(reader.DecryptFile(path, m_dir.File("plain.wav"), kWaveReaderPassPhrase,

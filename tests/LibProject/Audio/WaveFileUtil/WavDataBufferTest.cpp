@@ -31,7 +31,8 @@ TEST(WavDataBufferTest, SixteenBitSamplesAreSignedLittleEndianInterleaved) {
   buffer.SetSample(1, -2, 1);
   buffer.SetSample(0, 0x4321, 0);
   buffer.SetSample(2, 5, 0);  // beyond the block: nothing
-  EXPECT_EQ(BytesOf(*data), (std::vector<std::uint8_t>{0x21, 0x43, 0xFF, 0xFF, 0x00, 0x80, 0xFE, 0xFF}));
+  EXPECT_EQ(BytesOf(*data),
+            (std::vector<std::uint8_t>{0x21, 0x43, 0xFF, 0xFF, 0x00, 0x80, 0xFE, 0xFF}));
 }
 
 TEST(WavDataBufferTest, EightBitSamplesAreUnsignedAroundTheirMiddle) {
@@ -48,7 +49,8 @@ TEST(WavDataBufferTest, EightBitSamplesAreUnsignedAroundTheirMiddle) {
 
 TEST(WavDataBufferTest, PeakCoversFramesBeforeTheEndAndTheChannelsAsked) {
   // Frames: (1, -7), (-3, 2), (30000, -30001), (0, 0).
-  auto data = Container(2, 16, {1, 0, 0xF9, 0xFF, 0xFD, 0xFF, 2, 0, 0x30, 0x75, 0xCF, 0x8A, 0, 0, 0, 0});
+  auto data =
+      Container(2, 16, {1, 0, 0xF9, 0xFF, 0xFD, 0xFF, 2, 0, 0x30, 0x75, 0xCF, 0x8A, 0, 0, 0, 0});
   const C_WavDataBuffer& buffer = data->GetSampleBuffer();
   EXPECT_EQ(buffer.GetPeak(0, 2, 0, 0), 3);
   EXPECT_EQ(buffer.GetPeak(0, 2, 0, 1), 7);
@@ -67,7 +69,8 @@ TEST(WavDataBufferTest, ConvertedCopiesScaleBetweenWidthsAndKeepTheChannelLayout
   EXPECT_EQ(widened->GetWavInfo()->GetBitsPerSample(), 16);
 
   // 16-bit to 8-bit, stereo: divided by 256 toward zero, made unsigned, frames kept in order.
-  auto sixteen = Container(2, 16, {0x00, 0x80, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x7F, 0x00, 0xFF});
+  auto sixteen =
+      Container(2, 16, {0x00, 0x80, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x7F, 0x00, 0xFF});
   auto narrowed = sixteen->CreateConvertedCopy(8, 8, 0);
   ASSERT_TRUE(narrowed);
   // -32768, -1, 0, 255, 32767, -256 give -128, 0, 0, 0, 127, -1.

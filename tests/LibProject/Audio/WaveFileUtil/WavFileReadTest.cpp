@@ -13,8 +13,8 @@ using namespace testsupport;
 
 TEST(RiffFileTest, WalksOddChunksPadBytesZeroRunsAndLowerCaseTags) {
   const auto bytes = RiffBuilder("riff", "wave")
-                         .Chunk("odd ", {1, 2, 3})               // pad byte follows
-                         .Raw({0, 0, 0, 0, 0})                   // a run of zero bytes
+                         .Chunk("odd ", {1, 2, 3})  // pad byte follows
+                         .Raw({0, 0, 0, 0, 0})      // a run of zero bytes
                          .Chunk("fmt ", FmtBody(1, 1, 8000, 8))
                          .Chunk("data", {0x80, 0x81, 0x82}, false)  // no pad byte at all
                          .Chunk("tail", {9, 9})
@@ -41,7 +41,8 @@ TEST(RiffFileTest, OtherFormTypesAndShortHeadersAreRefused) {
 TEST(WavFileReadTest, PcmOpensByContentWithSignednessByWidth) {
   TempDir dir;
   const std::string eight = WriteBytes(dir, "voice.txt", PcmWave(1, 8000, 8, {0, 128, 255}));
-  const std::string sixteen = WriteBytes(dir, "noext", PcmWave(2, 16000, 16, Pcm16Bytes({1, -2, 300, -400})));
+  const std::string sixteen =
+      WriteBytes(dir, "noext", PcmWave(2, 16000, 16, Pcm16Bytes({1, -2, 300, -400})));
   auto file8 = Open(eight);
   ASSERT_TRUE(file8);
   EXPECT_EQ(file8->GetFormatType(), kFormatTypeWav);
@@ -67,7 +68,8 @@ TEST(WavFileReadTest, PcmOpensByContentWithSignednessByWidth) {
 
 TEST(WavFileReadTest, OpenFileInfoReadsTheInfoWithoutSamples) {
   TempDir dir;
-  const std::string path = WriteBytes(dir, "a.wav", PcmWave(1, 8000, 16, Pcm16Bytes(std::vector<std::int16_t>(4000, 7))));
+  const std::string path = WriteBytes(
+      dir, "a.wav", PcmWave(1, 8000, 16, Pcm16Bytes(std::vector<std::int16_t>(4000, 7))));
   C_WavFileFormat registry;
   auto file = registry.OpenFileInfo(path);
   ASSERT_TRUE(file);
@@ -81,8 +83,12 @@ TEST(WavFileReadTest, OpenFileInfoReadsTheInfoWithoutSamples) {
 
 TEST(WavFileReadTest, UnsupportedFormatsRaiseTheirMessages) {
   TempDir dir;
-  const std::string flt = WriteBytes(dir, "f.wav", RiffBuilder().Chunk("fmt ", FmtBody(3, 1, 8000, 32)).Chunk("data", {0, 0, 0, 0}).Build());
-  const std::string deep = WriteBytes(dir, "d.wav", RiffBuilder().Chunk("fmt ", FmtBody(1, 1, 8000, 24)).Chunk("data", {0, 0, 0}).Build());
+  const std::string flt = WriteBytes(
+      dir, "f.wav",
+      RiffBuilder().Chunk("fmt ", FmtBody(3, 1, 8000, 32)).Chunk("data", {0, 0, 0, 0}).Build());
+  const std::string deep = WriteBytes(
+      dir, "d.wav",
+      RiffBuilder().Chunk("fmt ", FmtBody(1, 1, 8000, 24)).Chunk("data", {0, 0, 0}).Build());
   try {
     (void)Open(flt);
     FAIL() << "no load error";
@@ -102,9 +108,13 @@ TEST(WavFileReadTest, UnsupportedFormatsRaiseTheirMessages) {
 TEST(WavFileReadTest, FormatsWhoseHeaderFieldsWouldOverflowOnWriteAreRefused) {
   TempDir dir;
   const std::string wide = WriteBytes(
-      dir, "wide.wav", RiffBuilder().Chunk("fmt ", FmtBody(1, 65535, 8000, 16)).Chunk("data", {0, 0}).Build());
-  const std::string fast = WriteBytes(
-      dir, "fast.wav", RiffBuilder().Chunk("fmt ", FmtBody(1, 2, 0x80000000U, 16)).Chunk("data", {0, 0, 0, 0}).Build());
+      dir, "wide.wav",
+      RiffBuilder().Chunk("fmt ", FmtBody(1, 65535, 8000, 16)).Chunk("data", {0, 0}).Build());
+  const std::string fast = WriteBytes(dir, "fast.wav",
+                                      RiffBuilder()
+                                          .Chunk("fmt ", FmtBody(1, 2, 0x80000000U, 16))
+                                          .Chunk("data", {0, 0, 0, 0})
+                                          .Build());
   for (const std::string& path : {wide, fast}) {
     try {
       (void)Open(path);
@@ -115,16 +125,23 @@ TEST(WavFileReadTest, FormatsWhoseHeaderFieldsWouldOverflowOnWriteAreRefused) {
   }
   // The widest that fits: 32767 channels of two bytes, block align 65534.
   const std::string widest = WriteBytes(
-      dir, "widest.wav", RiffBuilder().Chunk("fmt ", FmtBody(1, 32767, 8000, 16)).Chunk("data", {0, 0}).Build());
+      dir, "widest.wav",
+      RiffBuilder().Chunk("fmt ", FmtBody(1, 32767, 8000, 16)).Chunk("data", {0, 0}).Build());
   EXPECT_TRUE(Open(widest));
 }
 
 TEST(WavFileReadTest, FilesThatCannotBeDescribedAreRefused) {
   TempDir dir;
   const std::vector<std::vector<std::uint8_t>> refused = {
-      RiffBuilder().Chunk("data", {1, 2}).Build(),                                // no "fmt "
-      RiffBuilder().Chunk("fmt ", {1, 0, 1, 0, 0x40, 0x1F, 0, 0}).Chunk("data", {1, 2}).Build(),  // short "fmt "
-      RiffBuilder().Chunk("fmt ", FmtBody(1, 0, 8000, 16)).Chunk("data", {1, 2}).Build(),  // 0 channels
+      RiffBuilder().Chunk("data", {1, 2}).Build(),  // no "fmt "
+      RiffBuilder()
+          .Chunk("fmt ", {1, 0, 1, 0, 0x40, 0x1F, 0, 0})
+          .Chunk("data", {1, 2})
+          .Build(),  // short "fmt "
+      RiffBuilder()
+          .Chunk("fmt ", FmtBody(1, 0, 8000, 16))
+          .Chunk("data", {1, 2})
+          .Build(),  // 0 channels
       RiffBuilder("RIFF", "AVI ").Chunk("fmt ", FmtBody(1, 1, 8000, 16)).Build(),
   };
   for (std::size_t i = 0; i < refused.size(); ++i) {

@@ -22,13 +22,15 @@ std::vector<std::string> ChunkIds(const std::string& path) {
   std::size_t pos = 12;
   while (pos + 8 <= bytes.size()) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data() + pos + 4);
-    const std::uint32_t size = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    const std::uint32_t size =
+        p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
     ids.push_back(bytes.substr(pos, 4));
     pos += 8 + size + (size & 1U);
   }
   EXPECT_EQ(pos, bytes.size()) << path;
   const auto* r = reinterpret_cast<const std::uint8_t*>(bytes.data() + 4);
-  EXPECT_EQ(r[0] | (r[1] << 8) | (r[2] << 16) | (static_cast<std::uint32_t>(r[3]) << 24), bytes.size() - 8);
+  EXPECT_EQ(r[0] | (r[1] << 8) | (r[2] << 16) | (static_cast<std::uint32_t>(r[3]) << 24),
+            bytes.size() - 8);
   return ids;
 }
 
@@ -38,16 +40,18 @@ std::vector<std::uint8_t> ExtraChunkFile() {
       .Chunk("fact", {5, 0, 0, 0})
       .Chunk("data", {1, 2, 3, 4, 5})  // odd: 8-bit mono of odd length
       .Chunk("cue ", CueBody({{1, 1000}, {2, 2000}, {3, 3000}, {4, 4000}}))
-      .Chunk("LIST", AdtlBody({{1, "(3,7)"}, {2, "plain words"}, {3, "  silence \n"}, {4, "(1,-2)(5,6)"}},
-                              {{3, 640}}))
-      .Chunk("LIST", [] {
-        std::vector<std::uint8_t> info;
-        PutText(info, "INFOISFT");
-        Put32(info, 4);
-        PutText(info, "sox");
-        info.push_back(0);
-        return info;
-      }())
+      .Chunk("LIST",
+             AdtlBody({{1, "(3,7)"}, {2, "plain words"}, {3, "  silence \n"}, {4, "(1,-2)(5,6)"}},
+                      {{3, 640}}))
+      .Chunk("LIST",
+             [] {
+               std::vector<std::uint8_t> info;
+               PutText(info, "INFOISFT");
+               Put32(info, 4);
+               PutText(info, "sox");
+               info.push_back(0);
+               return info;
+             }())
       .Chunk("WIOD", {9, 8, 7})
       .Chunk("UIOI", {})
       .Build();
@@ -117,7 +121,11 @@ TEST(WavFileWriteTest, SamplerChunkIsWrittenConsistent) {
   Put32(smpl, 0xFFFFFFF0);  // sampler-data size
   for (int i = 0; i < 6; ++i) Put32(smpl, 100 + static_cast<std::uint32_t>(i));  // one loop
   PutText(smpl, "xyz!");  // four bytes of sampler data
-  const auto bytes = RiffBuilder().Chunk("fmt ", FmtBody(1, 1, 8000, 16)).Chunk("data", Pcm16Bytes({1})).Chunk("smpl", smpl).Build();
+  const auto bytes = RiffBuilder()
+                         .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
+                         .Chunk("data", Pcm16Bytes({1}))
+                         .Chunk("smpl", smpl)
+                         .Build();
   auto file = Open(WriteBytes(dir, "in.wav", bytes));
   ASSERT_TRUE(file);
   ASSERT_EQ(file->GetWavData()->SamplerInfo().Loops().size(), 1U);
@@ -146,7 +154,9 @@ TEST(WavFileWriteTest, FailedWriteLeavesTheTargetAsItWas) {
   broken->GetSampleBuffer().Allocate(10);
   EXPECT_EQ(broken->SaveAs(kFormatTypeWav, target), 0);
   EXPECT_EQ(ReadFile(target), "old");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 2);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                          std::filesystem::directory_iterator()),
+            2);
 }
 
 TEST(WavFileWriteTest, TwelveBitDataIsWrittenAsSixteenBit) {
@@ -154,7 +164,10 @@ TEST(WavFileWriteTest, TwelveBitDataIsWrittenAsSixteenBit) {
   auto data = MakeRef<C_WavData>();
   data->SetFormat(8000, 0, 1, 12, 16, 1);
   std::uint8_t* bytes = data->AllocateBuffer(4);
-  bytes[0] = 0xF0; bytes[1] = 0x7F; bytes[2] = 0x10; bytes[3] = 0x80;
+  bytes[0] = 0xF0;
+  bytes[1] = 0x7F;
+  bytes[2] = 0x10;
+  bytes[3] = 0x80;
   const std::string out = dir.File("twelve.wav");
   ASSERT_EQ(data->SaveAs(kFormatTypeWav, out), 1);
   auto back = Open(out);
@@ -183,21 +196,24 @@ TEST(WavFileWriteTest, IndependentReaderSeesTheSameSamples) {
     data->SetFormat(c.rate, 0, c.channels, c.bits, c.bits, c.bits > 8 ? 1 : 0);
     data->SetBufferCopy(c.data.data(), static_cast<std::uint32_t>(c.data.size()));
     data->GetEventMgr().AddEventAtSample(1, 1, "", 2);  // a cue and a label chunk after the data
-    const std::string out = dir.File("out" + std::to_string(c.bits) + std::to_string(c.channels) + ".wav");
+    const std::string out =
+        dir.File("out" + std::to_string(c.bits) + std::to_string(c.channels) + ".wav");
     ASSERT_EQ(data->SaveAs(kFormatTypeWav, out), 1);
 
     const SndfileRead read = ReadWithSndfile(out);
     ASSERT_TRUE(read.ok) << sf_strerror(nullptr);
     EXPECT_EQ(read.info.samplerate, static_cast<int>(c.rate));
     EXPECT_EQ(read.info.channels, c.channels);
-    EXPECT_EQ(read.info.format & SF_FORMAT_SUBMASK, c.bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+    EXPECT_EQ(read.info.format & SF_FORMAT_SUBMASK,
+              c.bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
     const std::size_t count = c.data.size() / (c.bits / 8);
     EXPECT_EQ(static_cast<std::size_t>(read.info.frames), count / c.channels);
     ASSERT_EQ(read.samples.size(), count / c.channels * c.channels);
     const std::vector<short>& samples = read.samples;
     for (std::size_t i = 0; i < count / c.channels * c.channels; ++i) {
-      const int expected = c.bits == 8 ? (c.data[i] - 128) * 256
-                                       : static_cast<std::int16_t>(c.data[2 * i] | (c.data[2 * i + 1] << 8));
+      const int expected =
+          c.bits == 8 ? (c.data[i] - 128) * 256
+                      : static_cast<std::int16_t>(c.data[2 * i] | (c.data[2 * i + 1] << 8));
       EXPECT_EQ(samples[i], expected) << i;
     }
   }
