@@ -28,6 +28,7 @@ namespace {
 const std::vector<std::regex>& CompiledPatterns() {
   static const std::vector<std::regex> patterns = [] {
     std::vector<std::regex> compiled;
+    compiled.reserve(g_optionTable.size());
     for (const OptionRow& row : g_optionTable) {
       compiled.emplace_back(row.pattern, std::regex::ECMAScript);
     }

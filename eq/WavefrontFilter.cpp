@@ -106,7 +106,7 @@ template <int L, int Groups, typename Io, typename Sample>
                                                 std::size_t stride) {
   using V = typename VecOf<L>::type;
   constexpr std::size_t kChunk = 1024;
-  constexpr int kFixed = Groups > 0 ? Groups : 1;
+  constexpr int kFixed = Groups > 0 ? Groups : 1;  // NOLINT(bugprone-branch-clone): per instance
   const std::size_t groups = Groups > 0 ? static_cast<std::size_t>(Groups) : plan.padded / L;
   const V* b0 = reinterpret_cast<const V*>(coefs);
   const V* b1 = b0 + groups;
@@ -221,6 +221,8 @@ template <int L, typename Io, typename Sample>
   }
 }
 
+// `target` is a function attribute (or nothing) and cannot be bracketed.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define TONVALE_KERNEL_VARIANT(name, target, lanes)                                \
   target void name##16(const FilterChain& chain, std::int16_t* s, std::uint32_t n, \
                        std::uint16_t c) {                                          \
@@ -230,6 +232,7 @@ template <int L, typename Io, typename Sample>
                       std::uint16_t c) {                                           \
     RunChannels<lanes, Pcm8Io>(chain, s, n, c);                                    \
   }
+// NOLINTEND(bugprone-macro-parentheses)
 
 TONVALE_KERNEL_VARIANT(Portable, , 2)
 #if defined(__x86_64__)

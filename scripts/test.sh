@@ -10,9 +10,13 @@ bash scripts/deps.sh test
 jobs=$(nproc 2>/dev/null || echo 2)
 
 echo "== Normal build"
-cmake -S . -B build -G Ninja -DTONVALE_WERROR=ON -DTONVALE_GUI=ON -DTONVALE_TESTS=ON -DTONVALE_BENCH=ON
+cmake -S . -B build -G Ninja -DTONVALE_WERROR=ON -DTONVALE_GUI=ON -DTONVALE_TESTS=ON -DTONVALE_BENCH=ON \
+  -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
+
+echo "== Static checks"
+bash scripts/lint.sh
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTONVALE_WERROR=ON \

@@ -102,7 +102,8 @@ int CDlgEQController::SetGain(double value) {
 }
 
 double CDlgEQController::HalfRate() const {
-  return static_cast<double>(m_config.defaultSampleRate / 2);
+  // Whole hertz: the limits of the fields are fs / 2 in integer arithmetic.
+  return static_cast<double>(m_config.defaultSampleRate / 2);  // NOLINT(bugprone-integer-division)
 }
 
 void CDlgEQController::SetLimits(int row, double minValue, double maxValue, double step) {

@@ -217,7 +217,9 @@ void CTonvaleDlg::OnSampleRateChange() {
   p.height = static_cast<std::uint32_t>(m_painter->height());
   p.freqAxisMode = 0;
   p.minFreq = config.minFreqValue;
-  p.maxFreq = static_cast<double>(config.defaultSampleRate / 2);
+  // Half the rate in whole hertz, as the grid and the editors' limits have always used it.
+  p.maxFreq =
+      static_cast<double>(config.defaultSampleRate / 2);  // NOLINT(bugprone-integer-division)
   p.topDb = config.maxDbValue;
   p.bottomDb = config.minDbValue;
   m_painter->m_gridDirty = 1;

@@ -393,7 +393,7 @@ TEST(ConversionJobTest, AnOutputPathThatNamesAFolderFailsAndDeletesNothing) {
 TEST(ConversionJobTest, ACompletedConversionRemovesTheTemporaryFilesOfKilledRunsOnly) {
   TempDir dir;
   const std::string source = Save(dir, "s.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(80, 7))));
-  const std::string host = platform::HostName();
+  const std::string& host = platform::HostName();
   const std::string dead = ".tonvale-tmp." + host + "." + std::to_string(DeadProcessId()) + ".0.1f";
   const std::string running =
       ".tonvale-tmp." + host + "." + std::to_string(OtherRunningProcessId()) + ".0.2f";

@@ -181,7 +181,7 @@ TEST(FileSystemTest, TempNamesCarryHostAndProcessAndOnlyDeadOwnersLitterIsRemove
   }
 
   TempDir dir;
-  const std::string host = platform::HostName();
+  const std::string& host = platform::HostName();
   const std::string dead = std::to_string(testsupport::DeadProcessId());
   const std::string prefix(platform::kAtomicTempPrefix);
   const std::vector<std::string> kept = {

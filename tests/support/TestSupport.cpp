@@ -296,6 +296,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   argv.push_back(program);
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> raw;
+  raw.reserve(argv.size() + 1);
   for (std::string& a : argv) {
     raw.push_back(a.data());
   }

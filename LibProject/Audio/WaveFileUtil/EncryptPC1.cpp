@@ -55,7 +55,9 @@ std::uint16_t C_EncryptPC1::Code(int i) {
 // counts as a signed 8-bit number.
 std::uint16_t C_EncryptPC1::Assemble() {
   auto keyWord = [this](std::size_t j) {
+    // NOLINTNEXTLINE(bugprone-signed-char-misuse): the cipher reads key bytes as signed
     const int high = static_cast<std::int8_t>(m_key[2 * j]);
+    // NOLINTNEXTLINE(bugprone-signed-char-misuse): a byte of 128 or more lowers the word
     const int low = static_cast<std::int8_t>(m_key[2 * j + 1]);
     return static_cast<std::uint16_t>(high * 256 + low);
   };

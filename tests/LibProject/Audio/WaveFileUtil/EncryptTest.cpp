@@ -46,6 +46,7 @@ TEST(EncryptTest, RoundTripAndAChangedByteChangesEverythingAfterIt) {
   C_EncryptPC1 cipher;
   cipher.StartCipher("secret");
   std::vector<std::uint8_t> enciphered;
+  enciphered.reserve(plain.size());
   for (std::uint8_t b : plain) enciphered.push_back(cipher.EncipherByte(b));
   EXPECT_NE(enciphered, plain);
 

@@ -12,7 +12,7 @@ namespace testsupport {
 
 inline std::string WriteBytes(const TempDir& dir, const std::string& name,
                               const std::vector<std::uint8_t>& bytes) {
-  const std::string path = dir.File(name);
+  std::string path = dir.File(name);
   WriteFile(path, std::string(bytes.begin(), bytes.end()));
   return path;
 }
