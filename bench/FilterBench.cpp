@@ -45,7 +45,7 @@ void BM_Filter(benchmark::State& state) {
   const std::size_t sections = CountSections(chain);
   auto pcm16 = Noise<std::int16_t>(eightBit ? 0 : count);
   auto pcm8 = Noise<std::uint8_t>(eightBit ? count : 0);
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
     if (eightBit) {
       FilterPcm8(pcm8.data(), static_cast<std::uint32_t>(count), chain, channels);
     } else {
@@ -100,7 +100,7 @@ void BM_Kernel(benchmark::State& state) {
     return;
   }
   auto pcm16 = Noise<std::int16_t>(count);
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
     FilterPcm16With(kernel, pcm16.data(), static_cast<std::uint32_t>(count), chain, channels);
     benchmark::ClobberMemory();
   }
@@ -127,7 +127,7 @@ void BM_ComputeResponse(benchmark::State& state) {
   params.bottomDb = -30;
   const EqBandTable table = BenchSet(false);
   CBQCalculator calculator;
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
     std::vector<std::int32_t> curve;
     std::vector<BandMarker> markers;
     calculator.ComputeResponse(params, table, curve, markers);
