@@ -1,8 +1,6 @@
 #include "app/TonvaleApp.h"
 
 #include <csignal>
-#include <exception>
-#include <new>
 #include <string>
 
 #include "app/AppGlobals.h"
@@ -12,6 +10,7 @@
 #include "app/HelpListing.h"
 #include "platform/BoundedText.h"
 #include "platform/Console.h"
+#include "platform/ExceptionText.h"
 #include "platform/FormatText.h"
 #include "platform/ModulePath.h"
 #include "platform/PathUtil.h"
@@ -33,12 +32,8 @@ int CTonvaleApp::Run(int argc, char** argv) {
     m_args.assign(argv, argv + argc);
     (void)InitInstance();
     return m_exitCode;
-  } catch (const std::bad_alloc&) {
-    reason = "out of memory";
-  } catch (const std::exception& error) {
-    reason = error.what();
   } catch (...) {
-    reason = "an unexpected error";
+    reason = platform::CurrentExceptionReason();
   }
   // Nothing may end the program unexplained: the run mode's own channel says why.
   const std::string message =

@@ -1,12 +1,11 @@
 #include "eq/ConversionJob.h"
 
-#include <exception>
-#include <new>
 #include <stdexcept>
 
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
 #include "eq/FilterChain.h"
 #include "eq/PcmFilter.h"
+#include "platform/ExceptionText.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatText.h"
 #include "platform/TempFileNames.h"
@@ -144,12 +143,8 @@ int ConvertOneGuarded(ConversionJob& job, const EqBandTable& bandTable,
   std::string reason;
   try {
     return ConvertOne(job, bandTable, log, cancel);
-  } catch (const std::bad_alloc&) {
-    reason = "out of memory";
-  } catch (const std::exception& error) {
-    reason = error.what();
   } catch (...) {
-    reason = "an unexpected error";
+    reason = platform::CurrentExceptionReason();
   }
   log(FormatText("%sThe conversion of the file stopped(%s): %s.%s", kError, job.sourcePath.c_str(),
                  reason.c_str(), kEnd));

@@ -47,6 +47,11 @@ std::FILE* CreateNewFile(const std::string& path, int& error) {
   return file;
 }
 
+// Flushes a file's data to the disk; 0 or the error number.
+int FlushToDisk(std::FILE* file) { return ::_commit(::_fileno(file)) == 0 ? 0 : errno; }
+
+void RemovePath(const std::string& path) { ::_wremove(NativePath(path).c_str()); }
+
 // Moves `from` to `to`, replacing it when `replace`; 0 or the error number. A target that another
 // program holds open without delete sharing (a virus scanner, an indexer) is tried again for
 // about a second before the move counts as failed.
@@ -65,6 +70,16 @@ int MoveOver(const std::string& from, const std::string& to, bool replace) {
 }
 #else
 constexpr const char* kSeparator = "/";
+
+// Flushes a file's data to the disk; 0 or the error number.
+int FlushToDisk(std::FILE* file) { return ::fsync(::fileno(file)) == 0 ? 0 : errno; }
+
+void RemovePath(const std::string& path) { ::unlink(path.c_str()); }
+
+// Renames `from` over `to`; 0 or the error number.
+int MoveOver(const std::string& from, const std::string& to, bool /*replace*/) {
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
 
 // Creates `path` exclusively with `mode` (before the umask) and writes `bytes`, flushed to disk.
 bool WriteNewFile(const std::string& path, std::string_view bytes, mode_t mode) {
@@ -114,44 +129,6 @@ std::optional<AtomicFile> AtomicFile::Create(const std::string& path, int* error
   return file;
 }
 
-bool AtomicFile::Commit(bool durable) {
-  if (m_file == nullptr) {
-    return false;
-  }
-  if (!m_failed && std::fflush(m_file) != 0) {
-    Fail(errno);
-  }
-  if (!m_failed && durable && ::_commit(::_fileno(m_file)) != 0) {
-    Fail(errno);
-  }
-  if (std::fclose(m_file) != 0 && !m_failed) {
-    Fail(errno);
-  }
-  m_file = nullptr;
-  if (!m_failed) {
-    if (const int error = MoveOver(m_temp, m_target, true); error != 0) {
-      Fail(error);
-    }
-  }
-  if (m_failed) {
-    Discard();
-    return false;
-  }
-  m_temp.clear();
-  return true;
-}
-
-void AtomicFile::Discard() noexcept {
-  if (m_file != nullptr) {
-    std::fclose(m_file);
-    m_file = nullptr;
-  }
-  if (!m_temp.empty()) {
-    ::_wremove(NativePath(m_temp).c_str());
-    m_temp.clear();
-  }
-}
-
 bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
   // Written under a private name, then moved into place without replacing: the name appears
   // only with its complete content, and an existing file is never replaced.
@@ -166,7 +143,7 @@ bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
   ok = std::fflush(file) == 0 && ::_commit(::_fileno(file)) == 0 && ok;
   ok = std::fclose(file) == 0 && ok;
   if (!ok || MoveOver(temp, path, false) != 0) {
-    ::_wremove(NativePath(temp).c_str());
+    RemovePath(temp);
     return false;
   }
   (void)RemoveStaleTempFiles(folder, kExclusiveTempPrefix);
@@ -232,57 +209,6 @@ std::optional<AtomicFile> AtomicFile::Create(const std::string& requested, int* 
   return file;
 }
 
-bool AtomicFile::Commit(bool durable) {
-  if (m_file == nullptr) {
-    return false;
-  }
-  const int fd = ::fileno(m_file);
-  if (!m_failed && std::fflush(m_file) != 0) {
-    Fail(errno);
-  }
-  if (!m_failed && durable && ::fsync(fd) != 0) {
-    Fail(errno);
-  }
-  if (!m_failed && m_keepMode && ::fchmod(fd, static_cast<mode_t>(m_mode)) != 0) {
-    Fail(errno);
-  }
-  if (!m_failed && m_unnamed) {
-    // The unnamed file gets a temporary name only now, for the rename over the target.
-    const std::string name =
-        ParentFolder(m_target) + kSeparator + UniqueTempName(kAtomicTempPrefix);
-    const int error = LinkUnnamedFile(fd, name);
-    if (error == 0) {
-      m_temp = name;
-    } else {
-      Fail(error);
-    }
-  }
-  if (std::fclose(m_file) != 0 && !m_failed) {
-    Fail(errno);
-  }
-  m_file = nullptr;
-  if (!m_failed && ::rename(m_temp.c_str(), m_target.c_str()) != 0) {
-    Fail(errno);
-  }
-  if (m_failed) {
-    Discard();
-    return false;
-  }
-  m_temp.clear();
-  return true;
-}
-
-void AtomicFile::Discard() noexcept {
-  if (m_file != nullptr) {
-    std::fclose(m_file);
-    m_file = nullptr;
-  }
-  if (!m_temp.empty()) {
-    ::unlink(m_temp.c_str());
-    m_temp.clear();
-  }
-}
-
 bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
   // The name appears only with its complete content, and an existing file is never replaced:
   // an unnamed file is filled and then linked in, which fails when the name is taken.
@@ -319,6 +245,63 @@ bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
 }
 
 #endif
+
+bool AtomicFile::Commit(bool durable) {
+  if (m_file == nullptr) {
+    return false;
+  }
+  if (!m_failed && std::fflush(m_file) != 0) {
+    Fail(errno);
+  }
+  if (!m_failed && durable) {
+    if (const int error = FlushToDisk(m_file); error != 0) {
+      Fail(error);
+    }
+  }
+#if !defined(_WIN32)
+  const int fd = ::fileno(m_file);
+  if (!m_failed && m_keepMode && ::fchmod(fd, static_cast<mode_t>(m_mode)) != 0) {
+    Fail(errno);
+  }
+  if (!m_failed && m_unnamed) {
+    // The unnamed file gets a temporary name only now, for the rename over the target.
+    const std::string name =
+        ParentFolder(m_target) + kSeparator + UniqueTempName(kAtomicTempPrefix);
+    const int error = LinkUnnamedFile(fd, name);
+    if (error == 0) {
+      m_temp = name;
+    } else {
+      Fail(error);
+    }
+  }
+#endif
+  if (std::fclose(m_file) != 0 && !m_failed) {
+    Fail(errno);
+  }
+  m_file = nullptr;
+  if (!m_failed) {
+    if (const int error = MoveOver(m_temp, m_target, true); error != 0) {
+      Fail(error);
+    }
+  }
+  if (m_failed) {
+    Discard();
+    return false;
+  }
+  m_temp.clear();
+  return true;
+}
+
+void AtomicFile::Discard() noexcept {
+  if (m_file != nullptr) {
+    std::fclose(m_file);
+    m_file = nullptr;
+  }
+  if (!m_temp.empty()) {
+    RemovePath(m_temp);
+    m_temp.clear();
+  }
+}
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : m_target(std::move(other.m_target)),

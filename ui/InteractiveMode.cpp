@@ -6,11 +6,10 @@
 #include <QMessageBox>
 #include <clocale>
 #include <cstdlib>
-#include <exception>
-#include <new>
 #include <string>
 
 #include "platform/Console.h"
+#include "platform/ExceptionText.h"
 #include "platform/FormatText.h"
 #include "ui/TonvaleDlg.h"
 
@@ -26,12 +25,8 @@ class GuardedApplication : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override {
     try {
       return QApplication::notify(receiver, event);
-    } catch (const std::bad_alloc&) {
-      Stop("out of memory");
-    } catch (const std::exception& error) {
-      Stop(error.what());
     } catch (...) {
-      Stop("an unexpected error");
+      Stop(platform::CurrentExceptionReason());
     }
     return false;
   }
@@ -83,10 +78,8 @@ DialogResult RunInteractiveMode(int& argc, char** argv, const InteractiveContext
   try {
     CTonvaleDlg dialog(context);
     result = dialog.exec();
-  } catch (const std::bad_alloc&) {
-    application.Stop("out of memory");
-  } catch (const std::exception& error) {
-    application.Stop(error.what());
+  } catch (...) {
+    application.Stop(platform::CurrentExceptionReason());
   }
   if (!application.Error().empty()) {
     return ReportFailure(application.Error());
