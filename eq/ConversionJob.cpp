@@ -1,5 +1,6 @@
 #include "eq/ConversionJob.h"
 
+#include <optional>
 #include <stdexcept>
 
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
@@ -8,6 +9,7 @@
 #include "platform/ExceptionText.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatText.h"
+#include "platform/NumberText.h"
 #include "platform/TempFileNames.h"
 
 namespace {
@@ -24,6 +26,29 @@ bool EndsWithSeparator(const std::string& path) {
 #else
   return !path.empty() && path.back() == '/';
 #endif
+}
+
+// The filtering pass's view of the samples a container holds; empty for a layout no pass reads
+// (a width other than 8, 16, 24 or 32 bits, or a storage width different from it).
+std::optional<SampleFormat> FilterFormatOf(const I_WavInfo& info) {
+  const std::uint16_t bits = info.GetBitsPerSample();
+  if (bits != info.GetStorageBits()) {
+    return std::nullopt;
+  }
+  const C_WavEncoding& encoding = info.GetEncoding();
+  if (encoding.sampleTag == kWaveTagFloat) {
+    if (bits == 32 || bits == 64) {
+      return SampleFormat{bits == 32 ? SampleEncoding::Float32 : SampleEncoding::Float64, 0};
+    }
+    return std::nullopt;
+  }
+  switch (bits) {
+    case 8: return SampleFormat{SampleEncoding::Pcm8, encoding.validBits};
+    case 16: return SampleFormat{SampleEncoding::Pcm16, encoding.validBits};
+    case 24: return SampleFormat{SampleEncoding::Pcm24, encoding.validBits};
+    case 32: return SampleFormat{SampleEncoding::Pcm32, encoding.validBits};
+    default: return std::nullopt;
+  }
 }
 
 // True, with a line saying so, when the caller has asked the run to stop.
@@ -104,15 +129,25 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
     log(FormatText("%s%s%s", kInfo, DescribeBandSkip(skip, rate).c_str(), kEnd));
   }
   int result = 0;
-  if (job.bitsPerSample == 16 && job.storageBits == 16) {
-    result = FilterPcm16(reinterpret_cast<std::int16_t*>(data->GetBuffer()),
-                         data->GetDataLength() / 2, chain, job.channels);
-  } else if (job.bitsPerSample == 8 && job.storageBits == 8) {
-    result = FilterPcm8(data->GetBuffer(), data->GetDataLength(), chain, job.channels);
+  ClipStats clipping;
+  std::uint64_t total = 0;
+  if (const auto format = FilterFormatOf(*info)) {
+    const std::uint32_t count =
+        static_cast<std::uint32_t>(data->GetDataLength() / SampleBytes(format->encoding));
+    total = count;
+    result = FilterSamples(BestFilterKernel(), *format, data->GetBuffer(), count, chain,
+                           job.channels, &clipping);
   } else {
     log(FormatText("%sUnsupported %d-bit data.%s", kError, job.bitsPerSample, kEnd));
   }
   log(FormatText("%sApply the equalizer filter parameter.%s", result == 1 ? kInfo : kError, kEnd));
+  if (result == 1 && clipping.clipped > 0) {
+    // Said out loud: a file that clips gains this one line.
+    log(FormatText("%sClipped %llu of %llu samples, peak %s dBFS.%s", kInfo,
+                   static_cast<unsigned long long>(clipping.clipped),
+                   static_cast<unsigned long long>(total),
+                   platform::FormatFixed(clipping.PeakDbfs(), 2).c_str(), kEnd));
+  }
   if (result == 1 && Cancelled(cancel, job, log)) {
     result = 0;
   } else if (result == 1) {

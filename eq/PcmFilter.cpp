@@ -40,7 +40,7 @@ void RunChain(FilterChain& chain, Block& input, Block& output, std::uint16_t n) 
 // The plain pass: each channel in turn, from zeroed states, in blocks of kFilterBlock values
 // gathered from its interleaved positions.
 template <typename Io>
-void PlainPass(typename Io::Sample* samples, std::uint32_t count, FilterChain& chain,
+void PlainPass(Io& io, typename Io::Sample* samples, std::uint32_t count, FilterChain& chain,
                std::uint16_t channels) {
   Block input{};
   Block output{};
@@ -54,13 +54,13 @@ void PlainPass(typename Io::Sample* samples, std::uint32_t count, FilterChain& c
     while (remaining > 0) {
       const auto n = static_cast<std::uint16_t>(std::min<std::size_t>(remaining, kFilterBlock));
       for (std::size_t i = 0; i < n; ++i) {
-        const double x = Io::In(position[i * stride]);
+        const double x = io.In(position[i * stride]);
         input[i] = x;
         output[i] = x;
       }
       RunChain(chain, input, output, n);
       for (std::size_t i = 0; i < n; ++i) {
-        position[i * stride] = Io::Out(output[i]);
+        position[i * stride] = io.Out(output[i]);
       }
       position += n * stride;
       remaining -= n;
@@ -70,18 +70,31 @@ void PlainPass(typename Io::Sample* samples, std::uint32_t count, FilterChain& c
 
 // The one dispatcher: state reset and kernel choice for every sample type.
 template <typename Io>
-int FilterWith(FilterKernel kernel, typename Io::Sample* samples, std::uint32_t count,
-               FilterChain& chain, std::uint16_t channels) {
+int FilterWith(FilterKernel kernel, Io io, void* buffer, std::uint32_t count, FilterChain& chain,
+               std::uint16_t channels, ClipStats* stats) {
+  auto* samples = static_cast<typename Io::Sample*>(buffer);
   ResetFilterStates(chain);
-  if (count == 0) {
-    return 1;
+  if (count > 0) {
+    if (kernel == FilterKernel::Plain || !FilterKernelAvailable(kernel)) {
+      PlainPass(io, samples, count, chain, channels);
+    } else {
+      RunWavefrontPass(kernel, chain, io, samples, count, channels);
+    }
   }
-  if (kernel == FilterKernel::Plain || !FilterKernelAvailable(kernel)) {
-    PlainPass<Io>(samples, count, chain, channels);
-  } else {
-    RunWavefrontPass(kernel, chain, samples, count, channels);
+  if (stats != nullptr) {
+    stats->fullScale = io.stats.fullScale;
+    stats->Add(io.stats);
   }
   return 1;
+}
+
+// The mask that clears the low bits `validBits` leaves unused in a container of `bits`.
+template <typename Mask>
+Mask LowBitsCleared(unsigned validBits, unsigned bits) {
+  if (validBits == 0 || validBits >= bits) {
+    return static_cast<Mask>(~0U);
+  }
+  return static_cast<Mask>(~((1U << (bits - validBits)) - 1U));
 }
 
 }  // namespace
@@ -103,14 +116,59 @@ void RunHighLowFilter(HighLowFilter& filter, const double* in, double* out, std:
   }
 }
 
+std::size_t SampleBytes(SampleEncoding encoding) {
+  switch (encoding) {
+    case SampleEncoding::Pcm8: return 1;
+    case SampleEncoding::Pcm16: return 2;
+    case SampleEncoding::Pcm24: return 3;
+    case SampleEncoding::Pcm32: return 4;
+    case SampleEncoding::Float32: return 4;
+    case SampleEncoding::Float64: return 8;
+  }
+  return 0;
+}
+
+int FilterSamples(FilterKernel kernel, const SampleFormat& format, void* samples,
+                  std::uint32_t count, FilterChain& chain, std::uint16_t channels,
+                  ClipStats* stats) {
+  const unsigned valid = format.validBits;
+  switch (format.encoding) {
+    case SampleEncoding::Pcm8: {
+      Pcm8Io io;
+      io.mask = LowBitsCleared<std::uint8_t>(valid, 8);
+      return FilterWith(kernel, io, samples, count, chain, channels, stats);
+    }
+    case SampleEncoding::Pcm16: {
+      Pcm16Io io;
+      io.mask = LowBitsCleared<std::int32_t>(valid, 16);
+      return FilterWith(kernel, io, samples, count, chain, channels, stats);
+    }
+    case SampleEncoding::Pcm24: {
+      Pcm24Io io;
+      io.mask = LowBitsCleared<std::int32_t>(valid, 24);
+      return FilterWith(kernel, io, samples, count, chain, channels, stats);
+    }
+    case SampleEncoding::Pcm32: {
+      Pcm32Io io;
+      io.mask = LowBitsCleared<std::int32_t>(valid, 32);
+      return FilterWith(kernel, io, samples, count, chain, channels, stats);
+    }
+    case SampleEncoding::Float32:
+      return FilterWith(kernel, Float32Io{}, samples, count, chain, channels, stats);
+    case SampleEncoding::Float64:
+      return FilterWith(kernel, Float64Io{}, samples, count, chain, channels, stats);
+  }
+  return 0;
+}
+
 int FilterPcm16With(FilterKernel kernel, std::int16_t* samples, std::uint32_t count,
                     FilterChain& chain, std::uint16_t channels) {
-  return FilterWith<Pcm16Io>(kernel, samples, count, chain, channels);
+  return FilterSamples(kernel, {SampleEncoding::Pcm16, 0}, samples, count, chain, channels);
 }
 
 int FilterPcm8With(FilterKernel kernel, std::uint8_t* samples, std::uint32_t count,
                    FilterChain& chain, std::uint16_t channels) {
-  return FilterWith<Pcm8Io>(kernel, samples, count, chain, channels);
+  return FilterSamples(kernel, {SampleEncoding::Pcm8, 0}, samples, count, chain, channels);
 }
 
 int FilterPcm16(std::int16_t* samples, std::uint32_t count, FilterChain& chain,

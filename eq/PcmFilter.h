@@ -29,6 +29,27 @@ int FilterPcm16(std::int16_t* samples, std::uint32_t count, FilterChain& chain,
 int FilterPcm8(std::uint8_t* samples, std::uint32_t count, FilterChain& chain,
                std::uint16_t channels = 1);
 
+/// The sample types a filtering pass reads and writes in place.
+enum class SampleEncoding { Pcm8, Pcm16, Pcm24, Pcm32, Float32, Float64 };
+
+/// The samples of a buffer: their encoding and, for integers, how many of the container's
+/// high bits carry signal (0: all); the others are written as zeros.
+struct SampleFormat {
+  SampleEncoding encoding = SampleEncoding::Pcm16;
+  unsigned validBits = 0;
+};
+
+/// The size in bytes of one sample of `encoding`.
+std::size_t SampleBytes(SampleEncoding encoding);
+
+/// Filters `count` interleaved samples of `format` in place through `chain`, each of the
+/// `channels` channels on its own from zeroed states, with `kernel` (an unavailable one falls
+/// back to Plain; every kernel gives the same bits). What the limits of the stored values
+/// changed is added into `*stats` when given. Returns 1.
+int FilterSamples(FilterKernel kernel, const SampleFormat& format, void* samples,
+                  std::uint32_t count, FilterChain& chain, std::uint16_t channels,
+                  ClipStats* stats = nullptr);
+
 /// FilterPcm16 and FilterPcm8 with a chosen kernel (an unavailable one falls back to Plain).
 int FilterPcm16With(FilterKernel kernel, std::int16_t* samples, std::uint32_t count,
                     FilterChain& chain, std::uint16_t channels);

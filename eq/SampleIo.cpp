@@ -31,3 +31,17 @@ std::uint8_t ToPcm8(double y) {
   const int high = (t >= 0) ? t / 256 : -((-t + 255) / 256);
   return static_cast<std::uint8_t>(high + 128);
 }
+
+std::int32_t ToSignedInteger(double y, unsigned bits) {
+  const auto limit = static_cast<double>(std::int64_t{1} << (bits - 1));
+  if (std::isnan(y)) {
+    return 0;
+  }
+  if (y > limit - 1.0) {
+    return static_cast<std::int32_t>(limit - 1.0);
+  }
+  if (y < -limit) {
+    return static_cast<std::int32_t>(-limit);
+  }
+  return static_cast<std::int32_t>(y);  // truncation toward zero
+}

@@ -1,10 +1,20 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 
 // The conversions at the edge of every filtering pass: a stored sample into the double the
 // filters see, and a filtered double back into a stored sample. Each pass (plain or wavefront)
 // uses exactly these, so that all of them give the same bits.
+//
+// Samples enter the chain as the values they hold, without scaling: integers as the signed
+// integer of their container (8-bit samples as (s - 128) * 256), floating-point samples as
+// they are, a value that is not finite as 0 (one bad sample would otherwise turn the filter
+// states into NaN and silence the rest of the channel). Back from the chain, integers are
+// limited to their container's range and truncated toward zero, with the low bits a narrower
+// valid width leaves unused cleared; floats are rounded to their width and never limited; a
+// value that is not a number becomes 0 everywhere.
 
 /// A 16-bit sample as the value the filters see: its exact value.
 inline double FromPcm16(std::int16_t s) { return static_cast<double>(s); }
@@ -22,15 +32,114 @@ std::int16_t ToPcm16(double y);
 /// -32768 .. 32767, then floor(t / 256) + 128; a value that is not a number gives 128.
 std::uint8_t ToPcm8(double y);
 
-/// The conversions of one sample type, for the passes that are written once for every type.
+/// A filtered value as a signed integer of `bits` (2 to 32): above 2^(bits-1) - 1 the maximum,
+/// below -2^(bits-1) the minimum, else truncated toward zero; not a number gives 0.
+std::int32_t ToSignedInteger(double y, unsigned bits);
+
+/// How the values the filters gave back were limited, counted while they are stored.
+struct ClipStats {
+  std::uint64_t clipped = 0;  ///< values the limits changed (floats: magnitude above 1.0)
+  double peak = 0.0;          ///< largest magnitude before limiting, in the value's own scale
+  double fullScale = 1.0;     ///< the magnitude `peak` is measured against (0 dBFS)
+
+  void Add(const ClipStats& other) {
+    clipped += other.clipped;
+    peak = std::fmax(peak, other.peak);
+  }
+  /// The peak in dB relative to full scale.
+  double PeakDbfs() const { return 20.0 * std::log10(peak / fullScale); }
+};
+
+/// A packed little-endian 24-bit sample.
+struct Int24 {
+  std::uint8_t bytes[3];
+};
+static_assert(sizeof(Int24) == 3, "24-bit samples are packed");
+
+// The conversions of each sample type, written once for every pass. Each keeps the limits
+// statistics of the values it stores; `mask` clears the low bits a narrower valid width leaves
+// unused (all ones for a full-width container).
+
 struct Pcm16Io {
   using Sample = std::int16_t;
-  static double In(Sample s) { return FromPcm16(s); }
-  static Sample Out(double y) { return ToPcm16(y); }
+  std::int32_t mask = -1;
+  ClipStats stats{0, 0.0, 32768.0};
+  double In(Sample s) const { return FromPcm16(s); }
+  Sample Out(double y) {
+    stats.peak = std::fmax(stats.peak, std::fabs(y));
+    stats.clipped += (y > 32767.0 || y < -32768.0) ? 1 : 0;
+    return static_cast<Sample>(ToPcm16(y) & mask);
+  }
 };
 
 struct Pcm8Io {
   using Sample = std::uint8_t;
-  static double In(Sample s) { return FromPcm8(s); }
-  static Sample Out(double y) { return ToPcm8(y); }
+  std::uint8_t mask = 0xFF;
+  ClipStats stats{0, 0.0, 32768.0};  // the 8-bit path works on the 16-bit scale
+  double In(Sample s) const { return FromPcm8(s); }
+  Sample Out(double y) {
+    stats.peak = std::fmax(stats.peak, std::fabs(y));
+    stats.clipped += (y > 32767.0 || y < -32768.0) ? 1 : 0;
+    return static_cast<Sample>(ToPcm8(y) & mask);
+  }
+};
+
+struct Pcm24Io {
+  using Sample = Int24;
+  std::int32_t mask = -1;
+  ClipStats stats{0, 0.0, 8388608.0};
+  double In(Sample s) const {
+    const std::uint32_t raw = static_cast<std::uint32_t>(s.bytes[0]) |
+                              static_cast<std::uint32_t>(s.bytes[1]) << 8 |
+                              static_cast<std::uint32_t>(s.bytes[2]) << 16;
+    // Sign-extended from bit 23.
+    return static_cast<double>(static_cast<std::int32_t>(raw << 8) >> 8);
+  }
+  Sample Out(double y) {
+    stats.peak = std::fmax(stats.peak, std::fabs(y));
+    stats.clipped += (y > 8388607.0 || y < -8388608.0) ? 1 : 0;
+    const auto v = static_cast<std::uint32_t>(ToSignedInteger(y, 24) & mask);
+    return Sample{{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                   static_cast<std::uint8_t>(v >> 16)}};
+  }
+};
+
+struct Pcm32Io {
+  using Sample = std::int32_t;
+  std::int32_t mask = -1;
+  ClipStats stats{0, 0.0, 2147483648.0};
+  double In(Sample s) const { return static_cast<double>(s); }
+  Sample Out(double y) {
+    stats.peak = std::fmax(stats.peak, std::fabs(y));
+    stats.clipped += (y > 2147483647.0 || y < -2147483648.0) ? 1 : 0;
+    return ToSignedInteger(y, 32) & mask;
+  }
+};
+
+struct Float32Io {
+  using Sample = float;
+  ClipStats stats{0, 0.0, 1.0};
+  double In(Sample s) const { return std::isfinite(s) ? static_cast<double>(s) : 0.0; }
+  Sample Out(double y) {
+    if (std::isnan(y)) {
+      return 0.0F;
+    }
+    stats.peak = std::fmax(stats.peak, std::fabs(y));
+    stats.clipped += std::fabs(y) > 1.0 ? 1 : 0;
+    return static_cast<float>(y);
+  }
+};
+
+struct Float64Io {
+  using Sample = double;
+  ClipStats stats{0, 0.0, 1.0};
+  double In(Sample s) const { return std::isfinite(s) ? s : 0.0; }
+  Sample Out(double y) {
+    if (std::isnan(y)) {
+      return 0.0;
+    }
+    stats.peak = std::fmax(stats.peak, std::fabs(y));
+    stats.clipped += std::fabs(y) > 1.0 ? 1 : 0;
+    return y;
+  }
 };

@@ -100,10 +100,10 @@ struct VecOf<8> {
 // The samples are converted to and from doubles a chunk at a time, outside the loop of steps.
 // `Groups` is the group count when it is known at compile time (the states then stay in
 // registers), or 0 for any count (the states then live in `state`).
-template <int L, int Groups, typename Io, typename Sample>
+template <int L, int Groups, typename Io>
 [[gnu::always_inline]] inline void RunWavefront(const SectionPlan& plan, const double* coefs,
-                                                double* state, Sample* samples, std::size_t n,
-                                                std::size_t stride) {
+                                                double* state, Io& io, typename Io::Sample* samples,
+                                                std::size_t n, std::size_t stride) {
   using V = typename VecOf<L>::type;
   constexpr std::size_t kChunk = 1024;
   constexpr int kFixed = Groups > 0 ? Groups : 1;  // NOLINT(bugprone-branch-clone): per instance
@@ -127,7 +127,7 @@ template <int L, int Groups, typename Io, typename Sample>
     const std::size_t k = std::min(kChunk, steps - chunk);
     const std::size_t real = chunk < n ? std::min(k, n - chunk) : 0;
     for (std::size_t i = 0; i < real; ++i) {
-      in[i] = Io::In(samples[(chunk + i) * stride]);
+      in[i] = io.In(samples[(chunk + i) * stride]);
     }
     for (std::size_t i = real; i < k; ++i) {
       in[i] = 0.0;
@@ -169,37 +169,38 @@ template <int L, int Groups, typename Io, typename Sample>
     // Step s leaves sample s - last; the first `last` steps leave nothing yet.
     const std::size_t first = chunk >= last ? 0 : last - chunk;
     for (std::size_t i = first; i < k; ++i) {
-      samples[(chunk + i - last) * stride] = Io::Out(out[i]);
+      samples[(chunk + i - last) * stride] = io.Out(out[i]);
     }
   }
 }
 
 // Runs one channel with the kernel for its group count: register-resident up to kMaxFixed
 // groups, memory-resident beyond.
-template <int L, typename Io, typename Sample>
+template <int L, typename Io>
 [[gnu::always_inline]] inline void RunChannel(const SectionPlan& plan, const double* coefs,
-                                              double* state, Sample* samples, std::size_t n,
-                                              std::size_t stride) {
+                                              double* state, Io& io, typename Io::Sample* samples,
+                                              std::size_t n, std::size_t stride) {
   switch (plan.padded / L) {
-    case 1: RunWavefront<L, 1, Io>(plan, coefs, state, samples, n, stride); return;
-    case 2: RunWavefront<L, 2, Io>(plan, coefs, state, samples, n, stride); return;
-    case 3: RunWavefront<L, 3, Io>(plan, coefs, state, samples, n, stride); return;
-    case 4: RunWavefront<L, 4, Io>(plan, coefs, state, samples, n, stride); return;
-    case 5: RunWavefront<L, 5, Io>(plan, coefs, state, samples, n, stride); return;
-    case 6: RunWavefront<L, 6, Io>(plan, coefs, state, samples, n, stride); return;
-    case 7: RunWavefront<L, 7, Io>(plan, coefs, state, samples, n, stride); return;
-    case 8: RunWavefront<L, 8, Io>(plan, coefs, state, samples, n, stride); return;
-    case 9: RunWavefront<L, 9, Io>(plan, coefs, state, samples, n, stride); return;
-    case 10: RunWavefront<L, 10, Io>(plan, coefs, state, samples, n, stride); return;
-    case 11: RunWavefront<L, 11, Io>(plan, coefs, state, samples, n, stride); return;
-    case 12: RunWavefront<L, 12, Io>(plan, coefs, state, samples, n, stride); return;
-    default: RunWavefront<L, 0, Io>(plan, coefs, state, samples, n, stride); return;
+    case 1: RunWavefront<L, 1, Io>(plan, coefs, state, io, samples, n, stride); return;
+    case 2: RunWavefront<L, 2, Io>(plan, coefs, state, io, samples, n, stride); return;
+    case 3: RunWavefront<L, 3, Io>(plan, coefs, state, io, samples, n, stride); return;
+    case 4: RunWavefront<L, 4, Io>(plan, coefs, state, io, samples, n, stride); return;
+    case 5: RunWavefront<L, 5, Io>(plan, coefs, state, io, samples, n, stride); return;
+    case 6: RunWavefront<L, 6, Io>(plan, coefs, state, io, samples, n, stride); return;
+    case 7: RunWavefront<L, 7, Io>(plan, coefs, state, io, samples, n, stride); return;
+    case 8: RunWavefront<L, 8, Io>(plan, coefs, state, io, samples, n, stride); return;
+    case 9: RunWavefront<L, 9, Io>(plan, coefs, state, io, samples, n, stride); return;
+    case 10: RunWavefront<L, 10, Io>(plan, coefs, state, io, samples, n, stride); return;
+    case 11: RunWavefront<L, 11, Io>(plan, coefs, state, io, samples, n, stride); return;
+    case 12: RunWavefront<L, 12, Io>(plan, coefs, state, io, samples, n, stride); return;
+    default: RunWavefront<L, 0, Io>(plan, coefs, state, io, samples, n, stride); return;
   }
 }
 
-template <int L, typename Io, typename Sample>
-[[gnu::always_inline]] inline void RunChannels(const FilterChain& chain, Sample* samples,
-                                               std::uint32_t count, std::uint16_t channels) {
+template <int L, typename Io>
+[[gnu::always_inline]] inline void RunChannels(const FilterChain& chain, Io& io,
+                                               typename Io::Sample* samples, std::uint32_t count,
+                                               std::uint16_t channels) {
   const SectionPlan plan = MakePlan(chain, L);
   if (plan.count == 0 || count == 0) {
     return;  // an empty chain writes every sample back unchanged
@@ -217,27 +218,29 @@ template <int L, typename Io, typename Sample>
   for (std::size_t channel = 0; channel < stride && channel < count; ++channel) {
     std::memset(state.data, 0, 3 * plan.padded * sizeof(double));
     const std::size_t n = (count - channel + stride - 1) / stride;
-    RunChannel<L, Io>(plan, coefs.data, state.data, samples + channel, n, stride);
+    RunChannel<L, Io>(plan, coefs.data, state.data, io, samples + channel, n, stride);
   }
 }
 
-// `target` is a function attribute (or nothing) and cannot be bracketed.
-// NOLINTBEGIN(bugprone-macro-parentheses)
-#define TONVALE_KERNEL_VARIANT(name, target, lanes)                                \
-  target void name##16(const FilterChain& chain, std::int16_t* s, std::uint32_t n, \
-                       std::uint16_t c) {                                          \
-    RunChannels<lanes, Pcm16Io>(chain, s, n, c);                                   \
-  }                                                                                \
-  target void name##8(const FilterChain& chain, std::uint8_t* s, std::uint32_t n,  \
-                      std::uint16_t c) {                                           \
-    RunChannels<lanes, Pcm8Io>(chain, s, n, c);                                    \
-  }
-// NOLINTEND(bugprone-macro-parentheses)
-
-TONVALE_KERNEL_VARIANT(Portable, , 2)
+// One kernel per vector width, for every sample type: the width's instruction set is the
+// function's target, and the whole wavefront is inlined into it.
+template <typename Io>
+void Portable(const FilterChain& chain, Io& io, typename Io::Sample* s, std::uint32_t n,
+              std::uint16_t c) {
+  RunChannels<2>(chain, io, s, n, c);
+}
 #if defined(__x86_64__)
-TONVALE_KERNEL_VARIANT(Avx2, __attribute__((target("avx2"))), 4)
-TONVALE_KERNEL_VARIANT(Avx512, __attribute__((target("avx512f"))), 8)
+template <typename Io>
+__attribute__((target("avx2"))) void Avx2(const FilterChain& chain, Io& io, typename Io::Sample* s,
+                                          std::uint32_t n, std::uint16_t c) {
+  RunChannels<4>(chain, io, s, n, c);
+}
+template <typename Io>
+__attribute__((target("avx512f"))) void Avx512(const FilterChain& chain, Io& io,
+                                               typename Io::Sample* s, std::uint32_t n,
+                                               std::uint16_t c) {
+  RunChannels<8>(chain, io, s, n, c);
+}
 #endif
 
 #endif  // __GNUC__
@@ -311,28 +314,33 @@ const char* FilterKernelName(FilterKernel kernel) {
   return "?";
 }
 
-void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, std::int16_t* samples,
-                      std::uint32_t count, std::uint16_t channels) {
+namespace {
+
+template <typename Io>
+void RunPass(FilterKernel kernel, const FilterChain& chain, Io& io, typename Io::Sample* samples,
+             std::uint32_t count, std::uint16_t channels) {
 #if defined(__GNUC__)
   switch (kernel) {
 #if defined(__x86_64__)
-    case FilterKernel::Avx512: Avx51216(chain, samples, count, channels); return;
-    case FilterKernel::Avx2: Avx216(chain, samples, count, channels); return;
+    case FilterKernel::Avx512: Avx512(chain, io, samples, count, channels); return;
+    case FilterKernel::Avx2: Avx2(chain, io, samples, count, channels); return;
 #endif
-    default: Portable16(chain, samples, count, channels); return;
+    default: Portable(chain, io, samples, count, channels); return;
   }
 #endif
 }
 
-void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, std::uint8_t* samples,
-                      std::uint32_t count, std::uint16_t channels) {
-#if defined(__GNUC__)
-  switch (kernel) {
-#if defined(__x86_64__)
-    case FilterKernel::Avx512: Avx5128(chain, samples, count, channels); return;
-    case FilterKernel::Avx2: Avx28(chain, samples, count, channels); return;
-#endif
-    default: Portable8(chain, samples, count, channels); return;
+}  // namespace
+
+#define TONVALE_WAVEFRONT_PASS(IoType)                                                          \
+  void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, IoType& io,              \
+                        IoType::Sample* samples, std::uint32_t count, std::uint16_t channels) { \
+    RunPass(kernel, chain, io, samples, count, channels);                                       \
   }
-#endif
-}
+TONVALE_WAVEFRONT_PASS(Pcm8Io)
+TONVALE_WAVEFRONT_PASS(Pcm16Io)
+TONVALE_WAVEFRONT_PASS(Pcm24Io)
+TONVALE_WAVEFRONT_PASS(Pcm32Io)
+TONVALE_WAVEFRONT_PASS(Float32Io)
+TONVALE_WAVEFRONT_PASS(Float64Io)
+#undef TONVALE_WAVEFRONT_PASS

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "eq/FilterChain.h"
+#include "eq/SampleIo.h"
 
 /// Implementations of the filtering pass, simplest first (a processor that runs one runs the
 /// ones before it). All give bit-identical samples; they differ in speed.
@@ -25,9 +26,18 @@ const char* FilterKernelName(FilterKernel kernel);
 
 /// Runs `count` interleaved samples of `channels` channels in place through `chain` with the
 /// wavefront kernel `kernel` (not Plain; it must be available), each channel from zeroed states
-/// of its own. The chain's own states are not used. Called by the filtering pass's dispatcher
-/// (PcmFilter.h), which owns the kernel choice.
-void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, std::int16_t* samples,
-                      std::uint32_t count, std::uint16_t channels);
-void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, std::uint8_t* samples,
-                      std::uint32_t count, std::uint16_t channels);
+/// of its own, converting them with `io` (which also counts what its limits changed). The
+/// chain's own states are not used. Called by the filtering pass's dispatcher (PcmFilter.h),
+/// which owns the kernel choice.
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Pcm8Io& io,
+                      Pcm8Io::Sample* samples, std::uint32_t count, std::uint16_t channels);
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Pcm16Io& io,
+                      Pcm16Io::Sample* samples, std::uint32_t count, std::uint16_t channels);
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Pcm24Io& io,
+                      Pcm24Io::Sample* samples, std::uint32_t count, std::uint16_t channels);
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Pcm32Io& io,
+                      Pcm32Io::Sample* samples, std::uint32_t count, std::uint16_t channels);
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Float32Io& io,
+                      Float32Io::Sample* samples, std::uint32_t count, std::uint16_t channels);
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Float64Io& io,
+                      Float64Io::Sample* samples, std::uint32_t count, std::uint16_t channels);

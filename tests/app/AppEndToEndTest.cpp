@@ -245,7 +245,7 @@ TEST_F(AppEndToEndTest, ExitStatusTellsFailedConversionsFromGoodOnes) {
                  .Chunk("data", {0, 1, 0, 2})
                  .Build());
   WriteBytes(m_dir.File("float.wav"), RiffBuilder()
-                                          .Chunk("fmt ", testsupport::FmtBody(3, 1, 8000, 32))
+                                          .Chunk("fmt ", testsupport::FmtBody(3, 1, 8000, 16))
                                           .Chunk("data", {0, 0, 0, 0})
                                           .Build());
   const auto plain = testsupport::PcmWave(1, 8000, 8, {1, 2, 3, 250});

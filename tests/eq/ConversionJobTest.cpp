@@ -169,7 +169,7 @@ TEST(ConversionJobTest, UnsupportedSampleWidthsAndFormatsWriteNothing) {
 
   const std::string floating = Save(
       dir, "f.wav",
-      RiffBuilder().Chunk("fmt ", FmtBody(3, 1, 8000, 32)).Chunk("data", {0, 0, 0, 0}).Build());
+      RiffBuilder().Chunk("fmt ", FmtBody(3, 1, 8000, 16)).Chunk("data", {0, 0, 0, 0}).Build());
   jobs = Jobs({{floating, dir.File("f_out.wav")}});
   const Conversion load(jobs, SpeechBands());
   EXPECT_EQ(load.result, 0);

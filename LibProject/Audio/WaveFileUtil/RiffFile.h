@@ -12,18 +12,18 @@
 /// past the end of the file yields what is there.
 class C_RiffChunk {
  public:
-  C_RiffChunk(std::uint32_t itemId, const char id[4], std::uint32_t size, std::uint64_t offset,
+  C_RiffChunk(std::uint32_t itemId, const char id[4], std::uint64_t size, std::uint64_t offset,
               ByteSource* source);
 
   std::uint32_t ItemId() const { return m_itemId; }
   const char* Id() const { return m_id; }
   bool IsId(const char* id) const;
-  /// The size stated in the chunk header.
-  std::uint32_t Size() const { return m_size; }
+  /// The size stated in the chunk header (or, in an RF64 file, in its "ds64" chunk).
+  std::uint64_t Size() const { return m_size; }
   /// File offset of the chunk data.
   std::uint64_t Offset() const { return m_offset; }
   /// Bytes of the chunk really present in the source (at most Size()).
-  std::uint32_t AvailableSize() const;
+  std::uint64_t AvailableSize() const;
 
   /// Copies up to `length` bytes from `offset` within the chunk into `buffer`; returns the
   /// number copied (0 when the chunk is empty or cannot be read).
@@ -38,7 +38,7 @@ class C_RiffChunk {
  private:
   std::uint32_t m_itemId;
   char m_id[4];
-  std::uint32_t m_size;
+  std::uint64_t m_size;
   std::uint64_t m_offset;
   ByteSource* m_source;
   std::vector<std::uint8_t> m_data;
@@ -63,10 +63,18 @@ class C_RiffFile {
   /// Parses the source as a RIFF container of form type `formType` (compared without regard to
   /// case, as is the "RIFF" tag). Walks the chunks, skipping runs of zero (pad) bytes between
   /// them. False when the header is missing or of another form type.
+  ///
+  /// A "WAVE" form may also come as RF64 or BW64 (the broadcast forms for files beyond 4 GiB):
+  /// their first chunk "ds64" holds the 64-bit sizes that replace the 32-bit fields set to
+  /// 0xFFFFFFFF (the form's size, the "data" chunk's, and others from its table). Such a file
+  /// without a valid "ds64" chunk is refused.
   bool Open(ByteSource& source, const char formType[4]);
 
   C_RiffChunkList& Chunks() { return m_chunks; }
+  /// True for an RF64 or BW64 file.
+  bool IsRf64() const { return m_rf64; }
 
  private:
   C_RiffChunkList m_chunks;
+  bool m_rf64 = false;
 };

@@ -35,7 +35,7 @@ void WriteStored(std::uint8_t* p, unsigned width, bool isSigned, std::int64_t va
 }
 
 bool IsByteWidth(std::uint16_t storageBits) {
-  return storageBits == 8 || storageBits == 16 || storageBits == 32;
+  return storageBits == 8 || storageBits == 16 || storageBits == 24 || storageBits == 32;
 }
 
 }  // namespace
@@ -118,7 +118,9 @@ T_RefPtr<I_WavData> C_WavData::CreateConvertedCopy(std::uint16_t bits, std::uint
                                                    std::uint32_t signedFlag) {
   const std::uint16_t sourceStorage = m_info.GetStorageBits();
   const std::uint16_t channels = m_info.GetChannels();
-  if (!IsByteWidth(sourceStorage) || !IsByteWidth(storageBits) || channels == 0) {
+  // Integer samples only: floating-point samples have no integer scale to shift by.
+  if (!IsByteWidth(sourceStorage) || !IsByteWidth(storageBits) || channels == 0 ||
+      m_info.GetEncoding().sampleTag != kWaveTagPcm) {
     return T_RefPtr<I_WavData>();
   }
   const std::uint64_t frames = m_info.SampleFrames64();

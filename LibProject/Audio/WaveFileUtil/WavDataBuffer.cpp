@@ -44,7 +44,7 @@ std::uint8_t* C_WavDataBuffer::Detach() {
 
 bool C_WavDataBuffer::Locate(std::uint32_t frame, std::uint16_t channel, std::size_t& at) const {
   const std::size_t width = m_storageBits / 8U;
-  if (width != 1 && width != 2 && width != 4) {
+  if (width < 1 || width > 4) {
     return false;
   }
   const std::uint64_t index = static_cast<std::uint64_t>(m_info.GetChannels()) * frame + channel;
@@ -63,12 +63,8 @@ std::int32_t C_WavDataBuffer::GetSample(std::uint32_t frame, std::uint16_t chann
   }
   const std::uint8_t* p = Bytes() + at;
   std::uint32_t raw = 0;
-  switch (m_storageBits) {
-    case 8: raw = p[0]; break;
-    case 16: raw = static_cast<std::uint32_t>(p[0] | (p[1] << 8)); break;
-    default:
-      raw = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+  for (std::size_t i = 0; i < m_storageBits / 8U; ++i) {
+    raw |= static_cast<std::uint32_t>(p[i]) << (8 * i);
   }
   if (m_signedFlag == 0) {
     return static_cast<std::int32_t>(static_cast<std::int64_t>(raw) - m_halfRange);

@@ -6,7 +6,8 @@
 
 bool C_WavDataExtraChunkInfo::IsExtraChunkId(const char id[4]) {
   return SameIdNoCase(id, "WIOD") || SameIdNoCase(id, "UIOW") || SameIdNoCase(id, "MIOW") ||
-         SameIdNoCase(id, "UIOI");
+         SameIdNoCase(id, "UIOI") || std::memcmp(id, "bext", 4) == 0 ||
+         std::memcmp(id, "iXML", 4) == 0;
 }
 
 bool C_WavDataExtraChunkInfo::Read(const char id[4], std::span<const std::uint8_t> bytes) {

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-/// Chunks kept verbatim and written back after the known ones: "WIOD", "UIOW", "MIOW", "UIOI".
+/// Chunks kept verbatim and written back after the known ones: "WIOD", "UIOW", "MIOW", "UIOI",
+/// the broadcast chunks "bext" and "iXML", and "LIST" chunks of the "INFO" type (a
+/// recording's title, artist, comment and the like).
 class C_WavDataExtraChunkInfo {
  public:
   struct Chunk {

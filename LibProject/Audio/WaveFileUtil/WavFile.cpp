@@ -17,6 +17,7 @@ static_assert(std::endian::native == std::endian::little,
 namespace {
 
 constexpr std::uint16_t kTagPcm = 1;
+constexpr std::uint16_t kTagFloat = 3;
 constexpr std::uint16_t kTagMsAdpcm = 2;
 constexpr std::uint16_t kTagImaAdpcm = 17;
 
@@ -25,12 +26,15 @@ constexpr std::size_t kMaxFileNameChars = 259;
 
 constexpr std::uint64_t kMaxRiffBytes = 0xFFFFFFFFULL;
 
+// Size of the "ds64" chunk an RF64 file gets: three 64-bit sizes and an empty table.
+constexpr std::uint32_t kDs64Bytes = 28;
+
 // Whether the "fmt " chunk of the PCM file we would write for this source holds consistent
 // values: block align = channels x bytes per sample within 16 bits and byte rate = rate x block
 // align within 32 bits. ADPCM sources are written as 16-bit PCM.
 bool OutputFormatFits(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
                       std::uint16_t bits) {
-  const std::uint64_t bytesPerSample = tag == kTagPcm ? (bits + 7U) / 8U : 2U;
+  const std::uint64_t bytesPerSample = tag == kTagPcm || tag == kTagFloat ? (bits + 7U) / 8U : 2U;
   const std::uint64_t blockAlign = channels * bytesPerSample;
   return blockAlign <= 0xFFFFU && rate * blockAlign <= 0xFFFFFFFFULL;
 }
@@ -128,6 +132,13 @@ int C_WavFile::ReadHeaderFromMemory(std::span<const std::uint8_t> bytes, int wit
 }
 
 int C_WavFile::FinishRead(const ParseResult& parsed) {
+  m_deferredLoadError.clear();
+  if (parsed.foreign) {
+    // A well-formed file in an encoding another class may read: the registry tries the others
+    // and raises this error only when none of them takes the file.
+    m_deferredLoadError = parsed.loadError;
+    return 0;
+  }
   if (!parsed.loadError.empty()) {
     // Without an owner window to show it in, the caller gets the message.
     if (m_ownerWindow == 0) {
@@ -165,7 +176,13 @@ C_WavFile::ParseResult C_WavFile::ParseHeader(ByteSource& source, int withInfo) 
       m_dataOffset = chunk.Offset();
       // Only the bytes really in the file: a stated size running past its end must not
       // demand memory the file cannot fill.
-      m_dataLength = chunk.AvailableSize();
+      const std::uint64_t available = chunk.AvailableSize();
+      if (available > kMaxRiffBytes) {
+        return {false, platform::FormatText("The samples of the file are larger than 4 GiB, more "
+                                            "than can be converted!(%s)",
+                                            m_fileName.c_str())};
+      }
+      m_dataLength = static_cast<std::uint32_t>(available);
     }
   }
   if (fmt == nullptr || m_channels == 0) {
@@ -178,6 +195,7 @@ C_WavFile::ParseResult C_WavFile::ParseHeader(ByteSource& source, int withInfo) 
     I_WavData* data = Container();
     data->SetFormat(m_sampleRate, m_dataLength, m_channels, m_bitsPerSample, m_bitsPerSample,
                     m_bitsPerSample > 8 ? 1 : 0);
+    data->GetWavInfo()->SetEncoding(m_encoding);
     m_formatType = 2;
     if (!ReadChunkInfos(chunks, *data)) {
       return {};
@@ -188,30 +206,79 @@ C_WavFile::ParseResult C_WavFile::ParseHeader(ByteSource& source, int withInfo) 
 }
 
 C_WavFile::ParseResult C_WavFile::ReadFormat(C_RiffChunk& chunk) {
-  std::uint8_t f[16];
-  if (chunk.Read(f, sizeof f, 0) < sizeof f) {
+  std::uint8_t f[40] = {};
+  const std::size_t got = chunk.Read(f, sizeof f, 0);
+  if (got < 16) {
     return {};  // too short to describe the samples
   }
   const std::uint16_t tag = GetLE16(f);
   const std::uint16_t channels = GetLE16(f + 2);
   const std::uint32_t rate = GetLE32(f + 4);
+  const std::uint16_t blockAlign = GetLE16(f + 12);
   const std::uint16_t bits = GetLE16(f + 14);
-  if (tag != kTagPcm && tag != kTagMsAdpcm && tag != kTagImaAdpcm) {
-    return {false, platform::FormatText("Unsupported wave format!(%s)", m_fileName.c_str())};
+  const std::string unsupported =
+      platform::FormatText("Unsupported wave format!(%s)", m_fileName.c_str());
+
+  C_WavEncoding encoding;
+  std::uint16_t sampleTag = tag;
+  if (tag == kWaveTagExtensible) {
+    // The extension: its size, the valid bits, the channel mask and the sub-format GUID, whose
+    // first two bytes are the tag of the samples and whose rest is the standard tail.
+    static constexpr std::uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                                   0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    if (got < 40 || GetLE16(f + 16) < 22) {
+      return {false, unsupported};
+    }
+    if (std::memcmp(f + 26, kGuidTail, sizeof kGuidTail) != 0) {
+      return {false, unsupported, true};  // a sub-format another reader may know
+    }
+    sampleTag = GetLE16(f + 24);
+    encoding.extensible = true;
+    encoding.validBits = GetLE16(f + 18);
+    encoding.channelMask = GetLE32(f + 20);
+    if (sampleTag != kTagPcm && sampleTag != kTagFloat) {
+      return {false, unsupported, true};
+    }
+    if (encoding.validBits == 0 || encoding.validBits > bits) {
+      return {false, unsupported};  // valid bits above the container
+    }
   }
-  if (bits >= 17) {
-    return {false,
-            platform::FormatText("Unsupported %d-bit PCM format!(%s)", bits, m_fileName.c_str())};
+  encoding.sampleTag = sampleTag == kTagFloat ? kWaveTagFloat : kWaveTagPcm;
+
+  const bool classic = tag == kTagPcm && bits <= 16;  // the PCM files of the first version
+  if (tag == kTagMsAdpcm || tag == kTagImaAdpcm || classic) {
+    // As read since the first version: any PCM width up to 16, or ADPCM.
+  } else if (sampleTag == kTagPcm) {
+    const bool whole = bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    if (tag == kTagPcm && bits != 24 && bits != 32) {
+      return {false,
+              platform::FormatText("Unsupported %d-bit PCM format!(%s)", bits, m_fileName.c_str())};
+    }
+    if (!whole) {
+      return {false, unsupported};
+    }
+  } else if (sampleTag == kTagFloat) {
+    if (bits != 32 && bits != 64) {
+      return {false, unsupported};
+    }
+  } else {
+    return {false, unsupported, true};  // mu-law, A-law, GSM and the like
   }
-  if (!OutputFormatFits(tag, channels, rate, bits)) {
+  // The new flavours describe their frames exactly: one container per sample and channel.
+  if (!classic && tag != kTagMsAdpcm && tag != kTagImaAdpcm &&
+      blockAlign != static_cast<std::uint32_t>(channels) * (bits / 8U)) {
+    return {false, unsupported};
+  }
+  if (!OutputFormatFits(sampleTag, channels, rate, bits)) {
     // Written back, its block align or byte rate would not fit its field: a reader of the
     // output would see other frames than we wrote.
-    return {false, platform::FormatText("Unsupported wave format!(%s)", m_fileName.c_str())};
+    return {false, unsupported};
   }
-  m_formatTag = tag;
+  m_formatTag = sampleTag;
+  m_encoding = encoding;
   m_channels = channels;
   m_sampleRate = rate;
-  m_blockAlign = GetLE16(f + 12);
+  m_blockAlign = blockAlign;
   m_bitsPerSample = bits;
   m_fmtOffset = chunk.Offset();
   return {true, {}};
@@ -226,7 +293,10 @@ bool C_WavFile::ReadChunkInfos(C_RiffChunkList& chunks, I_WavData& data) {
     } else if (chunk.IsId("smpl")) {
       taken = data.SamplerInfo().Read(chunk.Data());
     } else if (chunk.IsId("LIST")) {
-      taken = data.ListInfo().Read(chunk.Data());
+      const std::vector<std::uint8_t>& bytes = chunk.Data();
+      taken = bytes.size() >= 4 && SameIdNoCase(reinterpret_cast<const char*>(bytes.data()), "INFO")
+                  ? data.ExtraChunkInfo().Read("LIST", bytes)
+                  : data.ListInfo().Read(bytes);
     } else if (C_WavDataExtraChunkInfo::IsExtraChunkId(chunk.Id())) {
       taken = data.ExtraChunkInfo().Read(chunk.Id(), chunk.Data());
     }
@@ -282,7 +352,7 @@ int C_WavFile::LoadSamples(int /*flag*/) {
   if (!source) {
     return 0;
   }
-  if (m_formatTag == kTagPcm) {
+  if (m_formatTag == kTagPcm || m_formatTag == kTagFloat) {
     // The block is filled once, by the read; bytes the read could not deliver are zeroed.
     std::uint8_t* bytes = data->AllocateBuffer(m_dataLength);
     if (m_dataLength > 0) {
@@ -397,9 +467,13 @@ std::vector<C_WavFile::OutChunk> C_WavFile::CollectChunks(I_WavData& data) {
     chunks.push_back(std::move(chunk));
   };
   const I_WavInfo& info = *data.GetWavInfo();
-  std::vector<std::uint8_t> format(16);
-  info.GetWaveFormat(format.data());
-  add("fmt ", std::move(format));
+  add("fmt ", info.BuildFormatChunk());
+  if (info.GetEncoding().sampleTag != kWaveTagPcm) {
+    // Every encoding but integer PCM states its frame count in a "fact" chunk.
+    std::vector<std::uint8_t> frames;
+    PutLE32(frames, info.GetSampleFrames());
+    add("fact", std::move(frames));
+  }
   chunks.push_back(
       OutChunk{{'d', 'a', 't', 'a'}, {}, data.GetSampleBuffer().Bytes(), info.GetDataLength()});
   if (!data.CueInfo().Points().empty()) {
@@ -419,7 +493,7 @@ std::vector<C_WavFile::OutChunk> C_WavFile::CollectChunks(I_WavData& data) {
   return chunks;
 }
 
-int C_WavFile::WriteTo(ByteSink& sink) {
+int C_WavFile::WriteTo(ByteSink& sink, std::uint64_t rf64Threshold) {
   m_writeError.clear();
   I_WavData* source = Container();
   if (source == nullptr || source->GetWavInfo() == nullptr) {
@@ -441,21 +515,36 @@ int C_WavFile::WriteTo(ByteSink& sink) {
     // A chunk of odd size is followed by a pad byte, which the RIFF size counts.
     riffSize += 8 + static_cast<std::uint64_t>(chunk.size) + (chunk.size & 1U);
   }
-  if (riffSize > kMaxRiffBytes) {
-    m_writeError = "the output would pass the 4 GiB limit of a wave file";
-    return 0;
-  }
+  // Sizes beyond the 32-bit fields make an RF64 file: a "ds64" chunk first holds the 64-bit
+  // sizes, and the 32-bit fields say 0xFFFFFFFF.
+  const bool rf64 = riffSize > rf64Threshold;
   std::vector<std::uint8_t> header;
-  PutId(header, "RIFF");
-  PutLE32(header, static_cast<std::uint32_t>(riffSize));
-  PutId(header, "WAVE");
+  if (rf64) {
+    const std::uint64_t dataSize = data.GetWavInfo()->GetDataLength();
+    const std::uint64_t frames = data.GetWavInfo()->GetSampleFrames();
+    riffSize += 8 + kDs64Bytes;
+    PutId(header, "RF64");
+    PutLE32(header, 0xFFFFFFFFU);
+    PutId(header, "WAVE");
+    PutId(header, "ds64");
+    PutLE32(header, kDs64Bytes);
+    for (const std::uint64_t value : {riffSize, dataSize, frames}) {
+      PutLE32(header, static_cast<std::uint32_t>(value));
+      PutLE32(header, static_cast<std::uint32_t>(value >> 32));
+    }
+    PutLE32(header, 0);  // no table of other sizes
+  } else {
+    PutId(header, "RIFF");
+    PutLE32(header, static_cast<std::uint32_t>(riffSize));
+    PutId(header, "WAVE");
+  }
   if (!sink.Write(header.data(), header.size())) {
     return 0;
   }
   for (const OutChunk& chunk : chunks) {
     std::vector<std::uint8_t> chunkHeader;
     PutId(chunkHeader, chunk.id);
-    PutLE32(chunkHeader, chunk.size);
+    PutLE32(chunkHeader, rf64 && std::memcmp(chunk.id, "data", 4) == 0 ? 0xFFFFFFFFU : chunk.size);
     const std::uint8_t pad = 0;
     if (!sink.Write(chunkHeader.data(), chunkHeader.size()) ||
         (chunk.size > 0 && !sink.Write(chunk.bytes, chunk.size)) ||

@@ -56,6 +56,9 @@ class I_WavFile : public I_WavFileInfo {
   /// Why the last WriteFile failed, as a short phrase ("no space left on the device"); empty
   /// after a success.
   virtual const std::string& GetWriteError() const = 0;
+  /// The load error of a file this class left to the other classes of the registry: a
+  /// well-formed file in an encoding this class does not read. Empty otherwise.
+  virtual const std::string& GetDeferredLoadError() const = 0;
 };
 
 /// RIFF/WAVE files (format type 2): PCM of 1 to 16 bits, Microsoft and IMA ADPCM (decoded to
@@ -81,12 +84,14 @@ class C_WavFile : public I_WavFile {
   int LoadSamples(int flag) override;
   int WriteFile(const std::string& path) override;
   const std::string& GetWriteError() const override { return m_writeError; }
+  const std::string& GetDeferredLoadError() const override { return m_deferredLoadError; }
 
   /// Reads a WAVE file held in memory (no protected-file handling); the bytes must outlive
   /// LoadSamples. For tests and fuzzing.
   int ReadHeaderFromMemory(std::span<const std::uint8_t> bytes, int withInfo);
-  /// Writes the attached container as a WAVE file into `sink`. 1 on success.
-  int WriteTo(ByteSink& sink);
+  /// Writes the attached container as a WAVE file into `sink`. 1 on success. A file whose
+  /// RIFF size would pass `rf64Threshold` (the 32-bit limit; tests lower it) is written as RF64.
+  int WriteTo(ByteSink& sink, std::uint64_t rf64Threshold = 0xFFFFFFFFULL);
 
  private:
   /// What parsing a header found: `ok`, or a load error with its message (an encoding or
@@ -94,6 +99,7 @@ class C_WavFile : public I_WavFile {
   struct ParseResult {
     bool ok = false;
     std::string loadError;
+    bool foreign = false;  ///< a well-formed file in an encoding other classes may read
   };
   /// One chunk of a file being written: its bytes owned or borrowed from the container.
   struct OutChunk {
@@ -133,6 +139,8 @@ class C_WavFile : public I_WavFile {
   C_CUTime m_fileTime;
   std::uint32_t m_fileSize = 0xFFFFFFFFU;
   std::string m_writeError;
+  std::string m_deferredLoadError;
+  C_WavEncoding m_encoding;
 
   // The "fmt " fields and, for ADPCM, the checked block layout.
   std::uint16_t m_channels = 0;

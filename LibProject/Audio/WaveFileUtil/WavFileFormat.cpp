@@ -1,6 +1,7 @@
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
 
 #include <cstring>
+#include <stdexcept>
 
 namespace {
 
@@ -85,6 +86,7 @@ int C_WavFileFormat::IsFormatType(std::uint32_t type, const std::string& path) {
 
 T_RefPtr<I_WavFile> C_WavFileFormat::OpenFile(const std::string& path, int loadSamples,
                                               int loadFlag) {
+  std::string deferred;  // the load error of a class that left the file to the others
   for (const TrialRow& row : kTrialOrder) {
     if (row.create == nullptr) {
       continue;
@@ -93,6 +95,9 @@ T_RefPtr<I_WavFile> C_WavFileFormat::OpenFile(const std::string& path, int loadS
     T_RefPtr<I_WavFile> file = row.create();
     file->SetOwnerWindow(ownerWindow);
     if (file->ReadHeader(path, 1) == 0) {
+      if (deferred.empty()) {
+        deferred = file->GetDeferredLoadError();
+      }
       continue;
     }
     if (loadSamples != 0) {
@@ -103,6 +108,9 @@ T_RefPtr<I_WavFile> C_WavFileFormat::OpenFile(const std::string& path, int loadS
       data->GetEventMgr().SetSampleRate(data->GetWavInfo()->GetSampleRate());
     }
     return file;
+  }
+  if (!deferred.empty() && ownerWindow == 0) {
+    throw std::runtime_error(deferred);
   }
   return T_RefPtr<I_WavFile>();
 }

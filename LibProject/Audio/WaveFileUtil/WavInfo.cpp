@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 std::uint64_t C_WavInfo::SampleFrames64() const {
   if (m_storageBits == 0 || m_channels == 0) {
@@ -38,6 +39,7 @@ std::uint32_t C_WavInfo::GetBytesPerSecond() const {
 void C_WavInfo::CopyFrom(const I_WavInfo& other) {
   SetFormat(other.GetSampleRate(), other.GetDataLength(), other.GetChannels(),
             other.GetBitsPerSample(), other.GetStorageBits(), other.GetSignedFlag());
+  m_encoding = other.GetEncoding();
 }
 
 void C_WavInfo::SetFormat(std::uint32_t rate, std::uint32_t length, std::uint16_t channels,
@@ -65,4 +67,33 @@ void C_WavInfo::GetWaveFormat(std::uint8_t format[16]) const {
   put32(8, GetBytesPerSecond());
   put16(12, GetBlockAlign());
   put16(14, m_bitsPerSample);
+}
+
+std::vector<std::uint8_t> C_WavInfo::BuildFormatChunk() const {
+  std::vector<std::uint8_t> chunk(16);
+  GetWaveFormat(chunk.data());
+  auto put16 = [&chunk](std::size_t at, std::uint32_t v) {
+    chunk[at] = static_cast<std::uint8_t>(v);
+    chunk[at + 1] = static_cast<std::uint8_t>(v >> 8);
+  };
+  if (m_encoding.extensible) {
+    // The extension: its size (22), the valid bits, the channel mask and the sub-format GUID
+    // {0000000X-0000-0010-8000-00AA00389B71}, X being the tag of the samples.
+    put16(0, kWaveTagExtensible);
+    chunk.resize(40);
+    put16(16, 22);
+    put16(18, m_encoding.validBits != 0 ? m_encoding.validBits : m_bitsPerSample);
+    put16(20, m_encoding.channelMask);
+    put16(22, m_encoding.channelMask >> 16);
+    static constexpr std::uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                                   0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    put16(24, m_encoding.sampleTag);
+    std::copy(std::begin(kGuidTail), std::end(kGuidTail), chunk.begin() + 26);
+  } else if (m_encoding.sampleTag != kWaveTagPcm) {
+    // Any tag but plain PCM has the size of its (empty) extension after the 16 bytes.
+    put16(0, m_encoding.sampleTag);
+    chunk.resize(18);
+    put16(16, 0);
+  }
+  return chunk;
 }

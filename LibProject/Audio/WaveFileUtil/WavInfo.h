@@ -1,6 +1,22 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+/// Format tags of the "fmt " chunk.
+inline constexpr std::uint16_t kWaveTagPcm = 1;
+inline constexpr std::uint16_t kWaveTagFloat = 3;
+inline constexpr std::uint16_t kWaveTagExtensible = 0xFFFE;
+
+/// How the samples of a block are encoded beyond their width and signedness.
+struct C_WavEncoding {
+  std::uint16_t sampleTag = kWaveTagPcm;  ///< kWaveTagPcm (integers) or kWaveTagFloat
+  std::uint16_t validBits = 0;            ///< bits that carry signal; 0: all of the storage
+  std::uint32_t channelMask = 0;          ///< speaker positions (extensible files); 0: none
+  bool extensible = false;                ///< written as WAVE_FORMAT_EXTENSIBLE
+
+  bool operator==(const C_WavEncoding&) const = default;
+};
 
 /// What a block of sample bytes holds.
 class I_WavInfo {
@@ -33,6 +49,13 @@ class I_WavInfo {
   /// Fills a 16-byte PCM format block: tag 1, channels, rate, bytes per second, block align,
   /// bits per sample.
   virtual void GetWaveFormat(std::uint8_t format[16]) const = 0;
+  /// The encoding beyond width and signedness (integer PCM by default).
+  virtual const C_WavEncoding& GetEncoding() const = 0;
+  virtual void SetEncoding(const C_WavEncoding& encoding) = 0;
+  /// The "fmt " chunk that describes these samples: 16 bytes for integer PCM (as
+  /// GetWaveFormat), 18 for floating point (tag 3, no extension), 40 for an extensible file
+  /// (valid bits, channel mask and the PCM or float sub-format).
+  virtual std::vector<std::uint8_t> BuildFormatChunk() const = 0;
 };
 
 /// The wave info record.
@@ -54,6 +77,9 @@ class C_WavInfo final : public I_WavInfo {
   void SetFormat(std::uint32_t rate, std::uint32_t length, std::uint16_t channels,
                  std::uint16_t bits, std::uint16_t storageBits, std::uint32_t signedFlag) override;
   void GetWaveFormat(std::uint8_t format[16]) const override;
+  const C_WavEncoding& GetEncoding() const override { return m_encoding; }
+  void SetEncoding(const C_WavEncoding& encoding) override { m_encoding = encoding; }
+  std::vector<std::uint8_t> BuildFormatChunk() const override;
 
   /// The frame count in 64 bits: data of 512 MiB and more would wrap in 32.
   std::uint64_t SampleFrames64() const;
@@ -65,4 +91,5 @@ class C_WavInfo final : public I_WavInfo {
   std::uint16_t m_channels = 0;
   std::uint16_t m_bitsPerSample = 0;
   std::uint16_t m_storageBits = 0;
+  C_WavEncoding m_encoding;
 };

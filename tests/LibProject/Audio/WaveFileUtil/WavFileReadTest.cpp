@@ -83,12 +83,13 @@ TEST(WavFileReadTest, OpenFileInfoReadsTheInfoWithoutSamples) {
 
 TEST(WavFileReadTest, UnsupportedFormatsRaiseTheirMessages) {
   TempDir dir;
+  // Floating point of 16 bits, and 20-bit PCM without the extensible format's valid bits.
   const std::string flt = WriteBytes(
       dir, "f.wav",
-      RiffBuilder().Chunk("fmt ", FmtBody(3, 1, 8000, 32)).Chunk("data", {0, 0, 0, 0}).Build());
+      RiffBuilder().Chunk("fmt ", FmtBody(3, 1, 8000, 16)).Chunk("data", {0, 0, 0, 0}).Build());
   const std::string deep = WriteBytes(
       dir, "d.wav",
-      RiffBuilder().Chunk("fmt ", FmtBody(1, 1, 8000, 24)).Chunk("data", {0, 0, 0}).Build());
+      RiffBuilder().Chunk("fmt ", FmtBody(1, 1, 8000, 20, 3)).Chunk("data", {0, 0, 0}).Build());
   try {
     (void)Open(flt);
     FAIL() << "no load error";
@@ -99,7 +100,7 @@ TEST(WavFileReadTest, UnsupportedFormatsRaiseTheirMessages) {
     (void)Open(deep);
     FAIL() << "no load error";
   } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()), "Unsupported 24-bit PCM format!(" + deep + ")");
+    EXPECT_EQ(std::string(e.what()), "Unsupported 20-bit PCM format!(" + deep + ")");
   }
 }
 

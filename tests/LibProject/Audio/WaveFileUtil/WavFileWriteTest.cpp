@@ -76,8 +76,10 @@ TEST(WavFileWriteTest, LabelsBecomeEventsAndSilenceAndAreWrittenBack) {
 
   const std::string out = dir.File("out.wav");
   ASSERT_EQ(data.SaveAs(kFormatTypeWav, out), 1);
-  // fact, the INFO list, the plain label and the empty extra chunk are gone.
-  EXPECT_EQ(ChunkIds(out), (std::vector<std::string>{"fmt ", "data", "cue ", "LIST", "WIOD"}));
+  // fact, the plain label and the empty extra chunk are gone; the INFO list (the recording's
+  // tags) is kept verbatim among the extra chunks, in its place among them.
+  EXPECT_EQ(ChunkIds(out),
+            (std::vector<std::string>{"fmt ", "data", "cue ", "LIST", "LIST", "WIOD"}));
 
   auto back = Open(out);
   ASSERT_TRUE(back);
@@ -92,8 +94,9 @@ TEST(WavFileWriteTest, LabelsBecomeEventsAndSilenceAndAreWrittenBack) {
   EXPECT_EQ(labels[3].text, "SILENCE");
   EXPECT_EQ(again.CueInfo().Find(labels[3].cueId)->position, 3000U);
   EXPECT_EQ(again.ListInfo().SampleLengthFor(labels[3].cueId), 640U);
-  ASSERT_EQ(again.ExtraChunkInfo().Chunks().size(), 1U);
-  EXPECT_EQ(again.ExtraChunkInfo().Chunks()[0].bytes, (std::vector<std::uint8_t>{9, 8, 7}));
+  ASSERT_EQ(again.ExtraChunkInfo().Chunks().size(), 2U);
+  EXPECT_EQ(std::string(again.ExtraChunkInfo().Chunks()[0].id, 4), "LIST");
+  EXPECT_EQ(again.ExtraChunkInfo().Chunks()[1].bytes, (std::vector<std::uint8_t>{9, 8, 7}));
 }
 
 TEST(WavFileWriteTest, PlainLabelsOnlyWriteNoListChunk) {
