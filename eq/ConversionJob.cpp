@@ -3,6 +3,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "LibProject/Audio/WaveFileUtil/SndFile.h"
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
 #include "eq/FilterChain.h"
 #include "eq/PcmFilter.h"
@@ -51,6 +52,16 @@ std::optional<SampleFormat> FilterFormatOf(const I_WavInfo& info) {
   }
 }
 
+// The container an output is written in: the one its name's extension asks for, else the
+// source's own (a WAVE file libsndfile read for its encoding becomes a 16-bit PCM WAVE file;
+// a protected source a plain WAVE file, as always).
+std::uint32_t OutputTypeFor(const std::string& outputPath, std::uint32_t sourceType) {
+  if (const std::uint32_t asked = FormatTypeForExtension(outputPath); asked != 0) {
+    return asked;
+  }
+  return sourceType == kFormatTypeSndWav ? kFormatTypeWav : sourceType;
+}
+
 // True, with a line saying so, when the caller has asked the run to stop.
 bool Cancelled(const std::atomic<bool>* cancel, const ConversionJob& job,
                const platform::LogSink& log) {
@@ -93,7 +104,7 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
   if (GetFormatTypeName(type, name) == 1) {
     log(FormatText("%sFile format is %s.%s", kInfo, name.c_str(), kEnd));
   }
-  if (data == nullptr || type != kFormatTypeWav) {
+  if (data == nullptr || (type != kFormatTypeWav && !IsSndFileType(type))) {
     log(FormatText("%sUnsupported file format %s.%s", kError, name.c_str(), kEnd));
     return 0;
   }
@@ -153,7 +164,7 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
   } else if (result == 1) {
     // The write is atomic: an existing output is replaced only by the final rename, so a write
     // that fails leaves it as it was.
-    const int written = data->SaveAs(kFormatTypeWav, job.outputPath);
+    const int written = data->SaveAs(OutputTypeFor(job.outputPath, type), job.outputPath);
     job.writeResult = static_cast<std::uint32_t>(written);
     result = written;
     if (written != 1 && !data->GetSaveError().empty()) {

@@ -192,14 +192,14 @@ std::optional<AtomicFile> AtomicFile::Create(const std::string& requested, int* 
   }
   if (fd < 0) {
     file.m_temp = folder + kSeparator + UniqueTempName(kAtomicTempPrefix);
-    fd = ::open(file.m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = ::open(file.m_temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
       const int error = errno;
       file.m_temp.clear();
       return fail(error);
     }
   }
-  file.m_file = ::fdopen(fd, "wb");
+  file.m_file = ::fdopen(fd, "w+b");
   if (file.m_file == nullptr) {
     const int error = errno;
     ::close(fd);
@@ -323,6 +323,20 @@ void AtomicFile::Fail(int errorNumber) noexcept {
     m_failed = true;
     m_error = errorNumber != 0 ? errorNumber : EIO;
   }
+}
+
+int AtomicFile::Descriptor() {
+  if (m_file == nullptr) {
+    return -1;
+  }
+  if (std::fflush(m_file) != 0) {
+    Fail(errno);
+  }
+#if defined(_WIN32)
+  return ::_fileno(m_file);
+#else
+  return ::fileno(m_file);
+#endif
 }
 
 bool AtomicFile::Write(const void* data, std::size_t size) {

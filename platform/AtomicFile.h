@@ -49,6 +49,10 @@ class AtomicFile {
   /// The system error number of the first failure of Write or Commit; 0 when none.
   int ErrorNumber() const { return m_error; }
 
+  /// The file's descriptor, for a library that writes (and seeks) on its own; what Write has
+  /// buffered is flushed first. -1 when the file is not open.
+  int Descriptor();
+
  private:
   AtomicFile() = default;
   void Fail(int errorNumber) noexcept;

@@ -3,11 +3,12 @@
 # Usage: scripts/deps.sh [build|test|bench|windows]...
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev qt6-base-dev fonts-dejavu-core)
+packages=(g++ cmake ninja-build pkg-config libgtest-dev qt6-base-dev fonts-dejavu-core libsndfile1-dev)
 for set in "${@:-build}"; do
   case "$set" in
     build) ;;
-    test) packages+=(libbenchmark-dev libsndfile1-dev clang libclang-rt-14-dev locales) ;;
+    test) packages+=(libbenchmark-dev libsndfile1-dev clang libclang-rt-14-dev locales sox ffmpeg
+                     sndfile-programs) ;;
     bench) packages+=(libbenchmark-dev libsndfile1-dev sox ffmpeg bc) ;;
     # The Windows cross build and Wine to run its tests; GoogleTest from its sources.
     windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest) ;;

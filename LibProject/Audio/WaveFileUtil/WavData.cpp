@@ -75,6 +75,7 @@ int C_WavData::CopyFrom(I_WavData& other) {
   m_samplerInfo = other.SamplerInfo();
   m_listInfo = other.ListInfo();
   m_extraInfo = other.ExtraChunkInfo();
+  m_textInfo = other.TextInfo();
   m_events = other.GetEventMgr();
   FormatChanged();
   return 1;
@@ -145,6 +146,7 @@ T_RefPtr<I_WavData> C_WavData::CreateConvertedCopy(std::uint16_t bits, std::uint
   copy->m_samplerInfo = m_samplerInfo;
   copy->m_listInfo = m_listInfo;
   copy->m_extraInfo = m_extraInfo;
+  copy->m_textInfo = m_textInfo;
   copy->m_events = m_events;
   return T_RefPtr<I_WavData>(copy.Detach());
 }
@@ -165,10 +167,7 @@ int C_WavData::SaveAs(std::uint32_t formatType, const std::string& path) {
     m_saveError = "there are no samples to write";
     return 0;
   }
-  T_RefPtr<I_WavFile> file;
-  if (formatType >= 1 && formatType <= 58) {
-    file = CreateFileObject(formatType);
-  }
+  T_RefPtr<I_WavFile> file = CreateFileObject(formatType);
   if (!file) {
     m_saveError = "the file format cannot be written";
     return 0;

@@ -81,6 +81,7 @@ class I_WavData : public C_RefCounted {
   virtual C_WavDataSamplerInfo& SamplerInfo() = 0;
   virtual C_WavDataListInfo& ListInfo() = 0;
   virtual C_WavDataExtraChunkInfo& ExtraChunkInfo() = 0;
+  virtual C_WavDataTextInfo& TextInfo() = 0;
   virtual std::uint32_t OwnerWindow() const = 0;
 };
 
@@ -116,6 +117,7 @@ class C_WavData final : public I_WavData {
   C_WavDataSamplerInfo& SamplerInfo() override { return m_samplerInfo; }
   C_WavDataListInfo& ListInfo() override { return m_listInfo; }
   C_WavDataExtraChunkInfo& ExtraChunkInfo() override { return m_extraInfo; }
+  C_WavDataTextInfo& TextInfo() override { return m_textInfo; }
   std::uint32_t OwnerWindow() const override { return m_ownerWindow; }
 
  private:

@@ -25,5 +25,31 @@ class C_WavDataExtraChunkInfo {
   std::vector<Chunk> m_chunks;
 };
 
-/// The text info of a container. Nothing on this program's road reads or writes it.
-class C_WavDataTextInfo {};
+/// The text tags of a recording (title, artist, comment, ...) as containers other than WAVE
+/// carry them: each with its kind and text, in the order read. WAVE files keep theirs in their
+/// INFO list (an extra chunk) instead.
+class C_WavDataTextInfo {
+ public:
+  enum class Kind {
+    Title = 1,
+    Copyright,
+    Software,
+    Artist,
+    Comment,
+    Date,
+    Album,
+    License,
+    TrackNumber,
+    Genre
+  };
+  struct Tag {
+    Kind kind;
+    std::string text;
+  };
+  void Add(Kind kind, std::string text) { m_tags.push_back({kind, std::move(text)}); }
+  const std::vector<Tag>& Tags() const { return m_tags; }
+  void Clear() { m_tags.clear(); }
+
+ private:
+  std::vector<Tag> m_tags;
+};

@@ -93,6 +93,19 @@ class C_WavFile : public I_WavFile {
   /// RIFF size would pass `rf64Threshold` (the 32-bit limit; tests lower it) is written as RF64.
   int WriteTo(ByteSink& sink, std::uint64_t rf64Threshold = 0xFFFFFFFFULL);
 
+ protected:
+  /// The container in use: attached by a caller, or owned.
+  I_WavData* Container() const;
+  /// Records the size and last-write time of the file read.
+  void RecordFileAttributes();
+
+  std::uint32_t m_ownerWindow = 0;
+  std::uint32_t m_formatType = 0;
+  std::string m_fileName;
+  T_RefPtr<I_WavData> m_ownedData;
+  std::string m_writeError;
+  std::string m_deferredLoadError;
+
  private:
   /// What parsing a header found: `ok`, or a load error with its message (an encoding or
   /// sample width this class does not read), which ReadHeader raises or returns as 0.
@@ -117,29 +130,20 @@ class C_WavFile : public I_WavFile {
   bool ReadAdpcmFormat(C_RiffChunk& fmt);
   /// Raises or returns a load error, records the file's attributes after a success.
   int FinishRead(const ParseResult& parsed);
-  /// Records the size and last-write time of the file read.
-  void RecordFileAttributes();
   int DecodeAdpcm(ByteSource& source);
   T_RefPtr<I_WavData> ConvertedForWrite(I_WavData& source);
   std::vector<OutChunk> CollectChunks(I_WavData& data);
   void RemoveTempFile();
-  I_WavData* Container() const;
 
-  std::uint32_t m_ownerWindow = 0;
-  std::uint32_t m_formatType = 0;
   std::uint32_t m_codecType = 0;
   std::uint16_t m_formatTag = 0;
-  std::string m_fileName;
   std::optional<platform::TempFile> m_tempFile;
   std::uint64_t m_fmtOffset = 0;
   std::uint64_t m_dataOffset = 0;
   std::uint32_t m_dataLength = 0;
-  T_RefPtr<I_WavData> m_ownedData;
   I_WavData* m_attachedData = nullptr;
   C_CUTime m_fileTime;
   std::uint32_t m_fileSize = 0xFFFFFFFFU;
-  std::string m_writeError;
-  std::string m_deferredLoadError;
   C_WavEncoding m_encoding;
 
   // The "fmt " fields and, for ADPCM, the checked block layout.

@@ -1,5 +1,7 @@
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
 
+#include "LibProject/Audio/WaveFileUtil/SndFile.h"
+
 #include <cstring>
 #include <stdexcept>
 
@@ -13,7 +15,22 @@ int ProbeWavFile(const std::string& path) {
 
 T_RefPtr<I_WavFile> CreateWavFile() { return T_RefPtr<I_WavFile>(new C_WavFile()); }
 
-using FileFactory = T_RefPtr<I_WavFile> (*)();
+T_RefPtr<I_WavFile> CreateWavReader(bool /*waveDeferred*/) { return CreateWavFile(); }
+
+// The reader of the containers other than WAVE (null in a build without libsndfile). It takes
+// a WAVE file only when the WAVE class left it to the others for its encoding: a WAVE file that
+// class refused as malformed stays refused.
+T_RefPtr<I_WavFile> CreateSndFileReader(bool waveDeferred) {
+#if defined(TONVALE_WITH_SNDFILE)
+  return T_RefPtr<I_WavFile>(new C_SndFile(0, waveDeferred));
+#else
+  (void)waveDeferred;
+  return T_RefPtr<I_WavFile>();
+#endif
+}
+
+// Makes a reading object; `waveDeferred` tells that the WAVE class left the file to the others.
+using FileFactory = T_RefPtr<I_WavFile> (*)(bool waveDeferred);
 
 struct TrialRow {
   std::uint32_t type;
@@ -24,13 +41,20 @@ struct TrialRow {
 // rows keep their places so that a class can be added where it belongs. Type 0 is the one
 // reader without a type id.
 constexpr TrialRow kTrialOrder[] = {
-    {1, nullptr},  {2, CreateWavFile}, {3, nullptr},  {4, nullptr},  {7, nullptr},  {5, nullptr},
-    {5, nullptr},  {6, nullptr},       {8, nullptr},  {21, nullptr}, {12, nullptr}, {14, nullptr},
-    {15, nullptr}, {47, nullptr},      {50, nullptr}, {51, nullptr}, {52, nullptr}, {17, nullptr},
-    {22, nullptr}, {23, nullptr},      {16, nullptr}, {18, nullptr}, {19, nullptr}, {20, nullptr},
-    {24, nullptr}, {27, nullptr},      {28, nullptr}, {29, nullptr}, {30, nullptr}, {48, nullptr},
-    {43, nullptr}, {44, nullptr},      {49, nullptr}, {53, nullptr}, {0, nullptr},  {37, nullptr},
-    {39, nullptr}, {40, nullptr},      {41, nullptr}, {42, nullptr}, {46, nullptr},
+    {1, nullptr},  {2, CreateWavReader}, {kFormatTypeFlac, CreateSndFileReader},
+    {3, nullptr},  {4, nullptr},         {7, nullptr},
+    {5, nullptr},  {5, nullptr},         {6, nullptr},
+    {8, nullptr},  {21, nullptr},        {12, nullptr},
+    {14, nullptr}, {15, nullptr},        {47, nullptr},
+    {50, nullptr}, {51, nullptr},        {52, nullptr},
+    {17, nullptr}, {22, nullptr},        {23, nullptr},
+    {16, nullptr}, {18, nullptr},        {19, nullptr},
+    {20, nullptr}, {24, nullptr},        {27, nullptr},
+    {28, nullptr}, {29, nullptr},        {30, nullptr},
+    {48, nullptr}, {43, nullptr},        {44, nullptr},
+    {49, nullptr}, {53, nullptr},        {0, nullptr},
+    {37, nullptr}, {39, nullptr},        {40, nullptr},
+    {41, nullptr}, {42, nullptr},        {46, nullptr},
 };
 
 }  // namespace
@@ -46,10 +70,12 @@ const std::array<FormatProbeRow, 44> kFormatProbeTable = {{
     {57, nullptr}, {58, nullptr},
 }};
 
-const std::array<FormatNameRow, 19> kFormatTypeNames = {{
-    {1, "SRC"},  {13, "SRC"},  {2, "WAV"},   {45, "WAV"},  {25, "WAV"}, {26, "WAV"}, {38, "WAV"},
-    {9, "MID"},  {10, "INS"},  {31, "MP3"},  {39, "S08"},  {40, "S16"}, {44, "PCM"}, {57, "PCM"},
-    {65, "IMA"}, {130, "BMP"}, {161, "BIN"}, {178, "CSV"}, {2, "WAV"},
+const std::array<FormatNameRow, 28> kFormatTypeNames = {{
+    {1, "SRC"},   {13, "SRC"},   {2, "WAV"},   {45, "WAV"},   {25, "WAV"},  {26, "WAV"},
+    {38, "WAV"},  {9, "MID"},    {10, "INS"},  {31, "MP3"},   {39, "S08"},  {40, "S16"},
+    {44, "PCM"},  {57, "PCM"},   {65, "IMA"},  {130, "BMP"},  {161, "BIN"}, {178, "CSV"},
+    {2, "WAV"},   {201, "FLAC"}, {202, "OGG"}, {203, "OPUS"}, {204, "MP3"}, {205, "AIFF"},
+    {206, "CAF"}, {207, "W64"},  {208, "AU"},  {209, "WAV"},
 }};
 
 int GetFormatTypeName(std::uint32_t type, std::string& outName) {
@@ -63,7 +89,44 @@ int GetFormatTypeName(std::uint32_t type, std::string& outName) {
 }
 
 T_RefPtr<I_WavFile> CreateFileObject(std::uint32_t formatType) {
-  return formatType == kFormatTypeWav ? CreateWavFile() : T_RefPtr<I_WavFile>();
+  if (formatType == kFormatTypeWav) {
+    return CreateWavFile();
+  }
+#if defined(TONVALE_WITH_SNDFILE)
+  if (IsSndFileType(formatType) && formatType != kFormatTypeSndWav) {
+    return T_RefPtr<I_WavFile>(new C_SndFile(formatType));
+  }
+#endif
+  return T_RefPtr<I_WavFile>();
+}
+
+std::uint32_t FormatTypeForExtension(const std::string& path) {
+  struct Row {
+    const char* extension;
+    std::uint32_t type;
+  };
+  static constexpr Row kRows[] = {
+      {".wav", kFormatTypeWav},       {".flac", kFormatTypeFlac}, {".ogg", kFormatTypeOggVorbis},
+      {".oga", kFormatTypeOggVorbis}, {".opus", kFormatTypeOpus}, {".mp3", kFormatTypeMp3},
+      {".aif", kFormatTypeAiff},      {".aiff", kFormatTypeAiff}, {".aifc", kFormatTypeAiff},
+      {".caf", kFormatTypeCaf},       {".w64", kFormatTypeW64},   {".au", kFormatTypeAu},
+      {".snd", kFormatTypeAu},
+  };
+  const std::string name = path.substr(path.find_last_of("/\\") + 1);
+  const auto dot = name.rfind('.');
+  if (dot == std::string::npos) {
+    return 0;
+  }
+  std::string extension = name.substr(dot);
+  for (char& c : extension) {
+    c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  for (const Row& row : kRows) {
+    if (extension == row.extension) {
+      return row.type;
+    }
+  }
+  return 0;
 }
 
 std::uint32_t C_WavFileFormat::DetectFormatType(const std::string& path) {
@@ -92,7 +155,7 @@ T_RefPtr<I_WavFile> C_WavFileFormat::OpenFile(const std::string& path, int loadS
       continue;
     }
     // The handle destroys a rejected object on every path, also when a load error is raised.
-    T_RefPtr<I_WavFile> file = row.create();
+    T_RefPtr<I_WavFile> file = row.create(!deferred.empty());
     file->SetOwnerWindow(ownerWindow);
     if (file->ReadHeader(path, 1) == 0) {
       if (deferred.empty()) {

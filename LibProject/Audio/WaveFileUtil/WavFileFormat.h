@@ -37,6 +37,11 @@ class C_WavFileFormat final : public I_WavFileFormat {
   std::uint32_t ownerWindow = 0;
 };
 
+/// The format type a file name's extension asks for on writing (".wav" WAVE, ".flac" FLAC,
+/// ".ogg" Ogg Vorbis, ".opus", ".mp3", ".aif"/".aiff", ".caf", ".w64", ".au"), whether or not
+/// this build can write it; 0 for any other extension.
+std::uint32_t FormatTypeForExtension(const std::string& path);
+
 /// Creates a file object for writing a file of `formatType`; null when the type has no class.
 T_RefPtr<I_WavFile> CreateFileObject(std::uint32_t formatType);
 
@@ -61,4 +66,4 @@ struct FormatNameRow {
 };
 
 /// Short names of format types; the first row of a type wins.
-extern const std::array<FormatNameRow, 19> kFormatTypeNames;
+extern const std::array<FormatNameRow, 28> kFormatTypeNames;

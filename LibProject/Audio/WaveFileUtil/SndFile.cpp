@@ -1,0 +1,485 @@
+#include "LibProject/Audio/WaveFileUtil/SndFile.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "LibProject/Audio/WaveFileUtil/WavData.h"
+#include "platform/FileSystem.h"
+#include "platform/FormatText.h"
+
+namespace {
+
+// Bounds on what a file may make libsndfile (and us) hold. A file of n bytes decodes to at most
+// n x kMaxExpansion samples (silence in the lossy codecs compresses about this far; every real
+// recording far less), and never to more than the 4 GiB a container holds.
+constexpr std::uint64_t kMaxExpansion = 2048;
+constexpr std::uint64_t kMaxContainerBytes = 0xFFFFFFFFULL;
+constexpr int kMaxChannels = 1024;
+constexpr int kMaxSampleRate = 4000000;
+constexpr sf_count_t kBlockFrames = 4096;
+
+// The containers of the class: libsndfile's major format and our type id.
+struct Container {
+  int major;
+  std::uint32_t type;
+};
+constexpr Container kContainers[] = {
+    {SF_FORMAT_FLAC, kFormatTypeFlac},   {SF_FORMAT_OGG, kFormatTypeOggVorbis},
+    {SF_FORMAT_MPEG, kFormatTypeMp3},    {SF_FORMAT_AIFF, kFormatTypeAiff},
+    {SF_FORMAT_CAF, kFormatTypeCaf},     {SF_FORMAT_W64, kFormatTypeW64},
+    {SF_FORMAT_AU, kFormatTypeAu},       {SF_FORMAT_WAV, kFormatTypeSndWav},
+    {SF_FORMAT_RF64, kFormatTypeSndWav},
+};
+
+// The type id of a file libsndfile opened; 0 for a container this class does not take.
+std::uint32_t TypeOf(int format) {
+  const int major = format & SF_FORMAT_TYPEMASK;
+  const int sub = format & SF_FORMAT_SUBMASK;
+  if (major == SF_FORMAT_OGG) {
+    return sub == SF_FORMAT_OPUS ? kFormatTypeOpus : kFormatTypeOggVorbis;
+  }
+  for (const Container& c : kContainers) {
+    if (c.major == major) {
+      return c.type;
+    }
+  }
+  return 0;
+}
+
+bool IsLossy(int sub) {
+  return sub == SF_FORMAT_VORBIS || sub == SF_FORMAT_OPUS || sub == SF_FORMAT_MPEG_LAYER_I ||
+         sub == SF_FORMAT_MPEG_LAYER_II || sub == SF_FORMAT_MPEG_LAYER_III;
+}
+
+// Bytes per sample of a format libsndfile stores uncompressed; 0 for a compressed one (FLAC
+// states its samples as PCM widths, but compresses them).
+unsigned PlainWidth(int format) {
+  const int major = format & SF_FORMAT_TYPEMASK;
+  if (major == SF_FORMAT_FLAC || major == SF_FORMAT_OGG || major == SF_FORMAT_MPEG) {
+    return 0;
+  }
+  switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW: return 1;
+    case SF_FORMAT_PCM_16: return 2;
+    case SF_FORMAT_PCM_24: return 3;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT: return 4;
+    case SF_FORMAT_DOUBLE: return 8;
+    default: return 0;
+  }
+}
+
+// The layout the samples are held in: width, float or integer, signedness.
+struct Layout {
+  std::uint16_t bits = 16;
+  bool isFloat = false;
+};
+
+Layout LayoutFor(int format) {
+  const int sub = format & SF_FORMAT_SUBMASK;
+  if (IsLossy(sub)) {
+    return {32, true};  // lossy sources are filtered as 32-bit float values
+  }
+  switch (sub) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8: return {8, false};
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_ALAC_20:
+    case SF_FORMAT_ALAC_24: return {24, false};
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_ALAC_32: return {32, false};
+    case SF_FORMAT_FLOAT: return {32, true};
+    case SF_FORMAT_DOUBLE: return {64, true};
+    default: return {16, false};
+  }
+}
+
+// libsndfile's virtual I/O over a byte source: reads only, within the source.
+struct VirtualSource {
+  ByteSource* source;
+  sf_count_t position = 0;
+};
+
+sf_count_t VirtualLength(void* user) {
+  return static_cast<sf_count_t>(static_cast<VirtualSource*>(user)->source->Size());
+}
+sf_count_t VirtualSeek(sf_count_t offset, int whence, void* user) {
+  auto* v = static_cast<VirtualSource*>(user);
+  const auto size = static_cast<sf_count_t>(v->source->Size());
+  const sf_count_t base = whence == SEEK_CUR ? v->position : whence == SEEK_END ? size : 0;
+  if (offset > 0 && base > INT64_MAX - offset) {
+    return -1;
+  }
+  const sf_count_t target = base + offset;
+  if (target < 0) {
+    return -1;
+  }
+  v->position = target;
+  return target;
+}
+sf_count_t VirtualRead(void* buffer, sf_count_t count, void* user) {
+  auto* v = static_cast<VirtualSource*>(user);
+  if (count <= 0 || v->position < 0) {
+    return 0;
+  }
+  const std::size_t got = v->source->ReadAt(static_cast<std::uint64_t>(v->position), buffer,
+                                            static_cast<std::size_t>(count));
+  v->position += static_cast<sf_count_t>(got);
+  return static_cast<sf_count_t>(got);
+}
+sf_count_t VirtualWrite(const void*, sf_count_t, void*) { return 0; }
+sf_count_t VirtualTell(void* user) { return static_cast<VirtualSource*>(user)->position; }
+
+const std::array<std::pair<int, C_WavDataTextInfo::Kind>, 10> kTagKinds = {{
+    {SF_STR_TITLE, C_WavDataTextInfo::Kind::Title},
+    {SF_STR_COPYRIGHT, C_WavDataTextInfo::Kind::Copyright},
+    {SF_STR_SOFTWARE, C_WavDataTextInfo::Kind::Software},
+    {SF_STR_ARTIST, C_WavDataTextInfo::Kind::Artist},
+    {SF_STR_COMMENT, C_WavDataTextInfo::Kind::Comment},
+    {SF_STR_DATE, C_WavDataTextInfo::Kind::Date},
+    {SF_STR_ALBUM, C_WavDataTextInfo::Kind::Album},
+    {SF_STR_LICENSE, C_WavDataTextInfo::Kind::License},
+    {SF_STR_TRACKNUMBER, C_WavDataTextInfo::Kind::TrackNumber},
+    {SF_STR_GENRE, C_WavDataTextInfo::Kind::Genre},
+}};
+
+}  // namespace
+
+// An open libsndfile reader and the source it reads.
+struct C_SndFile::Handle {
+  std::unique_ptr<ByteSource> source;
+  VirtualSource io{nullptr, 0};
+  SF_VIRTUAL_IO callbacks{VirtualLength, VirtualSeek, VirtualRead, VirtualWrite, VirtualTell};
+  SNDFILE* file = nullptr;
+  SF_INFO info{};
+
+  ~Handle() {
+    if (file != nullptr) {
+      sf_close(file);
+    }
+  }
+};
+
+bool SndFileAvailable() { return true; }
+
+C_SndFile::C_SndFile(std::uint32_t formatType, bool acceptWave) : m_acceptWave(acceptWave) {
+  m_formatType = formatType;
+}
+
+C_SndFile::~C_SndFile() = default;
+
+void C_SndFile::Close() { m_handle.reset(); }
+
+int C_SndFile::ReadHeader(const std::string& path, int withInfo) {
+  Close();
+  m_fileName = path;
+  auto source = FileByteSource::Open(path);
+  if (!source) {
+    return 0;
+  }
+  if (Open(std::move(source), withInfo) == 0) {
+    return 0;
+  }
+  RecordFileAttributes();
+  return 1;
+}
+
+int C_SndFile::ReadHeaderFromMemory(std::span<const std::uint8_t> bytes, int withInfo) {
+  Close();
+  m_fileName.clear();
+  return Open(std::make_unique<MemoryByteSource>(bytes), withInfo);
+}
+
+int C_SndFile::Open(std::unique_ptr<ByteSource> source, int withInfo) {
+  m_formatType = 0;
+  auto handle = std::make_unique<Handle>();
+  handle->source = std::move(source);
+  handle->io.source = handle->source.get();
+  handle->file = sf_open_virtual(&handle->callbacks, SFM_READ, &handle->info, &handle->io);
+  if (handle->file == nullptr) {
+    return 0;
+  }
+  const SF_INFO& info = handle->info;
+  const std::uint32_t type = TypeOf(info.format);
+  const Layout layout = LayoutFor(info.format);
+  const std::uint64_t fileBytes = handle->source->Size();
+  if (type == 0 || (type == kFormatTypeSndWav && !m_acceptWave) || info.channels < 1 ||
+      info.channels > kMaxChannels || info.samplerate < 1 || info.samplerate > kMaxSampleRate ||
+      info.frames < 0) {
+    return 0;
+  }
+  // What the reported frame count would need, checked against the file before anything is
+  // sized by it: uncompressed samples cannot outnumber the file's bytes, compressed ones only
+  // by kMaxExpansion.
+  const auto samples =
+      static_cast<std::uint64_t>(info.frames) * static_cast<std::uint64_t>(info.channels);
+  const unsigned plain = PlainWidth(info.format);
+  const std::uint64_t containerBytes = samples * (layout.bits / 8U);
+  if ((plain != 0 && samples > fileBytes / plain) || samples > fileBytes * kMaxExpansion ||
+      containerBytes > kMaxContainerBytes ||
+      static_cast<std::uint64_t>(info.channels) * (layout.bits / 8U) > 0xFFFFU) {
+    return 0;
+  }
+  if (withInfo != 0) {
+    I_WavData* data = GetWavData();
+    data->SetFormat(static_cast<std::uint32_t>(info.samplerate),
+                    static_cast<std::uint32_t>(containerBytes),
+                    static_cast<std::uint16_t>(info.channels), layout.bits, layout.bits,
+                    layout.bits > 8 ? 1 : 0);
+    C_WavEncoding encoding;
+    encoding.sampleTag = layout.isFloat ? kWaveTagFloat : kWaveTagPcm;
+    data->GetWavInfo()->SetEncoding(encoding);
+    data->TextInfo().Clear();
+    for (const auto& [id, kind] : kTagKinds) {
+      if (const char* text = sf_get_string(handle->file, id); text != nullptr && *text != '\0') {
+        data->TextInfo().Add(kind, text);
+      }
+    }
+  }
+  m_formatType = type;
+  m_handle = std::move(handle);
+  return 1;
+}
+
+int C_SndFile::LoadSamples(int /*flag*/) {
+  I_WavData* data = Container();
+  if (data == nullptr || !m_handle) {
+    return 0;
+  }
+  SNDFILE* file = m_handle->file;
+  const int channels = m_handle->info.channels;
+  const I_WavInfo& info = *data->GetWavInfo();
+  const unsigned width = info.GetStorageBits() / 8U;
+  const bool isFloat = info.GetEncoding().sampleTag == kWaveTagFloat;
+  const std::uint32_t length = info.GetDataLength();
+  std::uint8_t* out = data->AllocateBuffer(length);
+  std::vector<int> ints(static_cast<std::size_t>(kBlockFrames) *
+                        static_cast<std::size_t>(channels));
+  std::size_t written = 0;
+  // Read block by block until the end or the size reported at opening; a shorter stream
+  // leaves a shorter container.
+  while (written < length) {
+    const std::size_t frameBytes = static_cast<std::size_t>(channels) * width;
+    const auto frames = static_cast<sf_count_t>(std::min<std::size_t>(
+        static_cast<std::size_t>(kBlockFrames), (length - written) / frameBytes));
+    if (frames <= 0) {
+      break;
+    }
+    sf_count_t got = 0;
+    if (isFloat && width == 4) {
+      got = sf_readf_float(file, reinterpret_cast<float*>(out + written), frames);
+    } else if (isFloat) {
+      got = sf_readf_double(file, reinterpret_cast<double*>(out + written), frames);
+    } else if (width == 2) {
+      got = sf_readf_short(file, reinterpret_cast<short*>(out + written), frames);
+    } else {
+      // Integers of other widths come left-justified in 32 bits.
+      got = sf_readf_int(file, ints.data(), frames);
+      const std::size_t count = static_cast<std::size_t>(got) * static_cast<std::size_t>(channels);
+      std::uint8_t* p = out + written;
+      for (std::size_t i = 0; i < count; ++i) {
+        const auto v = static_cast<std::uint32_t>(ints[i]);
+        if (width == 1) {
+          *p++ = static_cast<std::uint8_t>((v >> 24) ^ 0x80U);  // unsigned 8-bit
+        } else if (width == 3) {
+          *p++ = static_cast<std::uint8_t>(v >> 8);
+          *p++ = static_cast<std::uint8_t>(v >> 16);
+          *p++ = static_cast<std::uint8_t>(v >> 24);
+        } else {
+          std::memcpy(p, &v, 4);
+          p += 4;
+        }
+      }
+    }
+    if (got <= 0) {
+      break;
+    }
+    written += static_cast<std::size_t>(got) * frameBytes;
+  }
+  if (written < length) {
+    data->SetBufferCopy(std::vector<std::uint8_t>(out, out + written).data(),
+                        static_cast<std::uint32_t>(written));
+  }
+  Close();
+  return 1;
+}
+
+namespace {
+
+// The subtype a container of `type` writes the samples of `info` as: their own encoding where
+// the container holds it, else the nearest one it holds. 0, with the reason in `error`, when
+// the container cannot hold the samples' rate or channel count.
+int WriteFormatFor(std::uint32_t type, const I_WavInfo& info, std::string& error) {
+  const std::uint16_t bits = info.GetBitsPerSample();
+  const bool isFloat = info.GetEncoding().sampleTag == kWaveTagFloat;
+  const std::uint32_t rate = info.GetSampleRate();
+  const std::uint16_t channels = info.GetChannels();
+  auto pcm = [&](bool unsigned8) {
+    if (isFloat) {
+      return bits == 64 ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT;
+    }
+    switch (bits) {
+      case 8: return unsigned8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_S8;
+      case 24: return SF_FORMAT_PCM_24;
+      case 32: return SF_FORMAT_PCM_32;
+      default: return SF_FORMAT_PCM_16;
+    }
+  };
+  switch (type) {
+    case kFormatTypeFlac:
+      if (channels > 8) {
+        error = "a FLAC file holds at most 8 channels";
+        return 0;
+      }
+      if (rate > 655350) {
+        error = "a FLAC file holds sample rates up to 655350 Hz";
+        return 0;
+      }
+      // FLAC has no float and no 32-bit samples: 24 bits are the nearest.
+      return SF_FORMAT_FLAC | (bits == 8 && !isFloat ? SF_FORMAT_PCM_S8
+                                                     : (bits == 16 && !isFloat ? SF_FORMAT_PCM_16
+                                                                               : SF_FORMAT_PCM_24));
+    case kFormatTypeOggVorbis: return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+    case kFormatTypeOpus: {
+      constexpr std::uint32_t kOpusRates[] = {8000, 12000, 16000, 24000, 48000};
+      if (std::find(std::begin(kOpusRates), std::end(kOpusRates), rate) == std::end(kOpusRates)) {
+        error = "an Opus file holds only the sample rates 8000, 12000, 16000, 24000 and 48000 Hz";
+        return 0;
+      }
+      return SF_FORMAT_OGG | SF_FORMAT_OPUS;
+    }
+    case kFormatTypeMp3: {
+      constexpr std::uint32_t kMp3Rates[] = {8000,  11025, 12000, 16000, 22050,
+                                             24000, 32000, 44100, 48000};
+      if (channels > 2) {
+        error = "an MP3 file holds at most 2 channels";
+        return 0;
+      }
+      if (std::find(std::begin(kMp3Rates), std::end(kMp3Rates), rate) == std::end(kMp3Rates)) {
+        error = "an MP3 file holds only the sample rates from 8000 to 48000 Hz of its standard";
+        return 0;
+      }
+      return SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    }
+    case kFormatTypeAiff: return SF_FORMAT_AIFF | pcm(false);
+    case kFormatTypeCaf: return SF_FORMAT_CAF | pcm(false);
+    case kFormatTypeW64: return SF_FORMAT_W64 | pcm(true);
+    case kFormatTypeAu: return SF_FORMAT_AU | pcm(false);
+    default: error = "the file format cannot be written"; return 0;
+  }
+}
+
+// Writes the container's samples, block by block, in the form libsndfile takes for their
+// layout. False when libsndfile took fewer.
+bool WriteSamples(SNDFILE* file, I_WavData& data) {
+  const I_WavInfo& info = *data.GetWavInfo();
+  const unsigned width = info.GetStorageBits() / 8U;
+  const std::size_t channels = info.GetChannels();
+  const bool isFloat = info.GetEncoding().sampleTag == kWaveTagFloat;
+  const std::uint8_t* in = data.GetBuffer();
+  const std::size_t frameBytes = channels * width;
+  const std::size_t frames = frameBytes == 0 ? 0 : info.GetDataLength() / frameBytes;
+  std::vector<int> ints(static_cast<std::size_t>(kBlockFrames) * channels);
+  for (std::size_t done = 0; done < frames;) {
+    const std::size_t n =
+        std::min<std::size_t>(static_cast<std::size_t>(kBlockFrames), frames - done);
+    const std::uint8_t* p = in + done * frameBytes;
+    sf_count_t put = 0;
+    if (isFloat && width == 4) {
+      put = sf_writef_float(file, reinterpret_cast<const float*>(p), static_cast<sf_count_t>(n));
+    } else if (isFloat) {
+      put = sf_writef_double(file, reinterpret_cast<const double*>(p), static_cast<sf_count_t>(n));
+    } else if (width == 2) {
+      put = sf_writef_short(file, reinterpret_cast<const short*>(p), static_cast<sf_count_t>(n));
+    } else {
+      // Other integer widths go left-justified in 32 bits.
+      for (std::size_t i = 0; i < n * channels; ++i) {
+        std::uint32_t v = 0;
+        if (width == 1) {
+          v = static_cast<std::uint32_t>(p[i] ^ 0x80U) << 24;  // from unsigned 8-bit
+        } else if (width == 3) {
+          v = (static_cast<std::uint32_t>(p[3 * i]) << 8) |
+              (static_cast<std::uint32_t>(p[3 * i + 1]) << 16) |
+              (static_cast<std::uint32_t>(p[3 * i + 2]) << 24);
+        } else {
+          std::memcpy(&v, p + 4 * i, 4);
+        }
+        ints[i] = static_cast<int>(v);
+      }
+      put = sf_writef_int(file, ints.data(), static_cast<sf_count_t>(n));
+    }
+    if (put != static_cast<sf_count_t>(n)) {
+      return false;
+    }
+    done += n;
+  }
+  return true;
+}
+
+}  // namespace
+
+int C_SndFile::WriteFile(const std::string& path) {
+  m_writeError.clear();
+  I_WavData* data = Container();
+  if (data == nullptr || data->GetWavInfo() == nullptr || data->GetDataLength() == 0) {
+    m_writeError = "there are no samples to write";
+    return 0;
+  }
+  const I_WavInfo& info = *data->GetWavInfo();
+  SF_INFO format{};
+  format.samplerate = static_cast<int>(info.GetSampleRate());
+  format.channels = info.GetChannels();
+  format.format = WriteFormatFor(m_formatType, info, m_writeError);
+  if (format.format == 0) {
+    return 0;
+  }
+  if (sf_format_check(&format) == SF_FALSE) {
+    m_writeError = "the container cannot hold these samples";
+    return 0;
+  }
+  int error = 0;
+  auto file = platform::AtomicFile::Create(path, &error);
+  if (!file) {
+    m_writeError = error == ENOENT ? std::string("its folder does not exist")
+                                   : platform::DescribeFileError(error);
+    return 0;
+  }
+  SNDFILE* out = sf_open_fd(file->Descriptor(), SFM_WRITE, &format, SF_FALSE);
+  if (out == nullptr) {
+    m_writeError = platform::FormatText("the encoder refused it (%s)", sf_strerror(nullptr));
+    return 0;
+  }
+  // Lossy encoders at their highest quality; values beyond full scale are limited, not wrapped,
+  // where an integer encoding is written from floats.
+  double level = 0.0;
+  sf_command(out, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
+  sf_command(out, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  for (const C_WavDataTextInfo::Tag& tag : data->TextInfo().Tags()) {
+    for (const auto& [id, kind] : kTagKinds) {
+      if (kind == tag.kind) {
+        sf_set_string(out, id, tag.text.c_str());
+      }
+    }
+  }
+  const bool written = WriteSamples(out, *data);
+  const std::string encoderError = written ? std::string() : sf_strerror(out);
+  const int closed = sf_close(out);
+  if (!written || closed != 0) {
+    m_writeError = written ? std::string("the encoder could not finish the file")
+                           : platform::FormatText("the encoder stopped (%s)", encoderError.c_str());
+    return 0;
+  }
+  if (!file->Commit(false)) {
+    m_writeError = platform::DescribeFileError(file->ErrorNumber());
+    return 0;
+  }
+  return 1;
+}
