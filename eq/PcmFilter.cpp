@@ -75,7 +75,10 @@ int FilterWith(FilterKernel kernel, Io io, void* buffer, std::uint32_t count, Fi
   auto* samples = static_cast<typename Io::Sample*>(buffer);
   ResetFilterStates(chain);
   if (count > 0) {
-    if (kernel == FilterKernel::Plain || !FilterKernelAvailable(kernel)) {
+    // A chain without sections still stores every sample through `io`, which limits, masks and
+    // counts it; the plain pass does that for every kernel.
+    if (kernel == FilterKernel::Plain || !FilterKernelAvailable(kernel) ||
+        CountSections(chain) == 0) {
       PlainPass(io, samples, count, chain, channels);
     } else {
       RunWavefrontPass(kernel, chain, io, samples, count, channels);

@@ -203,7 +203,7 @@ template <int L, typename Io>
                                                std::uint16_t channels) {
   const SectionPlan plan = MakePlan(chain, L);
   if (plan.count == 0 || count == 0) {
-    return;  // an empty chain writes every sample back unchanged
+    return;  // nothing to run (the dispatcher sends an empty chain to the plain pass)
   }
   AlignedDoubles coefs(5 * plan.padded);
   for (std::size_t i = 0; i < plan.padded; ++i) {

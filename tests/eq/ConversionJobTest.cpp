@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -12,6 +14,7 @@
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
 #include "eq/PcmFilter.h"
 #include "platform/TempFileNames.h"
+#include "tests/support/NaiveEqualizer.h"
 #include "tests/support/ProtectedFileBuilder.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
@@ -181,6 +184,91 @@ TEST(ConversionJobTest, UnsupportedSampleWidthsAndFormatsWriteNothing) {
                           "Error:Can't open the file.(" +
                           floating + ").\r\n");
   EXPECT_FALSE(fs::exists(dir.File("f_out.wav")));
+}
+
+// A boost that drives a loud file past full scale says how many samples the limits changed and
+// the peak, counted here from the naive equalizer; a file that stays inside says nothing.
+TEST(ConversionJobTest, ClippingIsCountedAndReportedInOneLine) {
+  TempDir dir;
+  const EqBandTable boost = {
+      EqBand{.type = 1, .index = 0, .enable = 1, .gain = 9, .qual = 1, .centFreq = 500}};
+  std::vector<double> wave(8000);
+  for (std::size_t i = 0; i < wave.size(); ++i) {
+    wave[i] = 0.8 * std::sin(2 * 3.141592653589793 * 500 * static_cast<double>(i) / 16000);
+  }
+  struct Case {
+    int bits;
+    double scale;
+    std::vector<std::uint8_t> (*store)(const std::vector<double>&);
+    std::uint16_t tag;
+  };
+  const auto store16 = [](const std::vector<double>& v) {
+    std::vector<std::uint8_t> out;
+    for (const double x : v) Put16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(x)));
+    return out;
+  };
+  const auto store24 = [](const std::vector<double>& v) {
+    std::vector<std::uint8_t> out;
+    for (const double x : v) {
+      const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(x));
+      out.insert(out.end(), {static_cast<std::uint8_t>(u), static_cast<std::uint8_t>(u >> 8),
+                             static_cast<std::uint8_t>(u >> 16)});
+    }
+    return out;
+  };
+  const auto storeFloat = [](const std::vector<double>& v) {
+    std::vector<std::uint8_t> out;
+    for (const double x : v) {
+      std::uint32_t u = 0;
+      const auto f = static_cast<float>(x);
+      std::memcpy(&u, &f, 4);
+      Put32(out, u);
+    }
+    return out;
+  };
+  for (const Case& c : {Case{16, 32768.0, +store16, 1}, Case{24, 8388608.0, +store24, 1},
+                        Case{32, 1.0, +storeFloat, 3}}) {
+    std::vector<double> scaled = wave;
+    for (double& x : scaled)
+      x = c.tag == 3 ? static_cast<float>(x * c.scale) : std::trunc(x * c.scale);
+    for (const double amplitude : {1.0, 0.25}) {
+      std::vector<double> in = scaled;
+      for (double& x : in)
+        x = c.tag == 3 ? static_cast<float>(x * amplitude) : std::trunc(x * amplitude);
+      const std::string name = "c" + std::to_string(c.bits) + "_" + std::to_string(amplitude < 1);
+      const std::string source =
+          Save(dir, name + ".wav",
+               RiffBuilder()
+                   .Chunk("fmt ", FmtBody(c.tag, 1, 16000, static_cast<std::uint16_t>(c.bits)))
+                   .Chunk("data", c.store(in))
+                   .Build());
+      auto jobs = Jobs({{source, dir.File(name + "_out.wav")}});
+      const Conversion run(jobs, boost);
+      ASSERT_EQ(run.result, 1) << run.log;
+      const std::vector<double> y = naive::RefRun(boost, 16000, in, 1);
+      const double top = c.tag == 3 ? 1.0 : c.scale - 1.0;
+      const double bottom = c.tag == 3 ? -1.0 : -c.scale;
+      std::size_t clipped = 0;
+      double peak = 0.0;
+      for (const double v : y) {
+        clipped += v > top || v < bottom;
+        peak = std::max(peak, std::fabs(v));
+      }
+      if (amplitude < 1.0) {
+        EXPECT_EQ(clipped, 0U);
+        EXPECT_EQ(run.log.find("Clipped"), std::string::npos) << run.log;
+        continue;
+      }
+      ASSERT_GT(clipped, 1000U);
+      char line[256];
+      std::snprintf(line, sizeof line,
+                    "Information:Apply the equalizer filter parameter.\r\n"
+                    "Information:Clipped %zu of 8000 samples, peak %.2f dBFS.\r\n"
+                    "Information:Write to output file(",
+                    clipped, 20 * std::log10(peak / c.scale));
+      EXPECT_NE(run.log.find(line), std::string::npos) << run.log << "\nwanted: " << line;
+    }
+  }
 }
 
 TEST(ConversionJobTest, EightBitFilesStayEightBit) {

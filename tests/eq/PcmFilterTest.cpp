@@ -187,6 +187,44 @@ TEST(PcmFilterTest, EightBitConversionRoundsWithTheOffsetAndSaturates) {
   }
 }
 
+TEST(PcmFilterTest, WiderIntegersTruncateAndSaturateAtTheirOwnLimits) {
+  EXPECT_EQ(ToSignedInteger(8388607.0, 24), 8388607);
+  EXPECT_EQ(ToSignedInteger(8388607.9, 24), 8388607);
+  EXPECT_EQ(ToSignedInteger(8388608.0, 24), 8388607);
+  EXPECT_EQ(ToSignedInteger(-8388608.5, 24), -8388608);
+  EXPECT_EQ(ToSignedInteger(-0.7, 24), 0);
+  EXPECT_EQ(ToSignedInteger(-1234.9, 24), -1234);
+  EXPECT_EQ(ToSignedInteger(2147483647.5, 32), 2147483647);
+  EXPECT_EQ(ToSignedInteger(-2147483649.0, 32), -2147483647 - 1);
+  EXPECT_EQ(ToSignedInteger(std::numeric_limits<double>::infinity(), 32), 2147483647);
+  EXPECT_EQ(ToSignedInteger(std::numeric_limits<double>::quiet_NaN(), 24), 0);
+}
+
+// With no band to run, stored samples still pass through the store rules: integers are kept,
+// a float that is not finite becomes 0, and floats beyond full scale are counted but kept.
+TEST(PcmFilterTest, StoreRulesHoldWithoutBands) {
+  FilterChain empty;
+  std::vector<float> floats = {0.5F, std::numeric_limits<float>::quiet_NaN(),
+                               std::numeric_limits<float>::infinity(), -1.5F, 2.0F};
+  ClipStats stats;
+  ASSERT_EQ(FilterSamples(BestFilterKernel(), {SampleEncoding::Float32, 0}, floats.data(), 5, empty,
+                          1, &stats),
+            1);
+  EXPECT_EQ(floats, (std::vector<float>{0.5F, 0.0F, 0.0F, -1.5F, 2.0F}));
+  EXPECT_EQ(stats.clipped, 2U);
+  EXPECT_EQ(stats.PeakDbfs(), 20.0 * std::log10(2.0));
+
+  // 24-bit samples with 20 valid bits: the four unused low bits are cleared.
+  std::vector<std::uint8_t> packed = {0xFF, 0xFF, 0x7F, 0x01, 0x00, 0x80, 0x1F, 0x00, 0x00};
+  ClipStats intStats;
+  FilterSamples(BestFilterKernel(), {SampleEncoding::Pcm24, 20}, packed.data(), 3, empty, 1,
+                &intStats);
+  EXPECT_EQ(packed,
+            (std::vector<std::uint8_t>{0xF0, 0xFF, 0x7F, 0x00, 0x00, 0x80, 0x10, 0x00, 0x00}));
+  EXPECT_EQ(intStats.clipped, 0U);
+  EXPECT_EQ(intStats.fullScale, 8388608.0);
+}
+
 TEST(PcmFilterTest, ZeroCountLeavesTheBufferAlone) {
   std::int16_t sample = 1234;
   FilterChain chain;

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
 #include "LibProject/Audio/WaveFileUtil/RiffFile.h"
+#include "LibProject/Audio/WaveFileUtil/WavFile.h"
 #include "tests/LibProject/Audio/WaveFileUtil/WaveTestUtil.h"
 #if TONVALE_HAVE_SNDFILE
 #include "tests/support/SndfileReader.h"
@@ -177,6 +179,73 @@ TEST(WavFileWriteTest, TwelveBitDataIsWrittenAsSixteenBit) {
   ASSERT_TRUE(back);
   EXPECT_EQ(back->GetWavInfo()->GetBitsPerSample(), 16);
   EXPECT_EQ(Samples16(*back->GetWavData()), (std::vector<std::int16_t>{0x7FF0, -32752}));
+}
+
+std::uint64_t Le64(const std::string& bytes, std::size_t at) {
+  std::uint64_t value = 0;
+  for (int i = 7; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>(bytes[at + i]);
+  return value;
+}
+
+// A file too large for the 32-bit sizes is written as RF64 (the limit lowered to a few bytes
+// here): "ds64" first with the real sizes, the 32-bit size fields all ones.
+TEST(WavFileWriteTest, FilesBeyondTheThirtyTwoBitSizesAreWrittenAsRf64) {
+  std::vector<std::uint8_t> samples;
+  for (int i = 0; i < 301; ++i) {  // stereo 24-bit: 1806 data bytes
+    for (const int v : {i * 2711 - 400000, -i * 977}) {
+      const auto u = static_cast<std::uint32_t>(v);
+      samples.insert(samples.end(),
+                     {static_cast<std::uint8_t>(u), static_cast<std::uint8_t>(u >> 8),
+                      static_cast<std::uint8_t>(u >> 16)});
+    }
+  }
+  const auto source = RiffBuilder()
+                          .Chunk("fmt ", FmtBody(1, 2, 48000, 24))
+                          .Chunk("data", samples)
+                          .Chunk("iXML", {'<', 'x', '/', '>', '\n'})  // odd: padded
+                          .Build();
+  C_WavFile file;
+  ASSERT_EQ(file.ReadHeaderFromMemory(source, 1), 1);
+  ASSERT_EQ(file.LoadSamples(1), 1);
+  StringByteSink sink;
+  ASSERT_EQ(file.WriteTo(sink, 64), 1);
+  const std::string& out = sink.Bytes();
+  ASSERT_GT(out.size(), 80U);
+  EXPECT_EQ(out.substr(0, 20), std::string("RF64\xFF\xFF\xFF\xFFWAVEds64\x1C\x00\x00\x00", 20));
+  EXPECT_EQ(Le64(out, 20), out.size() - 8);  // RIFF size
+  EXPECT_EQ(Le64(out, 28), 1806U);           // data size
+  EXPECT_EQ(Le64(out, 36), 301U);            // sample frames
+  const std::size_t data = out.find("data");
+  ASSERT_NE(data, std::string::npos);
+  EXPECT_EQ(out.substr(data + 4, 4), std::string("\xFF\xFF\xFF\xFF", 4));
+  EXPECT_EQ(out.substr(data + 8, samples.size()), std::string(samples.begin(), samples.end()));
+  EXPECT_EQ(out.substr(out.size() - 14), std::string("iXML\x05\x00\x00\x00<x/>\n\x00", 14));
+
+  // Our reader takes it back with the same samples.
+  const std::vector<std::uint8_t> written(out.begin(), out.end());
+  C_WavFile again;
+  ASSERT_EQ(again.ReadHeaderFromMemory(written, 1), 1);
+  ASSERT_EQ(again.LoadSamples(1), 1);
+  ASSERT_EQ(again.GetWavData()->GetDataLength(), samples.size());
+  EXPECT_EQ(std::vector<std::uint8_t>(again.GetBuffer(), again.GetBuffer() + samples.size()),
+            samples);
+#if TONVALE_HAVE_SNDFILE
+  // And so does libsndfile.
+  TempDir dir;
+  const std::string path = WriteBytes(dir, "rf64.wav", written);
+  SF_INFO info{};
+  SNDFILE* sf = sf_open(path.c_str(), SFM_READ, &info);
+  ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
+  EXPECT_EQ(info.format, SF_FORMAT_RF64 | SF_FORMAT_PCM_24);
+  EXPECT_EQ(info.frames, 301);
+  std::vector<int> read(602);
+  EXPECT_EQ(sf_read_int(sf, read.data(), 602), 602);
+  sf_close(sf);
+  for (std::size_t i = 0; i < read.size(); ++i) {
+    const std::uint32_t u = samples[3 * i] | samples[3 * i + 1] << 8 | samples[3 * i + 2] << 16;
+    ASSERT_EQ(read[i], static_cast<std::int32_t>(u << 8)) << i;
+  }
+#endif
 }
 
 #if TONVALE_HAVE_SNDFILE  // the independent reader has no Windows build
