@@ -210,3 +210,5 @@ int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
   }
   return result;
 }
+
+std::vector<std::string> ConvertibleFileExtensions() { return ReadableFileExtensions(); }

@@ -26,17 +26,26 @@ struct ConversionJob {
   std::uint32_t writeResult = 0;  ///< value returned by the output write
 };
 
-/// Runs the jobs in order: opens each source (a RIFF/WAVE file of 8- or 16-bit PCM or ADPCM,
-/// also protected), filters its samples through `bandTable` designed at the file's own sample
-/// rate, each channel on its own, and writes a PCM wave file to the job's output path. Every
-/// step is reported to `log` as an "Information:" or "Error:" line, and so is every enabled band
-/// the design leaves out at the file's rate. The output is replaced only by the final rename of
-/// a completed write: a failed job never deletes or changes an existing output, and an output
-/// path that names a folder fails the job. An exception inside a job fails that job with its
-/// reason. The first failing job ends the run. Returns 1 when every job ran to its end (also for
-/// an empty list), otherwise the result of the last job that ran (0 for a failure).
+/// Runs the jobs in order: opens each source (a WAVE file of 8- to 32-bit PCM, 32- or 64-bit
+/// float, extensible or RF64, ADPCM, also protected; where the build has libsndfile also FLAC,
+/// Ogg Vorbis, Opus, MP3, AIFF, CAF, W64, AU and WAVE files of other encodings), filters its
+/// samples through `bandTable` designed at the file's own sample rate, each channel on its own
+/// and in the samples' own encoding, and writes the output in the source's container and
+/// encoding, or in the container the output path's extension names (ADPCM, protected and
+/// foreign-encoding WAVE sources give 16-bit PCM WAVE). Every step is reported to `log` as an
+/// "Information:" or "Error:" line, and so is every enabled band the design leaves out at the
+/// file's rate and any clipping the sample limits caused. The output is replaced only by the
+/// final rename of a completed write: a failed job never deletes or changes an existing output,
+/// and an output path that names a folder fails the job. An exception inside a job fails that
+/// job with its reason. The first failing job ends the run. Returns 1 when every job ran to its
+/// end (also for an empty list), otherwise the result of the last job that ran (0 for a
+/// failure).
 ///
 /// `cancel`, when given, is looked at between the steps of a job (open, filter, write): once it
 /// is set, the job in hand stops before anything is written ("Error:" line, result 0).
 int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
                  const platform::LogSink& log, const std::atomic<bool>* cancel = nullptr);
+
+/// The file name extensions of the kinds ConvertFiles reads in this build, lower case with the
+/// dot (".wav", ".wio", and the libsndfile containers where the build has them).
+std::vector<std::string> ConvertibleFileExtensions();

@@ -12,6 +12,30 @@ std::string DefaultOutputPath(const std::string& sourcePath) {
   return platform::JoinPath({directory, name + "_filter" + extension, ""});
 }
 
+namespace {
+
+// The lines of a job's transcript that begin with `prefix`, indented under the job's own line.
+void AppendLinesStartingWith(const std::string& log, const char* prefix,
+                             std::vector<std::string>& lines) {
+  std::size_t start = 0;
+  while (start < log.size()) {
+    std::size_t end = log.find('\n', start);
+    if (end == std::string::npos) {
+      end = log.size();
+    }
+    std::string line = log.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    if (line.rfind(prefix, 0) == 0) {
+      lines.push_back("    " + line);
+    }
+    start = end + 1;
+  }
+}
+
+}  // namespace
+
 ConversionReport FormatConversionReport(const std::vector<ConversionOutcome>& outcomes) {
   ConversionReport report;
   std::vector<std::string> lines;
@@ -26,24 +50,12 @@ ConversionReport FormatConversionReport(const std::vector<ConversionOutcome>& ou
       lines.push_back("Not attempted: " + outcome.sourcePath);
     } else if (outcome.result == 1) {
       lines.push_back("Converted " + outcome.sourcePath + " to " + outcome.outputPath);
+      // A converted file that clipped says so, as the transcript does.
+      AppendLinesStartingWith(outcome.log, "Information:Clipped ", lines);
     } else {
       report.failed = true;
       lines.push_back("Failed: " + outcome.sourcePath);
-      std::size_t start = 0;
-      while (start < outcome.log.size()) {
-        std::size_t end = outcome.log.find('\n', start);
-        if (end == std::string::npos) {
-          end = outcome.log.size();
-        }
-        std::string line = outcome.log.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-          line.pop_back();
-        }
-        if (line.rfind("Error:", 0) == 0) {
-          lines.push_back("    " + line);
-        }
-        start = end + 1;
-      }
+      AppendLinesStartingWith(outcome.log, "Error:", lines);
     }
   }
   lines.insert(lines.end(), skipped.begin(), skipped.end());

@@ -16,7 +16,7 @@ for corpus in fuzz/corpus/*/; do
   echo "== fuzz ${name}_fuzz for ${seconds}s"
   # New inputs go to a scratch folder; the committed seeds stay as they are.
   status=0
-  "./build-fuzz/fuzz/${name}_fuzz" -max_total_time="$seconds" -print_final_stats=1 \
+  LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp" "./build-fuzz/fuzz/${name}_fuzz" -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="build-fuzz/" "$work" "$corpus" > "$log" 2>&1 || status=$?
   rm -rf "$work"
   grep -E '^(Done|stat::number_of_executed_units)' "$log" || true

@@ -28,7 +28,7 @@ constexpr auto kLivePollPeriod = std::chrono::milliseconds(1000);
 
 QStringList ChooseWithFileDialog(QWidget* owner) {
   return QFileDialog::getOpenFileNames(owner, QStringLiteral("Convert File"), QString(),
-                                       QStringLiteral("Speech Files (*.wav *.wio)"));
+                                       SpeechFileFilter());
 }
 
 void ShowReport(QWidget* owner, const QString& title, const QString& text, bool failed) {
@@ -40,6 +40,15 @@ void ShowReport(QWidget* owner, const QString& title, const QString& text, bool 
 }
 
 }  // namespace
+
+QString SpeechFileFilter() {
+  QStringList patterns;
+  for (const std::string& extension : ConvertibleFileExtensions()) {
+    patterns << QStringLiteral("*") + QString::fromStdString(extension);
+  }
+  return QStringLiteral("Speech Files (") + patterns.join(QLatin1Char(' ')) +
+         QStringLiteral(");;All Files (*)");
+}
 
 CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
     : QDialog(parent),

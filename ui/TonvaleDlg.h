@@ -23,6 +23,10 @@ class CDlgEQPainter;
 class QComboBox;
 class QLabel;
 
+/// The open-file dialog's filter for "Convert File": every kind this build reads (by
+/// extension), then all files.
+QString SpeechFileFilter();
+
 /// The main window: the sample-rate list, "Convert File" (or OK and Cancel when a settings file
 /// was named), one band editor per band side by side, and the response graph.
 class CTonvaleDlg : public QDialog {

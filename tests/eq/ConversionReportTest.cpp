@@ -36,6 +36,16 @@ TEST(ConversionReportTest, ReportListsEachFileWithTheErrorsOfFailedOnes) {
   EXPECT_FALSE(done.failed);
   EXPECT_EQ(done.title, "Convert File: done");
   EXPECT_EQ(done.text, "Converted /a/one.wav to /a/one_filter.wav");
+
+  const ConversionReport clipped =
+      FormatConversionReport({{"/a/loud.wav", "/a/loud_filter.wav", true, 1,
+                               "Information:Apply the equalizer filter parameter.\r\n"
+                               "Information:Clipped 12 of 9600 samples, peak 1.25 dBFS.\r\n"
+                               "Information:Write to output file(/a/loud_filter.wav).\r\n"}});
+  EXPECT_FALSE(clipped.failed);
+  EXPECT_EQ(clipped.text,
+            "Converted /a/loud.wav to /a/loud_filter.wav\n"
+            "    Information:Clipped 12 of 9600 samples, peak 1.25 dBFS.");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+#include "eq/ConversionJob.h"
 #include "eq/PcmFilter.h"
 #include "settings/AppConfig.h"
 #include "settings/LiveFlag.h"
@@ -218,6 +219,34 @@ class TonvaleDlgTest : public UiFixture {
                             QString::fromStdString(m_dir.File("missing.wav"))));
     QVERIFY(report.contains(QStringLiteral("Error:Can't open the file.")));
     QCOMPARE(report.count(QStringLiteral("Not attempted: ")), 2);
+  }
+
+  // The chooser offers every kind this build reads, and a chosen FLAC file converts beside its
+  // source as FLAC.
+  void convertFileTakesEveryReadableKind() {
+    const QString filter = SpeechFileFilter();
+    QVERIFY(filter.startsWith(QStringLiteral("Speech Files (*.wav *.wio")));
+    QVERIFY(filter.endsWith(QStringLiteral(");;All Files (*)")));
+    if (ConvertibleFileExtensions().size() <= 2) {
+      QSKIP("this build reads WAVE only");
+    }
+    for (const char* pattern : {"*.flac", "*.ogg", "*.opus", "*.mp3", "*.aiff", "*.caf", "*.w64"}) {
+      QVERIFY2(filter.contains(QLatin1String(pattern)), pattern);
+    }
+    const std::string source = m_dir.File("take.flac");
+    QVERIFY(QFile::copy(QStringLiteral(TEST_DATA_DIR "/format-flac16-sox.flac"),
+                        QString::fromStdString(source)));
+    auto dialog = MakeDialog();
+    QString report;
+    dialog->SetFileChooser(
+        [&source](QWidget*) { return QStringList{QString::fromStdString(source)}; });
+    dialog->SetReportSink([&](const QString&, const QString& text, bool) { report = text; });
+    dialog->OnConvertFile();
+    QCOMPARE(report, QStringLiteral("Converted ") + QString::fromStdString(source) +
+                         QStringLiteral(" to ") +
+                         QString::fromStdString(m_dir.File("take_filter.flac")));
+    QCOMPARE(testsupport::ReadFile(m_dir.File("take_filter.flac")).substr(0, 4),
+             std::string("fLaC"));
   }
 
   // When a controlling program clears the flag, no box the window opened may keep the program

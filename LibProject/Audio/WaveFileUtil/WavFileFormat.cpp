@@ -100,18 +100,37 @@ T_RefPtr<I_WavFile> CreateFileObject(std::uint32_t formatType) {
   return T_RefPtr<I_WavFile>();
 }
 
+namespace {
+
+struct ExtensionRow {
+  const char* extension;
+  std::uint32_t type;
+};
+
+// The extensions that name a container on writing.
+constexpr ExtensionRow kExtensionRows[] = {
+    {".wav", kFormatTypeWav},       {".flac", kFormatTypeFlac}, {".ogg", kFormatTypeOggVorbis},
+    {".oga", kFormatTypeOggVorbis}, {".opus", kFormatTypeOpus}, {".mp3", kFormatTypeMp3},
+    {".aif", kFormatTypeAiff},      {".aiff", kFormatTypeAiff}, {".aifc", kFormatTypeAiff},
+    {".caf", kFormatTypeCaf},       {".w64", kFormatTypeW64},   {".au", kFormatTypeAu},
+    {".snd", kFormatTypeAu},
+};
+
+}  // namespace
+
+std::vector<std::string> ReadableFileExtensions() {
+  std::vector<std::string> extensions = {".wav", ".wio"};
+  if (SndFileAvailable()) {
+    for (const ExtensionRow& row : kExtensionRows) {
+      if (row.type != kFormatTypeWav) {
+        extensions.emplace_back(row.extension);
+      }
+    }
+  }
+  return extensions;
+}
+
 std::uint32_t FormatTypeForExtension(const std::string& path) {
-  struct Row {
-    const char* extension;
-    std::uint32_t type;
-  };
-  static constexpr Row kRows[] = {
-      {".wav", kFormatTypeWav},       {".flac", kFormatTypeFlac}, {".ogg", kFormatTypeOggVorbis},
-      {".oga", kFormatTypeOggVorbis}, {".opus", kFormatTypeOpus}, {".mp3", kFormatTypeMp3},
-      {".aif", kFormatTypeAiff},      {".aiff", kFormatTypeAiff}, {".aifc", kFormatTypeAiff},
-      {".caf", kFormatTypeCaf},       {".w64", kFormatTypeW64},   {".au", kFormatTypeAu},
-      {".snd", kFormatTypeAu},
-  };
   const std::string name = path.substr(path.find_last_of("/\\") + 1);
   const auto dot = name.rfind('.');
   if (dot == std::string::npos) {
@@ -121,7 +140,7 @@ std::uint32_t FormatTypeForExtension(const std::string& path) {
   for (char& c : extension) {
     c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
   }
-  for (const Row& row : kRows) {
+  for (const ExtensionRow& row : kExtensionRows) {
     if (extension == row.extension) {
       return row.type;
     }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/RefPtr.h"
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
@@ -41,6 +42,10 @@ class C_WavFileFormat final : public I_WavFileFormat {
 /// ".ogg" Ogg Vorbis, ".opus", ".mp3", ".aif"/".aiff", ".caf", ".w64", ".au"), whether or not
 /// this build can write it; 0 for any other extension.
 std::uint32_t FormatTypeForExtension(const std::string& path);
+
+/// The file name extensions of the kinds this build reads, lower case with the dot (".wav",
+/// ".wio", and the libsndfile containers where the build has them), for file choosers.
+std::vector<std::string> ReadableFileExtensions();
 
 /// Creates a file object for writing a file of `formatType`; null when the type has no class.
 T_RefPtr<I_WavFile> CreateFileObject(std::uint32_t formatType);
