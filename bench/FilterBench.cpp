@@ -2,7 +2,9 @@
 // section-sample (the time one second-order section takes for one sample).
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -81,7 +83,29 @@ EqBandTable TenSections() {
   return table;
 }
 
-// The plain pass against each fast kernel. args: kernel, 43 or 10 sections, rate, channels.
+// Noise as stored samples of `encoding`: integers at about a quarter of full scale, floats the
+// same fraction of 1.0.
+std::vector<std::uint8_t> NoiseBytes(SampleEncoding encoding, std::size_t count) {
+  std::mt19937 rng(1);
+  std::uniform_real_distribution<double> dist(-0.25, 0.25);
+  const std::size_t width = SampleBytes(encoding);
+  std::vector<std::uint8_t> bytes(count * width);
+  for (std::size_t i = 0; i < count; ++i) {
+    const double v = dist(rng);
+    std::uint8_t* at = &bytes[i * width];
+    if (encoding == SampleEncoding::Float32) {
+      const auto f = static_cast<float>(v);
+      std::memcpy(at, &f, 4);
+    } else {
+      const auto integer = static_cast<std::int32_t>(v * std::ldexp(1.0, 8 * width - 1));
+      std::memcpy(at, &integer, width);  // little-endian: the low bytes
+    }
+  }
+  return bytes;
+}
+
+// The plain pass against each fast kernel. args: kernel, 43 or 10 sections, rate, channels,
+// encoding (16: 16-bit, 24: 24-bit, 32: 32-bit float).
 void BM_Kernel(benchmark::State& state) {
   const auto kernel = static_cast<FilterKernel>(state.range(0));
   if (!FilterKernelAvailable(kernel)) {
@@ -91,6 +115,9 @@ void BM_Kernel(benchmark::State& state) {
   const bool full = state.range(1) == 43;
   const double rate = static_cast<double>(state.range(2));
   const auto channels = static_cast<std::uint16_t>(state.range(3));
+  const SampleEncoding encoding = state.range(4) == 16   ? SampleEncoding::Pcm16
+                                  : state.range(4) == 24 ? SampleEncoding::Pcm24
+                                                         : SampleEncoding::Float32;
   const std::size_t count = static_cast<std::size_t>(rate) * 20 * channels;  // 20 s
   FilterChain chain;
   DesignBandFilters(full ? BenchSet(false) : TenSections(), chain, rate);
@@ -99,9 +126,10 @@ void BM_Kernel(benchmark::State& state) {
     state.SkipWithError("unexpected section count");
     return;
   }
-  auto pcm16 = Noise<std::int16_t>(count);
+  auto samples = NoiseBytes(encoding, count);
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
-    FilterPcm16With(kernel, pcm16.data(), static_cast<std::uint32_t>(count), chain, channels);
+    FilterSamples(kernel, SampleFormat{encoding, 0}, samples.data(),
+                  static_cast<std::uint32_t>(count), chain, channels);
     benchmark::ClobberMemory();
   }
   state.SetLabel(FilterKernelName(kernel));
@@ -111,9 +139,10 @@ void BM_Kernel(benchmark::State& state) {
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_Kernel)
-    ->ArgNames({"kernel", "sections", "rate", "channels"})
-    ->ArgsProduct({{0, 1, 2, 3}, {43, 10}, {16000}, {1}})
-    ->ArgsProduct({{0, 1, 2, 3}, {43, 10}, {44100}, {2}})
+    ->ArgNames({"kernel", "sections", "rate", "channels", "encoding"})
+    ->ArgsProduct({{0, 1, 2, 3}, {43, 10}, {16000}, {1}, {16}})
+    ->ArgsProduct({{0, 1, 2, 3}, {43, 10}, {44100}, {2}, {16}})
+    ->ArgsProduct({{0, 1, 2, 3}, {43}, {48000}, {2}, {16, 24, 32}})
     ->Unit(benchmark::kMillisecond);
 
 void BM_ComputeResponse(benchmark::State& state) {

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Times the whole conversion of a 10-minute 16 kHz mono 16-bit file through the shipped band set
-# with every band enabled (43 second-order sections): build/tonvale in command mode against sox
-# and ffmpeg (one thread) applying the same 43 sections as "biquad" effects with Tonvale's own
-# coefficients. Runs alternate (tonvale, sox, ffmpeg, ... for ROUNDS rounds) and the medians are
-# compared. Usage: bench/compare-sox.sh [ROUNDS, default 5] [KERNEL, e.g. portable]
+# Times the whole conversion of a 10-minute file through the shipped band set with every band
+# enabled (43 second-order sections): build/tonvale in command mode against sox and ffmpeg (one
+# thread) applying the same 43 sections as "biquad" effects with Tonvale's own coefficients.
+# Runs alternate (tonvale, sox, ffmpeg, ... for ROUNDS rounds) and the medians are compared.
+# Usage: bench/compare-sox.sh [ROUNDS, default 5] [KERNEL, e.g. portable, or "" for the best]
+#                             [FILE: 16k-mono-16 (default) or 48k-stereo-24]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh bench
@@ -11,14 +12,20 @@ cmake -S . -B build -G Ninja -DTONVALE_BENCH=ON > /dev/null
 cmake --build build --target tonvale print_biquads > /dev/null
 rounds="${1:-5}"
 kernel="${2:-}"
+file="${3:-16k-mono-16}"
+case "$file" in
+  16k-mono-16) rate=16000 channels=1 bits=16 ffmpeg_codec=pcm_s16le ;;
+  48k-stereo-24) rate=48000 channels=2 bits=24 ffmpeg_codec=pcm_s24le ;;
+  *) echo "unknown file kind: $file" >&2; exit 2 ;;
+esac
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-sox -R -n -r 16000 -c 1 -b 16 "$work/ten-minutes.wav" synth 600 pinknoise vol 0.3
+sox -R -n -r "$rate" -c "$channels" -b "$bits" "$work/ten-minutes.wav" synth 600 pinknoise vol 0.3
 build/bench/print_biquads shipped "$work/shipped.cfg"
-sox_args=$(build/bench/print_biquads sox "$work/shipped.cfg" 0 16000)
-ffmpeg_filter=$(build/bench/print_biquads ffmpeg "$work/shipped.cfg" 0 16000)
-echo "sections: $(echo "$sox_args" | grep -o biquad | wc -l)"
+sox_args=$(build/bench/print_biquads sox "$work/shipped.cfg" 0 "$rate")
+ffmpeg_filter=$(build/bench/print_biquads ffmpeg "$work/shipped.cfg" 0 "$rate")
+echo "$file; sections: $(echo "$sox_args" | grep -o biquad | wc -l)"
 
 run_tonvale() {
   TONVALE_FILTER_KERNEL="$kernel" build/tonvale /command "/access_setting:$work/shipped.cfg" /eq_index:0 \
@@ -30,10 +37,14 @@ run_sox() {
 }
 run_ffmpeg() {
   ffmpeg -loglevel error -threads 1 -filter_threads 1 -y -i "$work/ten-minutes.wav" \
-    -af "$ffmpeg_filter" -c:a pcm_s16le "$work/ffmpeg-out.wav"
+    -af "$ffmpeg_filter" -c:a "$ffmpeg_codec" "$work/ffmpeg-out.wav"
 }
+# Each run starts with nothing waiting to be written, so that one tool's output is not flushed
+# in the next one's time (Tonvale flushes its own output before the rename; sox and ffmpeg
+# leave theirs to the system).
 seconds() {
   local start end
+  sync
   start=$(date +%s.%N)
   "$@"
   end=$(date +%s.%N)

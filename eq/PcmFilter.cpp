@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <array>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -68,6 +71,54 @@ void PlainPass(Io& io, typename Io::Sample* samples, std::uint32_t count, Filter
   }
 }
 
+// Frames below which a multi-channel buffer is not worth a thread per channel group.
+constexpr std::uint32_t kThreadedFrames = 1U << 16;
+
+// The wavefront pass over a multi-channel buffer with the channels spread over the processor's
+// cores: each thread runs a disjoint span of channels with its own copy of `io`, and the limits
+// statistics are summed afterwards. Channels never mix, so the samples are the same bits as one
+// thread gives. A thread that cannot be started leaves its channels to this one.
+template <typename Io>
+void RunWavefrontOnCores(FilterKernel kernel, const FilterChain& chain, Io& io,
+                         typename Io::Sample* samples, std::uint32_t count,
+                         std::uint16_t channels) {
+  const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
+  const unsigned groups =
+      channels < 2 || count / channels < kThreadedFrames ? 1U : std::min<unsigned>(cores, channels);
+  if (groups == 1) {
+    RunWavefrontPass(kernel, chain, io, samples, count, channels);
+    return;
+  }
+  std::vector<Io> ios(groups, io);
+  std::vector<std::thread> threads;
+  std::vector<ChannelSpan> leftOver;
+  for (unsigned g = 0; g < groups; ++g) {
+    const ChannelSpan span{static_cast<std::uint16_t>(channels * g / groups),
+                           static_cast<std::uint16_t>(channels * (g + 1) / groups)};
+    if (g + 1 == groups) {
+      leftOver.push_back(span);  // the last group runs here
+      continue;
+    }
+    try {
+      threads.emplace_back([&, span, g] {
+        RunWavefrontPass(kernel, chain, ios[g], samples, count, channels, span);
+      });
+    } catch (const std::system_error&) {
+      leftOver.push_back(span);
+    }
+  }
+  Io& own = ios[groups - 1];
+  for (const ChannelSpan& span : leftOver) {
+    RunWavefrontPass(kernel, chain, own, samples, count, channels, span);
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  for (const Io& part : ios) {
+    io.stats.Add(part.stats);
+  }
+}
+
 // The one dispatcher: state reset and kernel choice for every sample type.
 template <typename Io>
 int FilterWith(FilterKernel kernel, Io io, void* buffer, std::uint32_t count, FilterChain& chain,
@@ -81,7 +132,7 @@ int FilterWith(FilterKernel kernel, Io io, void* buffer, std::uint32_t count, Fi
         CountSections(chain) == 0) {
       PlainPass(io, samples, count, chain, channels);
     } else {
-      RunWavefrontPass(kernel, chain, io, samples, count, channels);
+      RunWavefrontOnCores(kernel, chain, io, samples, count, channels);
     }
   }
   if (stats != nullptr) {

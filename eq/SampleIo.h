@@ -26,15 +26,53 @@ inline double FromPcm8(std::uint8_t s) {
 
 /// A filtered value as a 16-bit sample: truncated toward zero, saturated to -32768 .. 32767;
 /// a value that is not a number gives 0.
-std::int16_t ToPcm16(double y);
+inline std::int16_t ToPcm16(double y) {
+  if (std::isnan(y)) {
+    return 0;
+  }
+  if (y > 32767.0) {
+    return 32767;
+  }
+  if (y < -32768.0) {
+    return -32768;
+  }
+  return static_cast<std::int16_t>(y);  // truncation toward zero
+}
 
 /// A filtered value as an unsigned 8-bit sample: t = trunc(y + 0.49) limited to
 /// -32768 .. 32767, then floor(t / 256) + 128; a value that is not a number gives 128.
-std::uint8_t ToPcm8(double y);
+inline std::uint8_t ToPcm8(double y) {
+  const double v = y + 0.49;
+  int t = 0;
+  if (std::isnan(v)) {
+    t = 0;
+  } else if (v > 32767.0) {
+    t = 32767;  // trunc(v) would be 32767 or more: the limit
+  } else if (v < -32768.0) {
+    t = -32768;
+  } else {
+    t = static_cast<int>(v);
+  }
+  // floor(t / 256) is an arithmetic shift right by 8; t / 256 rounded down, written portably.
+  const int high = (t >= 0) ? t / 256 : -((-t + 255) / 256);
+  return static_cast<std::uint8_t>(high + 128);
+}
 
 /// A filtered value as a signed integer of `bits` (2 to 32): above 2^(bits-1) - 1 the maximum,
 /// below -2^(bits-1) the minimum, else truncated toward zero; not a number gives 0.
-std::int32_t ToSignedInteger(double y, unsigned bits);
+inline std::int32_t ToSignedInteger(double y, unsigned bits) {
+  const auto limit = static_cast<double>(std::int64_t{1} << (bits - 1));
+  if (std::isnan(y)) {
+    return 0;
+  }
+  if (y > limit - 1.0) {
+    return static_cast<std::int32_t>(limit - 1.0);
+  }
+  if (y < -limit) {
+    return static_cast<std::int32_t>(-limit);
+  }
+  return static_cast<std::int32_t>(y);  // truncation toward zero
+}
 
 /// How the values the filters gave back were limited, counted while they are stored.
 struct ClipStats {
@@ -42,6 +80,14 @@ struct ClipStats {
   double peak = 0.0;          ///< largest magnitude before limiting, in the value's own scale
   double fullScale = 1.0;     ///< the magnitude `peak` is measured against (0 dBFS)
 
+  /// Keeps the magnitude of `y` when it is the largest so far (a NaN is never kept). Written
+  /// as a comparison: std::fmax is a library call in the kernels' inner loop.
+  void NotePeak(double y) {
+    const double magnitude = std::fabs(y);
+    if (magnitude > peak) {
+      peak = magnitude;
+    }
+  }
   void Add(const ClipStats& other) {
     clipped += other.clipped;
     peak = std::fmax(peak, other.peak);
@@ -66,7 +112,7 @@ struct Pcm16Io {
   ClipStats stats{0, 0.0, 32768.0};
   double In(Sample s) const { return FromPcm16(s); }
   Sample Out(double y) {
-    stats.peak = std::fmax(stats.peak, std::fabs(y));
+    stats.NotePeak(y);
     stats.clipped += (y > 32767.0 || y < -32768.0) ? 1 : 0;
     return static_cast<Sample>(ToPcm16(y) & mask);
   }
@@ -78,7 +124,7 @@ struct Pcm8Io {
   ClipStats stats{0, 0.0, 32768.0};  // the 8-bit path works on the 16-bit scale
   double In(Sample s) const { return FromPcm8(s); }
   Sample Out(double y) {
-    stats.peak = std::fmax(stats.peak, std::fabs(y));
+    stats.NotePeak(y);
     stats.clipped += (y > 32767.0 || y < -32768.0) ? 1 : 0;
     return static_cast<Sample>(ToPcm8(y) & mask);
   }
@@ -96,7 +142,7 @@ struct Pcm24Io {
     return static_cast<double>(static_cast<std::int32_t>(raw << 8) >> 8);
   }
   Sample Out(double y) {
-    stats.peak = std::fmax(stats.peak, std::fabs(y));
+    stats.NotePeak(y);
     stats.clipped += (y > 8388607.0 || y < -8388608.0) ? 1 : 0;
     const auto v = static_cast<std::uint32_t>(ToSignedInteger(y, 24) & mask);
     return Sample{{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
@@ -110,7 +156,7 @@ struct Pcm32Io {
   ClipStats stats{0, 0.0, 2147483648.0};
   double In(Sample s) const { return static_cast<double>(s); }
   Sample Out(double y) {
-    stats.peak = std::fmax(stats.peak, std::fabs(y));
+    stats.NotePeak(y);
     stats.clipped += (y > 2147483647.0 || y < -2147483648.0) ? 1 : 0;
     return ToSignedInteger(y, 32) & mask;
   }
@@ -124,7 +170,7 @@ struct Float32Io {
     if (std::isnan(y)) {
       return 0.0F;
     }
-    stats.peak = std::fmax(stats.peak, std::fabs(y));
+    stats.NotePeak(y);
     stats.clipped += std::fabs(y) > 1.0 ? 1 : 0;
     return static_cast<float>(y);
   }
@@ -138,7 +184,7 @@ struct Float64Io {
     if (std::isnan(y)) {
       return 0.0;
     }
-    stats.peak = std::fmax(stats.peak, std::fabs(y));
+    stats.NotePeak(y);
     stats.clipped += std::fabs(y) > 1.0 ? 1 : 0;
     return y;
   }

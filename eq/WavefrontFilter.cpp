@@ -200,7 +200,7 @@ template <int L, typename Io>
 template <int L, typename Io>
 [[gnu::always_inline]] inline void RunChannels(const FilterChain& chain, Io& io,
                                                typename Io::Sample* samples, std::uint32_t count,
-                                               std::uint16_t channels) {
+                                               std::uint16_t channels, ChannelSpan span) {
   const SectionPlan plan = MakePlan(chain, L);
   if (plan.count == 0 || count == 0) {
     return;  // nothing to run (the dispatcher sends an empty chain to the plain pass)
@@ -215,7 +215,8 @@ template <int L, typename Io>
   }
   AlignedDoubles state(3 * plan.padded);
   const std::size_t stride = channels > 0 ? channels : 1;
-  for (std::size_t channel = 0; channel < stride && channel < count; ++channel) {
+  const std::size_t end = std::min<std::size_t>(span.end, stride);
+  for (std::size_t channel = span.first; channel < end && channel < count; ++channel) {
     std::memset(state.data, 0, 3 * plan.padded * sizeof(double));
     const std::size_t n = (count - channel + stride - 1) / stride;
     RunChannel<L, Io>(plan, coefs.data, state.data, io, samples + channel, n, stride);
@@ -226,20 +227,20 @@ template <int L, typename Io>
 // function's target, and the whole wavefront is inlined into it.
 template <typename Io>
 void Portable(const FilterChain& chain, Io& io, typename Io::Sample* s, std::uint32_t n,
-              std::uint16_t c) {
-  RunChannels<2>(chain, io, s, n, c);
+              std::uint16_t c, ChannelSpan span) {
+  RunChannels<2>(chain, io, s, n, c, span);
 }
 #if defined(__x86_64__)
 template <typename Io>
 __attribute__((target("avx2"))) void Avx2(const FilterChain& chain, Io& io, typename Io::Sample* s,
-                                          std::uint32_t n, std::uint16_t c) {
-  RunChannels<4>(chain, io, s, n, c);
+                                          std::uint32_t n, std::uint16_t c, ChannelSpan span) {
+  RunChannels<4>(chain, io, s, n, c, span);
 }
 template <typename Io>
 __attribute__((target("avx512f"))) void Avx512(const FilterChain& chain, Io& io,
                                                typename Io::Sample* s, std::uint32_t n,
-                                               std::uint16_t c) {
-  RunChannels<8>(chain, io, s, n, c);
+                                               std::uint16_t c, ChannelSpan span) {
+  RunChannels<8>(chain, io, s, n, c, span);
 }
 #endif
 
@@ -318,24 +319,25 @@ namespace {
 
 template <typename Io>
 void RunPass(FilterKernel kernel, const FilterChain& chain, Io& io, typename Io::Sample* samples,
-             std::uint32_t count, std::uint16_t channels) {
+             std::uint32_t count, std::uint16_t channels, ChannelSpan span) {
 #if defined(__GNUC__)
   switch (kernel) {
 #if defined(__x86_64__)
-    case FilterKernel::Avx512: Avx512(chain, io, samples, count, channels); return;
-    case FilterKernel::Avx2: Avx2(chain, io, samples, count, channels); return;
+    case FilterKernel::Avx512: Avx512(chain, io, samples, count, channels, span); return;
+    case FilterKernel::Avx2: Avx2(chain, io, samples, count, channels, span); return;
 #endif
-    default: Portable(chain, io, samples, count, channels); return;
+    default: Portable(chain, io, samples, count, channels, span); return;
   }
 #endif
 }
 
 }  // namespace
 
-#define TONVALE_WAVEFRONT_PASS(IoType)                                                          \
-  void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, IoType& io,              \
-                        IoType::Sample* samples, std::uint32_t count, std::uint16_t channels) { \
-    RunPass(kernel, chain, io, samples, count, channels);                                       \
+#define TONVALE_WAVEFRONT_PASS(IoType)                                                        \
+  void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, IoType& io,            \
+                        IoType::Sample* samples, std::uint32_t count, std::uint16_t channels, \
+                        ChannelSpan span) {                                                   \
+    RunPass(kernel, chain, io, samples, count, channels, span);                               \
   }
 TONVALE_WAVEFRONT_PASS(Pcm8Io)
 TONVALE_WAVEFRONT_PASS(Pcm16Io)

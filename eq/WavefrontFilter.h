@@ -24,20 +24,33 @@ bool FilterKernelAvailable(FilterKernel kernel);
 /// The short name of a kernel, for benchmarks and messages.
 const char* FilterKernelName(FilterKernel kernel);
 
+/// The channels [first, end) of an interleaved buffer.
+struct ChannelSpan {
+  std::uint16_t first = 0;
+  std::uint16_t end = 0xFFFF;
+};
+
 /// Runs `count` interleaved samples of `channels` channels in place through `chain` with the
-/// wavefront kernel `kernel` (not Plain; it must be available), each channel from zeroed states
-/// of its own, converting them with `io` (which also counts what its limits changed). The
-/// chain's own states are not used. Called by the filtering pass's dispatcher (PcmFilter.h),
-/// which owns the kernel choice.
+/// wavefront kernel `kernel` (not Plain; it must be available), each channel of `span` from
+/// zeroed states of its own, converting them with `io` (which also counts what its limits
+/// changed); the other channels are not touched, so threads may run disjoint spans of one
+/// buffer. The chain's own states are not used. Called by the filtering pass's dispatcher
+/// (PcmFilter.h), which owns the kernel choice.
 void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Pcm8Io& io,
-                      Pcm8Io::Sample* samples, std::uint32_t count, std::uint16_t channels);
+                      Pcm8Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
+                      ChannelSpan span = {});
 void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Pcm16Io& io,
-                      Pcm16Io::Sample* samples, std::uint32_t count, std::uint16_t channels);
+                      Pcm16Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
+                      ChannelSpan span = {});
 void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Pcm24Io& io,
-                      Pcm24Io::Sample* samples, std::uint32_t count, std::uint16_t channels);
+                      Pcm24Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
+                      ChannelSpan span = {});
 void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Pcm32Io& io,
-                      Pcm32Io::Sample* samples, std::uint32_t count, std::uint16_t channels);
+                      Pcm32Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
+                      ChannelSpan span = {});
 void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Float32Io& io,
-                      Float32Io::Sample* samples, std::uint32_t count, std::uint16_t channels);
+                      Float32Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
+                      ChannelSpan span = {});
 void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Float64Io& io,
-                      Float64Io::Sample* samples, std::uint32_t count, std::uint16_t channels);
+                      Float64Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
+                      ChannelSpan span = {});

@@ -134,6 +134,35 @@ INSTANTIATE_TEST_SUITE_P(EveryFastKernel, WavefrontKernelTest,
                            return std::string(FilterKernelName(info.param));
                          });
 
+// Long multi-channel buffers run their channels on several cores: the same bytes and clipping
+// statistics as the plain pass, for channel counts that do and do not divide among the cores.
+TEST(WavefrontFilterTest, ChannelsSpreadOverCoresMatchThePlainPass) {
+  std::mt19937 rng(11);
+  FilterChain chain;
+  DesignBandFilters(
+      {EqBand{.type = 1, .index = 0, .enable = 1, .gain = 9, .qual = 2, .centFreq = 1000},
+       EqBand{.type = 2,
+              .index = 1,
+              .enable = 1,
+              .gain = 30,
+              .qual = 0,
+              .cutoffFreq = 100,
+              .stopFreq = 40}},
+      chain, 48000);
+  ASSERT_GT(CountSections(chain), 2U);
+  for (const std::uint16_t channels : {2, 3, 7}) {
+    const std::uint32_t count = 70001U * channels;  // above the threading threshold
+    ExpectWiderEncodingsMatch(BestFilterKernel(), chain, count, channels, rng, channels);
+    std::vector<std::int16_t> pcm16(count);
+    std::uniform_int_distribution<int> sample(-32768, 32767);
+    for (auto& v : pcm16) v = static_cast<std::int16_t>(sample(rng));
+    auto plain = pcm16;
+    FilterPcm16Plain(plain.data(), count, chain, channels);
+    FilterPcm16(pcm16.data(), count, chain, channels);
+    ASSERT_EQ(pcm16, plain) << channels << " channels";
+  }
+}
+
 TEST(WavefrontFilterTest, LongChainsAndTheDefaultIsTheBestKernel) {
   // Three 57th-order low-passes: 87 sections in one wavefront.
   FilterChain chain;

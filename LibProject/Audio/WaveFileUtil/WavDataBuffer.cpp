@@ -16,7 +16,7 @@ void C_WavDataBuffer::Refresh() {
 std::uint8_t* C_WavDataBuffer::Allocate(std::size_t size) {
   m_borrowed = nullptr;
   m_borrowedSize = 0;
-  m_owned.reset(new std::uint8_t[size > 0 ? size : 1]);
+  m_owned = platform::AllocateLargeBlock(size);
   m_ownedSize = size;
   return m_owned.get();
 }

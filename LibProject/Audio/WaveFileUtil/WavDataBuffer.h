@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "LibProject/Audio/WaveFileUtil/WavInfo.h"
+#include "platform/LargeBlock.h"
 
 /// Sample access to a container's byte block.
 class I_WavDataBuffer {
@@ -53,7 +54,7 @@ class C_WavDataBuffer final : public I_WavDataBuffer {
   bool Locate(std::uint32_t frame, std::uint16_t channel, std::size_t& at) const;
 
   const C_WavInfo& m_info;
-  std::unique_ptr<std::uint8_t[]> m_owned;
+  platform::LargeBlock m_owned;
   std::size_t m_ownedSize = 0;
   std::uint8_t* m_borrowed = nullptr;
   std::size_t m_borrowedSize = 0;
