@@ -175,7 +175,7 @@ std::size_t SampleBytes(SampleEncoding encoding) {
     case SampleEncoding::Pcm8: return 1;
     case SampleEncoding::Pcm16: return 2;
     case SampleEncoding::Pcm24: return 3;
-    case SampleEncoding::Pcm32: return 4;
+    case SampleEncoding::Pcm32:
     case SampleEncoding::Float32: return 4;
     case SampleEncoding::Float64: return 8;
   }

@@ -333,16 +333,34 @@ void RunPass(FilterKernel kernel, const FilterChain& chain, Io& io, typename Io:
 
 }  // namespace
 
-#define TONVALE_WAVEFRONT_PASS(IoType)                                                        \
-  void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, IoType& io,            \
-                        IoType::Sample* samples, std::uint32_t count, std::uint16_t channels, \
-                        ChannelSpan span) {                                                   \
-    RunPass(kernel, chain, io, samples, count, channels, span);                               \
-  }
-TONVALE_WAVEFRONT_PASS(Pcm8Io)
-TONVALE_WAVEFRONT_PASS(Pcm16Io)
-TONVALE_WAVEFRONT_PASS(Pcm24Io)
-TONVALE_WAVEFRONT_PASS(Pcm32Io)
-TONVALE_WAVEFRONT_PASS(Float32Io)
-TONVALE_WAVEFRONT_PASS(Float64Io)
-#undef TONVALE_WAVEFRONT_PASS
+// One entry per sample type, each the same pass.
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Pcm8Io& io,
+                      Pcm8Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
+                      ChannelSpan span) {
+  RunPass(kernel, chain, io, samples, count, channels, span);
+}
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Pcm16Io& io,
+                      Pcm16Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
+                      ChannelSpan span) {
+  RunPass(kernel, chain, io, samples, count, channels, span);
+}
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Pcm24Io& io,
+                      Pcm24Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
+                      ChannelSpan span) {
+  RunPass(kernel, chain, io, samples, count, channels, span);
+}
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Pcm32Io& io,
+                      Pcm32Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
+                      ChannelSpan span) {
+  RunPass(kernel, chain, io, samples, count, channels, span);
+}
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Float32Io& io,
+                      Float32Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
+                      ChannelSpan span) {
+  RunPass(kernel, chain, io, samples, count, channels, span);
+}
+void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Float64Io& io,
+                      Float64Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
+                      ChannelSpan span) {
+  RunPass(kernel, chain, io, samples, count, channels, span);
+}

@@ -53,11 +53,11 @@ Decoded DecodeWithFfmpeg(const std::string& path) {
   const std::string raw = dir.File("out.f64");
   const ProcessResult run = RunProcess(
       "/usr/bin/ffmpeg", {"-v", "error", "-i", path, "-f", "f64le", "-c:a", "pcm_f64le", raw});
+  const std::string entries =
+      "stream=sample_rate,channels,sample_fmt,bits_per_raw_sample,bits_per_sample";
   const ProcessResult probe =
       RunProcess("/usr/bin/ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
-                                      "stream=sample_rate,channels,sample_fmt,bits_per_raw_sample,"
-                                      "bits_per_sample",
-                                      "-of", "default=noprint_wrappers=1", path});
+                                      entries, "-of", "default=noprint_wrappers=1", path});
   if (run.exitCode != 0 || probe.exitCode != 0 || !run.err.empty()) {
     return decoded;
   }
