@@ -7,7 +7,6 @@
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileError.h"
-#include "platform/FormatText.h"
 
 namespace {
 
