@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Tonvale three times, a normal build, one with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and a Windows cross build run under Wine, and runs every test in
-# each; then each fuzz harness for a minute. Warnings are errors.
+# each; then each fuzz harness for 45 seconds. Warnings are errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,4 +28,4 @@ echo "== Windows cross build, tests under Wine"
 bash scripts/test-windows.sh
 
 echo "== Fuzz smoke runs"
-bash scripts/fuzz-smoke.sh 60
+bash scripts/fuzz-smoke.sh 45
