@@ -175,6 +175,9 @@ T_RefPtr<I_WavFile> C_WavFileFormat::OpenFile(const std::string& path, int loadS
     }
     // The handle destroys a rejected object on every path, also when a load error is raised.
     T_RefPtr<I_WavFile> file = row.create(!deferred.empty());
+    if (!file) {
+      continue;  // a class this build leaves out
+    }
     file->SetOwnerWindow(ownerWindow);
     if (file->ReadHeader(path, 1) == 0) {
       if (deferred.empty()) {
