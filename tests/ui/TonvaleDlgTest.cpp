@@ -9,6 +9,7 @@
 #include <QFontInfo>
 #include <QImage>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -300,7 +301,7 @@ class TonvaleDlgTest : public UiFixture {
     }
     {  // the progress dialog of a long run: the run stops, nothing half-written stays
       QStringList paths;
-      std::vector<std::int16_t> samples(16000 * 20);
+      std::vector<std::int16_t> samples(16000 * 60);
       for (std::size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<std::int16_t>(i * 7);
       const auto bytes = PcmWave(1, 16000, 16, Pcm16Bytes(samples));
@@ -317,7 +318,18 @@ class TonvaleDlgTest : public UiFixture {
       dialog->SetReportSink([&reported](const QString&, const QString&, bool) { reported = true; });
       QElapsedTimer clock;
       clock.start();
-      clearFlagSoon(dialog.get(), 200);
+      // The flag is cleared as soon as the progress dialog shows, however fast the machine: a
+      // fixed delay let a fast machine finish the whole run first.
+      QTimer poll;
+      poll.setInterval(5);
+      QObject::connect(&poll, &QTimer::timeout, dialog.get(), [&poll, d = dialog.get()] {
+        const auto* progress = d->findChild<QProgressDialog*>();
+        if (progress != nullptr && progress->isVisible()) {
+          poll.stop();
+          QCoreApplication::postEvent(d, new LiveStatusEvent(0));
+        }
+      });
+      poll.start();
       dialog->OnConvertFile();
       expectClosedWithin(dialog.get(), clock);
       QVERIFY(!reported);
