@@ -1,33 +1,59 @@
 #include "app/CommandMode.h"
 
+#include <chrono>
 #include <vector>
 
-#include "eq/ConversionJob.h"
-#include "eq/ConversionReport.h"
+#include "eq/BatchReportJson.h"
 #include "platform/FormatText.h"
 
-int RunCommandMode(const CommandOptions& options, const EqBandTable& bandTable,
-                   const SettingsLoadReport* settings, const platform::LogSink& log) {
-  ConversionJob job;
-  job.sourcePath = options.convertSourcePath;
-  job.outputPath = options.convertOutputPath;
+int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
+                   const EqBandTable& bandTable, const SettingsLoadReport* settings,
+                   const CommandModeSinks& sinks) {
+  const platform::LogSink& log = sinks.log;
   int result = 0;
-  if (job.outputPath.empty()) {
-    job.outputPath = DefaultOutputPath(job.sourcePath);
-  }
+  std::vector<BatchFileResult> files;
+  const auto start = std::chrono::steady_clock::now();
   if (settings != nullptr && settings->status != SettingsLoadStatus::Loaded) {
     log(platform::FormatText("%sCan't load EQ index %d from the settings file(%s): %s.%s",
                              "Error:", options.eqIndex, options.accessSettingPath.c_str(),
                              settings->reason.c_str(), "\r\n"));
-  } else if (job.outputPath.empty()) {
-    // Writing to a made-up name would surprise the caller more than a clear refusal.
-    log(
-        platform::FormatText("%sCan't form the output path from the source path(%s). Please "
-                             "use /convert_output to name the output file.%s",
-                             "Error:", job.sourcePath.c_str(), "\r\n"));
+    for (const ConversionJob& job : plan.jobs) {
+      files.push_back(BatchFileResult{job, false, 0, {}, 0.0});
+    }
   } else {
-    std::vector<ConversionJob> jobs{job};
-    result = ConvertFiles(jobs, bandTable, log);
+    log(plan.notes);
+    BatchSettings batch;
+    batch.threads = options.jobs;
+    batch.keepGoing = options.keepGoing == 1;
+    batch.log = log;
+    batch.progress = sinks.progress;
+    files = RunBatch(plan.jobs, bandTable, batch);
+    result = plan.sourceMissing || plan.jobs.empty() ? 0 : 1;
+    for (const BatchFileResult& file : files) {
+      if (!file.attempted) {
+        log(platform::FormatText("%sNot attempted, the run stopped at a failed file(%s).%s",
+                                 "Information:", file.job.sourcePath.c_str(), "\r\n"));
+      }
+      if (file.result != 1) {
+        result = 0;
+      }
+    }
+  }
+  if (options.hasReport == 1 && sinks.storeReport) {
+    BatchReportContext context;
+    context.settingsPath = options.hasAccessSetting == 1 ? options.accessSettingPath : "";
+    context.eqIndex = options.eqIndex;
+    context.threads = ResolveThreadCount(options.jobs);
+    context.keepGoing = options.keepGoing == 1;
+    context.result = result;
+    context.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::string error;
+    if (!sinks.storeReport(FormatBatchReportJson(files, context), error)) {
+      log(platform::FormatText("%sCan't write the report file(%s): %s.%s",
+                               "Error:", options.reportPath.c_str(), error.c_str(), "\r\n"));
+      result = 0;
+    }
   }
   log(platform::FormatText("%sConvertFile:Result:%d%s", "Terminated:", result, "\r\n"));
   return result;

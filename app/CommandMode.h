@@ -1,17 +1,32 @@
 #pragma once
 
+#include <functional>
+
+#include "app/BatchPlan.h"
 #include "app/CommandOptions.h"
+#include "eq/BatchRun.h"
 #include "eq/EqBand.h"
 #include "platform/Console.h"
 #include "settings/UserSettings.h"
 
-/// Converts the file named by /convert_source into /convert_output (by default the source's
-/// name with "_filter" before the extension, beside the source) through the band table, then
-/// prints the "Terminated:" result line. Returns the conversion's result (1 = success).
+/// Where a command-mode run reports besides its transcript.
+struct CommandModeSinks {
+  platform::LogSink log;                               ///< the transcript
+  std::function<void(const BatchProgress&)> progress;  ///< after each file; may be unset
+  /// Receives the JSON summary when /report was given; returns false, with the reason in
+  /// `error`, when it cannot be stored.
+  std::function<bool(const std::string& json, std::string& error)> storeReport;
+};
+
+/// Converts the files of `plan` (the sources of /convert_source: files, folders, patterns)
+/// through the band table, several at a time as /jobs allows, then prints the "Terminated:"
+/// result line. Each file's lines are printed together and in the files' order; files a
+/// stopped batch never started get a line each. Returns 1 when every file converted.
 ///
 /// `settings` is what loading the /access_setting file found (null without /access_setting).
 /// When that file did not give the EQ index's setup, nothing is converted: the band table then
 /// holds only the default bands, and an unchanged output passed off as a filtered one is worse
 /// than a clear failure.
-int RunCommandMode(const CommandOptions& options, const EqBandTable& bandTable,
-                   const SettingsLoadReport* settings, const platform::LogSink& log);
+int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
+                   const EqBandTable& bandTable, const SettingsLoadReport* settings,
+                   const CommandModeSinks& sinks);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 /// Flags and paths set by the command line. All zero or empty until the command line is parsed.
 struct CommandOptions {
@@ -13,4 +14,13 @@ struct CommandOptions {
   std::string accessSettingPath;      ///< user settings file
   std::string convertSourcePath;      ///< file to convert
   std::string convertOutputPath;      ///< output file; empty: derived from the source path
+  std::int32_t hasConvertOutput = 0;  ///< 1: /convert_output was given
+  std::vector<std::string> convertSources;  ///< every /convert_source value, in order
+  std::int32_t hasOutputFolder = 0;         ///< 1: the outputs go into outputFolder
+  std::string outputFolder;                 ///< folder of a batch's outputs
+  std::int32_t recursive = 0;               ///< 1: folder sources include their subfolders
+  std::int32_t keepGoing = 0;               ///< 1: a batch goes on past a failing file
+  std::uint32_t jobs = 0;                   ///< threads in all; 0: the processor count
+  std::int32_t hasReport = 0;               ///< 1: a JSON summary is written to reportPath
+  std::string reportPath;                   ///< the JSON summary's file
 };

@@ -2,11 +2,12 @@
 
 #include "platform/BoundedText.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderListing.h"
 #include "platform/FormatText.h"
 #include "platform/NumberText.h"
 #include "platform/PathUtil.h"
 
-const std::array<OptionRow, 7> g_optionTable = {{
+const std::array<OptionRow, 12> g_optionTable = {{
     {1, "h", R"(^\s*[\-/]h\s*$)", "Open help information", "/h"},
     {2, "command", R"(^\s*[\-/]command\s*$)", "Run application using command mode", "/command"},
     {3, "access_setting", R"(^\s*[\-/]access_setting[=:](.*)\s*$)",
@@ -20,6 +21,17 @@ const std::array<OptionRow, 7> g_optionTable = {{
      "/convert_output:\"C:\\output_file.wav\""},
     {7, "checklive", R"(^\s*[\-/]checklive[=:](.*)\s*$)",
      "Check live setting and close program if live valie is 0", "/checklive:1"},
+    {8, "output_folder", R"(^\s*[\-/]output_folder[=:](.*)\s*$)",
+     "Put the output files into this folder (the source folders' structure mirrored)",
+     "/output_folder:\"C:\\filtered\""},
+    {9, "recursive", R"(^\s*[\-/]recursive\s*$)",
+     "Convert the audio files of source folders' subfolders too", "/recursive"},
+    {10, "jobs", R"(^\s*[\-/]jobs[=:](.*)\s*$)",
+     "Use at most this many threads in all (default: the processor count)", "/jobs:2"},
+    {11, "keep_going", R"(^\s*[\-/]keep_going\s*$)",
+     "Go on with the other files when a file fails to convert", "/keep_going"},
+    {12, "report", R"(^\s*[\-/]report[=:](.*)\s*$)",
+     "Write a JSON summary of the conversions to this file", "/report:\"C:\\report.json\""},
 }};
 
 namespace {
@@ -81,6 +93,51 @@ int CommandParser::ParseCommandLine(const std::vector<std::string>& args) {
   return result;
 }
 
+bool CommandParser::SourceExists(const std::string& value) {
+  if (platform::PathExists(value)) {
+    return true;
+  }
+  const std::string name = platform::FileNamePart(value);
+  if (!platform::HasWildcard(name) ||
+      platform::HasWildcard(value.substr(0, value.size() - name.size()))) {
+    return false;  // wildcards stand only in the file name
+  }
+  const std::string folder = value.size() > name.size() ? platform::ParentFolder(value) : ".";
+  const auto files = platform::ListFolderFiles(folder, false);
+  if (!files) {
+    return false;
+  }
+  for (const std::string& file : *files) {
+    if (platform::MatchesWildcard(name, file)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+int CommandParser::EnsureFolder(const std::string& directory) {
+  if (!platform::DirectoryExists(directory)) {
+    (void)platform::CreateDirectoryTree(directory);
+  }
+  if (!platform::DirectoryExists(directory)) {
+    Report(platform::FormatText("%sCan't create directory(%s).%s", "Error:", directory.c_str(),
+                                "\r\n"));
+    return 0;
+  }
+  return 1;
+}
+
+int CommandParser::EnsureParentFolder(const std::string& path) {
+  std::string directory;
+  std::string name;
+  std::string extension;
+  const int split = platform::SplitPath(path, directory, name, extension);
+  if (split == 1 && directory.empty()) {
+    return 1;  // a bare file name: the current folder, which exists
+  }
+  return EnsureFolder(directory);
+}
+
 bool CommandParser::PathFitsLimit(const std::string& path) {
   if (path.size() <= platform::kMaxPathChars) {
     return true;
@@ -110,37 +167,50 @@ int CommandParser::ValidateOption(int id, const std::smatch& match) {
     case 5:
       m_options.hasConvertSource = 1;
       m_options.convertSourcePath = value;
+      m_options.convertSources.push_back(value);
       if (!PathFitsLimit(value)) {
         return 0;
       }
-      if (!platform::PathExists(value)) {
+      if (!SourceExists(value)) {
         Report(platform::FormatText("%sFile not exist(%s).%s", "Error:", value.c_str(), "\r\n"));
         return 0;
       }
       return 1;
-    case 6: {
+    case 6:
       m_options.convertOutputPath = value;
+      m_options.hasConvertOutput = 1;
       if (!PathFitsLimit(value)) {
         return 0;
       }
-      std::string directory;
-      std::string name;
-      std::string extension;
-      const int split = platform::SplitPath(value, directory, name, extension);
-      if (split == 1 && directory.empty()) {
-        return 1;  // a bare file name: the current folder, which exists
-      }
-      if (!platform::DirectoryExists(directory)) {
-        (void)platform::CreateDirectoryTree(directory);
-      }
-      if (!platform::DirectoryExists(directory)) {
-        Report(platform::FormatText("%sCan't create directory(%s).%s", "Error:", directory.c_str(),
-                                    "\r\n"));
+      return EnsureParentFolder(value);
+    case 7: m_config.checkLive = platform::ParseDecimalInt(value) == 1 ? 1 : 0; return 1;
+    case 8:
+      m_options.outputFolder = value;
+      m_options.hasOutputFolder = 1;
+      if (!PathFitsLimit(value)) {
         return 0;
       }
+      return EnsureFolder(value);
+    case 9: m_options.recursive = 1; return 1;
+    case 10: {
+      const auto jobs = platform::ParseUnsigned32(value);
+      if (!jobs || *jobs < 1 || *jobs > kMaxJobs) {
+        Report(
+            platform::FormatText("%sThe number of jobs must be a whole number from 1 to %u(%s).%s",
+                                 "Error:", kMaxJobs, value.c_str(), "\r\n"));
+        return 0;
+      }
+      m_options.jobs = *jobs;
       return 1;
     }
-    case 7: m_config.checkLive = platform::ParseDecimalInt(value) == 1 ? 1 : 0; return 1;
+    case 11: m_options.keepGoing = 1; return 1;
+    case 12:
+      m_options.reportPath = value;
+      m_options.hasReport = 1;
+      if (!PathFitsLimit(value)) {
+        return 0;
+      }
+      return EnsureParentFolder(value);
     default: return 1;
   }
 }

@@ -20,7 +20,10 @@ struct OptionRow {
 };
 
 /// The options, in the order they are tried and listed in the help.
-extern const std::array<OptionRow, 7> g_optionTable;
+extern const std::array<OptionRow, 12> g_optionTable;
+
+/// Most threads /jobs may ask for.
+inline constexpr unsigned kMaxJobs = 1024;
 
 /// Turns the process arguments into CommandOptions. Lives only for one parse.
 class CommandParser {
@@ -36,10 +39,19 @@ class CommandParser {
   /// Performs the action of option `id` with the match of its pattern. 1 = accepted.
   int ValidateOption(int id, const std::smatch& match);
 
+  /// True when `value`, a /convert_source value, names an existing file or folder, or is a
+  /// pattern with '*' or '?' in its file name that matches a file of its folder.
+  static bool SourceExists(const std::string& value);
+
   /// The message of the last rejection (empty when nothing was rejected).
   const std::string& LastError() const { return m_lastError; }
 
  private:
+  // Creates `directory` with every missing folder above it; 1 when it exists afterwards,
+  // else 0 with the "Can't create directory" message.
+  int EnsureFolder(const std::string& directory);
+  // The same for the folder of the file `path` (a bare file name: the current folder).
+  int EnsureParentFolder(const std::string& path);
   void Report(const std::string& message);
   /// False, with a message, for a file path longer than the 259 characters a path may have.
   bool PathFitsLimit(const std::string& path);

@@ -4,19 +4,38 @@
 #include <string>
 
 #include "app/AppGlobals.h"
+#include "app/BatchPlan.h"
 #include "app/CommandMode.h"
 #include "app/CommandParser.h"
 #include "app/ConsoleLog.h"
 #include "app/HelpListing.h"
+#include "app/ProgressLine.h"
+#include "eq/ConversionJob.h"
 #include "platform/BoundedText.h"
 #include "platform/Console.h"
 #include "platform/ExceptionText.h"
+#include "platform/FileSystem.h"
 #include "platform/FormatText.h"
 #include "platform/ModulePath.h"
 #include "platform/PathUtil.h"
 #include "settings/LiveFlag.h"
 #include "settings/UserSettings.h"
 #include "ui/InteractiveMode.h"
+
+namespace {
+
+// Writes the batch summary to `path` atomically: a reader never sees half a report.
+bool StoreReport(const std::string& path, const std::string& json, std::string& error) {
+  int errorNumber = 0;
+  auto file = platform::AtomicFile::Create(path, &errorNumber);
+  if (file && file->Write(json.data(), json.size()) && file->Commit()) {
+    return true;
+  }
+  error = platform::DescribeFileError(file ? file->ErrorNumber() : errorNumber);
+  return false;
+}
+
+}  // namespace
 
 int CTonvaleApp::Run(int argc, char** argv) {
 #if !defined(_WIN32)
@@ -76,6 +95,19 @@ bool CTonvaleApp::InitInstance() {
     return false;
   }
 
+  // The files to convert are worked out before anything else is read: a command line that
+  // asks for the impossible ends as any other bad command line.
+  BatchPlan plan;
+  if (g_cmdOptions.consoleMode == 1 && g_cmdOptions.hasConvertSource == 1) {
+    plan = PlanBatch(g_cmdOptions, ConvertibleFileExtensions());
+    if (!plan.error.empty()) {
+      ConsoleLog(plan.error);
+      WriteLiveFlag(g_configPath, 0);
+      m_exitCode = kExitBadCommandLine;
+      return false;
+    }
+  }
+
   SettingsLoadReport settings;
   if (g_cmdOptions.hasAccessSetting == 1) {
     (void)LoadUserSettings(g_cmdOptions.accessSettingPath, g_cmdOptions.eqIndex, g_appConfig,
@@ -87,9 +119,20 @@ bool CTonvaleApp::InitInstance() {
   if (g_cmdOptions.consoleMode == 1) {
     WriteLiveFlag(g_configPath, 0);
     if (g_cmdOptions.hasConvertSource == 1) {
+      ProgressLine progress(platform::StandardErrorIsTerminal(), platform::WriteStandardError);
+      CommandModeSinks sinks;
+      sinks.log = [&progress](std::string_view text) {
+        progress.Clear();  // the transcript's lines stand on their own, never after the bar
+        ConsoleLog(text);
+      };
+      sinks.progress = [&progress](const BatchProgress& state) { progress.Update(state); };
+      sinks.storeReport = [](const std::string& json, std::string& error) {
+        return StoreReport(g_cmdOptions.reportPath, json, error);
+      };
       const int result =
-          RunCommandMode(g_cmdOptions, g_bandTable,
-                         g_cmdOptions.hasAccessSetting == 1 ? &settings : nullptr, ConsoleLog);
+          RunCommandMode(g_cmdOptions, plan, g_bandTable,
+                         g_cmdOptions.hasAccessSetting == 1 ? &settings : nullptr, sinks);
+      progress.Clear();
       m_exitCode = result == 1 ? kExitSuccess : kExitConversionFailed;
       return result != 0;
     }

@@ -1,5 +1,6 @@
 #include "eq/ConversionJob.h"
 
+#include <cmath>
 #include <optional>
 #include <stdexcept>
 
@@ -62,6 +63,43 @@ std::uint32_t OutputTypeFor(const std::string& outputPath, std::uint32_t sourceT
   return sourceType == kFormatTypeSndWav ? kFormatTypeWav : sourceType;
 }
 
+const char* EncodingName(SampleEncoding encoding) {
+  switch (encoding) {
+    case SampleEncoding::Pcm8: return "pcm8";
+    case SampleEncoding::Pcm16: return "pcm16";
+    case SampleEncoding::Pcm24: return "pcm24";
+    case SampleEncoding::Pcm32: return "pcm32";
+    case SampleEncoding::Float32: return "float32";
+    case SampleEncoding::Float64: return "float64";
+  }
+  return "";
+}
+
+// Every enabled band of `bandTable` with what the design made of it.
+std::vector<BandUse> DescribeBandUse(const EqBandTable& bandTable, const FilterChain& chain,
+                                     const std::vector<BandSkip>& skipped, double rate) {
+  std::vector<BandUse> uses;
+  for (const EqBand& band : bandTable) {
+    if (band.enable != 1) {
+      continue;
+    }
+    BandUse use{band.index, band.type, 0, false, {}};
+    for (const FilterEntry& entry : chain.entries) {
+      if (entry.bandIndex == band.index && entry.kind == band.type) {
+        use.applied = true;
+        use.order = entry.highLow ? entry.highLow->order : 0;
+      }
+    }
+    for (const BandSkip& skip : skipped) {
+      if (skip.index == band.index && !use.applied) {
+        use.reason = DescribeBandSkip(skip, rate);
+      }
+    }
+    uses.push_back(std::move(use));
+  }
+  return uses;
+}
+
 // True, with a line saying so, when the caller has asked the run to stop.
 bool Cancelled(const std::atomic<bool>* cancel, const ConversionJob& job,
                const platform::LogSink& log) {
@@ -74,7 +112,7 @@ bool Cancelled(const std::atomic<bool>* cancel, const ConversionJob& job,
 
 // One job; returns its result.
 int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
-               const std::atomic<bool>* cancel) {
+               const std::atomic<bool>* cancel, unsigned threads) {
   if (EndsWithSeparator(job.outputPath) || platform::DirectoryExists(job.outputPath)) {
     // Nothing is opened, written or deleted: a folder is never replaced by a file.
     log(FormatText("%sThe output path names a folder, not a file(%s).%s", kError,
@@ -102,6 +140,7 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
   I_WavData* data = file->GetWavData();
   std::string name;
   if (GetFormatTypeName(type, name) == 1) {
+    job.formatName = name;
     log(FormatText("%sFile format is %s.%s", kInfo, name.c_str(), kEnd));
   }
   if (data == nullptr || (type != kFormatTypeWav && !IsSndFileType(type))) {
@@ -139,6 +178,7 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
   for (const BandSkip& skip : skipped) {
     log(FormatText("%s%s%s", kInfo, DescribeBandSkip(skip, rate).c_str(), kEnd));
   }
+  job.bands = DescribeBandUse(bandTable, chain, skipped, rate);
   int result = 0;
   ClipStats clipping;
   std::uint64_t total = 0;
@@ -146,8 +186,13 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
     const std::uint32_t count =
         static_cast<std::uint32_t>(data->GetDataLength() / SampleBytes(format->encoding));
     total = count;
+    job.encoding = EncodingName(format->encoding);
     result = FilterSamples(BestFilterKernel(), *format, data->GetBuffer(), count, chain,
-                           job.channels, &clipping);
+                           job.channels, &clipping, threads);
+    job.filteredSamples = total;
+    job.clippedSamples = clipping.clipped;
+    job.hasPeak = clipping.peak > 0.0 && std::isfinite(clipping.peak);
+    job.peakDbfs = job.hasPeak ? clipping.PeakDbfs() : 0.0;
   } else {
     log(FormatText("%sUnsupported %d-bit data.%s", kError, job.bitsPerSample, kEnd));
   }
@@ -185,10 +230,11 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
 
 // ConvertOne, with any exception it lets out turned into a failed job with its reason.
 int ConvertOneGuarded(ConversionJob& job, const EqBandTable& bandTable,
-                      const platform::LogSink& log, const std::atomic<bool>* cancel) {
+                      const platform::LogSink& log, const std::atomic<bool>* cancel,
+                      unsigned threads) {
   std::string reason;
   try {
-    return ConvertOne(job, bandTable, log, cancel);
+    return ConvertOne(job, bandTable, log, cancel, threads);
   } catch (...) {
     reason = platform::CurrentExceptionReason();
   }
@@ -206,9 +252,14 @@ int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
     if (result == 0) {
       break;
     }
-    result = ConvertOneGuarded(job, bandTable, log, cancel);
+    result = ConvertOneGuarded(job, bandTable, log, cancel, 0);
   }
   return result;
+}
+
+int ConvertFile(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
+                const std::atomic<bool>* cancel, unsigned threads) {
+  return ConvertOneGuarded(job, bandTable, log, cancel, threads);
 }
 
 std::vector<std::string> ConvertibleFileExtensions() { return ReadableFileExtensions(); }

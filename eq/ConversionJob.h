@@ -8,6 +8,15 @@
 #include "eq/EqBand.h"
 #include "platform/Console.h"
 
+/// What the design made of one enabled band at a file's sample rate.
+struct BandUse {
+  std::uint32_t index = 0;  ///< the band's `index`
+  std::uint32_t type = 0;   ///< its type code
+  std::uint16_t order = 0;  ///< a pass band's Butterworth order; 0 for a bell or a left-out band
+  bool applied = false;     ///< false: left out, for `reason`
+  std::string reason;       ///< why it was left out, in words; empty when applied
+};
+
 /// One file conversion: the caller sets the two paths, the conversion fills in the rest.
 struct ConversionJob {
   std::string sourcePath;          ///< file to convert
@@ -24,6 +33,14 @@ struct ConversionJob {
   std::uint32_t bytesPerSecond = 0;
   std::uint32_t signedFlag = 0;
   std::uint32_t writeResult = 0;  ///< value returned by the output write
+  std::string formatName{};       ///< the source's format, as "File format is" names it
+  std::string
+      encoding{};  ///< the samples filtered and written: "pcm8" ... "pcm32", "float32", "float64"
+  std::uint64_t filteredSamples = 0;  ///< samples filtered, all channels
+  std::uint64_t clippedSamples = 0;   ///< of them, values the output's limits changed
+  double peakDbfs = 0.0;         ///< the largest filtered magnitude before limiting, dB full scale
+  bool hasPeak = false;          ///< false until samples were filtered (and for silence)
+  std::vector<BandUse> bands{};  ///< every enabled band, in table order, at the file's rate
 };
 
 /// Runs the jobs in order: opens each source (a WAVE file of 8- to 32-bit PCM, 32- or 64-bit
@@ -45,6 +62,11 @@ struct ConversionJob {
 /// is set, the job in hand stops before anything is written ("Error:" line, result 0).
 int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
                  const platform::LogSink& log, const std::atomic<bool>* cancel = nullptr);
+
+/// One job as ConvertFiles runs it, with its filtering spread over at most `threads` threads
+/// (0: the processor count). Returns the job's result (1 = converted).
+int ConvertFile(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
+                const std::atomic<bool>* cancel, unsigned threads);
 
 /// The file name extensions of the kinds ConvertFiles reads in this build, lower case with the
 /// dot (".wav", ".wio", and the libsndfile containers where the build has them).

@@ -130,6 +130,7 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
       }
       FilterEntry entry;
       entry.kind = band.type;
+      entry.bandIndex = band.index;
       entry.bell = std::move(bell);
       chain.entries.push_back(std::move(entry));
     } else if (band.type == ToCode(EqBandType::HighPass) ||
@@ -166,6 +167,7 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
       }
       FilterEntry entry;
       entry.kind = band.type;
+      entry.bandIndex = band.index;
       entry.highLow = std::move(highLow);
       chain.entries.push_back(std::move(entry));
     } else {

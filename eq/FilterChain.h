@@ -13,6 +13,7 @@
 /// One designed band: a bell or a high-/low-pass cascade, never both.
 struct FilterEntry {
   std::uint32_t kind = 0;                  ///< the band's type code, 1, 2 or 3
+  std::uint32_t bandIndex = 0;             ///< the band's `index`
   std::unique_ptr<HighLowFilter> highLow;  ///< null for a bell
   std::unique_ptr<BellFilter> bell;        ///< null for a high-pass or low-pass band
 };

@@ -80,9 +80,9 @@ constexpr std::uint32_t kThreadedFrames = 1U << 16;
 // thread gives. A thread that cannot be started leaves its channels to this one.
 template <typename Io>
 void RunWavefrontOnCores(FilterKernel kernel, const FilterChain& chain, Io& io,
-                         typename Io::Sample* samples, std::uint32_t count,
-                         std::uint16_t channels) {
-  const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
+                         typename Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
+                         unsigned threads) {
+  const unsigned cores = threads > 0 ? threads : std::max(1U, std::thread::hardware_concurrency());
   const unsigned groups =
       channels < 2 || count / channels < kThreadedFrames ? 1U : std::min<unsigned>(cores, channels);
   if (groups == 1) {
@@ -90,7 +90,7 @@ void RunWavefrontOnCores(FilterKernel kernel, const FilterChain& chain, Io& io,
     return;
   }
   std::vector<Io> ios(groups, io);
-  std::vector<std::thread> threads;
+  std::vector<std::thread> pool;
   std::vector<ChannelSpan> leftOver;
   for (unsigned g = 0; g < groups; ++g) {
     const ChannelSpan span{static_cast<std::uint16_t>(channels * g / groups),
@@ -100,7 +100,7 @@ void RunWavefrontOnCores(FilterKernel kernel, const FilterChain& chain, Io& io,
       continue;
     }
     try {
-      threads.emplace_back([&, span, g] {
+      pool.emplace_back([&, span, g] {
         RunWavefrontPass(kernel, chain, ios[g], samples, count, channels, span);
       });
     } catch (const std::system_error&) {
@@ -111,7 +111,7 @@ void RunWavefrontOnCores(FilterKernel kernel, const FilterChain& chain, Io& io,
   for (const ChannelSpan& span : leftOver) {
     RunWavefrontPass(kernel, chain, own, samples, count, channels, span);
   }
-  for (std::thread& thread : threads) {
+  for (std::thread& thread : pool) {
     thread.join();
   }
   for (const Io& part : ios) {
@@ -122,7 +122,7 @@ void RunWavefrontOnCores(FilterKernel kernel, const FilterChain& chain, Io& io,
 // The one dispatcher: state reset and kernel choice for every sample type.
 template <typename Io>
 int FilterWith(FilterKernel kernel, Io io, void* buffer, std::uint32_t count, FilterChain& chain,
-               std::uint16_t channels, ClipStats* stats) {
+               std::uint16_t channels, ClipStats* stats, unsigned threads) {
   auto* samples = static_cast<typename Io::Sample*>(buffer);
   ResetFilterStates(chain);
   if (count > 0) {
@@ -132,7 +132,7 @@ int FilterWith(FilterKernel kernel, Io io, void* buffer, std::uint32_t count, Fi
         CountSections(chain) == 0) {
       PlainPass(io, samples, count, chain, channels);
     } else {
-      RunWavefrontOnCores(kernel, chain, io, samples, count, channels);
+      RunWavefrontOnCores(kernel, chain, io, samples, count, channels, threads);
     }
   }
   if (stats != nullptr) {
@@ -183,34 +183,34 @@ std::size_t SampleBytes(SampleEncoding encoding) {
 }
 
 int FilterSamples(FilterKernel kernel, const SampleFormat& format, void* samples,
-                  std::uint32_t count, FilterChain& chain, std::uint16_t channels,
-                  ClipStats* stats) {
+                  std::uint32_t count, FilterChain& chain, std::uint16_t channels, ClipStats* stats,
+                  unsigned threads) {
   const unsigned valid = format.validBits;
   switch (format.encoding) {
     case SampleEncoding::Pcm8: {
       Pcm8Io io;
       io.mask = LowBitsCleared<std::uint8_t>(valid, 8);
-      return FilterWith(kernel, io, samples, count, chain, channels, stats);
+      return FilterWith(kernel, io, samples, count, chain, channels, stats, threads);
     }
     case SampleEncoding::Pcm16: {
       Pcm16Io io;
       io.mask = LowBitsCleared<std::int32_t>(valid, 16);
-      return FilterWith(kernel, io, samples, count, chain, channels, stats);
+      return FilterWith(kernel, io, samples, count, chain, channels, stats, threads);
     }
     case SampleEncoding::Pcm24: {
       Pcm24Io io;
       io.mask = LowBitsCleared<std::int32_t>(valid, 24);
-      return FilterWith(kernel, io, samples, count, chain, channels, stats);
+      return FilterWith(kernel, io, samples, count, chain, channels, stats, threads);
     }
     case SampleEncoding::Pcm32: {
       Pcm32Io io;
       io.mask = LowBitsCleared<std::int32_t>(valid, 32);
-      return FilterWith(kernel, io, samples, count, chain, channels, stats);
+      return FilterWith(kernel, io, samples, count, chain, channels, stats, threads);
     }
     case SampleEncoding::Float32:
-      return FilterWith(kernel, Float32Io{}, samples, count, chain, channels, stats);
+      return FilterWith(kernel, Float32Io{}, samples, count, chain, channels, stats, threads);
     case SampleEncoding::Float64:
-      return FilterWith(kernel, Float64Io{}, samples, count, chain, channels, stats);
+      return FilterWith(kernel, Float64Io{}, samples, count, chain, channels, stats, threads);
   }
   return 0;
 }

@@ -45,10 +45,11 @@ std::size_t SampleBytes(SampleEncoding encoding);
 /// Filters `count` interleaved samples of `format` in place through `chain`, each of the
 /// `channels` channels on its own from zeroed states, with `kernel` (an unavailable one falls
 /// back to Plain; every kernel gives the same bits). What the limits of the stored values
-/// changed is added into `*stats` when given. Returns 1.
+/// changed is added into `*stats` when given. A long multi-channel buffer spreads its channels
+/// over at most `threads` threads (0: the processor count). Returns 1.
 int FilterSamples(FilterKernel kernel, const SampleFormat& format, void* samples,
                   std::uint32_t count, FilterChain& chain, std::uint16_t channels,
-                  ClipStats* stats = nullptr);
+                  ClipStats* stats = nullptr, unsigned threads = 0);
 
 /// FilterPcm16 and FilterPcm8 with a chosen kernel (an unavailable one falls back to Plain).
 int FilterPcm16With(FilterKernel kernel, std::int16_t* samples, std::uint32_t count,

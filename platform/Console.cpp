@@ -2,6 +2,10 @@
 
 #include <cstdio>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
@@ -38,5 +42,13 @@ void WriteTo(std::FILE* stream, std::string_view text) {
 void WriteStandardOutput(std::string_view text) { WriteTo(stdout, text); }
 
 void WriteStandardError(std::string_view text) { WriteTo(stderr, text); }
+
+bool StandardErrorIsTerminal() {
+#if defined(_WIN32)
+  return ::_isatty(::_fileno(stderr)) != 0;
+#else
+  return ::isatty(STDERR_FILENO) == 1;
+#endif
+}
 
 }  // namespace platform

@@ -16,4 +16,7 @@ void WriteStandardOutput(std::string_view text);
 /// The same for standard error.
 void WriteStandardError(std::string_view text);
 
+/// True when standard error is a terminal (not a file or a pipe).
+bool StandardErrorIsTerminal();
+
 }  // namespace platform

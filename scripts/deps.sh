@@ -8,6 +8,7 @@ for set in "${@:-build}"; do
   case "$set" in
     build) ;;
     test) packages+=(libbenchmark-dev libsndfile1-dev clang libclang-rt-14-dev locales sox ffmpeg
+                     python3-jsonschema parallel
                      sndfile-programs) ;;
     bench) packages+=(libbenchmark-dev libsndfile1-dev sox ffmpeg bc) ;;
     # The Windows cross build and Wine to run its tests; GoogleTest from its sources.

@@ -1,0 +1,171 @@
+#include "app/BatchPlan.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <set>
+
+#include "eq/ConversionReport.h"
+#include "platform/FileSystem.h"
+#include "platform/FolderListing.h"
+#include "platform/FormatText.h"
+#include "platform/NativePath.h"
+#include "platform/PathUtil.h"
+
+namespace {
+
+using platform::FormatText;
+
+// One source file: its path, and its path below the folder or pattern it came from (empty for
+// a file named on its own), which an output folder mirrors.
+struct SourceFile {
+  std::string path;
+  std::string relative;
+};
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+bool IsAudioFile(const std::string& path, const std::vector<std::string>& extensions) {
+  const std::string name = Lower(platform::FileNamePart(path));
+  for (const std::string& extension : extensions) {
+    if (name.size() > extension.size() &&
+        name.compare(name.size() - extension.size(), extension.size(), extension) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A key that is the same for two spellings of one path ("a//b", "./a/b").
+std::string PathKey(const std::string& path) {
+  std::string key = platform::Utf8Path(platform::NativePath(path).lexically_normal());
+#if defined(_WIN32)
+  key = Lower(key);
+  std::replace(key.begin(), key.end(), '\\', '/');
+#endif
+  return key;
+}
+
+// `relative` (parts separated by "/") below `folder`, written with the system's separator.
+std::string JoinFolderFile(const std::string& folder, std::string relative) {
+#if defined(_WIN32)
+  std::replace(relative.begin(), relative.end(), '/', '\\');
+#endif
+  return platform::JoinPath({folder, relative, ""});
+}
+
+// The files one /convert_source value stands for; false when a folder or pattern holds none.
+bool ExpandSource(const std::string& value, bool recursive,
+                  const std::vector<std::string>& extensions, std::vector<SourceFile>& files,
+                  bool& expanded) {
+  if (platform::DirectoryExists(value)) {
+    expanded = true;
+    const auto listing = platform::ListFolderFiles(value, recursive);
+    std::size_t found = 0;
+    for (const std::string& relative : listing.value_or(std::vector<std::string>{})) {
+      if (IsAudioFile(relative, extensions)) {
+        files.push_back({JoinFolderFile(value, relative), relative});
+        ++found;
+      }
+    }
+    return found > 0;
+  }
+  const std::string name = platform::FileNamePart(value);
+  if (platform::PathExists(value) || !platform::HasWildcard(name)) {
+    files.push_back({value, {}});
+    return true;
+  }
+  expanded = true;
+  const std::string folder = value.size() > name.size() ? platform::ParentFolder(value) : ".";
+  const auto listing = platform::ListFolderFiles(folder, recursive);
+  std::size_t found = 0;
+  for (const std::string& relative : listing.value_or(std::vector<std::string>{})) {
+    if (platform::MatchesWildcard(name, platform::FileNamePart(relative)) &&
+        IsAudioFile(relative, extensions)) {
+      files.push_back(
+          {value.size() > name.size() ? JoinFolderFile(folder, relative) : relative, relative});
+      ++found;
+    }
+  }
+  return found > 0;
+}
+
+}  // namespace
+
+BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string>& extensions) {
+  BatchPlan plan;
+  std::vector<SourceFile> files;
+  bool expanded = false;
+  for (const std::string& value : options.convertSources) {
+    if (!ExpandSource(value, options.recursive == 1, extensions, files, expanded)) {
+      plan.notes += FormatText("%sNo audio file found(%s).%s", "Error:", value.c_str(), "\r\n");
+      plan.sourceMissing = true;
+    }
+  }
+  plan.several = options.convertSources.size() > 1 || expanded;
+  if (options.hasConvertOutput == 1 && (plan.several || options.hasOutputFolder == 1)) {
+    plan.error = FormatText(
+        "%s/convert_output names the output of a single source; use /output_folder to place "
+        "the outputs of several sources.%s",
+        "Error:", "\r\n");
+    return plan;
+  }
+
+  // Each file once, in the order first named.
+  std::set<std::string> seen;
+  std::vector<SourceFile> unique;
+  for (SourceFile& file : files) {
+    if (seen.insert(PathKey(file.path)).second) {
+      unique.push_back(std::move(file));
+    }
+  }
+
+  std::vector<ConversionJob> jobs;
+  for (const SourceFile& file : unique) {
+    ConversionJob job;
+    job.sourcePath = file.path;
+    if (options.hasConvertOutput == 1) {
+      job.outputPath = options.convertOutputPath;
+    } else if (options.hasOutputFolder == 1) {
+      const std::string relative =
+          file.relative.empty() ? platform::FileNamePart(file.path) : file.relative;
+      const std::string inFolder = JoinFolderFile(options.outputFolder, relative);
+      job.outputPath = inFolder.empty() ? std::string() : DefaultOutputPath(inFolder);
+    } else {
+      job.outputPath = DefaultOutputPath(file.path);
+    }
+    jobs.push_back(std::move(job));
+  }
+
+  // A source that another source writes is that file's output, not a recording of its own:
+  // converting it would read a file while it is being replaced.
+  std::map<std::string, std::size_t> outputs;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    if (jobs[i].outputPath.empty()) {
+      continue;
+    }
+    const auto [place, inserted] = outputs.emplace(PathKey(jobs[i].outputPath), i);
+    if (!inserted) {
+      plan.error =
+          FormatText("%sTwo sources would write the same output file(%s): %s and %s.%s",
+                     "Error:", jobs[i].outputPath.c_str(), jobs[place->second].sourcePath.c_str(),
+                     jobs[i].sourcePath.c_str(), "\r\n");
+      return plan;
+    }
+  }
+  for (ConversionJob& job : jobs) {
+    const auto writer = outputs.find(PathKey(job.sourcePath));
+    if (writer != outputs.end() && plan.several) {
+      plan.notes += FormatText("%sLeft out %s: it is the output of %s.%s",
+                               "Information:", job.sourcePath.c_str(),
+                               jobs[writer->second].sourcePath.c_str(), "\r\n");
+      continue;
+    }
+    plan.jobs.push_back(job);
+  }
+  return plan;
+}

@@ -1,0 +1,167 @@
+#include "eq/BatchRun.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "platform/FileSystem.h"
+#include "platform/FormatText.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The shared state of one batch run. Files are handed out in order; their transcripts are
+// passed on in order as the prefix of ended files grows.
+class Batch {
+ public:
+  Batch(std::vector<ConversionJob> jobs, const EqBandTable& bandTable,
+        const BatchSettings& settings)
+      : m_bandTable(bandTable), m_settings(settings), m_start(Clock::now()) {
+    m_results.resize(jobs.size());
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+      m_results[i].job = std::move(jobs[i]);
+    }
+    m_ended.assign(m_results.size(), false);
+  }
+
+  std::vector<BatchFileResult> Run() {
+    const std::size_t total = m_results.size();
+    const unsigned threads = ResolveThreadCount(m_settings.threads);
+    const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(threads, total));
+    if (workers == 0) {
+      return std::move(m_results);
+    }
+    m_filterThreads = std::max(1U, threads / workers);
+    std::vector<std::thread> pool;
+    for (unsigned w = 1; w < workers; ++w) {
+      try {
+        pool.emplace_back([this] { Work(); });
+      } catch (const std::system_error&) {
+        break;  // fewer workers; this thread still runs every file left
+      }
+    }
+    Work();
+    for (std::thread& thread : pool) {
+      thread.join();
+    }
+    return std::move(m_results);
+  }
+
+ private:
+  // Takes the next file while the batch goes on, and runs it.
+  void Work() {
+    for (;;) {
+      std::size_t index = 0;
+      {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        // No file starts while a failure waits for its answer.
+        m_resumed.wait(lock, [this] { return m_asking == 0; });
+        if (m_stopped || m_next >= m_results.size() ||
+            (m_settings.cancel != nullptr && m_settings.cancel->load())) {
+          return;
+        }
+        index = m_next++;
+        m_results[index].attempted = true;
+      }
+      BatchFileResult& file = m_results[index];
+      const Clock::time_point start = Clock::now();
+      const platform::LogSink collect = [&file](std::string_view text) { file.log.append(text); };
+      if (file.job.outputPath.empty()) {
+        // Writing to a made-up name would surprise the caller more than a clear refusal.
+        collect(platform::FormatText(
+            "%sCan't form the output path from the source path(%s). Please use /convert_output "
+            "to name the output file.%s",
+            "Error:", file.job.sourcePath.c_str(), "\r\n"));
+        file.result = 0;
+      } else {
+        // An output folder's mirrored subfolders are made as their first file needs them.
+        const std::string folder = platform::ParentFolder(file.job.outputPath);
+        if (!platform::DirectoryExists(folder)) {
+          (void)platform::CreateDirectoryTree(folder);
+        }
+        file.result =
+            ConvertFile(file.job, m_bandTable, collect, m_settings.cancel, m_filterThreads);
+      }
+      file.seconds = SecondsSince(start);
+      bool goOn = file.result == 1 || m_settings.keepGoing;
+      if (!goOn && m_settings.continueAfterFailure) {
+        {
+          const std::lock_guard<std::mutex> lock(m_mutex);
+          ++m_asking;
+        }
+        try {
+          goOn = m_settings.continueAfterFailure(file);
+        } catch (...) {
+          goOn = false;
+        }
+        {
+          const std::lock_guard<std::mutex> lock(m_mutex);
+          --m_asking;
+          m_stopped = m_stopped || !goOn;
+        }
+        m_resumed.notify_all();
+      }
+      End(index, goOn);
+    }
+  }
+
+  // Records file `index` as ended, passes on the transcripts now in order, and reports progress.
+  void End(std::size_t index, bool goOn) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_ended[index] = true;
+    if (!goOn) {
+      m_stopped = true;
+    }
+    const BatchFileResult& file = m_results[index];
+    ++m_progress.done;
+    if (file.result != 1) {
+      ++m_progress.failed;
+    }
+    m_progress.total = m_results.size();
+    m_progress.audioSeconds += static_cast<double>(file.job.durationMs) / 1000.0;
+    m_progress.elapsedSeconds = SecondsSince(m_start);
+    while (m_emitted < m_results.size() && m_ended[m_emitted]) {
+      if (m_settings.log) {
+        m_settings.log(m_results[m_emitted].log);
+      }
+      ++m_emitted;
+    }
+    if (m_settings.progress) {
+      m_settings.progress(m_progress);
+    }
+  }
+
+  const EqBandTable& m_bandTable;
+  const BatchSettings& m_settings;
+  const Clock::time_point m_start;
+  std::vector<BatchFileResult> m_results;
+  std::vector<bool> m_ended;
+  std::mutex m_mutex;
+  std::condition_variable m_resumed;
+  int m_asking = 0;
+  std::size_t m_next = 0;
+  std::size_t m_emitted = 0;
+  bool m_stopped = false;
+  unsigned m_filterThreads = 1;
+  BatchProgress m_progress;
+};
+
+}  // namespace
+
+unsigned ResolveThreadCount(unsigned threads) {
+  return threads > 0 ? threads : std::max(1U, std::thread::hardware_concurrency());
+}
+
+std::vector<BatchFileResult> RunBatch(std::vector<ConversionJob> jobs, const EqBandTable& bandTable,
+                                      const BatchSettings& settings) {
+  Batch batch(std::move(jobs), bandTable, settings);
+  return batch.Run();
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "eq/ConversionJob.h"
+#include "eq/EqBand.h"
+#include "platform/Console.h"
+
+/// What became of one file of a batch.
+struct BatchFileResult {
+  ConversionJob job;       ///< the job, with what the conversion filled in
+  bool attempted = false;  ///< false for a file the batch never started
+  int result = 0;          ///< the job's result, 1 = converted
+  std::string log;         ///< the file's transcript lines, CR LF ended
+  double seconds = 0.0;    ///< wall time the file took
+};
+
+/// Where a batch stands, after a file has ended.
+struct BatchProgress {
+  std::size_t done = 0;         ///< files ended (converted or failed)
+  std::size_t total = 0;        ///< files of the batch
+  std::size_t failed = 0;       ///< of the ended files, the failed ones
+  double audioSeconds = 0.0;    ///< audio of the ended files, seconds
+  double elapsedSeconds = 0.0;  ///< since the batch started
+};
+
+/// How a batch runs.
+struct BatchSettings {
+  unsigned threads = 0;    ///< threads in all, files and their filtering; 0: the processor count
+  bool keepGoing = false;  ///< true: a failing file does not stop the batch
+  /// Looked at between the steps of each file; once set, running files stop unwritten and no
+  /// other file starts.
+  const std::atomic<bool>* cancel = nullptr;
+  /// Each file's transcript, in file order: a file's lines are passed on, together, once the
+  /// file and every file before it have ended. Called on one thread at a time.
+  platform::LogSink log;
+  /// Called after each file has ended, on one thread at a time.
+  std::function<void(const BatchProgress&)> progress;
+  /// Asked, on the thread of the file that failed, when a file fails and `keepGoing` is off:
+  /// true goes on with the batch, false stops it. Unset: the batch stops.
+  std::function<bool(const BatchFileResult&)> continueAfterFailure;
+};
+
+/// Converts the files of `jobs`, several at a time: at most `settings.threads` files run at
+/// once, each on its own thread, and the threads a file may use for its filtering are the
+/// batch's threads divided by the files running. A job without an output path fails with a
+/// line saying so. Unless told to go on, the batch stops at the first failing file: files
+/// running then end and are reported, files not started are left unattempted. Returns one
+/// result per job, in the jobs' order.
+std::vector<BatchFileResult> RunBatch(std::vector<ConversionJob> jobs, const EqBandTable& bandTable,
+                                      const BatchSettings& settings);
+
+/// The number of threads `threads` stands for (0: the processor count, at least 1).
+unsigned ResolveThreadCount(unsigned threads);

@@ -1,0 +1,243 @@
+// Batches through the built program: folders, patterns and several sources, an output folder
+// that mirrors the sources' structure, a failing file in the middle with and without
+// /keep_going, the JSON summary checked against the schema, and the progress line only on a
+// terminal.
+#include <gtest/gtest.h>
+
+#if defined(__linux__)
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/NativePath.h"
+#include "tests/app/AppFixture.h"
+#include "tests/support/RiffBuilder.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ProcessResult;
+using testsupport::ReadFile;
+
+// `path` as the program writes it: with the system's separator.
+std::string P(std::string path) {
+#if defined(_WIN32)
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+#endif
+  return path;
+}
+
+class BatchEndToEndTest : public apptest::AppFixture {
+ protected:
+  void SetUp() override {
+    AppFixture::SetUp();
+    fs::copy_file(EXAMPLE_SETTINGS, m_dir.File("speech.cfg"));
+  }
+
+  // A second of a ramp, at a rate and length that differ per file.
+  void Wave(const std::string& name, std::size_t frames = 16000) {
+    fs::create_directories(platform::NativePath(m_dir.File(name)).parent_path());
+    apptest::WriteBytes(
+        m_dir.File(name),
+        testsupport::PcmWave(1, 16000, 16, testsupport::Pcm16Bytes(apptest::Ramp(frames))));
+  }
+  void Broken(const std::string& name) { testsupport::WriteFile(m_dir.File(name), "RIFF...."); }
+  bool Exists(const std::string& name) const {
+    return fs::exists(platform::NativePath(m_dir.File(name)));
+  }
+
+  // The lines a converted file prints.
+  static std::string Converted(const std::string& source, const std::string& output) {
+    return "Information:Open the file.(" + source +
+           ").\r\nInformation:File format is WAV.\r\n"
+           "Information:Time:1000 ms,SampleRate:16000 Hz,BitPerSample:16,Channel:1.\r\n"
+           "Information:Apply the equalizer filter parameter.\r\n"
+           "Information:Write to output file(" +
+           output + ").\r\n";
+  }
+  static std::string Unopened(const std::string& source) {
+    return "Information:Open the file.(" + source + ").\r\nError:Can't open the file.(" + source +
+           ").\r\n";
+  }
+
+  // What the schema checker says about the report (empty: valid). Linux only.
+  std::string SchemaProblems(const std::string& report) {
+#if defined(__linux__)
+    const auto r = testsupport::RunProcess(
+        "/usr/bin/python3",
+        {"-c",
+         "import json, sys, jsonschema\n"
+         "jsonschema.validate(json.load(open(sys.argv[2])), json.load(open(sys.argv[1])),"
+         " cls=jsonschema.Draft202012Validator)\n",
+         SCHEMA_FILE, m_dir.File(report)});
+    return r.exitCode == 0 ? std::string() : r.out + r.err;
+#else
+    (void)report;
+    return {};
+#endif
+  }
+};
+
+TEST_F(BatchEndToEndTest, AFolderStopsAtItsFirstFailureUnlessToldToGoOn) {
+  Wave("in/a.wav");
+  Wave("in/b.wav");
+  Broken("in/c.wav");
+  Wave("in/d.wav");
+  Wave("in/sub/e.wav");
+  testsupport::WriteFile(m_dir.File("in/notes.txt"), "not audio");
+  const std::vector<std::string> common = {"/command", "/access_setting:speech.cfg",
+                                           "/convert_source:in", "/recursive", "/jobs:1"};
+
+  auto args = common;
+  args.insert(args.end(), {"/output_folder:out", "/report:stop.json"});
+  const ProcessResult stopped = Run(args);
+  EXPECT_EQ(stopped.exitCode, 2);
+  EXPECT_EQ(stopped.out,
+            Converted(P("in/a.wav"), P("out/a_filter.wav")) +
+                Converted(P("in/b.wav"), P("out/b_filter.wav")) + Unopened(P("in/c.wav")) +
+                "Information:Not attempted, the run stopped at a failed file(" + P("in/d.wav") +
+                ").\r\nInformation:Not attempted, the run stopped at a failed file(" +
+                P("in/sub/e.wav") + ").\r\nTerminated:ConvertFile:Result:0\r\n");
+  EXPECT_EQ(stopped.err, "");  // no progress line: standard error is a file
+  EXPECT_TRUE(Exists("out/a_filter.wav") && Exists("out/b_filter.wav"));
+  EXPECT_FALSE(Exists("out/d_filter.wav") || Exists("out/sub"));
+  const std::string report = ReadFile(m_dir.File("stop.json"));
+  EXPECT_EQ(SchemaProblems("stop.json"), "");
+  EXPECT_NE(report.find("\"files_converted\": 2,\n  \"files_failed\": 1,\n"
+                        "  \"files_not_attempted\": 2,\n  \"result\": 0,"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("\"error\": \"Can't open the file.(in"), std::string::npos);
+
+  args = common;
+  args.insert(args.end(), {"/output_folder:out2", "/keep_going", "/report:go.json"});
+  const ProcessResult going = Run(args);
+  EXPECT_EQ(going.exitCode, 2);
+  EXPECT_EQ(going.out, Converted(P("in/a.wav"), P("out2/a_filter.wav")) +
+                           Converted(P("in/b.wav"), P("out2/b_filter.wav")) +
+                           Unopened(P("in/c.wav")) +
+                           Converted(P("in/d.wav"), P("out2/d_filter.wav")) +
+                           Converted(P("in/sub/e.wav"), P("out2/sub/e_filter.wav")) +
+                           "Terminated:ConvertFile:Result:0\r\n");
+  // The mirrored output is the same file the single-file command writes.
+  const ProcessResult single = Run({"/command", "/access_setting:speech.cfg",
+                                    "/convert_source:in/sub/e.wav", "/convert_output:e1.wav"});
+  EXPECT_EQ(single.exitCode, 0);
+  EXPECT_EQ(ReadFile(m_dir.File("out2/sub/e_filter.wav")), ReadFile(m_dir.File("e1.wav")));
+  EXPECT_EQ(SchemaProblems("go.json"), "");
+  const std::string goReport = ReadFile(m_dir.File("go.json"));
+  EXPECT_NE(goReport.find("\"files_converted\": 4,"), std::string::npos);
+  EXPECT_NE(goReport.find("\"settings_file\": \"speech.cfg\""), std::string::npos);
+  EXPECT_NE(goReport.find("{\"index\": 0, \"type\": \"high-pass\", \"applied\": true, \"order\": "),
+            std::string::npos);
+}
+
+TEST_F(BatchEndToEndTest, PatternsAndSeveralSourcesRunInParallelInTheirOrder) {
+  for (int i = 0; i < 6; ++i) Wave("take" + std::to_string(i) + ".wav");
+  Wave("other.wav");
+  Wave("take0_filter.wav");  // an earlier run's output: left out, then replaced
+  const ProcessResult r =
+      Run({"/command", "/access_setting:speech.cfg", "/convert_source:take*.wav",
+           "/convert_source:other.wav", "/convert_source:take1.wav", "/jobs:3"});
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  std::string expected =
+      "Information:Left out take0_filter.wav: it is the output of take0.wav.\r\n";
+  for (int i = 0; i < 6; ++i) {
+    const std::string name = "take" + std::to_string(i);
+    expected += Converted(name + ".wav", name + "_filter.wav");
+  }
+  expected += Converted("other.wav", "other_filter.wav") + "Terminated:ConvertFile:Result:1\r\n";
+  EXPECT_EQ(r.out, expected);
+  EXPECT_FALSE(Exists("take0_filter_filter.wav"));
+}
+
+TEST_F(BatchEndToEndTest, CommandLinesThatCannotWorkEndWithOne) {
+  Wave("a.wav");
+  Wave("b.wav");
+  Wave("x/a.wav");
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+  };
+  const std::vector<Case> cases = {
+      {{"/convert_source:a.wav", "/convert_source:b.wav", "/convert_output:o.wav"},
+       "Error:/convert_output names the output of a single source; use /output_folder to place "
+       "the outputs of several sources.\r\n"},
+      {{"/convert_source:a.wav", "/convert_source:x/a.wav", "/output_folder:out"},
+       "Error:Two sources would write the same output file(" + P("out/a_filter.wav") +
+           "): a.wav and x/a.wav.\r\n"},
+      {{"/convert_source:*.flac"}, "Error:File not exist(*.flac).\r\n"},
+      {{"/convert_source:a.wav", "/jobs:0"},
+       "Error:The number of jobs must be a whole number from 1 to 1024(0).\r\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"/command"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProcessResult r = Run(args);
+    EXPECT_EQ(r.exitCode, 1) << c.out;
+    EXPECT_EQ(r.out, c.out);
+  }
+  EXPECT_FALSE(Exists("o.wav") || Exists("out/a_filter.wav"));
+  fs::create_directory(platform::NativePath(m_dir.File("empty")));
+  const ProcessResult empty = Run({"/command", "/convert_source:empty"});
+  EXPECT_EQ(empty.exitCode, 2);
+  EXPECT_EQ(empty.out, "Error:No audio file found(empty).\r\nTerminated:ConvertFile:Result:0\r\n");
+}
+
+#if defined(__linux__)
+// Standard error a pseudo-terminal: the progress line is drawn there, redrawn in place, and
+// cleared before each transcript line and at the end; standard output keeps the transcript.
+TEST_F(BatchEndToEndTest, TheProgressLineIsDrawnOnATerminalOnly) {
+  for (int i = 0; i < 4; ++i) Wave("p" + std::to_string(i) + ".wav");
+  int master = -1;
+  int slave = -1;
+  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  const std::string outPath = m_dir.File("stdout.txt");
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::close(master);
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(slave, STDERR_FILENO);
+    if (::chdir(m_dir.Path().c_str()) != 0) _exit(127);
+    ::unsetenv("DISPLAY");
+    ::execl(m_exe.c_str(), m_exe.c_str(), "/command", "/convert_source:.", "/jobs:1",
+            static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ::close(slave);
+  std::string terminal;
+  char buffer[4096];
+  for (;;) {
+    pollfd fd{master, POLLIN, 0};
+    if (::poll(&fd, 1, 10000) <= 0) break;
+    const ssize_t n = ::read(master, buffer, sizeof buffer);
+    if (n <= 0) break;  // EIO once the child has closed its side
+    terminal.append(buffer, static_cast<std::size_t>(n));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ::close(master);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_NE(terminal.find("\r1/4 files, 0.00 h of audio, "), std::string::npos) << terminal;
+  EXPECT_NE(terminal.find("\r4/4 files, 0.00 h of audio, "), std::string::npos) << terminal;
+  EXPECT_NE(terminal.find("x real time, 0:00:00 left"), std::string::npos) << terminal;
+  EXPECT_EQ(terminal.back(), '\r');  // cleared at the end
+  const std::string out = ReadFile(outPath);
+  EXPECT_EQ(out.find('\r' + std::string("1/4")), std::string::npos);
+  EXPECT_NE(out.find("Terminated:ConvertFile:Result:1\r\n"), std::string::npos);
+}
+#endif
+
+}  // namespace

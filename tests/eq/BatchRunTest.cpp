@@ -1,0 +1,172 @@
+#include "eq/BatchRun.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/RiffBuilder.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using namespace testsupport;
+
+EqBandTable Bands() {
+  return {EqBand{.type = 2,
+                 .index = 0,
+                 .enable = 1,
+                 .gain = 24,
+                 .qual = 0.7,
+                 .centFreq = 0,
+                 .cutoffFreq = 120,
+                 .stopFreq = 60},
+          EqBand{.type = 1,
+                 .index = 1,
+                 .enable = 1,
+                 .gain = 6,
+                 .qual = 1.2,
+                 .centFreq = 3000,
+                 .cutoffFreq = 0,
+                 .stopFreq = 0}};
+}
+
+std::vector<std::uint8_t> NoiseWave(std::size_t frames, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> dist(-12000, 12000);
+  std::vector<std::int16_t> samples(frames);
+  for (auto& s : samples) s = static_cast<std::int16_t>(dist(rng));
+  return PcmWave(1, 16000, 16, Pcm16Bytes(samples));
+}
+
+class BatchRunTest : public ::testing::Test {
+ protected:
+  // Files f0 ... f<count-1>, the one at `broken` (when in range) not a wave file, the first
+  // longest so that later files end first when several run at once.
+  std::vector<ConversionJob> MakeJobs(std::size_t count, std::size_t broken) {
+    std::vector<ConversionJob> jobs;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::string source = m_dir.File("f" + std::to_string(i) + ".wav");
+      if (i == broken) {
+        WriteFile(source, "RIFF, but nothing more");
+      } else {
+        const auto bytes = NoiseWave(i == 0 ? 400000 : 4000 + 100 * i, static_cast<unsigned>(i));
+        WriteFile(source, std::string(bytes.begin(), bytes.end()));
+      }
+      jobs.push_back(ConversionJob{.sourcePath = source,
+                                   .outputPath = m_dir.File("f" + std::to_string(i) + "_out.wav")});
+    }
+    return jobs;
+  }
+
+  TempDir m_dir;
+};
+
+TEST_F(BatchRunTest, TranscriptsComeInFileOrderAndOutputsMatchOneFileAtATime) {
+  auto jobs = MakeJobs(6, 99);
+  // The reference: the same files through the one-at-a-time conversion, outputs renamed away.
+  std::string expectedLog;
+  std::vector<std::string> expectedBytes;
+  for (const ConversionJob& job : jobs) {
+    std::vector<ConversionJob> one{job};
+    ASSERT_EQ(ConvertFiles(one, Bands(), [&](std::string_view t) { expectedLog.append(t); }), 1);
+    expectedBytes.push_back(ReadFile(job.outputPath));
+  }
+  std::string log;
+  int progressCalls = 0;
+  BatchSettings settings;
+  settings.threads = 4;
+  settings.log = [&log](std::string_view text) { log.append(text); };
+  settings.progress = [&progressCalls](const BatchProgress& p) {
+    ++progressCalls;
+    EXPECT_EQ(p.total, 6U);
+    EXPECT_EQ(p.done, static_cast<std::size_t>(progressCalls));
+  };
+  const auto results = RunBatch(jobs, Bands(), settings);
+  ASSERT_EQ(results.size(), 6U);
+  EXPECT_EQ(log, expectedLog);
+  EXPECT_EQ(progressCalls, 6);
+  for (std::size_t i = 0; i < results.size(); ++i) {
+    EXPECT_TRUE(results[i].attempted);
+    EXPECT_EQ(results[i].result, 1);
+    EXPECT_EQ(ReadFile(jobs[i].outputPath), expectedBytes[i]) << "file " << i;
+    EXPECT_EQ(results[i].job.sampleRate, 16000U);
+    EXPECT_EQ(results[i].job.encoding, "pcm16");
+    ASSERT_EQ(results[i].job.bands.size(), 2U);
+    // 24 dB an octave below 120 Hz: log10(10^2.4 - 1) / (2 log10 2) = 3.98, order 4.
+    EXPECT_EQ(results[i].job.bands[0].order, 4);
+    EXPECT_TRUE(results[i].job.bands[1].applied);
+  }
+}
+
+TEST_F(BatchRunTest, AFailingFileStopsTheBatchUnlessToldToGoOn) {
+  for (const bool keepGoing : {false, true}) {
+    SCOPED_TRACE(keepGoing ? "keep going" : "stop");
+    auto jobs = MakeJobs(5, 2);
+    std::string log;
+    BatchSettings settings;
+    settings.threads = 1;
+    settings.keepGoing = keepGoing;
+    settings.log = [&log](std::string_view text) { log.append(text); };
+    const auto results = RunBatch(jobs, Bands(), settings);
+    for (std::size_t i = 0; i < 5; ++i) {
+      const bool reached = keepGoing || i <= 2;
+      EXPECT_EQ(results[i].attempted, reached) << i;
+      EXPECT_EQ(results[i].result, reached && i != 2 ? 1 : 0) << i;
+      EXPECT_EQ(std::filesystem::exists(jobs[i].outputPath), reached && i != 2) << i;
+    }
+    EXPECT_NE(results[2].log.find("Error:Can't open the file.(" + jobs[2].sourcePath + ")."),
+              std::string::npos);
+    // Every reached file's lines, together and in order.
+    std::string joined;
+    for (const auto& result : results) joined += result.log;
+    EXPECT_EQ(log, joined);
+    for (const auto& job : jobs) (void)std::remove(job.outputPath.c_str());
+  }
+}
+
+TEST_F(BatchRunTest, NoFileStartsWhileAFailureWaitsForItsAnswer) {
+  for (const bool goOn : {false, true}) {
+    auto jobs = MakeJobs(8, 0);
+    jobs[0].sourcePath = m_dir.File("missing.wav");  // fails at once
+    BatchSettings settings;
+    settings.threads = 2;
+    int asked = 0;
+    settings.continueAfterFailure = [&asked, goOn](const BatchFileResult& failed) {
+      ++asked;
+      EXPECT_EQ(failed.result, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      return goOn;
+    };
+    const auto results = RunBatch(jobs, Bands(), settings);
+    EXPECT_EQ(asked, 1);
+    std::size_t attempted = 0;
+    for (const auto& r : results) attempted += r.attempted ? 1 : 0;
+    // Stopped: at most the file the other thread had already started ran besides the failure.
+    if (goOn) {
+      EXPECT_EQ(attempted, 8U);
+    } else {
+      EXPECT_LE(attempted, 2U);
+    }
+  }
+}
+
+TEST_F(BatchRunTest, AJobWithoutAnOutputNameFailsAlone) {
+  auto jobs = MakeJobs(2, 99);
+  jobs[0].outputPath.clear();
+  BatchSettings settings;
+  settings.keepGoing = true;
+  const auto results = RunBatch(jobs, Bands(), settings);
+  EXPECT_EQ(results[0].result, 0);
+  EXPECT_EQ(results[0].log, "Error:Can't form the output path from the source path(" +
+                                jobs[0].sourcePath +
+                                "). Please use /convert_output to name the output file.\r\n");
+  EXPECT_EQ(results[1].result, 1);
+}
+
+}  // namespace
