@@ -15,9 +15,10 @@ std::string Clock(double seconds) {
 }  // namespace
 
 std::string ProgressLine::Text(const BatchProgress& progress) {
-  std::string text = platform::FormatText("%zu/%zu files", progress.done, progress.total);
+  std::string text =
+      std::to_string(progress.done) + "/" + std::to_string(progress.total) + " files";
   if (progress.failed > 0) {
-    text += platform::FormatText(" (%zu failed)", progress.failed);
+    text += " (" + std::to_string(progress.failed) + " failed)";
   }
   text += ", " + platform::FormatFixed(progress.audioSeconds / 3600.0, 2) + " h of audio";
   if (progress.elapsedSeconds > 0.0) {

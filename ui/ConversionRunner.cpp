@@ -1,27 +1,66 @@
 #include "ui/ConversionRunner.h"
 
 #include <QEventLoop>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <string>
 #include <thread>
 
+#include "eq/BatchRun.h"
+
+namespace {
+
+ConversionOutcome OutcomeOf(const BatchFileResult& file) {
+  ConversionOutcome outcome;
+  outcome.sourcePath = file.job.sourcePath;
+  outcome.outputPath = file.job.outputPath;
+  outcome.attempted = file.attempted;
+  outcome.result = file.result;
+  outcome.log = file.log;
+  return outcome;
+}
+
+// The "Error:" lines of a file's transcript, one per line, without the line ends.
+QString ErrorLines(const std::string& log) {
+  QStringList errors;
+  for (const QString& line : QString::fromStdString(log).split(QStringLiteral("\r\n"))) {
+    if (line.startsWith(QStringLiteral("Error:"))) {
+      errors << line;
+    }
+  }
+  return errors.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+bool AskToContinueAfterFailure(QWidget* owner, const ConversionOutcome& failed) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Convert File"),
+                  QStringLiteral("%1 could not be converted:\n%2\n\nGo on with the other files?")
+                      .arg(QString::fromStdString(failed.sourcePath), ErrorLines(failed.log)),
+                  QMessageBox::NoButton, owner);
+  QPushButton* goOn = box.addButton(QStringLiteral("Continue"), QMessageBox::AcceptRole);
+  QPushButton* stop = box.addButton(QStringLiteral("Stop"), QMessageBox::RejectRole);
+  box.setDefaultButton(stop);
+  box.setEscapeButton(stop);
+  box.exec();
+  return box.clickedButton() == goOn;
+}
+
 std::vector<ConversionOutcome> RunConversions(QWidget* owner, std::vector<ConversionJob> jobs,
                                               const EqBandTable& bandTable,
-                                              std::atomic<bool>& cancel) {
-  std::vector<ConversionOutcome> outcomes(jobs.size());
-  for (std::size_t i = 0; i < jobs.size(); ++i) {
-    outcomes[i].sourcePath = jobs[i].sourcePath;
-    outcomes[i].outputPath = jobs[i].outputPath;
-  }
+                                              std::atomic<bool>& cancel,
+                                              const FailurePrompt& askContinue) {
   if (jobs.empty()) {
-    return outcomes;
+    return {};
   }
   const EqBandTable snapshot = bandTable;
   const int total = static_cast<int>(jobs.size());
 
   QProgressDialog progress(owner);
   progress.setWindowTitle(QStringLiteral("Convert File"));
+  progress.setLabelText(QStringLiteral("Converted 0 of %1 files").arg(total));
   progress.setRange(0, total);
   progress.setMinimumDuration(0);
   progress.setWindowModality(Qt::WindowModal);
@@ -29,38 +68,55 @@ std::vector<ConversionOutcome> RunConversions(QWidget* owner, std::vector<Conver
   QPointer<QProgressDialog> progressHandle(&progress);
   QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&cancel] { cancel = true; });
 
-  // The worker reports progress by posting to the loop and hands its results over when it has
-  // ended; the outcomes are read only after the join.
-  std::thread worker([&] {
-    for (int i = 0; i < total && !cancel; ++i) {
-      ConversionJob& job = jobs[static_cast<std::size_t>(i)];
-      const QString label = QStringLiteral("Converting file %1 of %2\n%3")
-                                .arg(i + 1)
-                                .arg(total)
-                                .arg(QString::fromStdString(job.sourcePath));
-      QMetaObject::invokeMethod(
-          &loop,
-          [progressHandle, label, i] {
-            if (progressHandle) {
-              progressHandle->setLabelText(label);
-              progressHandle->setValue(i);
-            }
-          },
-          Qt::QueuedConnection);
-      std::vector<ConversionJob> one{job};
-      ConversionOutcome& outcome = outcomes[static_cast<std::size_t>(i)];
-      outcome.attempted = true;
-      outcome.result = ConvertFiles(
-          one, snapshot, [&outcome](std::string_view text) { outcome.log.append(text); }, &cancel);
-      if (outcome.result == 0) {
-        break;
-      }
+  BatchSettings settings;
+  settings.cancel = &cancel;
+  // Progress is posted to the window's thread; the worker never touches a widget.
+  settings.progress = [&loop, progressHandle](const BatchProgress& state) {
+    const int done = static_cast<int>(state.done);
+    const int all = static_cast<int>(state.total);
+    QMetaObject::invokeMethod(
+        &loop,
+        [progressHandle, done, all] {
+          if (progressHandle) {
+            progressHandle->setLabelText(
+                QStringLiteral("Converted %1 of %2 files").arg(done).arg(all));
+            progressHandle->setValue(done);
+          }
+        },
+        Qt::QueuedConnection);
+  };
+  // A failure is put to the person on the window's thread, the worker waiting for the answer;
+  // the window's loop runs until the worker has ended, so the answer always comes.
+  settings.continueAfterFailure = [&loop, &cancel, &askContinue,
+                                   progressHandle](const BatchFileResult& failed) {
+    if (cancel || !askContinue) {
+      return false;
     }
+    bool goOn = false;
+    const ConversionOutcome outcome = OutcomeOf(failed);
+    QMetaObject::invokeMethod(
+        &loop,
+        [&goOn, &outcome, &askContinue, &cancel, progressHandle] {
+          goOn = !cancel && askContinue(progressHandle.data(), outcome) && !cancel;
+        },
+        Qt::BlockingQueuedConnection);
+    return goOn;
+  };
+
+  std::vector<BatchFileResult> results;
+  std::thread worker([&] {
+    results = RunBatch(std::move(jobs), snapshot, settings);
     QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
   });
   progress.show();
   loop.exec();
   worker.join();
   progress.reset();
+
+  std::vector<ConversionOutcome> outcomes;
+  outcomes.reserve(results.size());
+  for (const BatchFileResult& file : results) {
+    outcomes.push_back(OutcomeOf(file));
+  }
   return outcomes;
 }

@@ -437,7 +437,7 @@ void CTonvaleDlg::OnConvertFile() {
   }
   m_cancelConversion = false;
   const std::vector<ConversionOutcome> ran =
-      RunConversions(this, jobs, m_context.bandTable, m_cancelConversion);
+      RunConversions(this, jobs, m_context.bandTable, m_cancelConversion, m_failurePrompt);
   auto next = ran.begin();
   for (ConversionOutcome& outcome : outcomes) {
     if (!outcome.outputPath.empty()) {

@@ -15,6 +15,7 @@
 #include "eq/EqBand.h"
 #include "eq/EqGraphParams.h"
 #include "settings/AppConfig.h"
+#include "ui/ConversionRunner.h"
 #include "ui/InteractiveMode.h"
 
 class CButtonST;
@@ -42,6 +43,8 @@ class CTonvaleDlg : public QDialog {
   using ReportSink = std::function<void(const QString& title, const QString& text, bool failed)>;
   void SetFileChooser(FileChooser chooser) { m_chooser = std::move(chooser); }
   void SetReportSink(ReportSink sink) { m_report = std::move(sink); }
+  /// Asks whether a run goes on past a failed file; the default shows a Continue/Stop box.
+  void SetFailurePrompt(FailurePrompt prompt) { m_failurePrompt = std::move(prompt); }
 
   // The steps of the window, in the order start-up runs them.
   void CreateBandEditors();
@@ -115,4 +118,5 @@ class CTonvaleDlg : public QDialog {
   std::atomic<bool> m_cancelConversion{false};  // read by the conversion worker
   FileChooser m_chooser;
   ReportSink m_report;
+  FailurePrompt m_failurePrompt = AskToContinueAfterFailure;
 };

@@ -9,6 +9,7 @@
 #include <QFontInfo>
 #include <QImage>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
@@ -213,13 +214,40 @@ class TonvaleDlgTest : public UiFixture {
       QVERIFY(QFile::exists(QString::fromStdString(m_dir.File(name))));
     }
 
+    // A failed file in the middle: the person is asked, and Stop leaves the files not yet
+    // started unattempted (a file already running on another thread may still finish).
     paths.insert(1, QString::fromStdString(m_dir.File("missing.wav")));
+    int asked = 0;
+    bool answer = false;
+    QString askedAbout;
+    bool overProgress = false;
+    dialog->SetFailurePrompt([&](QWidget* owner, const ConversionOutcome& outcome) {
+      ++asked;
+      askedAbout = QString::fromStdString(outcome.sourcePath);
+      overProgress = qobject_cast<QProgressDialog*>(owner) != nullptr && owner->isVisible();
+      return answer;
+    });
     dialog->OnConvertFile();
     QVERIFY(failed);
+    QCOMPARE(asked, 1);
+    QVERIFY(overProgress);
+    QCOMPARE(askedAbout, QString::fromStdString(m_dir.File("missing.wav")));
     QVERIFY(report.contains(QStringLiteral("Failed: ") +
                             QString::fromStdString(m_dir.File("missing.wav"))));
     QVERIFY(report.contains(QStringLiteral("Error:Can't open the file.")));
-    QCOMPARE(report.count(QStringLiteral("Not attempted: ")), 2);
+    QCOMPARE(report.count(QStringLiteral("Not attempted: ")) +
+                 report.count(QStringLiteral("Converted ")),
+             3);
+    QVERIFY(report.count(QStringLiteral("Not attempted: ")) >= 1);
+
+    // Continue converts every other file.
+    answer = true;
+    asked = 0;
+    dialog->OnConvertFile();
+    QVERIFY(failed);
+    QCOMPARE(asked, 1);
+    QCOMPARE(report.count(QStringLiteral("Converted ")), 3);
+    QCOMPARE(report.count(QStringLiteral("Not attempted: ")), 0);
   }
 
   // The chooser offers every kind this build reads, and a chosen FLAC file converts beside its
@@ -298,6 +326,32 @@ class TonvaleDlgTest : public UiFixture {
       clearFlagSoon(dialog.get(), 300);
       dialog->OnConvertFile();
       expectClosedWithin(dialog.get(), clock);
+    }
+    {  // the Continue/Stop box of a failed file
+      const auto bytes = PcmWave(1, 16000, 16, Pcm16Bytes({1, 2, 3, 4}));
+      WriteFile(m_dir.File("after.wav"), std::string(bytes.begin(), bytes.end()));
+      auto dialog = MakeDialog();
+      dialog->SetFileChooser([this](QWidget*) {
+        return QStringList{QString::fromStdString(m_dir.File("absent.wav")),
+                           QString::fromStdString(m_dir.File("after.wav"))};
+      });
+      bool reported = false;
+      dialog->SetReportSink([&reported](const QString&, const QString&, bool) { reported = true; });
+      QTimer poll;
+      poll.setInterval(5);
+      QObject::connect(&poll, &QTimer::timeout, dialog.get(), [&poll, d = dialog.get()] {
+        const auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box != nullptr && box->isVisible()) {
+          poll.stop();
+          QCoreApplication::postEvent(d, new LiveStatusEvent(0));
+        }
+      });
+      QElapsedTimer clock;
+      clock.start();
+      poll.start();
+      dialog->OnConvertFile();
+      expectClosedWithin(dialog.get(), clock);
+      QVERIFY(!reported);
     }
     {  // the progress dialog of a long run: the run stops, nothing half-written stays
       QStringList paths;
