@@ -37,15 +37,15 @@ TEST(FolderListingTest, ListsRegularFilesSortedAndDescendsOnlyWhenAsked) {
   namespace fs = std::filesystem;
   fs::create_directories(platform::NativePath(dir.File("b/deeper")));
   fs::create_directories(platform::NativePath(dir.File("a")));
-  for (const char* name : {"z.wav", "b.wav", "b/deeper/x.wav", "b/y.wav", "a/w.wav", "B.wav"}) {
+  for (const char* name : {"z.wav", "b.wav", "b/deeper/x.wav", "b/y.wav", "a/w.wav", "C.wav"}) {
     testsupport::WriteFile(dir.File(name), "x");
   }
   const auto top = platform::ListFolderFiles(dir.Path(), false);
   ASSERT_TRUE(top.has_value());
-  EXPECT_EQ(*top, (std::vector<std::string>{"B.wav", "b.wav", "z.wav"}));
+  EXPECT_EQ(*top, (std::vector<std::string>{"C.wav", "b.wav", "z.wav"}));
   const auto all = platform::ListFolderFiles(dir.Path(), true);
   ASSERT_TRUE(all.has_value());
-  EXPECT_EQ(*all, (std::vector<std::string>{"B.wav", "a/w.wav", "b.wav", "b/deeper/x.wav",
+  EXPECT_EQ(*all, (std::vector<std::string>{"C.wav", "a/w.wav", "b.wav", "b/deeper/x.wav",
                                             "b/y.wav", "z.wav"}));
   EXPECT_FALSE(platform::ListFolderFiles(dir.File("z.wav"), false).has_value());
   EXPECT_FALSE(platform::ListFolderFiles(dir.File("missing"), true).has_value());
