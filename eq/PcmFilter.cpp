@@ -3,6 +3,8 @@
 // sample conversions of SampleIo.h, so every kernel gives the same bits.
 #include "eq/PcmFilter.h"
 
+#include "eq/PlainPass.h"
+
 #include <algorithm>
 #include <array>
 #include <system_error>
@@ -11,63 +13,18 @@
 
 namespace {
 
-// One direct-form-II section, the same arithmetic for every section of every filter:
-//   w = (x - w1 a1) - w2 a2
-//   y = (w b0 + w1 b1) + w2 b2
-//   w2 = w1, w1 = w
-inline double RunSection(const BiquadCoefs& c, BiquadState& s, double x) {
-  const double w = (x - s.w1 * c.a1) - s.w2 * c.a2;
-  const double y = (w * c.b0 + s.w1 * c.b1) + s.w2 * c.b2;
-  s.w2 = s.w1;
-  s.w1 = w;
-  return y;
-}
-
-using Block = std::array<double, kFilterBlock>;
-
-// Runs n values through every entry of the chain: each filter reads the input array, writes
-// the output array, and the output becomes the next filter's input.
-void RunChain(FilterChain& chain, Block& input, Block& output, std::uint16_t n) {
-  for (FilterEntry& entry : chain.entries) {
-    if (entry.bell) {
-      RunBellFilter(*entry.bell, input.data(), output.data(), n);
-      std::copy_n(output.begin(), n, input.begin());
-    }
-    if (entry.highLow) {
-      RunHighLowFilter(*entry.highLow, input.data(), output.data(), n);
-      std::copy_n(output.begin(), n, input.begin());
-    }
-  }
-}
-
 // The plain pass: each channel in turn, from zeroed states, in blocks of kFilterBlock values
 // gathered from its interleaved positions.
 template <typename Io>
 void PlainPass(Io& io, typename Io::Sample* samples, std::uint32_t count, FilterChain& chain,
                std::uint16_t channels) {
-  Block input{};
-  Block output{};
   const std::size_t stride = std::max<std::uint16_t>(channels, 1);
   for (std::size_t channel = 0; channel < stride && channel < count; ++channel) {
     if (channel > 0) {
       ResetFilterStates(chain);
     }
-    std::size_t remaining = (count - channel + stride - 1) / stride;
-    typename Io::Sample* position = samples + channel;
-    while (remaining > 0) {
-      const auto n = static_cast<std::uint16_t>(std::min<std::size_t>(remaining, kFilterBlock));
-      for (std::size_t i = 0; i < n; ++i) {
-        const double x = io.In(position[i * stride]);
-        input[i] = x;
-        output[i] = x;
-      }
-      RunChain(chain, input, output, n);
-      for (std::size_t i = 0; i < n; ++i) {
-        position[i * stride] = io.Out(output[i]);
-      }
-      position += n * stride;
-      remaining -= n;
-    }
+    const std::size_t n = (count - channel + stride - 1) / stride;
+    RunPlainChannel(io, samples + channel, n, stride, chain);
   }
 }
 
@@ -142,15 +99,6 @@ int FilterWith(FilterKernel kernel, Io io, void* buffer, std::uint32_t count, Fi
   return 1;
 }
 
-// The mask that clears the low bits `validBits` leaves unused in a container of `bits`.
-template <typename Mask>
-Mask LowBitsCleared(unsigned validBits, unsigned bits) {
-  if (validBits == 0 || validBits >= bits) {
-    return static_cast<Mask>(~0U);
-  }
-  return static_cast<Mask>(~((1U << (bits - validBits)) - 1U));
-}
-
 }  // namespace
 
 void RunBellFilter(BellFilter& bell, const double* in, double* out, std::uint16_t count) {
@@ -185,34 +133,9 @@ std::size_t SampleBytes(SampleEncoding encoding) {
 int FilterSamples(FilterKernel kernel, const SampleFormat& format, void* samples,
                   std::uint32_t count, FilterChain& chain, std::uint16_t channels, ClipStats* stats,
                   unsigned threads) {
-  const unsigned valid = format.validBits;
-  switch (format.encoding) {
-    case SampleEncoding::Pcm8: {
-      Pcm8Io io;
-      io.mask = LowBitsCleared<std::uint8_t>(valid, 8);
-      return FilterWith(kernel, io, samples, count, chain, channels, stats, threads);
-    }
-    case SampleEncoding::Pcm16: {
-      Pcm16Io io;
-      io.mask = LowBitsCleared<std::int32_t>(valid, 16);
-      return FilterWith(kernel, io, samples, count, chain, channels, stats, threads);
-    }
-    case SampleEncoding::Pcm24: {
-      Pcm24Io io;
-      io.mask = LowBitsCleared<std::int32_t>(valid, 24);
-      return FilterWith(kernel, io, samples, count, chain, channels, stats, threads);
-    }
-    case SampleEncoding::Pcm32: {
-      Pcm32Io io;
-      io.mask = LowBitsCleared<std::int32_t>(valid, 32);
-      return FilterWith(kernel, io, samples, count, chain, channels, stats, threads);
-    }
-    case SampleEncoding::Float32:
-      return FilterWith(kernel, Float32Io{}, samples, count, chain, channels, stats, threads);
-    case SampleEncoding::Float64:
-      return FilterWith(kernel, Float64Io{}, samples, count, chain, channels, stats, threads);
-  }
-  return 0;
+  return VisitSampleIo(format, [&](auto io) {
+    return FilterWith(kernel, io, samples, count, chain, channels, stats, threads);
+  });
 }
 
 int FilterPcm16With(FilterKernel kernel, std::int16_t* samples, std::uint32_t count,

@@ -39,6 +39,53 @@ struct SampleFormat {
   unsigned validBits = 0;
 };
 
+/// The mask that clears the low bits `validBits` leaves unused in a container of `bits` (all
+/// ones for a full-width container).
+template <typename Mask>
+Mask LowBitsCleared(unsigned validBits, unsigned bits) {
+  if (validBits == 0 || validBits >= bits) {
+    return static_cast<Mask>(~0U);
+  }
+  return static_cast<Mask>(~((1U << (bits - validBits)) - 1U));
+}
+
+/// Returns `visit(io)` with the sample conversions of `format` (its mask set).
+template <typename Visit>
+auto VisitSampleIo(const SampleFormat& format, Visit visit) {
+  const unsigned valid = format.validBits;
+  switch (format.encoding) {
+    case SampleEncoding::Pcm8: {
+      Pcm8Io io;
+      io.mask = LowBitsCleared<std::uint8_t>(valid, 8);
+      return visit(io);
+    }
+    case SampleEncoding::Pcm16: {
+      Pcm16Io io;
+      io.mask = LowBitsCleared<std::int32_t>(valid, 16);
+      return visit(io);
+    }
+    case SampleEncoding::Pcm24: {
+      Pcm24Io io;
+      io.mask = LowBitsCleared<std::int32_t>(valid, 24);
+      return visit(io);
+    }
+    case SampleEncoding::Pcm32: {
+      Pcm32Io io;
+      io.mask = LowBitsCleared<std::int32_t>(valid, 32);
+      return visit(io);
+    }
+    case SampleEncoding::Float32: {
+      Float32Io io;
+      return visit(io);
+    }
+    case SampleEncoding::Float64:
+    default: {
+      Float64Io io;
+      return visit(io);
+    }
+  }
+}
+
 /// The size in bytes of one sample of `encoding`.
 std::size_t SampleBytes(SampleEncoding encoding);
 

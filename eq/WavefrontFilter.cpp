@@ -100,10 +100,16 @@ struct VecOf<8> {
 // The samples are converted to and from doubles a chunk at a time, outside the loop of steps.
 // `Groups` is the group count when it is known at compile time (the states then stay in
 // registers), or 0 for any count (the states then live in `state`).
+//
+// A stream runs a channel block by block: `state` then carries the wavefront from one call to
+// the next, `done` counts the steps of the earlier calls, and only the last call (`flush`) feeds
+// the closing zeros. Step s of the whole stream writes sample s - last, so a call writes up to
+// `last` samples in front of `samples` (the end of the block before); the caller leaves room.
 template <int L, int Groups, typename Io>
 [[gnu::always_inline]] inline void RunWavefront(const SectionPlan& plan, const double* coefs,
                                                 double* state, Io& io, typename Io::Sample* samples,
-                                                std::size_t n, std::size_t stride) {
+                                                std::size_t n, std::size_t stride,
+                                                std::uint64_t done = 0, bool flush = true) {
   using V = typename VecOf<L>::type;
   constexpr std::size_t kChunk = 1024;
   constexpr int kFixed = Groups > 0 ? Groups : 1;  // NOLINT(bugprone-branch-clone): per instance
@@ -113,8 +119,16 @@ template <int L, int Groups, typename Io>
   const V* b2 = b1 + groups;
   const V* a1 = b2 + groups;
   const V* a2 = a1 + groups;
+  V* stored = reinterpret_cast<V*>(state);
   V fixed[3][kFixed] = {};
-  V* w1 = Groups > 0 ? fixed[0] : reinterpret_cast<V*>(state);
+  if constexpr (Groups > 0) {
+    for (int g = 0; g < Groups; ++g) {
+      fixed[0][g] = stored[g];
+      fixed[1][g] = stored[Groups + g];
+      fixed[2][g] = stored[2 * Groups + g];
+    }
+  }
+  V* w1 = Groups > 0 ? fixed[0] : stored;
   V* w2 = Groups > 0 ? fixed[1] : w1 + groups;
   V* y = Groups > 0 ? fixed[2] : w2 + groups;
   double in[kChunk];
@@ -122,7 +136,7 @@ template <int L, int Groups, typename Io>
   const std::size_t last = plan.count - 1;
   const std::size_t lastGroup = last / L;
   const std::size_t lastLane = last % L;
-  const std::size_t steps = n + last;
+  const std::size_t steps = n + (flush ? last : 0);
   for (std::size_t chunk = 0; chunk < steps; chunk += kChunk) {
     const std::size_t k = std::min(kChunk, steps - chunk);
     const std::size_t real = chunk < n ? std::min(k, n - chunk) : 0;
@@ -166,10 +180,20 @@ template <int L, int Groups, typename Io>
       }
       out[i] = y[lastGroup][lastLane];
     }
-    // Step s leaves sample s - last; the first `last` steps leave nothing yet.
-    const std::size_t first = chunk >= last ? 0 : last - chunk;
+    // Step s leaves sample s - last; the first `last` steps of the stream leave nothing yet.
+    const std::uint64_t reached = done + chunk;
+    const std::size_t first = reached >= last ? 0 : static_cast<std::size_t>(last - reached);
     for (std::size_t i = first; i < k; ++i) {
-      samples[(chunk + i - last) * stride] = io.Out(out[i]);
+      const auto position =
+          static_cast<std::ptrdiff_t>(chunk + i) - static_cast<std::ptrdiff_t>(last);
+      samples[position * static_cast<std::ptrdiff_t>(stride)] = io.Out(out[i]);
+    }
+  }
+  if constexpr (Groups > 0) {
+    for (int g = 0; g < Groups; ++g) {
+      stored[g] = fixed[0][g];
+      stored[Groups + g] = fixed[1][g];
+      stored[2 * Groups + g] = fixed[2][g];
     }
   }
 }
@@ -179,21 +203,30 @@ template <int L, int Groups, typename Io>
 template <int L, typename Io>
 [[gnu::always_inline]] inline void RunChannel(const SectionPlan& plan, const double* coefs,
                                               double* state, Io& io, typename Io::Sample* samples,
-                                              std::size_t n, std::size_t stride) {
+                                              std::size_t n, std::size_t stride,
+                                              std::uint64_t done = 0, bool flush = true) {
   switch (plan.padded / L) {
-    case 1: RunWavefront<L, 1, Io>(plan, coefs, state, io, samples, n, stride); return;
-    case 2: RunWavefront<L, 2, Io>(plan, coefs, state, io, samples, n, stride); return;
-    case 3: RunWavefront<L, 3, Io>(plan, coefs, state, io, samples, n, stride); return;
-    case 4: RunWavefront<L, 4, Io>(plan, coefs, state, io, samples, n, stride); return;
-    case 5: RunWavefront<L, 5, Io>(plan, coefs, state, io, samples, n, stride); return;
-    case 6: RunWavefront<L, 6, Io>(plan, coefs, state, io, samples, n, stride); return;
-    case 7: RunWavefront<L, 7, Io>(plan, coefs, state, io, samples, n, stride); return;
-    case 8: RunWavefront<L, 8, Io>(plan, coefs, state, io, samples, n, stride); return;
-    case 9: RunWavefront<L, 9, Io>(plan, coefs, state, io, samples, n, stride); return;
-    case 10: RunWavefront<L, 10, Io>(plan, coefs, state, io, samples, n, stride); return;
-    case 11: RunWavefront<L, 11, Io>(plan, coefs, state, io, samples, n, stride); return;
-    case 12: RunWavefront<L, 12, Io>(plan, coefs, state, io, samples, n, stride); return;
-    default: RunWavefront<L, 0, Io>(plan, coefs, state, io, samples, n, stride); return;
+    case 1: RunWavefront<L, 1, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
+    case 2: RunWavefront<L, 2, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
+    case 3: RunWavefront<L, 3, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
+    case 4: RunWavefront<L, 4, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
+    case 5: RunWavefront<L, 5, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
+    case 6: RunWavefront<L, 6, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
+    case 7: RunWavefront<L, 7, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
+    case 8: RunWavefront<L, 8, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
+    case 9: RunWavefront<L, 9, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
+    case 10:
+      RunWavefront<L, 10, Io>(plan, coefs, state, io, samples, n, stride, done, flush);
+      return;
+    case 11:
+      RunWavefront<L, 11, Io>(plan, coefs, state, io, samples, n, stride, done, flush);
+      return;
+    case 12:
+      RunWavefront<L, 12, Io>(plan, coefs, state, io, samples, n, stride, done, flush);
+      return;
+    default:
+      RunWavefront<L, 0, Io>(plan, coefs, state, io, samples, n, stride, done, flush);
+      return;
   }
 }
 
@@ -244,9 +277,127 @@ __attribute__((target("avx512f"))) void Avx512(const FilterChain& chain, Io& io,
 }
 #endif
 
+// The same kernels for one channel of a stream, one block at a time.
+template <typename Io>
+void PortableBlock(const SectionPlan& plan, const double* coefs, double* state, Io& io,
+                   typename Io::Sample* s, std::size_t n, std::size_t stride, std::uint64_t done,
+                   bool flush) {
+  RunChannel<2, Io>(plan, coefs, state, io, s, n, stride, done, flush);
+}
+#if defined(__x86_64__)
+template <typename Io>
+__attribute__((target("avx2"))) void Avx2Block(const SectionPlan& plan, const double* coefs,
+                                               double* state, Io& io, typename Io::Sample* s,
+                                               std::size_t n, std::size_t stride,
+                                               std::uint64_t done, bool flush) {
+  RunChannel<4, Io>(plan, coefs, state, io, s, n, stride, done, flush);
+}
+template <typename Io>
+__attribute__((target("avx512f"))) void Avx512Block(const SectionPlan& plan, const double* coefs,
+                                                    double* state, Io& io, typename Io::Sample* s,
+                                                    std::size_t n, std::size_t stride,
+                                                    std::uint64_t done, bool flush) {
+  RunChannel<8, Io>(plan, coefs, state, io, s, n, stride, done, flush);
+}
+#endif
+
 #endif  // __GNUC__
 
+std::size_t LanesOf(FilterKernel kernel) {
+  switch (kernel) {
+    case FilterKernel::Avx512: return 8;
+    case FilterKernel::Avx2: return 4;
+    default: return 2;
+  }
+}
+
 }  // namespace
+
+struct WavefrontStream::Impl {
+  Impl(FilterKernel k, const FilterChain& chain, std::uint16_t channels)
+      : kernel(k),
+        plan(MakePlan(chain, LanesOf(k))),
+        coefs(5 * plan.padded),
+        states(std::max<std::uint16_t>(channels, 1)),
+        done(std::max<std::uint16_t>(channels, 1), 0) {
+    for (std::size_t i = 0; i < plan.padded; ++i) {
+      coefs.data[i] = plan.b0[i];
+      coefs.data[plan.padded + i] = plan.b1[i];
+      coefs.data[2 * plan.padded + i] = plan.b2[i];
+      coefs.data[3 * plan.padded + i] = plan.a1[i];
+      coefs.data[4 * plan.padded + i] = plan.a2[i];
+    }
+    for (auto& state : states) {
+      state = std::make_unique<AlignedDoubles>(3 * plan.padded);
+    }
+  }
+
+  template <typename Io>
+  void Run(Io& io, typename Io::Sample* block, std::size_t frames, std::uint16_t channel,
+           bool flush) {
+    const std::size_t stride = states.size();
+    double* state = states[channel]->data;
+    typename Io::Sample* samples = block + channel;
+#if defined(__GNUC__)
+    switch (kernel) {
+#if defined(__x86_64__)
+      case FilterKernel::Avx512:
+        Avx512Block(plan, coefs.data, state, io, samples, frames, stride, done[channel], flush);
+        break;
+      case FilterKernel::Avx2:
+        Avx2Block(plan, coefs.data, state, io, samples, frames, stride, done[channel], flush);
+        break;
+#endif
+      default:
+        PortableBlock(plan, coefs.data, state, io, samples, frames, stride, done[channel], flush);
+        break;
+    }
+#endif
+    done[channel] += frames;
+  }
+
+  FilterKernel kernel;
+  SectionPlan plan;
+  AlignedDoubles coefs;
+  std::vector<std::unique_ptr<AlignedDoubles>> states;
+  std::vector<std::uint64_t> done;
+};
+
+WavefrontStream::WavefrontStream(FilterKernel kernel, const FilterChain& chain,
+                                 std::uint16_t channels)
+    : m_impl(std::make_unique<Impl>(kernel, chain, channels)) {}
+
+WavefrontStream::~WavefrontStream() = default;
+
+std::size_t WavefrontStream::Lag() const {
+  return m_impl->plan.count > 0 ? m_impl->plan.count - 1 : 0;
+}
+
+// One entry per sample type, each the same run.
+void WavefrontStream::Run(Pcm8Io& io, Pcm8Io::Sample* block, std::size_t frames,
+                          std::uint16_t channel, bool flush) {
+  m_impl->Run(io, block, frames, channel, flush);
+}
+void WavefrontStream::Run(Pcm16Io& io, Pcm16Io::Sample* block, std::size_t frames,
+                          std::uint16_t channel, bool flush) {
+  m_impl->Run(io, block, frames, channel, flush);
+}
+void WavefrontStream::Run(Pcm24Io& io, Pcm24Io::Sample* block, std::size_t frames,
+                          std::uint16_t channel, bool flush) {
+  m_impl->Run(io, block, frames, channel, flush);
+}
+void WavefrontStream::Run(Pcm32Io& io, Pcm32Io::Sample* block, std::size_t frames,
+                          std::uint16_t channel, bool flush) {
+  m_impl->Run(io, block, frames, channel, flush);
+}
+void WavefrontStream::Run(Float32Io& io, Float32Io::Sample* block, std::size_t frames,
+                          std::uint16_t channel, bool flush) {
+  m_impl->Run(io, block, frames, channel, flush);
+}
+void WavefrontStream::Run(Float64Io& io, Float64Io::Sample* block, std::size_t frames,
+                          std::uint16_t channel, bool flush) {
+  m_impl->Run(io, block, frames, channel, flush);
+}
 
 namespace {
 

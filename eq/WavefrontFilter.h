@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "eq/FilterChain.h"
 #include "eq/SampleIo.h"
@@ -54,3 +56,40 @@ void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Float32Io& 
 void RunWavefrontPass(FilterKernel kernel, const FilterChain& chain, Float64Io& io,
                       Float64Io::Sample* samples, std::uint32_t count, std::uint16_t channels,
                       ChannelSpan span = {});
+
+/// The wavefront of every channel of a stream, carried from one block to the next, so that a
+/// file filtered block by block gets the bits the whole-buffer pass gives. The output trails
+/// the input by Lag() samples: a block's call writes the results of the previous block's last
+/// Lag() frames in the Lag() frames in front of the block (the caller keeps that room and what
+/// it holds is overwritten), then the results of its own frames but the last Lag(). The last
+/// call (`flush`, with or without new frames) also writes those.
+class WavefrontStream {
+ public:
+  /// `kernel` must be an available wavefront kernel (not Plain); `chain` must have sections.
+  WavefrontStream(FilterKernel kernel, const FilterChain& chain, std::uint16_t channels);
+  ~WavefrontStream();
+  WavefrontStream(const WavefrontStream&) = delete;
+  WavefrontStream& operator=(const WavefrontStream&) = delete;
+
+  /// The chain's sections less one.
+  std::size_t Lag() const;
+
+  /// Runs `frames` new frames of `channel` of the interleaved block at `block`; distinct
+  /// channels may run on distinct threads at once.
+  void Run(Pcm8Io& io, Pcm8Io::Sample* block, std::size_t frames, std::uint16_t channel,
+           bool flush);
+  void Run(Pcm16Io& io, Pcm16Io::Sample* block, std::size_t frames, std::uint16_t channel,
+           bool flush);
+  void Run(Pcm24Io& io, Pcm24Io::Sample* block, std::size_t frames, std::uint16_t channel,
+           bool flush);
+  void Run(Pcm32Io& io, Pcm32Io::Sample* block, std::size_t frames, std::uint16_t channel,
+           bool flush);
+  void Run(Float32Io& io, Float32Io::Sample* block, std::size_t frames, std::uint16_t channel,
+           bool flush);
+  void Run(Float64Io& io, Float64Io::Sample* block, std::size_t frames, std::uint16_t channel,
+           bool flush);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> m_impl;
+};
