@@ -8,6 +8,7 @@
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
 #include "eq/FilterChain.h"
 #include "eq/PcmFilter.h"
+#include "eq/SampleStream.h"
 #include "platform/ExceptionText.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatText.h"
@@ -100,6 +101,38 @@ std::vector<BandUse> DescribeBandUse(const EqBandTable& bandTable, const FilterC
   return uses;
 }
 
+// Opens the source: a WAVE file whose samples can be streamed into a WAVE output with its
+// header and infos only, any other with its samples loaded, as always.
+T_RefPtr<I_WavFile> OpenSource(const ConversionJob& job, bool& streamed) {
+  const std::string& sourcePath = job.sourcePath;
+  C_WavFileFormat registry;
+  streamed = false;
+  if (job.wholeFile) {
+    return registry.OpenFile(sourcePath, 1, 1);
+  }
+  T_RefPtr<I_WavFile> file = registry.OpenFile(sourcePath, 0, 1);
+  // An empty data chunk takes the path that refuses it, as it always has.
+  if (file && file->CanStream() && file->GetDataLength64() > 0 &&
+      OutputTypeFor(job.outputPath, file->GetFormatType()) == 2) {
+    const I_WavInfo* info = file->GetWavData()->GetWavInfo();
+    if (info != nullptr && FilterFormatOf(*info)) {
+      streamed = true;
+      return file;
+    }
+  }
+  file = T_RefPtr<I_WavFile>();
+  return registry.OpenFile(sourcePath, 1, 1);
+}
+
+// The duration in ms of `frames` frames at `rate` Hz, as the wave info computes it.
+std::uint32_t DurationMs(std::uint64_t frames, std::uint32_t rate) {
+  if (rate == 0) {
+    return 0;
+  }
+  const double ms = static_cast<double>(frames) / static_cast<double>(rate) * 1000.0;
+  return ms >= 4294967295.0 ? 0xFFFFFFFFU : static_cast<std::uint32_t>(std::trunc(ms));
+}
+
 // True, with a line saying so, when the caller has asked the run to stop.
 bool Cancelled(const std::atomic<bool>* cancel, const ConversionJob& job,
                const platform::LogSink& log) {
@@ -108,6 +141,61 @@ bool Cancelled(const std::atomic<bool>* cancel, const ConversionJob& job,
   }
   log(FormatText("%sThe conversion was cancelled(%s).%s", kError, job.sourcePath.c_str(), kEnd));
   return true;
+}
+
+// The clipping line, said when the limits changed a sample.
+void LogClipping(const ClipStats& clipping, std::uint64_t total, const platform::LogSink& log) {
+  if (clipping.clipped > 0) {
+    log(FormatText("%sClipped %llu of %llu samples, peak %s dBFS.%s", kInfo,
+                   static_cast<unsigned long long>(clipping.clipped),
+                   static_cast<unsigned long long>(total),
+                   platform::FormatFixed(clipping.PeakDbfs(), 2).c_str(), kEnd));
+  }
+}
+
+// Records what the filtering found in the job.
+void NoteFiltered(ConversionJob& job, SampleEncoding encoding, std::uint64_t total,
+                  const ClipStats& clipping) {
+  job.encoding = EncodingName(encoding);
+  job.filteredSamples = total;
+  job.clippedSamples = clipping.clipped;
+  job.hasPeak = clipping.peak > 0.0 && std::isfinite(clipping.peak);
+  job.peakDbfs = job.hasPeak ? clipping.PeakDbfs() : 0.0;
+}
+
+// The filtering and the write of a streamed WAVE file, one block at a time, with the lines the
+// whole-file path prints in its order: the filter line, the clipping line, the write lines.
+int StreamOne(ConversionJob& job, I_WavFile& file, const SampleFormat& format, FilterChain& chain,
+              const platform::LogSink& log, const std::atomic<bool>* cancel, unsigned threads) {
+  if (Cancelled(cancel, job, log)) {
+    return 0;
+  }
+  const std::size_t sampleBytes = SampleBytes(format.encoding);
+  const auto stream =
+      SampleStream::Create(BestFilterKernel(), format, chain, job.channels, threads);
+  StreamBlockFilter filter(*stream, sampleBytes * job.channels, cancel);
+  const int written = file.StreamTo(job.outputPath, filter);
+  const std::uint64_t total = file.GetDataLength64() / sampleBytes;
+  const ClipStats clipping = stream->Stats();
+  NoteFiltered(job, format.encoding, total, clipping);
+  log(FormatText("%sApply the equalizer filter parameter.%s", kInfo, kEnd));
+  if (written != 1 && filter.Stopped()) {
+    (void)Cancelled(cancel, job, log);
+    return 0;
+  }
+  LogClipping(clipping, total, log);
+  job.writeResult = static_cast<std::uint32_t>(written);
+  if (written != 1 && !file.GetWriteError().empty()) {
+    log(FormatText("%sCan't write the output file(%s): %s.%s", kError, job.outputPath.c_str(),
+                   file.GetWriteError().c_str(), kEnd));
+  }
+  log(FormatText("%sWrite to output file(%s).%s", written == 1 ? kInfo : kError,
+                 job.outputPath.c_str(), kEnd));
+  if (written == 1) {
+    (void)platform::RemoveStaleTempFiles(platform::ParentFolder(job.outputPath),
+                                         platform::kAtomicTempPrefix);
+  }
+  return written;
 }
 
 // One job; returns its result.
@@ -119,11 +207,11 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
                    job.outputPath.c_str(), kEnd));
     return 0;
   }
-  C_WavFileFormat registry;
   T_RefPtr<I_WavFile> file;
   std::string loadError;
+  bool streamed = false;
   try {
-    file = registry.OpenFile(job.sourcePath, 1, 1);
+    file = OpenSource(job, streamed);
   } catch (const std::runtime_error& error) {
     loadError = error.what();
   }
@@ -152,6 +240,12 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
     return 1;
   }
   job.durationMs = info->GetDurationMs();
+  if (streamed && file->GetDataLength64() > info->GetDataLength()) {
+    // Beyond 4 GiB the wave info's 32-bit length stands at its limit; the file's own counts.
+    const std::uint64_t frames =
+        file->GetDataLength64() * 8 / info->GetStorageBits() / info->GetChannels();
+    job.durationMs = DurationMs(frames, info->GetSampleRate());
+  }
   job.dataLength = info->GetDataLength();
   job.sampleRate = info->GetSampleRate();
   job.sampleFrames = info->GetSampleFrames();
@@ -179,6 +273,11 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
     log(FormatText("%s%s%s", kInfo, DescribeBandSkip(skip, rate).c_str(), kEnd));
   }
   job.bands = DescribeBandUse(bandTable, chain, skipped, rate);
+  if (streamed) {
+    const int result = StreamOne(job, *file, *FilterFormatOf(*info), chain, log, cancel, threads);
+    FreeFilterChain(chain);
+    return result;
+  }
   int result = 0;
   ClipStats clipping;
   std::uint64_t total = 0;
@@ -186,23 +285,16 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
     const std::uint32_t count =
         static_cast<std::uint32_t>(data->GetDataLength() / SampleBytes(format->encoding));
     total = count;
-    job.encoding = EncodingName(format->encoding);
     result = FilterSamples(BestFilterKernel(), *format, data->GetBuffer(), count, chain,
                            job.channels, &clipping, threads);
-    job.filteredSamples = total;
-    job.clippedSamples = clipping.clipped;
-    job.hasPeak = clipping.peak > 0.0 && std::isfinite(clipping.peak);
-    job.peakDbfs = job.hasPeak ? clipping.PeakDbfs() : 0.0;
+    NoteFiltered(job, format->encoding, total, clipping);
   } else {
     log(FormatText("%sUnsupported %d-bit data.%s", kError, job.bitsPerSample, kEnd));
   }
   log(FormatText("%sApply the equalizer filter parameter.%s", result == 1 ? kInfo : kError, kEnd));
-  if (result == 1 && clipping.clipped > 0) {
+  if (result == 1) {
     // Said out loud: a file that clips gains this one line.
-    log(FormatText("%sClipped %llu of %llu samples, peak %s dBFS.%s", kInfo,
-                   static_cast<unsigned long long>(clipping.clipped),
-                   static_cast<unsigned long long>(total),
-                   platform::FormatFixed(clipping.PeakDbfs(), 2).c_str(), kEnd));
+    LogClipping(clipping, total, log);
   }
   if (result == 1 && Cancelled(cancel, job, log)) {
     result = 0;

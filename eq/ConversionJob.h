@@ -19,8 +19,10 @@ struct BandUse {
 
 /// One file conversion: the caller sets the two paths, the conversion fills in the rest.
 struct ConversionJob {
-  std::string sourcePath;          ///< file to convert
-  std::string outputPath;          ///< file to write
+  std::string sourcePath;  ///< file to convert
+  std::string outputPath;  ///< file to write
+  /// Load the samples whole even where they could be streamed (to compare the two ways).
+  bool wholeFile = false;
   std::uint32_t durationMs = 0;    ///< duration of the source, ms
   std::uint32_t dataLength = 0;    ///< sample data length, bytes
   std::uint32_t sampleRate = 0;    ///< Hz

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <utility>
+
+#include "LibProject/Audio/WaveFileUtil/WavFile.h"
 
 #include "eq/FilterChain.h"
 #include "eq/PcmFilter.h"
@@ -36,4 +39,24 @@ class SampleStream {
 
   /// What the limits of the stored values changed so far, all channels.
   virtual ClipStats Stats() const = 0;
+};
+
+/// A SampleStream as the streamed WAVE writer sees it; a set `cancel` stops the write.
+class StreamBlockFilter final : public I_SampleBlockFilter {
+ public:
+  StreamBlockFilter(SampleStream& stream, std::size_t frameBytes,
+                    const std::atomic<bool>* cancel = nullptr)
+      : m_stream(stream), m_frameBytes(frameBytes), m_cancel(cancel) {}
+  std::size_t FrameBytes() const override { return m_frameBytes; }
+  std::size_t LagFrames() const override { return m_stream.LagFrames(); }
+  std::pair<std::ptrdiff_t, std::ptrdiff_t> Filter(std::uint8_t* block, std::size_t frames,
+                                                   bool final) override {
+    return m_stream.Filter(block, frames, final);
+  }
+  bool Stopped() const override { return m_cancel != nullptr && m_cancel->load(); }
+
+ private:
+  SampleStream& m_stream;
+  std::size_t m_frameBytes;
+  const std::atomic<bool>* m_cancel;
 };

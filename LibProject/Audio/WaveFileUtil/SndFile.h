@@ -52,6 +52,7 @@ class C_SndFile final : public C_WavFile {
   std::uint32_t GetDataOffset() const override { return 0; }
   int ReadHeader(const std::string& path, int withInfo) override;
   int LoadSamples(int flag) override;
+  bool CanStream() const override { return false; }  // libsndfile decodes into memory
   int WriteFile(const std::string& path) override;
 
   /// Reads a file held in memory; the bytes must outlive LoadSamples. For tests and fuzzing.

@@ -161,6 +161,7 @@ C_WavFile::ParseResult C_WavFile::ParseHeader(ByteSource& source, int withInfo) 
   C_RiffChunk* fmt = nullptr;
   m_dataOffset = 0;
   m_dataLength = 0;
+  m_dataLength64 = 0;
   for (std::size_t i = 0; i < chunks.Count(); ++i) {
     C_RiffChunk& chunk = chunks.At(i);
     if (chunk.IsId("fmt ")) {
@@ -173,13 +174,10 @@ C_WavFile::ParseResult C_WavFile::ParseHeader(ByteSource& source, int withInfo) 
       m_dataOffset = chunk.Offset();
       // Only the bytes really in the file: a stated size running past its end must not
       // demand memory the file cannot fill.
-      const std::uint64_t available = chunk.AvailableSize();
-      if (available > kMaxRiffBytes) {
-        return {false, platform::FormatText("The samples of the file are larger than 4 GiB, more "
-                                            "than can be converted!(%s)",
-                                            m_fileName.c_str())};
-      }
-      m_dataLength = static_cast<std::uint32_t>(available);
+      // Beyond 4 GiB the samples can only be streamed (StreamTo); the container's 32-bit
+      // length then stands at its limit and LoadSamples refuses them.
+      m_dataLength64 = chunk.AvailableSize();
+      m_dataLength = static_cast<std::uint32_t>(std::min(m_dataLength64, kMaxRiffBytes));
     }
   }
   if (fmt == nullptr || m_channels == 0) {
@@ -338,6 +336,15 @@ bool C_WavFile::ReadAdpcmFormat(C_RiffChunk& fmt) {
 int C_WavFile::LoadSamples(int /*flag*/) {
   I_WavData* data = Container();
   if (data == nullptr) {
+    return 0;
+  }
+  if (m_dataLength64 > kMaxRiffBytes) {
+    const std::string message = platform::FormatText(
+        "The samples of the file are larger than 4 GiB, more than can be converted!(%s)",
+        m_fileName.c_str());
+    if (m_ownerWindow == 0) {
+      throw std::runtime_error(message);
+    }
     return 0;
   }
   std::unique_ptr<ByteSource> source;

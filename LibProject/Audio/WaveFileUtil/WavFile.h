@@ -1,10 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/ByteIO.h"
@@ -28,6 +31,22 @@ class I_WavFileInfo : public C_RefCounted {
   virtual std::uint32_t GetCodecType() const = 0;
   /// The container's wave info; null without container.
   virtual I_WavInfo* GetWavInfo() = 0;
+};
+
+/// Filters the samples of a streamed write (I_WavFile::StreamTo) block by block, in place.
+class I_SampleBlockFilter {
+ public:
+  virtual ~I_SampleBlockFilter() = default;
+  /// Bytes of one frame: one sample of every channel.
+  virtual std::size_t FrameBytes() const = 0;
+  /// Frames the filtered results trail the input by: the room each block needs in front of it.
+  virtual std::size_t LagFrames() const = 0;
+  /// Filters `frames` new frames at `block` (`final`: no frames follow); returns the frames
+  /// this call finished as [first, end) counted from `block`, first down to -LagFrames().
+  virtual std::pair<std::ptrdiff_t, std::ptrdiff_t> Filter(std::uint8_t* block, std::size_t frames,
+                                                           bool final) = 0;
+  /// True when the write is to stop: it then fails and leaves nothing at the output path.
+  virtual bool Stopped() const { return false; }
 };
 
 /// A file of some audio format, read into and written from a sample container.
@@ -59,6 +78,17 @@ class I_WavFile : public I_WavFileInfo {
   /// The load error of a file this class left to the other classes of the registry: a
   /// well-formed file in an encoding this class does not read. Empty otherwise.
   virtual const std::string& GetDeferredLoadError() const = 0;
+
+  /// True when the file, read by ReadHeader with its infos and no samples, can be written with
+  /// StreamTo: its samples are stored as they are filtered (PCM or float).
+  virtual bool CanStream() const { return false; }
+  /// The sample data's length in bytes, also beyond 4 GiB.
+  virtual std::uint64_t GetDataLength64() const { return 0; }
+  /// Writes the file to `path` as WriteFile writes it after LoadSamples, with the samples read
+  /// a block at a time and passed through `filter` on their way: the same bytes in a few MiB
+  /// of memory, whatever the file's length. 1 on success; on failure (GetWriteError says why)
+  /// the file at `path` is as it was.
+  virtual int StreamTo(const std::string& /*path*/, I_SampleBlockFilter& /*filter*/) { return 0; }
 };
 
 /// RIFF/WAVE files (format type 2): PCM of 1 to 16 bits, Microsoft and IMA ADPCM (decoded to
@@ -85,6 +115,12 @@ class C_WavFile : public I_WavFile {
   int WriteFile(const std::string& path) override;
   const std::string& GetWriteError() const override { return m_writeError; }
   const std::string& GetDeferredLoadError() const override { return m_deferredLoadError; }
+  bool CanStream() const override;
+  std::uint64_t GetDataLength64() const override { return m_dataLength64; }
+  int StreamTo(const std::string& path, I_SampleBlockFilter& filter) override;
+  /// StreamTo into `sink`, with blocks of at least `blockFrames` frames (tests use small ones).
+  int StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size_t blockFrames,
+                 std::uint64_t rf64Threshold = 0xFFFFFFFFULL);
 
   /// Reads a WAVE file held in memory (no protected-file handling); the bytes must outlive
   /// LoadSamples. For tests and fuzzing.
@@ -123,6 +159,14 @@ class C_WavFile : public I_WavFile {
   };
 
   ParseResult ParseHeader(ByteSource& source, int withInfo);
+  /// True when the samples are stored as the filtering pass reads them (PCM of 8 to 32 bits,
+  /// 32- or 64-bit float) with no target format to convert them to.
+  bool StreamableLayout() const;
+  /// Writes the RIFF (or RF64) header and the chunks, the data chunk's `dataSize` bytes by
+  /// `writeData`, with the framing WriteTo has always had.
+  int WriteFramed(ByteSink& sink, const std::vector<OutChunk>& chunks, std::uint64_t dataSize,
+                  std::uint64_t frames, std::uint64_t rf64Threshold,
+                  const std::function<bool(ByteSink&)>& writeData);
   /// Reads the "fmt " chunk into the format fields.
   ParseResult ReadFormat(C_RiffChunk& chunk);
   /// Reads the cue, sampler, list and extra chunks into the container.
@@ -141,6 +185,7 @@ class C_WavFile : public I_WavFile {
   std::uint64_t m_fmtOffset = 0;
   std::uint64_t m_dataOffset = 0;
   std::uint32_t m_dataLength = 0;
+  std::uint64_t m_dataLength64 = 0;  // the data chunk's bytes in the file, also beyond 4 GiB
   I_WavData* m_attachedData = nullptr;
   C_CUTime m_fileTime;
   std::uint32_t m_fileSize = 0xFFFFFFFFU;

@@ -1,7 +1,9 @@
 // Writing a container as a WAVE file: the chunks to write, the RIFF or RF64 header and the
 // atomic write to a path.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "LibProject/Audio/WaveFileUtil/ByteIO.h"
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
@@ -12,6 +14,9 @@ namespace {
 
 // Size of the "ds64" chunk an RF64 file gets: three 64-bit sizes and an empty table.
 constexpr std::uint32_t kDs64Bytes = 28;
+
+// The sample bytes a streamed write reads, filters and writes at a time.
+constexpr std::size_t kStreamBlockBytes = std::size_t{4} << 20;
 
 }  // namespace
 
@@ -118,18 +123,28 @@ int C_WavFile::WriteTo(ByteSink& sink, std::uint64_t rf64Threshold) {
     return 0;  // the container does not hold the samples it describes
   }
   const std::vector<OutChunk> chunks = CollectChunks(data);
+  const std::uint8_t* bytes = data.GetSampleBuffer().Bytes();
+  const std::uint32_t size = data.GetWavInfo()->GetDataLength();
+  return WriteFramed(sink, chunks, size, data.GetWavInfo()->GetSampleFrames(), rf64Threshold,
+                     [bytes, size](ByteSink& out) { return size == 0 || out.Write(bytes, size); });
+}
+
+int C_WavFile::WriteFramed(ByteSink& sink, const std::vector<OutChunk>& chunks,
+                           std::uint64_t dataSize, std::uint64_t frames,
+                           std::uint64_t rf64Threshold,
+                           const std::function<bool(ByteSink&)>& writeData) {
+  auto isData = [](const OutChunk& chunk) { return std::memcmp(chunk.id, "data", 4) == 0; };
   std::uint64_t riffSize = 4;
   for (const OutChunk& chunk : chunks) {
     // A chunk of odd size is followed by a pad byte, which the RIFF size counts.
-    riffSize += 8 + static_cast<std::uint64_t>(chunk.size) + (chunk.size & 1U);
+    const std::uint64_t size = isData(chunk) ? dataSize : chunk.size;
+    riffSize += 8 + size + (size & 1U);
   }
   // Sizes beyond the 32-bit fields make an RF64 file: a "ds64" chunk first holds the 64-bit
   // sizes, and the 32-bit fields say 0xFFFFFFFF.
   const bool rf64 = riffSize > rf64Threshold;
   std::vector<std::uint8_t> header;
   if (rf64) {
-    const std::uint64_t dataSize = data.GetWavInfo()->GetDataLength();
-    const std::uint64_t frames = data.GetWavInfo()->GetSampleFrames();
     riffSize += 8 + kDs64Bytes;
     PutId(header, "RF64");
     PutLE32(header, 0xFFFFFFFFU);
@@ -150,15 +165,147 @@ int C_WavFile::WriteTo(ByteSink& sink, std::uint64_t rf64Threshold) {
     return 0;
   }
   for (const OutChunk& chunk : chunks) {
+    const bool data = isData(chunk);
+    const std::uint64_t size = data ? dataSize : chunk.size;
     std::vector<std::uint8_t> chunkHeader;
     PutId(chunkHeader, chunk.id);
-    PutLE32(chunkHeader, rf64 && std::memcmp(chunk.id, "data", 4) == 0 ? 0xFFFFFFFFU : chunk.size);
+    PutLE32(chunkHeader, rf64 && data ? 0xFFFFFFFFU : static_cast<std::uint32_t>(size));
     const std::uint8_t pad = 0;
     if (!sink.Write(chunkHeader.data(), chunkHeader.size()) ||
-        (chunk.size > 0 && !sink.Write(chunk.bytes, chunk.size)) ||
-        ((chunk.size & 1U) != 0 && !sink.Write(&pad, 1))) {
+        (data ? !writeData(sink) : chunk.size > 0 && !sink.Write(chunk.bytes, chunk.size)) ||
+        ((size & 1U) != 0 && !sink.Write(&pad, 1))) {
       return 0;
     }
   }
   return 1;
+}
+
+bool C_WavFile::CanStream() const {
+  return Container() != nullptr && m_formatType == 2 && StreamableLayout();
+}
+
+bool C_WavFile::StreamableLayout() const {
+  // Samples stored as the filtering pass reads them, with nothing to convert on the way out.
+  I_WavData* data = Container();
+  if (data == nullptr || data->GetWriteParam().hasTarget != 0) {
+    return false;
+  }
+  if (m_formatTag == kWaveTagFloat) {
+    return m_bitsPerSample == 32 || m_bitsPerSample == 64;
+  }
+  return m_formatTag == kWaveTagPcm && (m_bitsPerSample == 8 || m_bitsPerSample == 16 ||
+                                        m_bitsPerSample == 24 || m_bitsPerSample == 32);
+}
+
+int C_WavFile::StreamTo(const std::string& path, I_SampleBlockFilter& filter) {
+  m_writeError.clear();
+  int error = 0;
+  auto file = platform::AtomicFile::Create(path, &error);
+  if (!file) {
+    m_writeError = error == ENOENT ? std::string("its folder does not exist")
+                                   : platform::DescribeFileError(error);
+    return 0;
+  }
+  AtomicFileSink sink(*file);
+  if (StreamInto(sink, filter, kStreamBlockBytes / std::max<std::size_t>(filter.FrameBytes(), 1)) ==
+      0) {
+    if (file->ErrorNumber() != 0) {
+      m_writeError = platform::DescribeFileError(file->ErrorNumber());
+    } else if (m_writeError.empty()) {
+      m_writeError = "the samples cannot be written as a wave file";
+    }
+    return 0;
+  }
+  if (!file->Commit(false)) {
+    m_writeError = platform::DescribeFileError(file->ErrorNumber());
+    return 0;
+  }
+  return 1;
+}
+
+int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size_t blockFrames,
+                          std::uint64_t rf64Threshold) {
+  m_writeError.clear();
+  I_WavData* data = Container();
+  if (data == nullptr || !StreamableLayout()) {
+    return 0;
+  }
+  std::unique_ptr<ByteSource> source;
+  if (m_fromMemory) {
+    source = std::make_unique<MemoryByteSource>(m_memory);
+  } else {
+    source = FileByteSource::Open(m_fileName);
+  }
+  if (!source) {
+    m_writeError = "the source file cannot be read";
+    return 0;
+  }
+  // What loading the samples, the registry and WriteTo do to the labels, in their order.
+  C_ActionEventMgr& events = data->GetEventMgr();
+  events.RestoreFromLabels(data->ListInfo(), data->CueInfo());
+  events.SetSampleRate(data->GetWavInfo()->GetSampleRate());
+  events.WriteLabels(data->ListInfo(), data->CueInfo());
+
+  const std::size_t frameBytes = filter.FrameBytes();
+  const std::size_t sampleBytes = m_bitsPerSample / 8U;
+  if (frameBytes == 0 || frameBytes != sampleBytes * m_channels) {
+    return 0;
+  }
+  const std::uint64_t total = m_dataLength64;
+  const std::uint64_t frames = total / frameBytes;
+  std::vector<OutChunk> chunks = CollectChunks(*data);
+  for (OutChunk& chunk : chunks) {
+    if (std::memcmp(chunk.id, "fact", 4) == 0 && chunk.owned.size() == 4) {
+      chunk.owned.clear();
+      PutLE32(chunk.owned,
+              static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, 0xFFFFFFFFU)));
+      chunk.bytes = chunk.owned.data();
+    }
+  }
+
+  // The whole samples go through the filter, a last partial frame filled up with zeros (the
+  // whole-buffer pass filters its samples too); bytes of a last partial sample stay as they are.
+  const std::uint64_t wholeBytes = total - total % sampleBytes;
+  const std::uint64_t framesIn = (wholeBytes + frameBytes - 1) / frameBytes;
+  const std::size_t lag = filter.LagFrames();
+  const std::size_t block = std::max<std::size_t>(blockFrames, 1);
+  auto writeData = [&](ByteSink& out) {
+    std::vector<std::uint8_t> buffer((lag + block) * frameBytes);
+    std::uint8_t* start = buffer.data() + lag * frameBytes;
+    std::uint64_t read = 0;
+    std::uint64_t written = 0;
+    for (;;) {
+      if (filter.Stopped()) {
+        m_writeError = "the conversion was stopped";
+        return false;
+      }
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(block, framesIn - read));
+      const bool final = read + n == framesIn;
+      const std::uint64_t offset = read * frameBytes;
+      const auto want = static_cast<std::size_t>(
+          std::min<std::uint64_t>(static_cast<std::uint64_t>(n) * frameBytes, wholeBytes - offset));
+      const std::size_t got = want > 0 ? source->ReadAt(m_dataOffset + offset, start, want) : 0;
+      std::memset(start + got, 0, n * frameBytes - got);
+      const auto [first, end] = filter.Filter(start, n, final);
+      const std::uint64_t ready = std::min<std::uint64_t>(
+          static_cast<std::uint64_t>(end - first) * frameBytes, wholeBytes - written);
+      if (ready > 0 && !out.Write(start + first * static_cast<std::ptrdiff_t>(frameBytes),
+                                  static_cast<std::size_t>(ready))) {
+        return false;
+      }
+      written += ready;
+      read += n;
+      if (final) {
+        break;
+      }
+    }
+    std::uint8_t rest[8] = {};
+    const auto restBytes = static_cast<std::size_t>(total - wholeBytes);
+    if (restBytes > 0) {
+      (void)source->ReadAt(m_dataOffset + wholeBytes, rest, restBytes);
+      return out.Write(rest, restBytes);
+    }
+    return true;
+  };
+  return WriteFramed(sink, chunks, total, frames, rf64Threshold, writeData);
 }

@@ -1,0 +1,198 @@
+// The streamed conversion against the whole-file one: the same transcript and the same bytes
+// for every fixture and for chunk layouts built here (labels and cue points before and after
+// the data, a partial last frame and sample, odd sizes, protected files, several blocks), and
+// the streamed WAVE writer with tiny blocks and RF64 against the whole-buffer writer.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "LibProject/Audio/WaveFileUtil/WavFile.h"
+#include "eq/ConversionJob.h"
+#include "eq/PcmFilter.h"
+#include "eq/SampleStream.h"
+#include "tests/support/ProtectedFileBuilder.h"
+#include "tests/support/RiffBuilder.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+// Many sections (a high-pass of order 6, a low-pass, bells) and a boost that clips.
+EqBandTable ManySections() {
+  EqBandTable table;
+  table.push_back(EqBand{.type = 2,
+                         .index = 0,
+                         .enable = 1,
+                         .gain = 36,
+                         .qual = 0,
+                         .centFreq = 0,
+                         .cutoffFreq = 100,
+                         .stopFreq = 50});
+  for (std::uint32_t i = 1; i <= 5; ++i) {
+    table.push_back(EqBand{.type = 1,
+                           .index = i,
+                           .enable = 1,
+                           .gain = i == 3 ? 14.0 : -4.0,
+                           .qual = 1.4,
+                           .centFreq = 300.0 * i,
+                           .cutoffFreq = 0,
+                           .stopFreq = 0});
+  }
+  table.push_back(EqBand{.type = 3,
+                         .index = 6,
+                         .enable = 1,
+                         .gain = 30,
+                         .qual = 0,
+                         .centFreq = 0,
+                         .cutoffFreq = 3500,
+                         .stopFreq = 6000});
+  return table;
+}
+
+std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::vector<std::uint8_t> bytes(n);
+  for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+  return bytes;
+}
+
+struct Run {
+  int result = 0;
+  std::string log;
+  std::string output;
+};
+
+Run Convert(const std::string& source, const std::string& output, bool wholeFile) {
+  std::vector<ConversionJob> jobs{ConversionJob{.sourcePath = source, .outputPath = output}};
+  jobs[0].wholeFile = wholeFile;
+  Run run;
+  run.result =
+      ConvertFiles(jobs, ManySections(), [&run](std::string_view t) { run.log.append(t); });
+  run.output = fs::exists(output) ? ReadFile(output) : std::string("(none)");
+  return run;
+}
+
+void ExpectSameBothWays(const TempDir& dir, const std::string& source) {
+  SCOPED_TRACE(source);
+  const fs::path ext = fs::path(source).extension();
+  const std::string streamedOut = dir.File("streamed" + ext.string());
+  const std::string wholeOut = dir.File("whole" + ext.string());
+  fs::remove(streamedOut);
+  fs::remove(wholeOut);
+  Run streamed = Convert(source, streamedOut, false);
+  Run whole = Convert(source, wholeOut, true);
+  EXPECT_EQ(streamed.result, whole.result);
+  // The transcripts differ only in the output's name.
+  for (std::string* log : {&streamed.log, &whole.log}) {
+    for (const std::string& name : {streamedOut, wholeOut}) {
+      for (std::size_t at = log->find(name); at != std::string::npos; at = log->find(name)) {
+        log->replace(at, name.size(), "OUT");
+      }
+    }
+  }
+  EXPECT_EQ(streamed.log, whole.log);
+  // An Ogg stream's serial number is random, so two encodings of the same samples differ.
+  if (ext != ".ogg" && ext != ".opus") {
+    EXPECT_TRUE(streamed.output == whole.output) << "the outputs differ";
+  }
+}
+
+TEST(StreamedConversionTest, EveryFixtureGivesTheWholeFileTranscriptAndBytes) {
+  TempDir dir;
+  std::size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(TEST_DATA_DIR)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file() && name.find(".sox.raw") == std::string::npos &&
+        entry.path().extension() != ".sh" && entry.path().extension() != ".py") {
+      ExpectSameBothWays(dir, entry.path().string());
+      ++files;
+    }
+  }
+  EXPECT_GT(files, 20U);
+}
+
+TEST(StreamedConversionTest, ChunkLayoutsPartialFramesAndProtectedFilesMatch) {
+  TempDir dir;
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+  // Labels before the data, a cue list after it, an odd data size ending in half a sample.
+  files.emplace_back("labels.wav", RiffBuilder()
+                                       .Chunk("fmt ", FmtBody(1, 1, 16000, 16))
+                                       .Chunk("LIST", AdtlBody({{1, "(120,480)"}, {2, "breath"}}))
+                                       .Chunk("data", RandomBytes(2 * 30001 + 1, 1))
+                                       .Chunk("cue ", CueBody({{1, 120}, {2, 9000}}))
+                                       .Build());
+  // Stereo 8-bit ending in half a frame; 24-bit three channels with an odd data size.
+  files.emplace_back("partial8.wav", PcmWave(2, 8000, 8, RandomBytes(2 * 5000 + 1, 2)));
+  files.emplace_back("pcm24x3.wav", PcmWave(3, 48000, 24, RandomBytes(9 * 7001, 3)));
+  files.emplace_back("float32.wav",
+                     RiffBuilder()
+                         .Chunk("fmt ", FmtBody(3, 2, 44100, 32))
+                         .Chunk("fact", {0x10, 0x27, 0, 0})
+                         .Chunk("data",
+                                [] {
+                                  std::vector<std::uint8_t> bytes;
+                                  std::mt19937 rng(4);
+                                  std::uniform_real_distribution<float> v(-1.2F, 1.2F);
+                                  for (int i = 0; i < 20000; ++i) {
+                                    const float f = v(rng);
+                                    const auto* p = reinterpret_cast<const std::uint8_t*>(&f);
+                                    bytes.insert(bytes.end(), p, p + 4);
+                                  }
+                                  return bytes;
+                                }())
+                         .Build());
+  // More than one 4 MiB block of samples.
+  files.emplace_back("long.wav", PcmWave(2, 48000, 16, RandomBytes(4 * 1300000, 5)));
+  files.emplace_back("protected.wio", BuildProtectedFile(files[0].second, {"key"}, "labels.wav"));
+  for (const auto& [name, bytes] : files) {
+    WriteFile(dir.File(name), std::string(bytes.begin(), bytes.end()));
+    ExpectSameBothWays(dir, dir.File(name));
+  }
+}
+
+TEST(StreamedConversionTest, TinyBlocksAndRf64GiveTheWholeBufferWriterBytes) {
+  TempDir dir;
+  const auto bytes = RiffBuilder()
+                         .Chunk("fmt ", FmtBody(1, 2, 16000, 16))
+                         .Chunk("data", RandomBytes(4 * 3001 + 2, 6))
+                         .Chunk("LIST", AdtlBody({{1, "(5,9)"}}))
+                         .Chunk("cue ", CueBody({{1, 5}}))
+                         .Build();
+  WriteFile(dir.File("in.wav"), std::string(bytes.begin(), bytes.end()));
+  for (const std::uint64_t threshold : {0xFFFFFFFFULL, 64ULL}) {
+    for (const std::size_t block : {1U, 7U, 100000U}) {
+      SCOPED_TRACE("block " + std::to_string(block) + ", threshold " + std::to_string(threshold));
+      FilterChain chain;
+      DesignBandFilters(ManySections(), chain, 16000.0);
+      const SampleFormat format{SampleEncoding::Pcm16, 0};
+
+      C_WavFile whole;
+      ASSERT_EQ(whole.ReadHeader(dir.File("in.wav"), 1), 1);
+      ASSERT_EQ(whole.LoadSamples(1), 1);
+      whole.GetWavData()->GetEventMgr().SetSampleRate(16000);
+      I_WavData* data = whole.GetWavData();
+      FilterSamples(BestFilterKernel(), format, data->GetBuffer(), data->GetDataLength() / 2, chain,
+                    2);
+      StringByteSink expected;
+      ASSERT_EQ(whole.WriteTo(expected, threshold), 1);
+
+      C_WavFile streamed;
+      ASSERT_EQ(streamed.ReadHeader(dir.File("in.wav"), 1), 1);
+      ASSERT_TRUE(streamed.CanStream());
+      const auto stream = SampleStream::Create(BestFilterKernel(), format, chain, 2, 1);
+      StreamBlockFilter filter(*stream, 4);
+      StringByteSink got;
+      ASSERT_EQ(streamed.StreamInto(got, filter, block, threshold), 1);
+      EXPECT_TRUE(got.Bytes() == expected.Bytes());
+      EXPECT_EQ(got.Bytes().substr(0, 4), threshold == 64 ? "RF64" : "RIFF");
+      FreeFilterChain(chain);
+    }
+  }
+}
+
+}  // namespace
