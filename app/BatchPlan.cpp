@@ -51,11 +51,14 @@ std::string PathKey(const std::string& path) {
 }
 
 // `relative` (parts separated by "/") below `folder`, written with the system's separator.
-std::string JoinFolderFile(const std::string& folder, std::string relative) {
+std::string JoinFolderFile(const std::string& folder, const std::string& relative) {
 #if defined(_WIN32)
-  std::replace(relative.begin(), relative.end(), '/', '\\');
-#endif
+  std::string native = relative;
+  std::replace(native.begin(), native.end(), '/', '\\');
+  return platform::JoinPath({folder, native, ""});
+#else
   return platform::JoinPath({folder, relative, ""});
+#endif
 }
 
 // The files one /convert_source value stands for; false when a folder or pattern holds none.

@@ -5,6 +5,8 @@
 # Usage: bench/batch-jobs.sh [ROUNDS, default 5] [MORE_JOBS...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/timing.sh
+source bench/timing.sh
 bash scripts/deps.sh bench
 cmake -S . -B build -G Ninja -DTONVALE_BENCH=ON > /dev/null
 cmake --build build --target tonvale print_biquads > /dev/null
@@ -25,15 +27,6 @@ run() {
   build/tonvale /command "/access_setting:$work/shipped.cfg" /eq_index:0 \
     "/convert_source:$work/in" "/output_folder:$work/out" "/jobs:$1" > /dev/null
 }
-seconds() {
-  local start end
-  sync
-  start=$(date +%s.%N)
-  "$@"
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
-}
-median() { printf '%s\n' "$@" | sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
 
 declare -A times
 for ((r = 0; r < rounds; r++)); do

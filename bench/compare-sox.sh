@@ -7,6 +7,8 @@
 #                             [FILE: 16k-mono-16 (default) or 48k-stereo-24]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/timing.sh
+source bench/timing.sh
 bash scripts/deps.sh bench
 cmake -S . -B build -G Ninja -DTONVALE_BENCH=ON > /dev/null
 cmake --build build --target tonvale print_biquads > /dev/null
@@ -39,17 +41,6 @@ run_ffmpeg() {
   ffmpeg -loglevel error -threads 1 -filter_threads 1 -y -i "$work/ten-minutes.wav" \
     -af "$ffmpeg_filter" -c:a "$ffmpeg_codec" "$work/ffmpeg-out.wav"
 }
-# Each run starts with nothing waiting to be written, so that one tool's output is not flushed
-# in the next one's time (Tonvale flushes its own output before the rename; sox and ffmpeg
-# leave theirs to the system).
-seconds() {
-  local start end
-  sync
-  start=$(date +%s.%N)
-  "$@"
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
-}
 
 declare -a t_tonvale t_sox t_ffmpeg
 for ((i = 0; i < rounds; i++)); do
@@ -58,7 +49,6 @@ for ((i = 0; i < rounds; i++)); do
   t_ffmpeg+=("$(seconds run_ffmpeg)")
 done
 
-median() { printf '%s\n' "$@" | sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
 m_tonvale=$(median "${t_tonvale[@]}")
 m_sox=$(median "${t_sox[@]}")
 m_ffmpeg=$(median "${t_ffmpeg[@]}")

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "eq/ConversionReport.h"
 #include "eq/EqBand.h"
 #include "platform/FormatText.h"
 #include "platform/NumberText.h"
@@ -89,20 +90,8 @@ const char* BandTypeName(std::uint32_t type) {
 // The "Error:" lines of a transcript, without their prefix, one per line.
 std::string ErrorText(const std::string& log) {
   std::string errors;
-  std::size_t start = 0;
-  while (start < log.size()) {
-    std::size_t end = log.find('\n', start);
-    if (end == std::string::npos) {
-      end = log.size();
-    }
-    std::string line = log.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') {
-      line.pop_back();
-    }
-    if (line.rfind("Error:", 0) == 0) {
-      errors += (errors.empty() ? "" : "\n") + line.substr(6);
-    }
-    start = end + 1;
+  for (const std::string& line : LinesStartingWith(log, "Error:")) {
+    errors += (errors.empty() ? "" : "\n") + line.substr(6);
   }
   return errors;
 }

@@ -12,11 +12,8 @@ std::string DefaultOutputPath(const std::string& sourcePath) {
   return platform::JoinPath({directory, name + "_filter" + extension, ""});
 }
 
-namespace {
-
-// The lines of a job's transcript that begin with `prefix`, indented under the job's own line.
-void AppendLinesStartingWith(const std::string& log, const char* prefix,
-                             std::vector<std::string>& lines) {
+std::vector<std::string> LinesStartingWith(const std::string& log, std::string_view prefix) {
+  std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < log.size()) {
     std::size_t end = log.find('\n', start);
@@ -28,9 +25,20 @@ void AppendLinesStartingWith(const std::string& log, const char* prefix,
       line.pop_back();
     }
     if (line.rfind(prefix, 0) == 0) {
-      lines.push_back("    " + line);
+      lines.push_back(std::move(line));
     }
     start = end + 1;
+  }
+  return lines;
+}
+
+namespace {
+
+// The lines of a job's transcript that begin with `prefix`, indented under the job's own line.
+void AppendLinesStartingWith(const std::string& log, const char* prefix,
+                             std::vector<std::string>& lines) {
+  for (const std::string& line : LinesStartingWith(log, prefix)) {
+    lines.push_back("    " + line);
   }
 }
 

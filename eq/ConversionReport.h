@@ -1,12 +1,17 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 /// The output path a conversion uses when none is given: the source's folder and name with
 /// "_filter" before the extension (C:\a\voice.wav gives C:\a\voice_filter.wav). Empty when the
 /// source path cannot be split (a part longer than its limit) or the result would be too long.
 std::string DefaultOutputPath(const std::string& sourcePath);
+
+/// The lines of a transcript (CR LF or LF ended) that begin with `prefix`, in order, without
+/// their line ends.
+std::vector<std::string> LinesStartingWith(const std::string& log, std::string_view prefix);
 
 /// What became of one file of a conversion run, for its report.
 struct ConversionOutcome {

@@ -73,25 +73,25 @@ class TypedStream final : public SampleStream {
     std::vector<unsigned> leftOver;
     for (unsigned g = 1; g < groups; ++g) {
       try {
-        pool.emplace_back([&, g] {
-          for (std::uint16_t c = static_cast<std::uint16_t>(m_channels * g / groups);
-               c < m_channels * (g + 1) / groups; ++c) {
-            run(c);
-          }
-        });
+        pool.emplace_back([&, g] { RunGroup(run, g, groups); });
       } catch (const std::system_error&) {
         leftOver.push_back(g);  // this thread runs the group instead
       }
     }
     leftOver.push_back(0);
     for (const unsigned g : leftOver) {
-      for (std::uint16_t c = static_cast<std::uint16_t>(m_channels * g / groups);
-           c < m_channels * (g + 1) / groups; ++c) {
-        run(c);
-      }
+      RunGroup(run, g, groups);
     }
     for (std::thread& thread : pool) {
       thread.join();
+    }
+  }
+
+  // Runs `run(channel)` for the channels of group `g` of `groups`.
+  template <typename Run>
+  void RunGroup(Run& run, unsigned g, unsigned groups) {
+    for (unsigned c = m_channels * g / groups; c < m_channels * (g + 1) / groups; ++c) {
+      run(static_cast<std::uint16_t>(c));
     }
   }
 

@@ -21,6 +21,24 @@ bool SameCharacter(char a, char b) {
 #endif
 }
 
+// Calls `note` for every entry `Iterator` finds below `root`; false when the folder cannot be
+// read to its end.
+template <typename Iterator, typename Note>
+bool Walk(const fs::path& root, Note note) {
+  std::error_code ec;
+  Iterator it(root, fs::directory_options::skip_permission_denied, ec);
+  if (ec) {
+    return false;
+  }
+  for (const Iterator end; it != end; it.increment(ec)) {
+    if (ec) {
+      return false;
+    }
+    note(*it);
+  }
+  return !ec;
+}
+
 }  // namespace
 
 bool HasWildcard(std::string_view text) { return text.find_first_of("*?") != std::string::npos; }
@@ -69,28 +87,10 @@ std::optional<std::vector<std::string>> ListFolderFiles(const std::string& folde
       files.push_back(std::move(relative));
     }
   };
-  if (recursive) {
-    fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec);
-    if (ec) {
-      return std::nullopt;
-    }
-    for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
-      if (ec) {
-        return std::nullopt;
-      }
-      note(*it);
-    }
-  } else {
-    fs::directory_iterator it(root, fs::directory_options::skip_permission_denied, ec);
-    if (ec) {
-      return std::nullopt;
-    }
-    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-      if (ec) {
-        return std::nullopt;
-      }
-      note(*it);
-    }
+  const bool read = recursive ? Walk<fs::recursive_directory_iterator>(root, note)
+                              : Walk<fs::directory_iterator>(root, note);
+  if (!read) {
+    return std::nullopt;
   }
   std::sort(files.begin(), files.end());
   return files;

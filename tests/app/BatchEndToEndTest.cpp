@@ -70,21 +70,9 @@ class BatchEndToEndTest : public apptest::AppFixture {
            ").\r\n";
   }
 
-  // What the schema checker says about the report (empty: valid). Linux only.
-  std::string SchemaProblems(const std::string& report) {
-#if defined(__linux__)
-    const auto r = testsupport::RunProcess(
-        "/usr/bin/python3",
-        {"-c",
-         "import json, sys, jsonschema\n"
-         "jsonschema.validate(json.load(open(sys.argv[2])), json.load(open(sys.argv[1])),"
-         " cls=jsonschema.Draft202012Validator)\n",
-         SCHEMA_FILE, m_dir.File(report)});
-    return r.exitCode == 0 ? std::string() : r.out + r.err;
-#else
-    (void)report;
-    return {};
-#endif
+  // What the schema validator says of the report `name` (empty: valid).
+  std::string SchemaProblems(const std::string& name) {
+    return testsupport::JsonSchemaProblems(SCHEMA_FILE, m_dir.File(name));
   }
 };
 

@@ -9,25 +9,11 @@
 
 namespace {
 
-// Validates `json` against the repository's schema with an independent validator (Python's
-// jsonschema); empty when valid, else what the validator said.
+// What the schema validator says of `json` (empty: valid).
 std::string SchemaProblems(const std::string& json) {
-#if defined(__linux__)
   testsupport::TempDir dir;
   testsupport::WriteFile(dir.File("report.json"), json);
-  const auto r = testsupport::RunProcess(
-      "/usr/bin/python3", {"-c",
-                           "import json, sys, jsonschema\n"
-                           "schema = json.load(open(sys.argv[1]))\n"
-                           "jsonschema.Draft202012Validator.check_schema(schema)\n"
-                           "jsonschema.validate(json.load(open(sys.argv[2])), schema,"
-                           " cls=jsonschema.Draft202012Validator)\n",
-                           SCHEMA_FILE, dir.File("report.json")});
-  return r.exitCode == 0 ? std::string() : r.out + r.err;
-#else
-  (void)json;
-  return {};
-#endif
+  return testsupport::JsonSchemaProblems(SCHEMA_FILE, dir.File("report.json"));
 }
 
 TEST(BatchReportJsonTest, EveryTextIsEscapedAndEveryStateValidates) {

@@ -5,11 +5,11 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/support/BandFixtures.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
 
@@ -17,31 +17,8 @@ namespace {
 
 using namespace testsupport;
 
-EqBandTable Bands() {
-  return {EqBand{.type = 2,
-                 .index = 0,
-                 .enable = 1,
-                 .gain = 24,
-                 .qual = 0.7,
-                 .centFreq = 0,
-                 .cutoffFreq = 120,
-                 .stopFreq = 60},
-          EqBand{.type = 1,
-                 .index = 1,
-                 .enable = 1,
-                 .gain = 6,
-                 .qual = 1.2,
-                 .centFreq = 3000,
-                 .cutoffFreq = 0,
-                 .stopFreq = 0}};
-}
-
 std::vector<std::uint8_t> NoiseWave(std::size_t frames, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::uniform_int_distribution<int> dist(-12000, 12000);
-  std::vector<std::int16_t> samples(frames);
-  for (auto& s : samples) s = static_cast<std::int16_t>(dist(rng));
-  return PcmWave(1, 16000, 16, Pcm16Bytes(samples));
+  return PcmWave(1, 16000, 16, Pcm16Bytes(NoiseSamples(frames, seed)));
 }
 
 class BatchRunTest : public ::testing::Test {
@@ -74,7 +51,8 @@ TEST_F(BatchRunTest, TranscriptsComeInFileOrderAndOutputsMatchOneFileAtATime) {
   std::vector<std::string> expectedBytes;
   for (const ConversionJob& job : jobs) {
     std::vector<ConversionJob> one{job};
-    ASSERT_EQ(ConvertFiles(one, Bands(), [&](std::string_view t) { expectedLog.append(t); }), 1);
+    ASSERT_EQ(ConvertFiles(one, SpeechBands(), [&](std::string_view t) { expectedLog.append(t); }),
+              1);
     expectedBytes.push_back(ReadFile(job.outputPath));
   }
   std::string log;
@@ -87,7 +65,7 @@ TEST_F(BatchRunTest, TranscriptsComeInFileOrderAndOutputsMatchOneFileAtATime) {
     EXPECT_EQ(p.total, 6U);
     EXPECT_EQ(p.done, static_cast<std::size_t>(progressCalls));
   };
-  const auto results = RunBatch(jobs, Bands(), settings);
+  const auto results = RunBatch(jobs, SpeechBands(), settings);
   ASSERT_EQ(results.size(), 6U);
   EXPECT_EQ(log, expectedLog);
   EXPECT_EQ(progressCalls, 6);
@@ -113,7 +91,7 @@ TEST_F(BatchRunTest, AFailingFileStopsTheBatchUnlessToldToGoOn) {
     settings.threads = 1;
     settings.keepGoing = keepGoing;
     settings.log = [&log](std::string_view text) { log.append(text); };
-    const auto results = RunBatch(jobs, Bands(), settings);
+    const auto results = RunBatch(jobs, SpeechBands(), settings);
     for (std::size_t i = 0; i < 5; ++i) {
       const bool reached = keepGoing || i <= 2;
       EXPECT_EQ(results[i].attempted, reached) << i;
@@ -143,7 +121,7 @@ TEST_F(BatchRunTest, NoFileStartsWhileAFailureWaitsForItsAnswer) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       return goOn;
     };
-    const auto results = RunBatch(jobs, Bands(), settings);
+    const auto results = RunBatch(jobs, SpeechBands(), settings);
     EXPECT_EQ(asked, 1);
     std::size_t attempted = 0;
     for (const auto& r : results) attempted += r.attempted ? 1 : 0;
@@ -161,7 +139,7 @@ TEST_F(BatchRunTest, AJobWithoutAnOutputNameFailsAlone) {
   jobs[0].outputPath.clear();
   BatchSettings settings;
   settings.keepGoing = true;
-  const auto results = RunBatch(jobs, Bands(), settings);
+  const auto results = RunBatch(jobs, SpeechBands(), settings);
   EXPECT_EQ(results[0].result, 0);
   EXPECT_EQ(results[0].log, "Error:Can't form the output path from the source path(" +
                                 jobs[0].sourcePath +

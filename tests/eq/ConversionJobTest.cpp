@@ -14,6 +14,7 @@
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
 #include "eq/PcmFilter.h"
 #include "platform/TempFileNames.h"
+#include "tests/support/BandFixtures.h"
 #include "tests/support/NaiveEqualizer.h"
 #include "tests/support/ProtectedFileBuilder.h"
 #include "tests/support/RiffBuilder.h"
@@ -27,33 +28,6 @@ namespace {
 
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-EqBandTable SpeechBands() {
-  return {EqBand{.type = 2,
-                 .index = 0,
-                 .enable = 1,
-                 .gain = 24,
-                 .qual = 0.7,
-                 .centFreq = 0,
-                 .cutoffFreq = 120,
-                 .stopFreq = 60},
-          EqBand{.type = 1,
-                 .index = 1,
-                 .enable = 1,
-                 .gain = 6,
-                 .qual = 1.2,
-                 .centFreq = 3000,
-                 .cutoffFreq = 0,
-                 .stopFreq = 0}};
-}
-
-std::vector<std::int16_t> Noise(std::size_t count, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::uniform_int_distribution<int> dist(-12000, 12000);
-  std::vector<std::int16_t> samples(count);
-  for (auto& s : samples) s = static_cast<std::int16_t>(dist(rng));
-  return samples;
-}
 
 std::string Save(const TempDir& dir, const std::string& name,
                  const std::vector<std::uint8_t>& bytes) {
@@ -103,7 +77,7 @@ std::vector<ConversionJob> Jobs(std::initializer_list<std::pair<std::string, std
 
 TEST(ConversionJobTest, SuccessfulJobReportsFiveLinesAndWritesTheFilteredSamples) {
   TempDir dir;
-  const auto input = Noise(40000, 1);  // 2.5 s at 16 kHz
+  const auto input = NoiseSamples(40000, 1);  // 2.5 s at 16 kHz
   const std::string source = Save(dir, "voice.wav", PcmWave(1, 16000, 16, Pcm16Bytes(input)));
   const std::string output = dir.File("voice_filter.wav");
   auto jobs = Jobs({{source, output}});
@@ -133,8 +107,10 @@ TEST(ConversionJobTest, SuccessfulJobReportsFiveLinesAndWritesTheFilteredSamples
 
 TEST(ConversionJobTest, RunStopsAtTheFirstFailingJob) {
   TempDir dir;
-  const std::string first = Save(dir, "a.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(800, 2))));
-  const std::string third = Save(dir, "c.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(800, 3))));
+  const std::string first =
+      Save(dir, "a.wav", PcmWave(1, 8000, 16, Pcm16Bytes(NoiseSamples(800, 2))));
+  const std::string third =
+      Save(dir, "c.wav", PcmWave(1, 8000, 16, Pcm16Bytes(NoiseSamples(800, 3))));
   auto jobs = Jobs({{first, dir.File("a_out.wav")},
                     {dir.File("b.wav"), dir.File("b_out.wav")},
                     {third, dir.File("c_out.wav")}});
@@ -292,7 +268,7 @@ TEST(ConversionJobTest, EightBitFilesStayEightBit) {
 
 TEST(ConversionJobTest, DisabledBandsKeepTheSamplesAndAnExistingOutputIsReplaced) {
   TempDir dir;
-  const auto input = Noise(1001, 5);
+  const auto input = NoiseSamples(1001, 5);
   const std::string source = Save(dir, "d.wav", PcmWave(1, 22050, 16, Pcm16Bytes(input)));
   const std::string output = dir.File("d_out.wav");
   WriteFile(output, "an older output, not a wave file");
@@ -306,7 +282,7 @@ TEST(ConversionJobTest, DisabledBandsKeepTheSamplesAndAnExistingOutputIsReplaced
 
 TEST(ConversionJobTest, ChannelsAreFilteredApart) {
   TempDir dir;
-  const auto mono = Noise(3000, 6);
+  const auto mono = NoiseSamples(3000, 6);
   std::vector<std::int16_t> stereo;
   for (std::int16_t s : mono) {
     stereo.push_back(s);
@@ -326,7 +302,7 @@ TEST(ConversionJobTest, ChannelsAreFilteredApart) {
 
 TEST(ConversionJobTest, ProtectedAndAdpcmSourcesBecomePlainSixteenBitFiles) {
   TempDir dir;
-  const auto input = Noise(2000, 7);
+  const auto input = NoiseSamples(2000, 7);
   const auto plain = PcmWave(1, 16000, 16, Pcm16Bytes(input));
   const std::string wio = Save(dir, "p.wio", testsupport::BuildProtectedFile(plain, {}, "p.wav"));
   const std::string adpcm = std::string(TEST_DATA_DIR) + "/ima-stereo-sox.wav";
@@ -353,7 +329,7 @@ TEST(ConversionJobTest, CuePointsAndPairLabelsAreKept) {
   const std::string source = Save(dir, "c.wav",
                                   RiffBuilder()
                                       .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
-                                      .Chunk("data", Pcm16Bytes(Noise(2000, 8)))
+                                      .Chunk("data", Pcm16Bytes(NoiseSamples(2000, 8)))
                                       .Chunk("cue ", CueBody({{1, 500}, {2, 1500}}))
                                       .Chunk("LIST", AdtlBody({{1, "(3,7)"}, {2, "(-1,4)"}}))
                                       .Build());
@@ -370,7 +346,7 @@ TEST(ConversionJobTest, CuePointsAndPairLabelsAreKept) {
 
 TEST(ConversionJobTest, ConvertingInPlaceReplacesTheSource) {
   TempDir dir;
-  const auto input = Noise(500, 9);
+  const auto input = NoiseSamples(500, 9);
   const std::string source = Save(dir, "same.wav", PcmWave(1, 16000, 16, Pcm16Bytes(input)));
   auto jobs = Jobs({{source, source}});
   ASSERT_EQ(Conversion(jobs, SpeechBands()).result, 1);
@@ -381,7 +357,7 @@ TEST(ConversionJobTest, ConvertingInPlaceReplacesTheSource) {
 
 TEST(ConversionJobTest, TheFilesOwnRateDecidesWhichBandsApply) {
   TempDir dir;
-  const auto input = Noise(800, 10);
+  const auto input = NoiseSamples(800, 10);
   const EqBandTable high = {EqBand{.type = 1,
                                    .index = 0,
                                    .enable = 1,
@@ -409,7 +385,7 @@ TEST(ConversionJobTest, TheFilesOwnRateDecidesWhichBandsApply) {
 
 TEST(ConversionJobTest, BandsThatMakeNoFilterAreNamedAndLeftOutNotRunAsGarbage) {
   TempDir dir;
-  const auto input = Noise(4800, 11);
+  const auto input = NoiseSamples(4800, 11);
   const std::string source = Save(dir, "n.wav", PcmWave(1, 48000, 16, Pcm16Bytes(input)));
   const EqBandTable table = {
       EqBand{.type = 1, .index = 0, .enable = 1, .gain = 6, .qual = 0, .centFreq = 1000},
@@ -456,7 +432,8 @@ TEST(ConversionJobTest, AFailedWriteLeavesTheEarlierOutputAsItWas) {
       << run.log;
   EXPECT_EQ(ReadFile(output), "the earlier output");
   // An output whose folder has gone names that as the cause.
-  const std::string source = Save(dir, "s.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(80, 4))));
+  const std::string source =
+      Save(dir, "s.wav", PcmWave(1, 8000, 16, Pcm16Bytes(NoiseSamples(80, 4))));
   auto gone = Jobs({{source, dir.File("gone/out.wav")}});
   EXPECT_NE(Conversion(gone, SpeechBands()).log.find("): its folder does not exist.\r\n"),
             std::string::npos);
@@ -464,7 +441,8 @@ TEST(ConversionJobTest, AFailedWriteLeavesTheEarlierOutputAsItWas) {
 
 TEST(ConversionJobTest, AnOutputPathThatNamesAFolderFailsAndDeletesNothing) {
   TempDir dir;
-  const std::string source = Save(dir, "s.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(80, 6))));
+  const std::string source =
+      Save(dir, "s.wav", PcmWave(1, 8000, 16, Pcm16Bytes(NoiseSamples(80, 6))));
   fs::create_directory(dir.File("empty"));
   fs::create_directory(dir.File("full"));
   WriteFile(dir.File("full/keep.txt"), "x");
@@ -480,7 +458,8 @@ TEST(ConversionJobTest, AnOutputPathThatNamesAFolderFailsAndDeletesNothing) {
 
 TEST(ConversionJobTest, ACompletedConversionRemovesTheTemporaryFilesOfKilledRunsOnly) {
   TempDir dir;
-  const std::string source = Save(dir, "s.wav", PcmWave(1, 8000, 16, Pcm16Bytes(Noise(80, 7))));
+  const std::string source =
+      Save(dir, "s.wav", PcmWave(1, 8000, 16, Pcm16Bytes(NoiseSamples(80, 7))));
   const std::string& host = platform::HostName();
   const std::string dead = ".tonvale-tmp." + host + "." + std::to_string(DeadProcessId()) + ".0.1f";
   const std::string running =

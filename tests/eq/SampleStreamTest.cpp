@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "tests/support/RandomBands.h"
+#include "tests/support/BandFixtures.h"
 
 namespace {
 

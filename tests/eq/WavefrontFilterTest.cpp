@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "eq/PcmFilter.h"
-#include "tests/support/RandomBands.h"
+#include "tests/support/BandFixtures.h"
 
 namespace {
 

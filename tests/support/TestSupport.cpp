@@ -381,4 +381,22 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   return child.Wait();
 }
 
+std::string JsonSchemaProblems(const std::string& schemaPath, const std::string& documentPath) {
+#if defined(__linux__)
+  const ProcessResult r =
+      RunProcess("/usr/bin/python3", {"-c",
+                                      "import json, sys, jsonschema\n"
+                                      "schema = json.load(open(sys.argv[1]))\n"
+                                      "jsonschema.Draft202012Validator.check_schema(schema)\n"
+                                      "jsonschema.validate(json.load(open(sys.argv[2])), schema,"
+                                      " cls=jsonschema.Draft202012Validator)\n",
+                                      schemaPath, documentPath});
+  return r.exitCode == 0 ? std::string() : r.out + r.err;
+#else
+  (void)schemaPath;
+  (void)documentPath;
+  return {};
+#endif
+}
+
 }  // namespace testsupport

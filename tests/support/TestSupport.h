@@ -86,4 +86,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                          const std::string& workDir = ".",
                          const std::vector<std::string>& environment = {});
 
+/// What an independent validator (Python's jsonschema, draft 2020-12) says of the JSON document
+/// at `documentPath` against the schema at `schemaPath`: empty when it is valid. Always empty
+/// where there is no such validator (the Windows build).
+std::string JsonSchemaProblems(const std::string& schemaPath, const std::string& documentPath);
+
 }  // namespace testsupport

@@ -445,11 +445,8 @@ int C_SndFile::WriteFile(const std::string& path) {
     m_writeError = "the container cannot hold these samples";
     return 0;
   }
-  int error = 0;
-  auto file = platform::AtomicFile::Create(path, &error);
+  auto file = CreateOutput(path);
   if (!file) {
-    m_writeError = error == ENOENT ? std::string("its folder does not exist")
-                                   : platform::DescribeFileError(error);
     return 0;
   }
   SNDFILE* out = sf_open_fd(file->Descriptor(), SFM_WRITE, &format, SF_FALSE);

@@ -347,12 +347,7 @@ int C_WavFile::LoadSamples(int /*flag*/) {
     }
     return 0;
   }
-  std::unique_ptr<ByteSource> source;
-  if (m_fromMemory) {
-    source = std::make_unique<MemoryByteSource>(m_memory);
-  } else {
-    source = FileByteSource::Open(m_fileName);
-  }
+  const std::unique_ptr<ByteSource> source = OpenDataSource();
   if (!source) {
     return 0;
   }
@@ -372,6 +367,13 @@ int C_WavFile::LoadSamples(int /*flag*/) {
   }
   data->GetEventMgr().RestoreFromLabels(data->ListInfo(), data->CueInfo());
   return 1;
+}
+
+std::unique_ptr<ByteSource> C_WavFile::OpenDataSource() const {
+  if (m_fromMemory) {
+    return std::make_unique<MemoryByteSource>(m_memory);
+  }
+  return FileByteSource::Open(m_fileName);
 }
 
 int C_WavFile::DecodeAdpcm(ByteSource& source) {

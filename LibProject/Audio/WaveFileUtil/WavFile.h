@@ -134,6 +134,12 @@ class C_WavFile : public I_WavFile {
   I_WavData* Container() const;
   /// Records the size and last-write time of the file read.
   void RecordFileAttributes();
+  /// Starts the atomic write of `path`; empty, with the reason in the write error, when the
+  /// temporary file cannot be made.
+  std::optional<platform::AtomicFile> CreateOutput(const std::string& path);
+  /// Writes `path` atomically with `write` (1 = written); on failure the write error says why
+  /// and the file at `path` is as it was.
+  int WriteAtomically(const std::string& path, const std::function<int(ByteSink&)>& write);
 
   std::uint32_t m_ownerWindow = 0;
   std::uint32_t m_formatType = 0;
@@ -159,6 +165,8 @@ class C_WavFile : public I_WavFile {
   };
 
   ParseResult ParseHeader(ByteSource& source, int withInfo);
+  /// The bytes of the file read: the file again, or the bytes in memory.
+  std::unique_ptr<ByteSource> OpenDataSource() const;
   /// True when the samples are stored as the filtering pass reads them (PCM of 8 to 32 bits,
   /// 32- or 64-bit float) with no target format to convert them to.
   bool StreamableLayout() const;

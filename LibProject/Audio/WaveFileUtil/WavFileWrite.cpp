@@ -20,17 +20,25 @@ constexpr std::size_t kStreamBlockBytes = std::size_t{4} << 20;
 
 }  // namespace
 
-int C_WavFile::WriteFile(const std::string& path) {
-  m_writeError.clear();
+std::optional<platform::AtomicFile> C_WavFile::CreateOutput(const std::string& path) {
   int error = 0;
   auto file = platform::AtomicFile::Create(path, &error);
   if (!file) {
     m_writeError = error == ENOENT ? std::string("its folder does not exist")
                                    : platform::DescribeFileError(error);
+  }
+  return file;
+}
+
+int C_WavFile::WriteAtomically(const std::string& path,
+                               const std::function<int(ByteSink&)>& write) {
+  m_writeError.clear();
+  auto file = CreateOutput(path);
+  if (!file) {
     return 0;
   }
   AtomicFileSink sink(*file);
-  if (WriteTo(sink) == 0) {
+  if (write(sink) == 0) {
     m_writeError = file->ErrorNumber() != 0 ? platform::DescribeFileError(file->ErrorNumber())
                    : m_writeError.empty()
                        ? std::string("the samples cannot be written as a wave file")
@@ -44,6 +52,10 @@ int C_WavFile::WriteFile(const std::string& path) {
     return 0;
   }
   return 1;
+}
+
+int C_WavFile::WriteFile(const std::string& path) {
+  return WriteAtomically(path, [this](ByteSink& sink) { return WriteTo(sink); });
 }
 
 T_RefPtr<I_WavData> C_WavFile::ConvertedForWrite(I_WavData& source) {
@@ -198,29 +210,9 @@ bool C_WavFile::StreamableLayout() const {
 }
 
 int C_WavFile::StreamTo(const std::string& path, I_SampleBlockFilter& filter) {
-  m_writeError.clear();
-  int error = 0;
-  auto file = platform::AtomicFile::Create(path, &error);
-  if (!file) {
-    m_writeError = error == ENOENT ? std::string("its folder does not exist")
-                                   : platform::DescribeFileError(error);
-    return 0;
-  }
-  AtomicFileSink sink(*file);
-  if (StreamInto(sink, filter, kStreamBlockBytes / std::max<std::size_t>(filter.FrameBytes(), 1)) ==
-      0) {
-    if (file->ErrorNumber() != 0) {
-      m_writeError = platform::DescribeFileError(file->ErrorNumber());
-    } else if (m_writeError.empty()) {
-      m_writeError = "the samples cannot be written as a wave file";
-    }
-    return 0;
-  }
-  if (!file->Commit(false)) {
-    m_writeError = platform::DescribeFileError(file->ErrorNumber());
-    return 0;
-  }
-  return 1;
+  const std::size_t blockFrames = kStreamBlockBytes / std::max<std::size_t>(filter.FrameBytes(), 1);
+  return WriteAtomically(path,
+                         [&](ByteSink& sink) { return StreamInto(sink, filter, blockFrames); });
 }
 
 int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size_t blockFrames,
@@ -230,12 +222,7 @@ int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size
   if (data == nullptr || !StreamableLayout()) {
     return 0;
   }
-  std::unique_ptr<ByteSource> source;
-  if (m_fromMemory) {
-    source = std::make_unique<MemoryByteSource>(m_memory);
-  } else {
-    source = FileByteSource::Open(m_fileName);
-  }
+  const std::unique_ptr<ByteSource> source = OpenDataSource();
   if (!source) {
     m_writeError = "the source file cannot be read";
     return 0;

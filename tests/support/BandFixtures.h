@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <random>
+#include <vector>
 
 #include "eq/EqBand.h"
 
@@ -9,5 +12,11 @@ namespace testsupport {
 /// Up to 11 bands of random types and values for a sample rate of `fs` Hz, some disabled, some
 /// that the design leaves out: the tables the kernels are checked over.
 EqBandTable RandomBandTable(std::mt19937& rng, double fs);
+
+/// A small speech setup: a 24 dB high-pass at 120 Hz (stop 60 Hz) and a +6 dB bell at 3 kHz.
+EqBandTable SpeechBands();
+
+/// `count` samples of uniform noise within +-12000, the same for the same seed.
+std::vector<std::int16_t> NoiseSamples(std::size_t count, unsigned seed);
 
 }  // namespace testsupport

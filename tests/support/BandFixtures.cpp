@@ -1,4 +1,4 @@
-#include "tests/support/RandomBands.h"
+#include "tests/support/BandFixtures.h"
 
 #include <algorithm>
 
@@ -29,6 +29,33 @@ EqBandTable RandomBandTable(std::mt19937& rng, double fs) {
     table.push_back(band);
   }
   return table;
+}
+
+EqBandTable SpeechBands() {
+  return {EqBand{.type = 2,
+                 .index = 0,
+                 .enable = 1,
+                 .gain = 24,
+                 .qual = 0.7,
+                 .centFreq = 0,
+                 .cutoffFreq = 120,
+                 .stopFreq = 60},
+          EqBand{.type = 1,
+                 .index = 1,
+                 .enable = 1,
+                 .gain = 6,
+                 .qual = 1.2,
+                 .centFreq = 3000,
+                 .cutoffFreq = 0,
+                 .stopFreq = 0}};
+}
+
+std::vector<std::int16_t> NoiseSamples(std::size_t count, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> dist(-12000, 12000);
+  std::vector<std::int16_t> samples(count);
+  for (auto& s : samples) s = static_cast<std::int16_t>(dist(rng));
+  return samples;
 }
 
 }  // namespace testsupport
