@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/support/BandFixtures.h"
@@ -115,10 +116,21 @@ TEST_F(BatchRunTest, NoFileStartsWhileAFailureWaitsForItsAnswer) {
     BatchSettings settings;
     settings.threads = 2;
     int asked = 0;
-    settings.continueAfterFailure = [&asked, goOn](const BatchFileResult& failed) {
+    // The answer comes only once the file the other thread was running has ended: a batch that
+    // let that thread go on would start the next file meanwhile.
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::size_t done = 0;
+    settings.progress = [&](const BatchProgress& progress) {
+      const std::lock_guard<std::mutex> lock(mutex);
+      done = progress.done;
+      ended.notify_all();
+    };
+    settings.continueAfterFailure = [&](const BatchFileResult& failed) {
       ++asked;
       EXPECT_EQ(failed.result, 0);
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      std::unique_lock<std::mutex> lock(mutex);
+      ended.wait_for(lock, std::chrono::seconds(5), [&done] { return done >= 1; });
       return goOn;
     };
     const auto results = RunBatch(jobs, SpeechBands(), settings);
