@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "eq/SampleIo.h"
@@ -93,18 +94,30 @@ struct VecOf<8> {
   using type = Vec8;
 };
 
-// One channel through the whole chain as a wavefront of L-wide vectors. Step s feeds sample s
-// into section 0 and takes sample s - (sections - 1) out of the last section; before the first
-// sample and after the last one the wavefront is fed zeros, which leave a zero state exactly as
-// it is (only the sign of a zero can differ, which no later non-zero result or conversion sees).
+// One channel through the whole chain as a wavefront of L-wide vectors. Section k works on
+// sample s - kSkew * k at step s, so a section takes the previous section's output of two steps
+// before: the chain of adds and multiplies from one section's input to its output then spreads
+// over two steps, and the work of a step is no longer one such chain long. Step s feeds sample
+// s into section 0 and takes sample s - Lag out of the last section; before the first sample
+// and after the last one the wavefront is fed zeros, which leave a zero state exactly as it is
+// (only the sign of a zero can differ, which no later non-zero result or conversion sees).
 // The samples are converted to and from doubles a chunk at a time, outside the loop of steps.
 // `Groups` is the group count when it is known at compile time (the states then stay in
 // registers), or 0 for any count (the states then live in `state`).
 //
 // A stream runs a channel block by block: `state` then carries the wavefront from one call to
 // the next, `done` counts the steps of the earlier calls, and only the last call (`flush`) feeds
-// the closing zeros. Step s of the whole stream writes sample s - last, so a call writes up to
-// `last` samples in front of `samples` (the end of the block before); the caller leaves room.
+// the closing zeros. Step s of the whole stream writes sample s - Lag, so a call writes up to
+// Lag samples in front of `samples` (the end of the block before); the caller leaves room.
+constexpr std::size_t kSkew = 2;
+
+// Steps an output trails its input by, for a plan of `count` sections.
+constexpr std::size_t LagOf(std::size_t count) { return count > 0 ? kSkew * (count - 1) : 0; }
+
+// The state of a wavefront: w1, w2 and the outputs of the last two steps (the older first),
+// `padded` doubles each.
+constexpr std::size_t kStateArrays = 4;
+
 template <int L, int Groups, typename Io>
 [[gnu::always_inline]] inline void RunWavefront(const SectionPlan& plan, const double* coefs,
                                                 double* state, Io& io, typename Io::Sample* samples,
@@ -120,23 +133,61 @@ template <int L, int Groups, typename Io>
   const V* a1 = b2 + groups;
   const V* a2 = a1 + groups;
   V* stored = reinterpret_cast<V*>(state);
-  V fixed[3][kFixed] = {};
+  V fixed[kStateArrays][kFixed] = {};
   if constexpr (Groups > 0) {
-    for (int g = 0; g < Groups; ++g) {
-      fixed[0][g] = stored[g];
-      fixed[1][g] = stored[Groups + g];
-      fixed[2][g] = stored[2 * Groups + g];
+    for (std::size_t a = 0; a < kStateArrays; ++a) {
+      for (int g = 0; g < Groups; ++g) {
+        fixed[a][g] = stored[a * Groups + g];
+      }
     }
   }
   V* w1 = Groups > 0 ? fixed[0] : stored;
   V* w2 = Groups > 0 ? fixed[1] : w1 + groups;
-  V* y = Groups > 0 ? fixed[2] : w2 + groups;
+  // Step s reads the outputs of step s - 2 from `older` and leaves its own there; `newer` holds
+  // those of step s - 1, so the two trade places after every step.
+  V* older = Groups > 0 ? fixed[2] : w2 + groups;
+  V* newer = Groups > 0 ? fixed[3] : older + groups;
   double in[kChunk];
   double out[kChunk];
   const std::size_t last = plan.count - 1;
+  const std::size_t lag = LagOf(plan.count);
   const std::size_t lastGroup = last / L;
   const std::size_t lastLane = last % L;
-  const std::size_t steps = n + (flush ? last : 0);
+  const std::size_t steps = n + (flush ? lag : 0);
+  // One step: from the last group down, so that each group still sees the output of the group
+  // before it from two steps back.
+  auto step = [&](V* y, double sample) __attribute__((always_inline)) {
+    V input = {};
+    input[L - 1] = sample;
+    auto group = [&](std::size_t g) __attribute__((always_inline)) {
+      const V below = g > 0 ? y[g - 1] : input;
+      V x;
+      if constexpr (L == 2) {
+        x = __builtin_shufflevector(y[g], below, 3, 0);
+      } else if constexpr (L == 4) {
+        x = __builtin_shufflevector(y[g], below, 7, 0, 1, 2);
+      } else {
+        x = __builtin_shufflevector(y[g], below, 15, 0, 1, 2, 3, 4, 5, 6);
+      }
+      const V p1 = w1[g];
+      const V p2 = w2[g];
+      const V w = (x - p1 * a1[g]) - p2 * a2[g];
+      y[g] = (w * b0[g] + p1 * b1[g]) + p2 * b2[g];
+      w2[g] = p1;
+      w1[g] = w;
+    };
+    if constexpr (Groups > 0) {
+#pragma GCC unroll 16
+      for (int g = Groups - 1; g >= 0; --g) {
+        group(static_cast<std::size_t>(g));
+      }
+    } else {
+      for (std::size_t g = groups; g-- > 0;) {
+        group(g);
+      }
+    }
+    return y[lastGroup][lastLane];
+  };
   for (std::size_t chunk = 0; chunk < steps; chunk += kChunk) {
     const std::size_t k = std::min(kChunk, steps - chunk);
     const std::size_t real = chunk < n ? std::min(k, n - chunk) : 0;
@@ -146,54 +197,41 @@ template <int L, int Groups, typename Io>
     for (std::size_t i = real; i < k; ++i) {
       in[i] = 0.0;
     }
-    for (std::size_t i = 0; i < k; ++i) {
-      V input = {};
-      input[L - 1] = in[i];
-      // From the last group down, so that each group still sees the previous step's output of
-      // the group before it.
-      auto step = [&](std::size_t g) __attribute__((always_inline)) {
-        const V below = g > 0 ? y[g - 1] : input;
-        V x;
-        if constexpr (L == 2) {
-          x = __builtin_shufflevector(y[g], below, 3, 0);
-        } else if constexpr (L == 4) {
-          x = __builtin_shufflevector(y[g], below, 7, 0, 1, 2);
-        } else {
-          x = __builtin_shufflevector(y[g], below, 15, 0, 1, 2, 3, 4, 5, 6);
-        }
-        const V p1 = w1[g];
-        const V p2 = w2[g];
-        const V w = (x - p1 * a1[g]) - p2 * a2[g];
-        y[g] = (w * b0[g] + p1 * b1[g]) + p2 * b2[g];
-        w2[g] = p1;
-        w1[g] = w;
-      };
+    // Two steps at a time, one on each set of outputs; an odd step at the end trades the sets.
+    std::size_t i = 0;
+    for (; i + 1 < k; i += 2) {
+      out[i] = step(older, in[i]);
+      out[i + 1] = step(newer, in[i + 1]);
+    }
+    if (i < k) {
+      out[i] = step(older, in[i]);
       if constexpr (Groups > 0) {
-#pragma GCC unroll 16
-        for (int g = Groups - 1; g >= 0; --g) {
-          step(static_cast<std::size_t>(g));
+        for (int g = 0; g < Groups; ++g) {
+          std::swap(fixed[2][g], fixed[3][g]);
         }
       } else {
-        for (std::size_t g = groups; g-- > 0;) {
-          step(g);
-        }
+        std::swap(older, newer);
       }
-      out[i] = y[lastGroup][lastLane];
     }
-    // Step s leaves sample s - last; the first `last` steps of the stream leave nothing yet.
+    // Step s leaves sample s - lag; the first `lag` steps of the stream leave nothing yet.
     const std::uint64_t reached = done + chunk;
-    const std::size_t first = reached >= last ? 0 : static_cast<std::size_t>(last - reached);
-    for (std::size_t i = first; i < k; ++i) {
+    const std::size_t first = reached >= lag ? 0 : static_cast<std::size_t>(lag - reached);
+    for (std::size_t j = first; j < k; ++j) {
       const auto position =
-          static_cast<std::ptrdiff_t>(chunk + i) - static_cast<std::ptrdiff_t>(last);
-      samples[position * static_cast<std::ptrdiff_t>(stride)] = io.Out(out[i]);
+          static_cast<std::ptrdiff_t>(chunk + j) - static_cast<std::ptrdiff_t>(lag);
+      samples[position * static_cast<std::ptrdiff_t>(stride)] = io.Out(out[j]);
     }
   }
   if constexpr (Groups > 0) {
-    for (int g = 0; g < Groups; ++g) {
-      stored[g] = fixed[0][g];
-      stored[Groups + g] = fixed[1][g];
-      stored[2 * Groups + g] = fixed[2][g];
+    for (std::size_t a = 0; a < kStateArrays; ++a) {
+      for (int g = 0; g < Groups; ++g) {
+        stored[a * Groups + g] = fixed[a][g];
+      }
+    }
+  } else if (older != stored + 2 * groups) {
+    // An odd number of steps: store the sets in their places again.
+    for (std::size_t g = 0; g < groups; ++g) {
+      std::swap(older[g], newer[g]);
     }
   }
 }
@@ -246,11 +284,11 @@ template <int L, typename Io>
     coefs.data[3 * plan.padded + i] = plan.a1[i];
     coefs.data[4 * plan.padded + i] = plan.a2[i];
   }
-  AlignedDoubles state(3 * plan.padded);
+  AlignedDoubles state(kStateArrays * plan.padded);
   const std::size_t stride = channels > 0 ? channels : 1;
   const std::size_t end = std::min<std::size_t>(span.end, stride);
   for (std::size_t channel = span.first; channel < end && channel < count; ++channel) {
-    std::memset(state.data, 0, 3 * plan.padded * sizeof(double));
+    std::memset(state.data, 0, kStateArrays * plan.padded * sizeof(double));
     const std::size_t n = (count - channel + stride - 1) / stride;
     RunChannel<L, Io>(plan, coefs.data, state.data, io, samples + channel, n, stride);
   }
@@ -328,7 +366,7 @@ struct WavefrontStream::Impl {
       coefs.data[4 * plan.padded + i] = plan.a2[i];
     }
     for (auto& state : states) {
-      state = std::make_unique<AlignedDoubles>(3 * plan.padded);
+      state = std::make_unique<AlignedDoubles>(kStateArrays * plan.padded);
     }
   }
 
@@ -370,7 +408,7 @@ WavefrontStream::WavefrontStream(FilterKernel kernel, const FilterChain& chain,
 WavefrontStream::~WavefrontStream() = default;
 
 std::size_t WavefrontStream::Lag() const {
-  return m_impl->plan.count > 0 ? m_impl->plan.count - 1 : 0;
+  return LagOf(m_impl->plan.count);
 }
 
 // One entry per sample type, each the same run.
