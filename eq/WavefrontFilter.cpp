@@ -31,9 +31,16 @@ struct SectionPlan {
   std::vector<double> b0, b1, b2, a1, a2;
 };
 
-SectionPlan MakePlan(const FilterChain& chain, std::size_t lanes) {
+// The sections [first, end) of the chain's running order.
+SectionPlan MakePlan(const FilterChain& chain, std::size_t lanes, std::size_t first = 0,
+                     std::size_t end = SIZE_MAX) {
   SectionPlan plan;
-  ForEachSection(chain, [&plan](const BiquadCoefs& c, const BiquadState&) {
+  std::size_t index = 0;
+  ForEachSection(chain, [&](const BiquadCoefs& c, const BiquadState&) {
+    const std::size_t k = index++;
+    if (k < first || k >= end) {
+      return;
+    }
     plan.b0.push_back(c.b0);
     plan.b1.push_back(c.b1);
     plan.b2.push_back(c.b2);
@@ -118,15 +125,15 @@ constexpr std::size_t LagOf(std::size_t count) { return count > 0 ? kSkew * (cou
 // `padded` doubles each.
 constexpr std::size_t kStateArrays = 4;
 
-template <int L, int Groups, typename Io>
-[[gnu::always_inline]] inline void RunWavefront(const SectionPlan& plan, const double* coefs,
-                                                double* state, Io& io, typename Io::Sample* samples,
-                                                std::size_t n, std::size_t stride,
-                                                std::uint64_t done = 0, bool flush = true) {
+// Runs `k` steps of the wavefront stored at `state` over the inputs `in`, leaving the last
+// section's outputs in `out`. `Groups` is the group count when it is known at compile time (the
+// states then stay in registers for the chunk), or 0 for any count (they then stay in memory).
+template <int L, int Groups>
+[[gnu::always_inline]] inline void RunSteps(std::size_t groups, const double* coefs,
+                                            double* state, std::size_t last, const double* in,
+                                            double* out, std::size_t k) {
   using V = typename VecOf<L>::type;
-  constexpr std::size_t kChunk = 1024;
   constexpr int kFixed = Groups > 0 ? Groups : 1;  // NOLINT(bugprone-branch-clone): per instance
-  const std::size_t groups = Groups > 0 ? static_cast<std::size_t>(Groups) : plan.padded / L;
   const V* b0 = reinterpret_cast<const V*>(coefs);
   const V* b1 = b0 + groups;
   const V* b2 = b1 + groups;
@@ -147,13 +154,8 @@ template <int L, int Groups, typename Io>
   // those of step s - 1, so the two trade places after every step.
   V* older = Groups > 0 ? fixed[2] : w2 + groups;
   V* newer = Groups > 0 ? fixed[3] : older + groups;
-  double in[kChunk];
-  double out[kChunk];
-  const std::size_t last = plan.count - 1;
-  const std::size_t lag = LagOf(plan.count);
   const std::size_t lastGroup = last / L;
   const std::size_t lastLane = last % L;
-  const std::size_t steps = n + (flush ? lag : 0);
   // One step: from the last group down, so that each group still sees the output of the group
   // before it from two steps back.
   auto step = [&](V* y, double sample) __attribute__((always_inline)) {
@@ -188,39 +190,15 @@ template <int L, int Groups, typename Io>
     }
     return y[lastGroup][lastLane];
   };
-  for (std::size_t chunk = 0; chunk < steps; chunk += kChunk) {
-    const std::size_t k = std::min(kChunk, steps - chunk);
-    const std::size_t real = chunk < n ? std::min(k, n - chunk) : 0;
-    for (std::size_t i = 0; i < real; ++i) {
-      in[i] = io.In(samples[(chunk + i) * stride]);
-    }
-    for (std::size_t i = real; i < k; ++i) {
-      in[i] = 0.0;
-    }
-    // Two steps at a time, one on each set of outputs; an odd step at the end trades the sets.
-    std::size_t i = 0;
-    for (; i + 1 < k; i += 2) {
-      out[i] = step(older, in[i]);
-      out[i + 1] = step(newer, in[i + 1]);
-    }
-    if (i < k) {
-      out[i] = step(older, in[i]);
-      if constexpr (Groups > 0) {
-        for (int g = 0; g < Groups; ++g) {
-          std::swap(fixed[2][g], fixed[3][g]);
-        }
-      } else {
-        std::swap(older, newer);
-      }
-    }
-    // Step s leaves sample s - lag; the first `lag` steps of the stream leave nothing yet.
-    const std::uint64_t reached = done + chunk;
-    const std::size_t first = reached >= lag ? 0 : static_cast<std::size_t>(lag - reached);
-    for (std::size_t j = first; j < k; ++j) {
-      const auto position =
-          static_cast<std::ptrdiff_t>(chunk + j) - static_cast<std::ptrdiff_t>(lag);
-      samples[position * static_cast<std::ptrdiff_t>(stride)] = io.Out(out[j]);
-    }
+  // Two steps at a time, one on each set of outputs.
+  std::size_t i = 0;
+  for (; i + 1 < k; i += 2) {
+    out[i] = step(older, in[i]);
+    out[i + 1] = step(newer, in[i + 1]);
+  }
+  const bool odd = i < k;
+  if (odd) {
+    out[i] = step(older, in[i]);
   }
   if constexpr (Groups > 0) {
     for (std::size_t a = 0; a < kStateArrays; ++a) {
@@ -228,43 +206,107 @@ template <int L, int Groups, typename Io>
         stored[a * Groups + g] = fixed[a][g];
       }
     }
-  } else if (older != stored + 2 * groups) {
-    // An odd number of steps: store the sets in their places again.
+  }
+  if (odd) {
+    // The step after an odd one reads the other set: trade the stored sets.
+    V* sets = stored + 2 * groups;
     for (std::size_t g = 0; g < groups; ++g) {
-      std::swap(older[g], newer[g]);
+      std::swap(sets[g], sets[groups + g]);
     }
   }
 }
 
-// Runs one channel with the kernel for its group count: register-resident up to kMaxFixed
-// groups, memory-resident beyond.
-template <int L, typename Io>
+// One channel through the whole chain, `n` inputs from `source`, outputs to `sink`; see above.
+template <int L, int Groups, typename Source, typename Sink>
+[[gnu::always_inline]] inline void RunWavefront(const SectionPlan& plan, const double* coefs,
+                                                double* state, Source& source, Sink& sink,
+                                                std::size_t n, std::uint64_t done, bool flush) {
+  constexpr std::size_t kChunk = 1024;
+  const std::size_t groups = Groups > 0 ? static_cast<std::size_t>(Groups) : plan.padded / L;
+  alignas(64) double in[kChunk];
+  alignas(64) double out[kChunk];
+  const std::size_t last = plan.count - 1;
+  const std::size_t lag = LagOf(plan.count);
+  const std::size_t steps = n + (flush ? lag : 0);
+  for (std::size_t chunk = 0; chunk < steps; chunk += kChunk) {
+    const std::size_t k = std::min(kChunk, steps - chunk);
+    const std::size_t real = chunk < n ? std::min(k, n - chunk) : 0;
+    source.Read(in, chunk, real);
+    for (std::size_t i = real; i < k; ++i) {
+      in[i] = 0.0;
+    }
+    RunSteps<L, Groups>(groups, coefs, state, last, in, out, k);
+    // Step s leaves sample s - lag; the first `lag` steps of the stream leave nothing yet.
+    const std::uint64_t reached = done + chunk;
+    const std::size_t first = reached >= lag ? 0 : static_cast<std::size_t>(lag - reached);
+    if (first < k) {
+      sink.Write(out + first,
+                 static_cast<std::ptrdiff_t>(chunk + first) - static_cast<std::ptrdiff_t>(lag),
+                 k - first);
+    }
+  }
+}
+
+// Samples of one channel of an interleaved buffer as a wavefront's inputs and outputs,
+// converted by `io`.
+template <typename Io>
+struct SampleSource {
+  const Io& io;
+  const typename Io::Sample* samples;
+  std::size_t stride;
+  void Read(double* in, std::size_t from, std::size_t count) const {
+    for (std::size_t i = 0; i < count; ++i) {
+      in[i] = io.In(samples[(from + i) * stride]);
+    }
+  }
+};
+template <typename Io>
+struct SampleSink {
+  Io& io;
+  typename Io::Sample* samples;
+  std::size_t stride;
+  void Write(const double* out, std::ptrdiff_t position, std::size_t count) {
+    typename Io::Sample* at = samples + position * static_cast<std::ptrdiff_t>(stride);
+    for (std::size_t i = 0; i < count; ++i) {
+      at[i * stride] = io.Out(out[i]);
+    }
+  }
+};
+
+// Runs one channel with the kernel for its group count: register-resident up to 12 groups,
+// memory-resident beyond.
+template <int L, typename Source, typename Sink>
 [[gnu::always_inline]] inline void RunChannel(const SectionPlan& plan, const double* coefs,
-                                              double* state, Io& io, typename Io::Sample* samples,
-                                              std::size_t n, std::size_t stride,
-                                              std::uint64_t done = 0, bool flush = true) {
+                                              double* state, Source& source, Sink& sink,
+                                              std::size_t n, std::uint64_t done, bool flush) {
+#define TONVALE_RUN_GROUPS(G) \
+  RunWavefront<L, G, Source, Sink>(plan, coefs, state, source, sink, n, done, flush)
   switch (plan.padded / L) {
-    case 1: RunWavefront<L, 1, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
-    case 2: RunWavefront<L, 2, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
-    case 3: RunWavefront<L, 3, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
-    case 4: RunWavefront<L, 4, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
-    case 5: RunWavefront<L, 5, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
-    case 6: RunWavefront<L, 6, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
-    case 7: RunWavefront<L, 7, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
-    case 8: RunWavefront<L, 8, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
-    case 9: RunWavefront<L, 9, Io>(plan, coefs, state, io, samples, n, stride, done, flush); return;
-    case 10:
-      RunWavefront<L, 10, Io>(plan, coefs, state, io, samples, n, stride, done, flush);
-      return;
-    case 11:
-      RunWavefront<L, 11, Io>(plan, coefs, state, io, samples, n, stride, done, flush);
-      return;
-    case 12:
-      RunWavefront<L, 12, Io>(plan, coefs, state, io, samples, n, stride, done, flush);
-      return;
-    default:
-      RunWavefront<L, 0, Io>(plan, coefs, state, io, samples, n, stride, done, flush);
-      return;
+    case 1: TONVALE_RUN_GROUPS(1); return;
+    case 2: TONVALE_RUN_GROUPS(2); return;
+    case 3: TONVALE_RUN_GROUPS(3); return;
+    case 4: TONVALE_RUN_GROUPS(4); return;
+    case 5: TONVALE_RUN_GROUPS(5); return;
+    case 6: TONVALE_RUN_GROUPS(6); return;
+    case 7: TONVALE_RUN_GROUPS(7); return;
+    case 8: TONVALE_RUN_GROUPS(8); return;
+    case 9: TONVALE_RUN_GROUPS(9); return;
+    case 10: TONVALE_RUN_GROUPS(10); return;
+    case 11: TONVALE_RUN_GROUPS(11); return;
+    case 12: TONVALE_RUN_GROUPS(12); return;
+    default: TONVALE_RUN_GROUPS(0); return;
+  }
+#undef TONVALE_RUN_GROUPS
+}
+
+// The plan's coefficients as the kernels read them: five arrays of `padded` doubles.
+void FillCoefs(const SectionPlan& plan, double* coefs) {
+  for (std::size_t i = 0; i < plan.padded; ++i) {
+    coefs[i] = plan.b0[i];
+    coefs[plan.padded + i] = plan.b1[i];
+    coefs[2 * plan.padded + i] = plan.b2[i];
+    coefs[3 * plan.padded + i] = plan.a1[i];
+    coefs[4 * plan.padded + i] = plan.a2[i];
   }
 }
 
@@ -277,20 +319,16 @@ template <int L, typename Io>
     return;  // nothing to run (the dispatcher sends an empty chain to the plain pass)
   }
   AlignedDoubles coefs(5 * plan.padded);
-  for (std::size_t i = 0; i < plan.padded; ++i) {
-    coefs.data[i] = plan.b0[i];
-    coefs.data[plan.padded + i] = plan.b1[i];
-    coefs.data[2 * plan.padded + i] = plan.b2[i];
-    coefs.data[3 * plan.padded + i] = plan.a1[i];
-    coefs.data[4 * plan.padded + i] = plan.a2[i];
-  }
+  FillCoefs(plan, coefs.data);
   AlignedDoubles state(kStateArrays * plan.padded);
   const std::size_t stride = channels > 0 ? channels : 1;
   const std::size_t end = std::min<std::size_t>(span.end, stride);
   for (std::size_t channel = span.first; channel < end && channel < count; ++channel) {
     std::memset(state.data, 0, kStateArrays * plan.padded * sizeof(double));
     const std::size_t n = (count - channel + stride - 1) / stride;
-    RunChannel<L, Io>(plan, coefs.data, state.data, io, samples + channel, n, stride);
+    SampleSource<Io> source{io, samples + channel, stride};
+    SampleSink<Io> sink{io, samples + channel, stride};
+    RunChannel<L>(plan, coefs.data, state.data, source, sink, n, 0, true);
   }
 }
 
@@ -315,56 +353,67 @@ __attribute__((target("avx512f"))) void Avx512(const FilterChain& chain, Io& io,
 }
 #endif
 
-// The same kernels for one channel of a stream, one block at a time.
-template <typename Io>
-void PortableBlock(const SectionPlan& plan, const double* coefs, double* state, Io& io,
-                   typename Io::Sample* s, std::size_t n, std::size_t stride, std::uint64_t done,
-                   bool flush) {
-  RunChannel<2, Io>(plan, coefs, state, io, s, n, stride, done, flush);
+// The same kernels for a stream, one block at a time, from any source to any sink.
+template <typename Source, typename Sink>
+void PortableBlock(const SectionPlan& plan, const double* coefs, double* state, Source& source,
+                   Sink& sink, std::size_t n, std::uint64_t done, bool flush) {
+  RunChannel<2>(plan, coefs, state, source, sink, n, done, flush);
 }
 #if defined(__x86_64__)
-template <typename Io>
+template <typename Source, typename Sink>
 __attribute__((target("avx2"))) void Avx2Block(const SectionPlan& plan, const double* coefs,
-                                               double* state, Io& io, typename Io::Sample* s,
-                                               std::size_t n, std::size_t stride,
-                                               std::uint64_t done, bool flush) {
-  RunChannel<4, Io>(plan, coefs, state, io, s, n, stride, done, flush);
+                                               double* state, Source& source, Sink& sink,
+                                               std::size_t n, std::uint64_t done, bool flush) {
+  RunChannel<4>(plan, coefs, state, source, sink, n, done, flush);
 }
-template <typename Io>
+template <typename Source, typename Sink>
 __attribute__((target("avx512f"))) void Avx512Block(const SectionPlan& plan, const double* coefs,
-                                                    double* state, Io& io, typename Io::Sample* s,
-                                                    std::size_t n, std::size_t stride,
-                                                    std::uint64_t done, bool flush) {
-  RunChannel<8, Io>(plan, coefs, state, io, s, n, stride, done, flush);
+                                                    double* state, Source& source, Sink& sink,
+                                                    std::size_t n, std::uint64_t done,
+                                                    bool flush) {
+  RunChannel<8>(plan, coefs, state, source, sink, n, done, flush);
 }
 #endif
 
 #endif  // __GNUC__
 
-std::size_t LanesOf(FilterKernel kernel) {
+// Runs `n` steps of a carried wavefront with the kernel's vector width.
+template <typename Source, typename Sink>
+void RunBlock(FilterKernel kernel, const SectionPlan& plan, const double* coefs, double* state,
+              Source& source, Sink& sink, std::size_t n, std::uint64_t done, bool flush) {
+#if defined(__GNUC__)
   switch (kernel) {
-    case FilterKernel::Avx512: return 8;
-    case FilterKernel::Avx2: return 4;
-    default: return 2;
+#if defined(__x86_64__)
+    case FilterKernel::Avx512:
+      Avx512Block(plan, coefs, state, source, sink, n, done, flush);
+      return;
+    case FilterKernel::Avx2: Avx2Block(plan, coefs, state, source, sink, n, done, flush); return;
+#endif
+    default: PortableBlock(plan, coefs, state, source, sink, n, done, flush); return;
   }
+#endif
 }
 
 }  // namespace
 
+std::size_t FilterKernelLanes(FilterKernel kernel) {
+  switch (kernel) {
+    case FilterKernel::Avx512: return 8;
+    case FilterKernel::Avx2: return 4;
+    case FilterKernel::Portable: return 2;
+    case FilterKernel::Plain: return 1;
+  }
+  return 1;
+}
+
 struct WavefrontStream::Impl {
   Impl(FilterKernel k, const FilterChain& chain, std::uint16_t channels)
       : kernel(k),
-        plan(MakePlan(chain, LanesOf(k))),
+        plan(MakePlan(chain, FilterKernelLanes(k))),
         coefs(5 * plan.padded),
         states(std::max<std::uint16_t>(channels, 1)),
         done(std::max<std::uint16_t>(channels, 1), 0) {
-    for (std::size_t i = 0; i < plan.padded; ++i) {
-      coefs.data[i] = plan.b0[i];
-      coefs.data[plan.padded + i] = plan.b1[i];
-      coefs.data[2 * plan.padded + i] = plan.b2[i];
-      coefs.data[3 * plan.padded + i] = plan.a1[i];
-      coefs.data[4 * plan.padded + i] = plan.a2[i];
-    }
+    FillCoefs(plan, coefs.data);
     for (auto& state : states) {
       state = std::make_unique<AlignedDoubles>(kStateArrays * plan.padded);
     }
@@ -374,23 +423,10 @@ struct WavefrontStream::Impl {
   void Run(Io& io, typename Io::Sample* block, std::size_t frames, std::uint16_t channel,
            bool flush) {
     const std::size_t stride = states.size();
-    double* state = states[channel]->data;
-    typename Io::Sample* samples = block + channel;
-#if defined(__GNUC__)
-    switch (kernel) {
-#if defined(__x86_64__)
-      case FilterKernel::Avx512:
-        Avx512Block(plan, coefs.data, state, io, samples, frames, stride, done[channel], flush);
-        break;
-      case FilterKernel::Avx2:
-        Avx2Block(plan, coefs.data, state, io, samples, frames, stride, done[channel], flush);
-        break;
-#endif
-      default:
-        PortableBlock(plan, coefs.data, state, io, samples, frames, stride, done[channel], flush);
-        break;
-    }
-#endif
+    SampleSource<Io> source{io, block + channel, stride};
+    SampleSink<Io> sink{io, block + channel, stride};
+    RunBlock(kernel, plan, coefs.data, states[channel]->data, source, sink, frames, done[channel],
+             flush);
     done[channel] += frames;
   }
 
@@ -400,6 +436,42 @@ struct WavefrontStream::Impl {
   std::vector<std::unique_ptr<AlignedDoubles>> states;
   std::vector<std::uint64_t> done;
 };
+
+struct WavefrontSegment::Impl {
+  Impl(FilterKernel k, const FilterChain& chain, std::size_t first, std::size_t end)
+      : kernel(k),
+        plan(MakePlan(chain, FilterKernelLanes(k), first, end)),
+        coefs(5 * plan.padded),
+        state(kStateArrays * plan.padded) {
+    FillCoefs(plan, coefs.data);
+  }
+  FilterKernel kernel;
+  SectionPlan plan;
+  AlignedDoubles coefs;
+  AlignedDoubles state;
+  std::uint64_t done = 0;
+};
+
+WavefrontSegment::WavefrontSegment(FilterKernel kernel, const FilterChain& chain,
+                                   std::size_t first, std::size_t end)
+    : m_impl(std::make_unique<Impl>(kernel, chain, first, end)) {}
+
+WavefrontSegment::~WavefrontSegment() = default;
+
+std::size_t WavefrontSegment::Sections() const { return m_impl->plan.count; }
+
+std::size_t WavefrontSegment::Lag() const { return LagOf(m_impl->plan.count); }
+
+void WavefrontSegment::Run(WavefrontSource& source, WavefrontSink& sink, std::size_t steps,
+                           bool flush) {
+  Impl& impl = *m_impl;
+  if (impl.plan.count == 0) {
+    return;
+  }
+  RunBlock(impl.kernel, impl.plan, impl.coefs.data, impl.state.data, source, sink, steps,
+           impl.done, flush);
+  impl.done += steps;
+}
 
 WavefrontStream::WavefrontStream(FilterKernel kernel, const FilterChain& chain,
                                  std::uint16_t channels)

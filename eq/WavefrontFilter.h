@@ -26,6 +26,9 @@ bool FilterKernelAvailable(FilterKernel kernel);
 /// The short name of a kernel, for benchmarks and messages.
 const char* FilterKernelName(FilterKernel kernel);
 
+/// The sections a kernel runs side by side in one vector (1 for Plain).
+std::size_t FilterKernelLanes(FilterKernel kernel);
+
 /// The channels [first, end) of an interleaved buffer.
 struct ChannelSpan {
   std::uint16_t first = 0;
@@ -88,6 +91,52 @@ class WavefrontStream {
            bool flush);
   void Run(Float64Io& io, Float64Io::Sample* block, std::size_t frames, std::uint16_t channel,
            bool flush);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> m_impl;
+};
+
+/// Where a WavefrontSegment takes its inputs: values [from, from + count) of the current run.
+class WavefrontSource {
+ public:
+  virtual void Read(double* in, std::size_t from, std::size_t count) = 0;
+
+ protected:
+  ~WavefrontSource() = default;
+};
+
+/// Where a WavefrontSegment leaves its outputs: the values for inputs [position, position +
+/// count) of the current run, in order; `position` is below 0 for inputs of an earlier run.
+class WavefrontSink {
+ public:
+  virtual void Write(const double* out, std::ptrdiff_t position, std::size_t count) = 0;
+
+ protected:
+  ~WavefrontSink() = default;
+};
+
+/// The sections [first, end) of a chain's running order as a wavefront of their own, carried
+/// from one run to the next like a WavefrontStream's channel, its values taken from a source and
+/// given to a sink, so that consecutive segments can run on separate threads with a hand-over
+/// between them. Each section's arithmetic is the whole chain's, so the bits are the same.
+class WavefrontSegment {
+ public:
+  /// `kernel` must be an available wavefront kernel (not Plain).
+  WavefrontSegment(FilterKernel kernel, const FilterChain& chain, std::size_t first,
+                   std::size_t end);
+  ~WavefrontSegment();
+  WavefrontSegment(const WavefrontSegment&) = delete;
+  WavefrontSegment& operator=(const WavefrontSegment&) = delete;
+
+  /// The sections it runs.
+  std::size_t Sections() const;
+
+  /// Inputs the outputs trail by, as WavefrontStream::Lag().
+  std::size_t Lag() const;
+
+  /// Feeds `steps` new inputs; `flush` on the last run, which also gives the last Lag() outputs.
+  void Run(WavefrontSource& source, WavefrontSink& sink, std::size_t steps, bool flush);
 
  private:
   struct Impl;
