@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "eq/PlainPass.h"
+#include "eq/SplitStream.h"
 
 namespace {
 
@@ -119,6 +120,13 @@ class TypedStream final : public SampleStream {
 std::unique_ptr<SampleStream> SampleStream::Create(FilterKernel kernel, const SampleFormat& format,
                                                    FilterChain& chain, std::uint16_t channels,
                                                    unsigned threads) {
+  // One channel and two threads or more: the chain's sections may run on two threads.
+  const unsigned allowed = threads > 0 ? threads : std::thread::hardware_concurrency();
+  if (channels <= 1 && allowed >= 2) {
+    if (auto split = CreateSplitStream(kernel, format, chain)) {
+      return split;
+    }
+  }
   return VisitSampleIo(format, [&](const auto& io) -> std::unique_ptr<SampleStream> {
     using Io = std::decay_t<decltype(io)>;
     return std::make_unique<TypedStream<Io>>(kernel, io, chain, channels, threads);

@@ -22,7 +22,8 @@ class SampleStream {
  public:
   /// `chain` (designed for the stream's sample rate) must outlive the stream; its states are
   /// used by the plain pass. An unavailable kernel falls back to Plain, as in FilterSamples. At
-  /// most `threads` threads (0: the processor count) run the channels of a block.
+  /// most `threads` threads (0: the processor count) run the channels of a block; a single channel
+  /// with two threads or more runs its chain's sections on two threads.
   static std::unique_ptr<SampleStream> Create(FilterKernel kernel, const SampleFormat& format,
                                               FilterChain& chain, std::uint16_t channels,
                                               unsigned threads);

@@ -16,7 +16,7 @@ namespace {
 constexpr std::uint32_t kDs64Bytes = 28;
 
 // The sample bytes a streamed write reads, filters and writes at a time.
-constexpr std::size_t kStreamBlockBytes = std::size_t{4} << 20;
+constexpr std::size_t kStreamBlockBytes = std::size_t{1024} << 10;
 
 }  // namespace
 

@@ -1,0 +1,261 @@
+#include "eq/SplitStream.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+namespace {
+
+// Values passed from one thread to the other in order, through a ring: the producer waits
+// while the ring is full, the consumer while what it needs has not come yet. Positions count
+// from the start of the stream.
+class HandOver {
+ public:
+  static constexpr std::size_t kSize = 8192;  // values; a power of two, fits the second cache
+
+  void Put(std::uint64_t at, const double* values, std::size_t count) {
+    const std::uint64_t end = at + count;
+    Await(m_consumed, [end](std::uint64_t taken) { return end - taken <= kSize; });
+    for (std::size_t i = 0; i < count; ++i) {
+      m_ring[(at + i) & (kSize - 1)] = values[i];
+    }
+    m_produced.store(end, std::memory_order_release);
+    m_produced.notify_one();
+  }
+
+  void Take(std::uint64_t at, double* values, std::size_t count) {
+    const std::uint64_t end = at + count;
+    Await(m_produced, [end](std::uint64_t made) { return made >= end; });
+    for (std::size_t i = 0; i < count; ++i) {
+      values[i] = m_ring[(at + i) & (kSize - 1)];
+    }
+    m_consumed.store(end, std::memory_order_release);
+    m_consumed.notify_one();
+  }
+
+ private:
+  // Waits until `ready(count)`. The two threads run at about the same pace, so the other one
+  // usually answers within a chunk's time: spin that long before sleeping, which would cost a
+  // system call on each side for every chunk.
+  template <typename Ready>
+  static void Await(const std::atomic<std::uint64_t>& count, Ready ready) {
+    constexpr int kSpins = 4096;
+    for (int spin = 0; spin < kSpins; ++spin) {
+      if (ready(count.load(std::memory_order_acquire))) {
+        return;
+      }
+      Pause();
+    }
+    for (std::uint64_t seen = count.load(std::memory_order_acquire); !ready(seen);
+         seen = count.load(std::memory_order_acquire)) {
+      count.wait(seen, std::memory_order_acquire);
+    }
+  }
+
+  static void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+  }
+
+  std::vector<double> m_ring = std::vector<double>(kSize);
+  std::atomic<std::uint64_t> m_produced{0};
+  std::atomic<std::uint64_t> m_consumed{0};
+};
+
+// One thread that runs one job at a time for the stream's whole life.
+class Worker {
+ public:
+  Worker() : m_thread([this] { Loop(); }) {}  // throws std::system_error without a thread
+  ~Worker() {
+    {
+      const std::lock_guard<std::mutex> lock(m_mutex);
+      m_quit = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+  }
+  Worker(const Worker&) = delete;
+  Worker& operator=(const Worker&) = delete;
+
+  void Start(std::function<void()> job) {
+    {
+      const std::lock_guard<std::mutex> lock(m_mutex);
+      m_job = std::move(job);
+    }
+    m_changed.notify_all();
+  }
+
+  void Wait() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_job; });
+  }
+
+ private:
+  void Loop() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+      m_changed.wait(lock, [this] { return m_quit || m_job; });
+      if (m_quit) {
+        return;
+      }
+      lock.unlock();
+      m_job();  // pure computation: it does not throw
+      lock.lock();
+      m_job = nullptr;
+      m_changed.notify_all();
+    }
+  }
+
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::function<void()> m_job;
+  bool m_quit = false;
+  std::thread m_thread;  // last: it starts with the members above in place
+};
+
+// The block's samples as the first segment's inputs.
+template <typename Io>
+class BlockSource final : public WavefrontSource {
+ public:
+  BlockSource(const Io& io, const typename Io::Sample* samples) : m_io(io), m_samples(samples) {}
+  void Read(double* in, std::size_t from, std::size_t count) override {
+    for (std::size_t i = 0; i < count; ++i) {
+      in[i] = m_io.In(m_samples[from + i]);
+    }
+  }
+
+ private:
+  const Io& m_io;
+  const typename Io::Sample* m_samples;
+};
+
+// The second segment's outputs stored into the block; `offset` places the run's first input.
+template <typename Io>
+class BlockSink final : public WavefrontSink {
+ public:
+  BlockSink(Io& io, typename Io::Sample* samples, std::ptrdiff_t offset)
+      : m_io(io), m_samples(samples), m_offset(offset) {}
+  void Write(const double* out, std::ptrdiff_t position, std::size_t count) override {
+    typename Io::Sample* at = m_samples + m_offset + position;
+    for (std::size_t i = 0; i < count; ++i) {
+      at[i] = m_io.Out(out[i]);
+    }
+  }
+
+ private:
+  Io& m_io;
+  typename Io::Sample* m_samples;
+  std::ptrdiff_t m_offset;
+};
+
+// The hand-over as the first segment's sink and the second segment's source; `start` is the
+// stream position of the run's first input (or output).
+class RingSink final : public WavefrontSink {
+ public:
+  RingSink(HandOver& ring, std::uint64_t start) : m_ring(ring), m_start(start) {}
+  void Write(const double* out, std::ptrdiff_t position, std::size_t count) override {
+    m_ring.Put(m_start + static_cast<std::uint64_t>(position), out, count);
+  }
+
+ private:
+  HandOver& m_ring;
+  std::uint64_t m_start;
+};
+class RingSource final : public WavefrontSource {
+ public:
+  RingSource(HandOver& ring, std::uint64_t start) : m_ring(ring), m_start(start) {}
+  void Read(double* in, std::size_t from, std::size_t count) override {
+    m_ring.Take(m_start + from, in, count);
+  }
+
+ private:
+  HandOver& m_ring;
+  std::uint64_t m_start;
+};
+
+template <typename Io>
+class SplitStream final : public SampleStream {
+ public:
+  SplitStream(FilterKernel kernel, const Io& io, const FilterChain& chain, std::size_t split)
+      : m_in(io),
+        m_out(io),
+        m_first(kernel, chain, 0, split),
+        m_second(kernel, chain, split, CountSections(chain)) {}
+
+  std::size_t LagFrames() const override { return m_first.Lag() + m_second.Lag(); }
+
+  std::pair<std::ptrdiff_t, std::ptrdiff_t> Filter(void* block, std::size_t frames,
+                                                   bool final) override {
+    auto* samples = static_cast<typename Io::Sample*>(block);
+    const std::uint64_t before = m_done;
+    // What the first segment has handed over before this block and after it.
+    const std::uint64_t handedFrom = Finished(before, m_first.Lag(), false);
+    const std::uint64_t handedTo = Finished(before + frames, m_first.Lag(), final);
+    BlockSource<Io> source(m_in, samples);
+    RingSink handOut(m_ring, before);
+    RingSource handIn(m_ring, handedFrom);
+    BlockSink<Io> sink(m_out, samples, static_cast<std::ptrdiff_t>(handedFrom - before));
+    m_worker.Start([&] { m_second.Run(handIn, sink, handedTo - handedFrom, final); });
+    m_first.Run(source, handOut, frames, final);
+    m_worker.Wait();
+    m_done += frames;
+    const std::uint64_t finishedFrom = Finished(handedFrom, m_second.Lag(), false);
+    const std::uint64_t finishedTo = Finished(handedTo, m_second.Lag(), final);
+    return {static_cast<std::ptrdiff_t>(finishedFrom - before),
+            static_cast<std::ptrdiff_t>(finishedTo - before)};
+  }
+
+  ClipStats Stats() const override { return m_out.stats; }
+
+ private:
+  // The outputs a segment of lag `lag` has given after `fed` inputs.
+  static std::uint64_t Finished(std::uint64_t fed, std::uint64_t lag, bool flushed) {
+    if (flushed) {
+      return fed;
+    }
+    return fed > lag ? fed - lag : 0;
+  }
+
+  Io m_in;   // converts the inputs (first thread)
+  Io m_out;  // converts the outputs and counts what the limits changed (second thread)
+  WavefrontSegment m_first;
+  WavefrontSegment m_second;
+  HandOver m_ring;
+  std::uint64_t m_done = 0;
+  Worker m_worker;  // last: joined before the segments and the ring go
+};
+
+}  // namespace
+
+std::unique_ptr<SampleStream> CreateSplitStream(FilterKernel kernel, const SampleFormat& format,
+                                                const FilterChain& chain) {
+  if (kernel == FilterKernel::Plain || !FilterKernelAvailable(kernel)) {
+    return nullptr;
+  }
+  const std::size_t sections = CountSections(chain);
+  const std::size_t lanes = FilterKernelLanes(kernel);
+  const std::size_t groups = (sections + lanes - 1) / lanes;
+  if (groups < 2) {
+    return nullptr;
+  }
+  // The first thread takes the first half of the vectors (the larger half when odd): it also
+  // converts the inputs, the second converts and limits the outputs.
+  const std::size_t split = (groups + 1) / 2 * lanes;
+  try {
+    return VisitSampleIo(format, [&](const auto& io) -> std::unique_ptr<SampleStream> {
+      using Io = std::decay_t<decltype(io)>;
+      return std::make_unique<SplitStream<Io>>(kernel, io, chain, split);
+    });
+  } catch (const std::system_error&) {
+    return nullptr;  // no worker thread: one thread runs the whole chain
+  }
+}
