@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -189,3 +190,96 @@ struct Float64Io {
     return y;
   }
 };
+
+/// The values y[0, count) as integers limited to [low, high] (both integers) and truncated
+/// toward zero, a value that is not a number as 0, with the peak and the count of values the
+/// limits changed noted in `stats`: exactly what the per-sample conversions do, two values at a
+/// time where the compiler has vectors.
+inline void LimitToIntegers(const double* y, std::int32_t* out, std::size_t count, double low,
+                            double high, ClipStats& stats) {
+  std::size_t i = 0;
+#if defined(__GNUC__)
+  typedef double D2 __attribute__((vector_size(16)));
+  typedef long long M2 __attribute__((vector_size(16)));
+  typedef std::int32_t I2 __attribute__((vector_size(8)));
+  const D2 lo = {low, low};
+  const D2 hi = {high, high};
+  const D2 zero = {0.0, 0.0};
+  D2 peak = {stats.peak, stats.peak};
+  M2 changed = {0, 0};
+  for (; i + 2 <= count; i += 2) {
+    D2 v;
+    std::memcpy(&v, y + i, sizeof v);
+    const D2 magnitude = v < zero ? -v : v;  // not a number stays one, and is never kept
+    peak = magnitude > peak ? magnitude : peak;
+    changed -= (v > hi) | (v < lo);  // -1 where the limits change the value
+    D2 limited = v > hi ? hi : v;
+    limited = limited < lo ? lo : limited;
+    limited = v == v ? limited : zero;
+    const I2 integers = __builtin_convertvector(limited, I2);  // truncation toward zero
+    std::memcpy(out + i, &integers, sizeof integers);
+  }
+  stats.peak = peak[0] > peak[1] ? peak[0] : peak[1];
+  stats.clipped += static_cast<std::uint64_t>(changed[0] + changed[1]);
+#endif
+  for (; i < count; ++i) {
+    const double v = y[i];
+    stats.NotePeak(v);
+    stats.clipped += (v > high || v < low) ? 1 : 0;
+    if (std::isnan(v)) {
+      out[i] = 0;
+    } else {
+      out[i] = static_cast<std::int32_t>(v > high ? high : (v < low ? low : v));
+    }
+  }
+}
+
+/// Stores the filtered values y[0, count) at at[0], at[stride], ... through `io`: one Out() per
+/// value, or for the integer formats the same results a chunk at a time.
+template <typename Io>
+void StoreOutputs(Io& io, const double* y, typename Io::Sample* at, std::size_t count,
+                  std::size_t stride) {
+  for (std::size_t i = 0; i < count; ++i) {
+    at[i * stride] = io.Out(y[i]);
+  }
+}
+
+namespace sample_io_detail {
+template <typename Io, typename Store>
+void StoreLimited(Io& io, const double* y, std::size_t count, double low, double high,
+                  Store store) {
+  constexpr std::size_t kPiece = 256;
+  std::int32_t integers[kPiece];
+  for (std::size_t done = 0; done < count; done += kPiece) {
+    const std::size_t n = count - done < kPiece ? count - done : kPiece;
+    LimitToIntegers(y + done, integers, n, low, high, io.stats);
+    for (std::size_t i = 0; i < n; ++i) {
+      store(done + i, integers[i] & io.mask);
+    }
+  }
+}
+}  // namespace sample_io_detail
+
+inline void StoreOutputs(Pcm16Io& io, const double* y, Pcm16Io::Sample* at, std::size_t count,
+                         std::size_t stride) {
+  sample_io_detail::StoreLimited(io, y, count, -32768.0, 32767.0,
+                                 [at, stride](std::size_t i, std::int32_t v) {
+                                   at[i * stride] = static_cast<std::int16_t>(v);
+                                 });
+}
+inline void StoreOutputs(Pcm24Io& io, const double* y, Pcm24Io::Sample* at, std::size_t count,
+                         std::size_t stride) {
+  sample_io_detail::StoreLimited(
+      io, y, count, -8388608.0, 8388607.0, [at, stride](std::size_t i, std::int32_t value) {
+        const auto v = static_cast<std::uint32_t>(value);
+        at[i * stride] = Int24{{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                                static_cast<std::uint8_t>(v >> 16)}};
+      });
+}
+inline void StoreOutputs(Pcm32Io& io, const double* y, Pcm32Io::Sample* at, std::size_t count,
+                         std::size_t stride) {
+  sample_io_detail::StoreLimited(io, y, count, -2147483648.0, 2147483647.0,
+                                 [at, stride](std::size_t i, std::int32_t v) {
+                                   at[i * stride] = v;
+                                 });
+}

@@ -145,10 +145,7 @@ class BlockSink final : public WavefrontSink {
   BlockSink(Io& io, typename Io::Sample* samples, std::ptrdiff_t offset)
       : m_io(io), m_samples(samples), m_offset(offset) {}
   void Write(const double* out, std::ptrdiff_t position, std::size_t count) override {
-    typename Io::Sample* at = m_samples + m_offset + position;
-    for (std::size_t i = 0; i < count; ++i) {
-      at[i] = m_io.Out(out[i]);
-    }
+    StoreOutputs(m_io, out, m_samples + m_offset + position, count, 1);
   }
 
  private:

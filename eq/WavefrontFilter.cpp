@@ -266,10 +266,8 @@ struct SampleSink {
   typename Io::Sample* samples;
   std::size_t stride;
   void Write(const double* out, std::ptrdiff_t position, std::size_t count) {
-    typename Io::Sample* at = samples + position * static_cast<std::ptrdiff_t>(stride);
-    for (std::size_t i = 0; i < count; ++i) {
-      at[i * stride] = io.Out(out[i]);
-    }
+    StoreOutputs(io, out, samples + position * static_cast<std::ptrdiff_t>(stride), count,
+                 stride);
   }
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -198,6 +199,44 @@ TEST(PcmFilterTest, WiderIntegersTruncateAndSaturateAtTheirOwnLimits) {
   EXPECT_EQ(ToSignedInteger(-2147483649.0, 32), -2147483647 - 1);
   EXPECT_EQ(ToSignedInteger(std::numeric_limits<double>::infinity(), 32), 2147483647);
   EXPECT_EQ(ToSignedInteger(std::numeric_limits<double>::quiet_NaN(), 24), 0);
+}
+
+// The chunked store of the integer formats against one Out() per value: the limits and their
+// neighbours, infinities, not-a-number, negative zero, then random values far beyond the limits,
+// at every count up to a few hundred (odd counts leave a single value at the end) and a stride.
+template <typename Io>
+void ExpectChunkedStoreMatchesOut(Io io, double limit) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<double> values = {limit - 1.0, limit - 0.5, limit, -limit, -limit - 0.5,
+                                -limit - 1.0, inf,         -inf,  nan,    -0.0,
+                                0.99,        -0.99,        1e300, -1e300, limit * 3.0};
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> wide(-2.5 * limit, 2.5 * limit);
+  while (values.size() < 700) values.push_back(wide(rng));
+  for (const std::size_t count : {std::size_t{1}, std::size_t{2}, std::size_t{15}, std::size_t{300},
+                                  values.size()}) {
+    Io one = io;
+    Io chunked = io;
+    std::vector<typename Io::Sample> expected(count * 2);
+    std::vector<typename Io::Sample> got(count * 2);
+    for (std::size_t i = 0; i < count; ++i) expected[i * 2] = one.Out(values[i]);
+    StoreOutputs(chunked, values.data(), got.data(), count, 2);
+    for (std::size_t i = 0; i < count; ++i) {
+      ASSERT_EQ(std::memcmp(&expected[i * 2], &got[i * 2], sizeof(typename Io::Sample)), 0)
+          << "value " << values[i] << " of " << count;
+    }
+    EXPECT_EQ(chunked.stats.clipped, one.stats.clipped) << count;
+    EXPECT_EQ(chunked.stats.peak, one.stats.peak) << count;
+  }
+}
+
+TEST(PcmFilterTest, ChunkedIntegerStoresGiveTheBitsAndCountsOfOneValueAtATime) {
+  ExpectChunkedStoreMatchesOut(Pcm16Io{}, 32768.0);
+  ExpectChunkedStoreMatchesOut(Pcm16Io{-16}, 32768.0);  // a 12-bit valid width
+  ExpectChunkedStoreMatchesOut(Pcm24Io{}, 8388608.0);
+  ExpectChunkedStoreMatchesOut(Pcm24Io{-256}, 8388608.0);
+  ExpectChunkedStoreMatchesOut(Pcm32Io{}, 2147483648.0);
 }
 
 // With no band to run, stored samples still pass through the store rules: integers are kept,
