@@ -24,7 +24,7 @@ class Batch {
  public:
   Batch(std::vector<ConversionJob> jobs, const EqBandTable& bandTable,
         const BatchSettings& settings)
-      : m_bandTable(bandTable), m_settings(settings), m_start(Clock::now()) {
+      : m_bandTable(bandTable), m_designs(bandTable), m_settings(settings), m_start(Clock::now()) {
     m_results.resize(jobs.size());
     for (std::size_t i = 0; i < jobs.size(); ++i) {
       m_results[i].job = std::move(jobs[i]);
@@ -88,7 +88,8 @@ class Batch {
           (void)platform::CreateDirectoryTree(folder);
         }
         file.result =
-            ConvertFile(file.job, m_bandTable, collect, m_settings.cancel, m_filterThreads);
+            ConvertFile(file.job, m_bandTable, collect, m_settings.cancel, m_filterThreads,
+                        &m_designs);
       }
       file.seconds = SecondsSince(start);
       bool goOn = file.result == 1 || m_settings.keepGoing;
@@ -140,6 +141,7 @@ class Batch {
   }
 
   const EqBandTable& m_bandTable;
+  DesignCache m_designs;  // each rate's design, made by the first file at that rate
   const BatchSettings& m_settings;
   const Clock::time_point m_start;
   std::vector<BatchFileResult> m_results;

@@ -200,7 +200,7 @@ int StreamOne(ConversionJob& job, I_WavFile& file, const SampleFormat& format, F
 
 // One job; returns its result.
 int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
-               const std::atomic<bool>* cancel, unsigned threads) {
+               const std::atomic<bool>* cancel, unsigned threads, DesignCache* designs) {
   if (EndsWithSeparator(job.outputPath) || platform::DirectoryExists(job.outputPath)) {
     // Nothing is opened, written or deleted: a folder is never replaced by a file.
     log(FormatText("%sThe output path names a folder, not a file(%s).%s", kError,
@@ -266,7 +266,11 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
   FilterChain chain;
   std::vector<BandSkip> skipped;
   const double rate = static_cast<double>(job.sampleRate);
-  DesignBandFilters(bandTable, chain, rate, &skipped);
+  if (designs != nullptr) {
+    designs->Design(rate, chain, skipped);
+  } else {
+    DesignBandFilters(bandTable, chain, rate, &skipped);
+  }
   // An enabled band that does nothing to this file is named, so that nobody takes an unchanged
   // output for a filtered one.
   for (const BandSkip& skip : skipped) {
@@ -323,10 +327,10 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
 // ConvertOne, with any exception it lets out turned into a failed job with its reason.
 int ConvertOneGuarded(ConversionJob& job, const EqBandTable& bandTable,
                       const platform::LogSink& log, const std::atomic<bool>* cancel,
-                      unsigned threads) {
+                      unsigned threads, DesignCache* designs) {
   std::string reason;
   try {
-    return ConvertOne(job, bandTable, log, cancel, threads);
+    return ConvertOne(job, bandTable, log, cancel, threads, designs);
   } catch (...) {
     reason = platform::CurrentExceptionReason();
   }
@@ -344,14 +348,14 @@ int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
     if (result == 0) {
       break;
     }
-    result = ConvertOneGuarded(job, bandTable, log, cancel, 0);
+    result = ConvertOneGuarded(job, bandTable, log, cancel, 0, nullptr);
   }
   return result;
 }
 
 int ConvertFile(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
-                const std::atomic<bool>* cancel, unsigned threads) {
-  return ConvertOneGuarded(job, bandTable, log, cancel, threads);
+                const std::atomic<bool>* cancel, unsigned threads, DesignCache* designs) {
+  return ConvertOneGuarded(job, bandTable, log, cancel, threads, designs);
 }
 
 std::vector<std::string> ConvertibleFileExtensions() { return ReadableFileExtensions(); }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "eq/DesignCache.h"
 #include "eq/EqBand.h"
 #include "platform/Console.h"
 
@@ -66,9 +67,11 @@ int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
                  const platform::LogSink& log, const std::atomic<bool>* cancel = nullptr);
 
 /// One job as ConvertFiles runs it, with its filtering spread over at most `threads` threads
-/// (0: the processor count). Returns the job's result (1 = converted).
+/// (0: the processor count), its bands designed through `designs` when given (which must be
+/// for `bandTable`). Returns the job's result (1 = converted).
 int ConvertFile(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
-                const std::atomic<bool>* cancel, unsigned threads);
+                const std::atomic<bool>* cancel, unsigned threads,
+                DesignCache* designs = nullptr);
 
 /// The file name extensions of the kinds ConvertFiles reads in this build, lower case with the
 /// dot (".wav", ".wio", and the libsndfile containers where the build has them).

@@ -188,6 +188,23 @@ std::string DescribeBandSkip(const BandSkip& skip, double sampleRate) {
                               FormatShortest(sampleRate).c_str(), skip.detail.c_str());
 }
 
+void AppendFilterChain(const FilterChain& from, FilterChain& to) {
+  for (const FilterEntry& entry : from.entries) {
+    FilterEntry copy;
+    copy.kind = entry.kind;
+    copy.bandIndex = entry.bandIndex;
+    if (entry.highLow) {
+      copy.highLow = std::make_unique<HighLowFilter>(*entry.highLow);
+      copy.highLow->states.assign(copy.highLow->states.size(), BiquadState{});
+    }
+    if (entry.bell) {
+      copy.bell = std::make_unique<BellFilter>(*entry.bell);
+      copy.bell->state = BiquadState{};
+    }
+    to.entries.push_back(std::move(copy));
+  }
+}
+
 void FreeFilterChain(FilterChain& chain) {
   while (!chain.entries.empty()) {
     chain.entries.pop_back();

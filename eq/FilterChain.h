@@ -68,6 +68,9 @@ std::string DescribeBandSkip(const BandSkip& skip, double sampleRate);
 /// rounded down. Empty when the band cannot be designed (see DesignBandFilters).
 std::optional<std::uint16_t> EstimateHighLowOrder(double gain, double ratio);
 
+/// Appends a copy of every entry of `from` to `to`, the states zeroed.
+void AppendFilterChain(const FilterChain& from, FilterChain& to);
+
 /// Releases every filter of `chain`, last entry first, and empties it.
 void FreeFilterChain(FilterChain& chain);
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "eq/DesignCache.h"
 #include "eq/FilterChain.h"
 #include "platform/NumberText.h"
 #include "settings/UserSettings.h"
@@ -183,6 +184,42 @@ TEST(DesignTest, TheSameBandDiffersBetweenSampleRates) {
   EXPECT_NE(at8k.entries[0].bell->coefs.b0, at48k.entries[0].bell->coefs.b0);
   FreeFilterChain(at48k);
   EXPECT_TRUE(at48k.entries.empty());
+}
+
+// A batch designs each rate once: every file gets a copy of that rate's design, with the same
+// sections and skips as its own design would have, and states as zeroed as a fresh design's
+// although an earlier copy has already filtered.
+TEST(DesignTest, TheDesignCacheHandsOutEachRatesOwnDesignWithFreshStates) {
+  const EqBandTable table = {PassBand(EqBandType::HighPass, 40, 100, 50), Bell(1000, 6, 1),
+                             Bell(30000, 6, 1),  // above half of 44.1 kHz, not of 96 kHz
+                             PassBand(EqBandType::LowPass, 30, 5000, 9000)};
+  DesignCache cache(table);
+  for (const double rate : {44100.0, 96000.0, 44100.0}) {
+    FilterChain fresh;
+    std::vector<BandSkip> freshSkips;
+    DesignBandFilters(table, fresh, rate, &freshSkips);
+    FilterChain copy;
+    std::vector<BandSkip> copySkips;
+    cache.Design(rate, copy, copySkips);
+    std::vector<double> freshCoefs;
+    std::vector<double> copyCoefs;
+    ForEachSection(fresh, [&](const BiquadCoefs& c, const BiquadState&) {
+      freshCoefs.insert(freshCoefs.end(), {c.b0, c.b1, c.b2, c.a1, c.a2});
+    });
+    ForEachSection(copy, [&](const BiquadCoefs& c, BiquadState& state) {
+      copyCoefs.insert(copyCoefs.end(), {c.b0, c.b1, c.b2, c.a1, c.a2});
+      EXPECT_EQ(state.w1, 0.0);
+      EXPECT_EQ(state.w2, 0.0);
+      state.w1 = 5.0;  // as a filtering run leaves it; the next copy must not see it
+    });
+    EXPECT_EQ(copyCoefs, freshCoefs) << rate;
+    ASSERT_EQ(copySkips.size(), freshSkips.size()) << rate;
+    EXPECT_EQ(copySkips.size(), rate < 50000 ? 1U : 0U);
+    for (std::size_t i = 0; i < copySkips.size(); ++i) {
+      EXPECT_EQ(copySkips[i].index, freshSkips[i].index);
+      EXPECT_EQ(copySkips[i].detail, freshSkips[i].detail);
+    }
+  }
 }
 
 }  // namespace
