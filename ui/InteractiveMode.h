@@ -30,6 +30,10 @@ enum class DialogResult {
   Cancel = 2,
 };
 
+/// The window module's entry (ui/WindowModule.cpp): RunInteractiveMode with the result as int.
+inline constexpr char kWindowEntryName[] = "TonvaleRunWindow";
+using WindowEntry = int (*)(int* argc, char** argv, const InteractiveContext* context);
+
 /// Shows the main window modally and returns how it ended. A build without a window says so on
 /// standard error and returns DialogResult::NoWindow.
 DialogResult RunInteractiveMode(int& argc, char** argv, const InteractiveContext& context);

@@ -115,6 +115,17 @@ TEST_F(AppEndToEndTest, InteractiveModeWithoutAWindowSaysSoAndSavesNothing) {
   EXPECT_NE(r.err.find("tonvale: "), std::string::npos);
   EXPECT_FALSE(fs::exists(m_dir.File("user.cfg")));
   EXPECT_NE(Config().find("Is_Live=0"), std::string::npos);
+#if defined(TONVALE_WINDOW_MODULE_FILE)
+  // A program copied without its window module converts as ever and says what is missing.
+  fs::remove(m_dir.File(fs::path(TONVALE_WINDOW_MODULE_FILE).filename().string()));
+  const ProcessResult alone = Run({"/access_setting:user.cfg"});
+  EXPECT_EQ(alone.exitCode, 3);
+  EXPECT_NE(alone.err.find("tonvale: the window could not be loaded: "), std::string::npos)
+      << alone.err;
+  WriteBytes(m_dir.File("v.wav"),
+             testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
+  EXPECT_EQ(Run({"/command", "/convert_source:v.wav"}).exitCode, 0);
+#endif
 }
 
 #if TONVALE_GUI_BUILD && defined(__linux__)

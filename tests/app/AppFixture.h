@@ -29,6 +29,11 @@ class AppFixture : public ::testing::Test {
   void SetUp() override {
     m_exe = m_dir.File(kExeName);
     std::filesystem::copy_file(TONVALE_EXE, m_exe);
+#if defined(TONVALE_WINDOW_MODULE_FILE)
+    // The window's module goes beside the program, where the program loads it from.
+    const std::filesystem::path module(TONVALE_WINDOW_MODULE_FILE);
+    std::filesystem::create_symlink(module, m_dir.File(module.filename().string()));
+#endif
   }
 
   // The program never finds a display: a window can only be asked for on purpose.

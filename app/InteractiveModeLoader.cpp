@@ -1,0 +1,32 @@
+// The interactive mode of a build with a window: the window lives in a module beside the
+// program, loaded only now (see ui/WindowModule.cpp).
+#include <string>
+
+#include "platform/Console.h"
+#include "platform/FileSystem.h"
+#include "platform/FormatText.h"
+#include "platform/ModulePath.h"
+#include "platform/SharedModule.h"
+#include "ui/InteractiveMode.h"
+
+DialogResult RunInteractiveMode(int& argc, char** argv, const InteractiveContext& context) {
+#if defined(_WIN32)
+  const char* separator = "\\";
+#else
+  const char* separator = "/";
+#endif
+  const std::string folder = platform::ParentFolder(platform::GetModulePath());
+  const std::string path = folder.empty() ? std::string(TONVALE_WINDOW_MODULE)
+                                          : folder + separator + TONVALE_WINDOW_MODULE;
+  std::string error;
+  void* entry = platform::LoadModuleFunction(path, kWindowEntryName, error);
+  if (entry == nullptr) {
+    platform::WriteStandardError(
+        platform::FormatText("tonvale: the window could not be loaded: %s.\n"
+                             "Use /command to convert a file or /h to list the options.\n",
+                             error.c_str()));
+    return DialogResult::NoWindow;
+  }
+  const auto run = reinterpret_cast<WindowEntry>(entry);
+  return static_cast<DialogResult>(run(&argc, argv, &context));
+}
