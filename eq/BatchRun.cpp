@@ -87,9 +87,8 @@ class Batch {
         if (!platform::DirectoryExists(folder)) {
           (void)platform::CreateDirectoryTree(folder);
         }
-        file.result =
-            ConvertFile(file.job, m_bandTable, collect, m_settings.cancel, m_filterThreads,
-                        &m_designs);
+        file.result = ConvertFile(file.job, m_bandTable, collect, m_settings.cancel,
+                                  m_filterThreads, &m_designs);
       }
       file.seconds = SecondsSince(start);
       bool goOn = file.result == 1 || m_settings.keepGoing;

@@ -70,8 +70,7 @@ int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
 /// (0: the processor count), its bands designed through `designs` when given (which must be
 /// for `bandTable`). Returns the job's result (1 = converted).
 int ConvertFile(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
-                const std::atomic<bool>* cancel, unsigned threads,
-                DesignCache* designs = nullptr);
+                const std::atomic<bool>* cancel, unsigned threads, DesignCache* designs = nullptr);
 
 /// The file name extensions of the kinds ConvertFiles reads in this build, lower case with the
 /// dot (".wav", ".wio", and the libsndfile containers where the build has them).

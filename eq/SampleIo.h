@@ -278,8 +278,7 @@ inline void StoreOutputs(Pcm24Io& io, const double* y, Pcm24Io::Sample* at, std:
 }
 inline void StoreOutputs(Pcm32Io& io, const double* y, Pcm32Io::Sample* at, std::size_t count,
                          std::size_t stride) {
-  sample_io_detail::StoreLimited(io, y, count, -2147483648.0, 2147483647.0,
-                                 [at, stride](std::size_t i, std::int32_t v) {
-                                   at[i * stride] = v;
-                                 });
+  sample_io_detail::StoreLimited(
+      io, y, count, -2147483648.0, 2147483647.0,
+      [at, stride](std::size_t i, std::int32_t v) { at[i * stride] = v; });
 }

@@ -129,9 +129,9 @@ constexpr std::size_t kStateArrays = 4;
 // section's outputs in `out`. `Groups` is the group count when it is known at compile time (the
 // states then stay in registers for the chunk), or 0 for any count (they then stay in memory).
 template <int L, int Groups>
-[[gnu::always_inline]] inline void RunSteps(std::size_t groups, const double* coefs,
-                                            double* state, std::size_t last, const double* in,
-                                            double* out, std::size_t k) {
+[[gnu::always_inline]] inline void RunSteps(std::size_t groups, const double* coefs, double* state,
+                                            std::size_t last, const double* in, double* out,
+                                            std::size_t k) {
   using V = typename VecOf<L>::type;
   constexpr int kFixed = Groups > 0 ? Groups : 1;  // NOLINT(bugprone-branch-clone): per instance
   const V* b0 = reinterpret_cast<const V*>(coefs);
@@ -158,7 +158,7 @@ template <int L, int Groups>
   const std::size_t lastLane = last % L;
   // One step: from the last group down, so that each group still sees the output of the group
   // before it from two steps back.
-  auto step = [&](V* y, double sample) __attribute__((always_inline)) {
+  auto step = [&](V * y, double sample) __attribute__((always_inline)) {
     V input = {};
     input[L - 1] = sample;
     auto group = [&](std::size_t g) __attribute__((always_inline)) {
@@ -266,8 +266,7 @@ struct SampleSink {
   typename Io::Sample* samples;
   std::size_t stride;
   void Write(const double* out, std::ptrdiff_t position, std::size_t count) {
-    StoreOutputs(io, out, samples + position * static_cast<std::ptrdiff_t>(stride), count,
-                 stride);
+    StoreOutputs(io, out, samples + position * static_cast<std::ptrdiff_t>(stride), count, stride);
   }
 };
 
@@ -367,8 +366,7 @@ __attribute__((target("avx2"))) void Avx2Block(const SectionPlan& plan, const do
 template <typename Source, typename Sink>
 __attribute__((target("avx512f"))) void Avx512Block(const SectionPlan& plan, const double* coefs,
                                                     double* state, Source& source, Sink& sink,
-                                                    std::size_t n, std::uint64_t done,
-                                                    bool flush) {
+                                                    std::size_t n, std::uint64_t done, bool flush) {
   RunChannel<8>(plan, coefs, state, source, sink, n, done, flush);
 }
 #endif
@@ -450,8 +448,8 @@ struct WavefrontSegment::Impl {
   std::uint64_t done = 0;
 };
 
-WavefrontSegment::WavefrontSegment(FilterKernel kernel, const FilterChain& chain,
-                                   std::size_t first, std::size_t end)
+WavefrontSegment::WavefrontSegment(FilterKernel kernel, const FilterChain& chain, std::size_t first,
+                                   std::size_t end)
     : m_impl(std::make_unique<Impl>(kernel, chain, first, end)) {}
 
 WavefrontSegment::~WavefrontSegment() = default;
@@ -466,8 +464,8 @@ void WavefrontSegment::Run(WavefrontSource& source, WavefrontSink& sink, std::si
   if (impl.plan.count == 0) {
     return;
   }
-  RunBlock(impl.kernel, impl.plan, impl.coefs.data, impl.state.data, source, sink, steps,
-           impl.done, flush);
+  RunBlock(impl.kernel, impl.plan, impl.coefs.data, impl.state.data, source, sink, steps, impl.done,
+           flush);
   impl.done += steps;
 }
 
@@ -477,9 +475,7 @@ WavefrontStream::WavefrontStream(FilterKernel kernel, const FilterChain& chain,
 
 WavefrontStream::~WavefrontStream() = default;
 
-std::size_t WavefrontStream::Lag() const {
-  return LagOf(m_impl->plan.count);
-}
+std::size_t WavefrontStream::Lag() const { return LagOf(m_impl->plan.count); }
 
 // One entry per sample type, each the same run.
 void WavefrontStream::Run(Pcm8Io& io, Pcm8Io::Sample* block, std::size_t frames,

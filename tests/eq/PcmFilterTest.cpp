@@ -208,14 +208,14 @@ template <typename Io>
 void ExpectChunkedStoreMatchesOut(Io io, double limit) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  std::vector<double> values = {limit - 1.0, limit - 0.5, limit, -limit, -limit - 0.5,
+  std::vector<double> values = {limit - 1.0,  limit - 0.5, limit, -limit, -limit - 0.5,
                                 -limit - 1.0, inf,         -inf,  nan,    -0.0,
-                                0.99,        -0.99,        1e300, -1e300, limit * 3.0};
+                                0.99,         -0.99,       1e300, -1e300, limit * 3.0};
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> wide(-2.5 * limit, 2.5 * limit);
   while (values.size() < 700) values.push_back(wide(rng));
-  for (const std::size_t count : {std::size_t{1}, std::size_t{2}, std::size_t{15}, std::size_t{300},
-                                  values.size()}) {
+  for (const std::size_t count :
+       {std::size_t{1}, std::size_t{2}, std::size_t{15}, std::size_t{300}, values.size()}) {
     Io one = io;
     Io chunked = io;
     std::vector<typename Io::Sample> expected(count * 2);
