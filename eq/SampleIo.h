@@ -193,34 +193,39 @@ struct Float64Io {
 
 /// The values y[0, count) as integers limited to [low, high] (both integers) and truncated
 /// toward zero, a value that is not a number as 0, with the peak and the count of values the
-/// limits changed noted in `stats`: exactly what the per-sample conversions do, two values at a
-/// time where the compiler has vectors.
+/// limits changed noted in `stats`: exactly what the per-sample conversions do, a vector of values
+/// at a time where the compiler has vectors.
 inline void LimitToIntegers(const double* y, std::int32_t* out, std::size_t count, double low,
                             double high, ClipStats& stats) {
   std::size_t i = 0;
 #if defined(__GNUC__)
-  typedef double D2 __attribute__((vector_size(16)));
-  typedef long long M2 __attribute__((vector_size(16)));
-  typedef std::int32_t I2 __attribute__((vector_size(8)));
-  const D2 lo = {low, low};
-  const D2 hi = {high, high};
-  const D2 zero = {0.0, 0.0};
-  D2 peak = {stats.peak, stats.peak};
-  M2 changed = {0, 0};
-  for (; i + 2 <= count; i += 2) {
-    D2 v;
+  // Two values per step, one SSE2 vector: wider generic vectors measured slower, being split
+  // or converted one value at a time where the build's target lacks them.
+  constexpr std::size_t kWidth = 2;
+  typedef double D __attribute__((vector_size(8 * kWidth)));
+  typedef long long M __attribute__((vector_size(8 * kWidth)));
+  typedef std::int32_t I __attribute__((vector_size(4 * kWidth)));
+  const D lo = D{} + low;
+  const D hi = D{} + high;
+  const D zero = D{};
+  D peak = D{} + stats.peak;
+  M changed = M{};
+  for (; i + kWidth <= count; i += kWidth) {
+    D v;
     std::memcpy(&v, y + i, sizeof v);
-    const D2 magnitude = v < zero ? -v : v;  // not a number stays one, and is never kept
+    const D magnitude = v < zero ? -v : v;  // not a number stays one, and is never kept
     peak = magnitude > peak ? magnitude : peak;
     changed -= (v > hi) | (v < lo);  // -1 where the limits change the value
-    D2 limited = v > hi ? hi : v;
+    D limited = v > hi ? hi : v;
     limited = limited < lo ? lo : limited;
     limited = v == v ? limited : zero;
-    const I2 integers = __builtin_convertvector(limited, I2);  // truncation toward zero
+    const I integers = __builtin_convertvector(limited, I);  // truncation toward zero
     std::memcpy(out + i, &integers, sizeof integers);
   }
-  stats.peak = peak[0] > peak[1] ? peak[0] : peak[1];
-  stats.clipped += static_cast<std::uint64_t>(changed[0] + changed[1]);
+  for (std::size_t lane = 0; lane < kWidth; ++lane) {
+    stats.NotePeak(peak[lane]);
+    stats.clipped += static_cast<std::uint64_t>(changed[lane]);
+  }
 #endif
   for (; i < count; ++i) {
     const double v = y[i];

@@ -257,8 +257,9 @@ int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size
   const std::size_t lag = filter.LagFrames();
   const std::size_t block = std::max<std::size_t>(blockFrames, 1);
   auto writeData = [&](ByteSink& out) {
-    std::vector<std::uint8_t> buffer((lag + block) * frameBytes);
-    std::uint8_t* start = buffer.data() + lag * frameBytes;
+    // Not zeroed: every byte is read or filtered into before it is written out.
+    const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>((lag + block) * frameBytes);
+    std::uint8_t* start = buffer.get() + lag * frameBytes;
     std::uint64_t read = 0;
     std::uint64_t written = 0;
     for (;;) {
