@@ -173,7 +173,7 @@ int StreamOne(ConversionJob& job, I_WavFile& file, const SampleFormat& format, F
   const std::size_t sampleBytes = SampleBytes(format.encoding);
   const auto stream =
       SampleStream::Create(BestFilterKernel(), format, chain, job.channels, threads);
-  StreamBlockFilter filter(*stream, sampleBytes * job.channels, cancel);
+  StreamBlockFilter filter(*stream, sampleBytes * job.channels, cancel, threads);
   const int written = file.StreamTo(job.outputPath, filter);
   const std::uint64_t total = file.GetDataLength64() / sampleBytes;
   const ClipStats clipping = stream->Stats();

@@ -55,6 +55,10 @@ class TypedStream final : public SampleStream {
             static_cast<std::ptrdiff_t>(finishedNow) - static_cast<std::ptrdiff_t>(before)};
   }
 
+  unsigned Threads() const override {
+    return m_wavefront ? std::min<unsigned>(m_threads, m_channels) : 1U;
+  }
+
   ClipStats Stats() const override {
     ClipStats total;
     for (const Io& io : m_ios) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <thread>
 #include <utility>
 
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
@@ -40,14 +41,22 @@ class SampleStream {
 
   /// What the limits of the stored values changed so far, all channels.
   virtual ClipStats Stats() const = 0;
+
+  /// The threads it keeps busy while it filters a block.
+  virtual unsigned Threads() const = 0;
 };
 
 /// A SampleStream as the streamed WAVE writer sees it; a set `cancel` stops the write.
 class StreamBlockFilter final : public I_SampleBlockFilter {
  public:
+  /// `threads`: the threads the conversion may use (0: the processor count); one more than the
+  /// stream keeps busy lets the reads and writes run beside the filter.
   StreamBlockFilter(SampleStream& stream, std::size_t frameBytes,
-                    const std::atomic<bool>* cancel = nullptr)
-      : m_stream(stream), m_frameBytes(frameBytes), m_cancel(cancel) {}
+                    const std::atomic<bool>* cancel = nullptr, unsigned threads = 1)
+      : m_stream(stream),
+        m_frameBytes(frameBytes),
+        m_cancel(cancel),
+        m_spare((threads > 0 ? threads : std::thread::hardware_concurrency()) > stream.Threads()) {}
   std::size_t FrameBytes() const override { return m_frameBytes; }
   std::size_t LagFrames() const override { return m_stream.LagFrames(); }
   std::pair<std::ptrdiff_t, std::ptrdiff_t> Filter(std::uint8_t* block, std::size_t frames,
@@ -55,9 +64,11 @@ class StreamBlockFilter final : public I_SampleBlockFilter {
     return m_stream.Filter(block, frames, final);
   }
   bool Stopped() const override { return m_cancel != nullptr && m_cancel->load(); }
+  bool SpareThread() const override { return m_spare; }
 
  private:
   SampleStream& m_stream;
   std::size_t m_frameBytes;
   const std::atomic<bool>* m_cancel;
+  bool m_spare;
 };

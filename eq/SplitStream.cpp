@@ -1,14 +1,11 @@
 #include "eq/SplitStream.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <functional>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <type_traits>
 #include <vector>
+
+#include "platform/WorkerThread.h"
 
 namespace {
 
@@ -69,57 +66,6 @@ class HandOver {
   std::vector<double> m_ring = std::vector<double>(kSize);
   std::atomic<std::uint64_t> m_produced{0};
   std::atomic<std::uint64_t> m_consumed{0};
-};
-
-// One thread that runs one job at a time for the stream's whole life.
-class Worker {
- public:
-  Worker() : m_thread([this] { Loop(); }) {}  // throws std::system_error without a thread
-  ~Worker() {
-    {
-      const std::lock_guard<std::mutex> lock(m_mutex);
-      m_quit = true;
-    }
-    m_changed.notify_all();
-    m_thread.join();
-  }
-  Worker(const Worker&) = delete;
-  Worker& operator=(const Worker&) = delete;
-
-  void Start(std::function<void()> job) {
-    {
-      const std::lock_guard<std::mutex> lock(m_mutex);
-      m_job = std::move(job);
-    }
-    m_changed.notify_all();
-  }
-
-  void Wait() {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] { return !m_job; });
-  }
-
- private:
-  void Loop() {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    for (;;) {
-      m_changed.wait(lock, [this] { return m_quit || m_job; });
-      if (m_quit) {
-        return;
-      }
-      lock.unlock();
-      m_job();  // pure computation: it does not throw
-      lock.lock();
-      m_job = nullptr;
-      m_changed.notify_all();
-    }
-  }
-
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::function<void()> m_job;
-  bool m_quit = false;
-  std::thread m_thread;  // last: it starts with the members above in place
 };
 
 // The block's samples as the first segment's inputs.
@@ -213,6 +159,10 @@ class SplitStream final : public SampleStream {
 
   ClipStats Stats() const override { return m_out.stats; }
 
+  unsigned Threads() const override { return 2; }
+
+  bool HasWorker() const { return m_worker.HasThread(); }
+
  private:
   // The outputs a segment of lag `lag` has given after `fed` inputs.
   static std::uint64_t Finished(std::uint64_t fed, std::uint64_t lag, bool flushed) {
@@ -228,7 +178,7 @@ class SplitStream final : public SampleStream {
   WavefrontSegment m_second;
   HandOver m_ring;
   std::uint64_t m_done = 0;
-  Worker m_worker;  // last: joined before the segments and the ring go
+  platform::WorkerThread m_worker;  // last: joined before the segments and the ring go
 };
 
 }  // namespace
@@ -247,12 +197,12 @@ std::unique_ptr<SampleStream> CreateSplitStream(FilterKernel kernel, const Sampl
   // The first thread takes the first half of the vectors (the larger half when odd): it also
   // converts the inputs, the second converts and limits the outputs.
   const std::size_t split = (groups + 1) / 2 * lanes;
-  try {
-    return VisitSampleIo(format, [&](const auto& io) -> std::unique_ptr<SampleStream> {
-      using Io = std::decay_t<decltype(io)>;
-      return std::make_unique<SplitStream<Io>>(kernel, io, chain, split);
-    });
-  } catch (const std::system_error&) {
-    return nullptr;  // no worker thread: one thread runs the whole chain
-  }
+  return VisitSampleIo(format, [&](const auto& io) -> std::unique_ptr<SampleStream> {
+    using Io = std::decay_t<decltype(io)>;
+    auto stream = std::make_unique<SplitStream<Io>>(kernel, io, chain, split);
+    if (!stream->HasWorker()) {
+      return nullptr;  // no second thread: one thread runs the whole chain
+    }
+    return stream;
+  });
 }

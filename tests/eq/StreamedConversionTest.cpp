@@ -181,15 +181,20 @@ TEST(StreamedConversionTest, TinyBlocksAndRf64GiveTheWholeBufferWriterBytes) {
       StringByteSink expected;
       ASSERT_EQ(whole.WriteTo(expected, threshold), 1);
 
-      C_WavFile streamed;
-      ASSERT_EQ(streamed.ReadHeader(dir.File("in.wav"), 1), 1);
-      ASSERT_TRUE(streamed.CanStream());
-      const auto stream = SampleStream::Create(BestFilterKernel(), format, chain, 2, 1);
-      StreamBlockFilter filter(*stream, 4);
-      StringByteSink got;
-      ASSERT_EQ(streamed.StreamInto(got, filter, block, threshold), 1);
-      EXPECT_TRUE(got.Bytes() == expected.Bytes());
-      EXPECT_EQ(got.Bytes().substr(0, 4), threshold == 64 ? "RF64" : "RIFF");
+      // One thread reads, filters and writes in turn; with threads to spare a helper reads and
+      // writes beside the filter.
+      for (const unsigned threads : {1U, 4U}) {
+        C_WavFile streamed;  // a file opened for each write, as a conversion does
+        ASSERT_EQ(streamed.ReadHeader(dir.File("in.wav"), 1), 1);
+        ASSERT_TRUE(streamed.CanStream());
+        const auto stream = SampleStream::Create(BestFilterKernel(), format, chain, 2, 1);
+        StreamBlockFilter filter(*stream, 4, nullptr, threads);
+        EXPECT_EQ(filter.SpareThread(), threads == 4);
+        StringByteSink got;
+        ASSERT_EQ(streamed.StreamInto(got, filter, block, threshold), 1);
+        EXPECT_TRUE(got.Bytes() == expected.Bytes()) << threads << " threads";
+        EXPECT_EQ(got.Bytes().substr(0, 4), threshold == 64 ? "RF64" : "RIFF");
+      }
       FreeFilterChain(chain);
     }
   }

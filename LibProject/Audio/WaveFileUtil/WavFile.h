@@ -47,6 +47,9 @@ class I_SampleBlockFilter {
                                                            bool final) = 0;
   /// True when the write is to stop: it then fails and leaves nothing at the output path.
   virtual bool Stopped() const { return false; }
+  /// True when a thread of its own may read and write the blocks while the filter runs: a
+  /// processor core is left over. Otherwise the writer reads, filters and writes in turn.
+  virtual bool SpareThread() const { return false; }
 };
 
 /// A file of some audio format, read into and written from a sample container.

@@ -9,6 +9,7 @@
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileError.h"
+#include "platform/WorkerThread.h"
 
 namespace {
 
@@ -209,6 +210,28 @@ bool C_WavFile::StreamableLayout() const {
                                         m_bitsPerSample == 24 || m_bitsPerSample == 32);
 }
 
+namespace {
+
+// Block `index` (of three) of this thread's streamed writes, at least `size` bytes, kept from
+// one file to the next: fresh blocks for every file of a batch would cost a page fault for every
+// 4 KiB of them.
+std::uint8_t* StreamBlock(std::size_t index, std::size_t size) {
+  struct Kept {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t size = 0;
+  };
+  thread_local Kept kept[3];
+  Kept& block = kept[index];
+  if (block.size < size) {
+    block.bytes.reset();
+    block.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    block.size = size;
+  }
+  return block.bytes.get();
+}
+
+}  // namespace
+
 int C_WavFile::StreamTo(const std::string& path, I_SampleBlockFilter& filter) {
   const std::size_t blockFrames = kStreamBlockBytes / std::max<std::size_t>(filter.FrameBytes(), 1);
   return WriteAtomically(path,
@@ -256,36 +279,79 @@ int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size
   const std::uint64_t framesIn = (wholeBytes + frameBytes - 1) / frameBytes;
   const std::size_t lag = filter.LagFrames();
   const std::size_t block = std::max<std::size_t>(blockFrames, 1);
+  // A pipeline of three blocks: while this thread filters one, a helper writes out the block
+  // filtered before it and reads the one after it (without a spare core, this thread does that
+  // first, in the same order). Each block keeps room in front for the
+  // results of the block before (the filter writes them there); none is zeroed, every byte
+  // being read or filtered into before it is written out.
+  struct Block {
+    std::uint8_t* bytes = nullptr;
+    std::size_t frames = 0;
+    bool final = false;
+    std::ptrdiff_t first = 0;  // the frames the filter finished, from the block's start
+    std::ptrdiff_t end = 0;
+  };
   auto writeData = [&](ByteSink& out) {
-    // Not zeroed: every byte is read or filtered into before it is written out.
-    const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>((lag + block) * frameBytes);
-    std::uint8_t* start = buffer.get() + lag * frameBytes;
+    Block blocks[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+      blocks[i].bytes = StreamBlock(i, (lag + block) * frameBytes);
+    }
+    auto start = [&](Block& b) { return b.bytes + lag * frameBytes; };
     std::uint64_t read = 0;
     std::uint64_t written = 0;
-    for (;;) {
-      if (filter.Stopped()) {
-        m_writeError = "the conversion was stopped";
-        return false;
-      }
-      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(block, framesIn - read));
-      const bool final = read + n == framesIn;
+    // The next frames of the source into `b`, a last partial frame filled up with zeros.
+    auto readInto = [&](Block& b) {
+      b.frames = static_cast<std::size_t>(std::min<std::uint64_t>(block, framesIn - read));
+      b.final = read + b.frames == framesIn;
       const std::uint64_t offset = read * frameBytes;
-      const auto want = static_cast<std::size_t>(
-          std::min<std::uint64_t>(static_cast<std::uint64_t>(n) * frameBytes, wholeBytes - offset));
-      const std::size_t got = want > 0 ? source->ReadAt(m_dataOffset + offset, start, want) : 0;
-      std::memset(start + got, 0, n * frameBytes - got);
-      const auto [first, end] = filter.Filter(start, n, final);
+      const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(
+          static_cast<std::uint64_t>(b.frames) * frameBytes, wholeBytes - offset));
+      const std::size_t got = want > 0 ? source->ReadAt(m_dataOffset + offset, start(b), want) : 0;
+      std::memset(start(b) + got, 0, b.frames * frameBytes - got);
+      read += b.frames;
+    };
+    // What the filter finished of `b` to the output.
+    auto writeOut = [&](Block& b) {
       const std::uint64_t ready = std::min<std::uint64_t>(
-          static_cast<std::uint64_t>(end - first) * frameBytes, wholeBytes - written);
-      if (ready > 0 && !out.Write(start + first * static_cast<std::ptrdiff_t>(frameBytes),
+          static_cast<std::uint64_t>(b.end - b.first) * frameBytes, wholeBytes - written);
+      if (ready > 0 && !out.Write(start(b) + b.first * static_cast<std::ptrdiff_t>(frameBytes),
                                   static_cast<std::size_t>(ready))) {
         return false;
       }
       written += ready;
-      read += n;
-      if (final) {
+      return true;
+    };
+    platform::WorkerThread helper(filter.SpareThread());
+    readInto(blocks[0]);
+    Block* filtered = nullptr;  // filtered, not yet written out
+    bool wroteOut = true;
+    for (std::size_t k = 0;; ++k) {
+      if (filter.Stopped()) {
+        m_writeError = "the conversion was stopped";
+        return false;
+      }
+      Block& current = blocks[k % 3];
+      Block& next = blocks[(k + 1) % 3];
+      helper.Start([&] {
+        wroteOut = filtered == nullptr || writeOut(*filtered);
+        if (wroteOut && !current.final) {
+          readInto(next);
+        }
+      });
+      const auto [first, end] = filter.Filter(start(current), current.frames, current.final);
+      helper.Wait();
+      if (!wroteOut) {
+        return false;
+      }
+      current.first = first;
+      current.end = end;
+      filtered = &current;
+      if (current.final) {
         break;
       }
+    }
+    if (!writeOut(*filtered)) {
+      return false;
     }
     std::uint8_t rest[8] = {};
     const auto restBytes = static_cast<std::size_t>(total - wholeBytes);
