@@ -27,6 +27,7 @@ int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
     batch.keepGoing = options.keepGoing == 1;
     batch.log = log;
     batch.progress = sinks.progress;
+    batch.progressInterval = 0.5;  // a long file moves the line too
     files = RunBatch(plan.jobs, bandTable, batch);
     result = plan.sourceMissing || plan.jobs.empty() ? 0 : 1;
     for (const BatchFileResult& file : files) {

@@ -11,8 +11,9 @@
 
 /// Where a command-mode run reports besides its transcript.
 struct CommandModeSinks {
-  platform::LogSink log;                               ///< the transcript
-  std::function<void(const BatchProgress&)> progress;  ///< after each file; may be unset
+  platform::LogSink log;  ///< the transcript
+  /// After each file, and twice a second while files run; may be unset.
+  std::function<void(const BatchProgress&)> progress;
   /// Receives the JSON summary when /report was given; returns false, with the reason in
   /// `error`, when it cannot be stored.
   std::function<bool(const std::string& json, std::string& error)> storeReport;

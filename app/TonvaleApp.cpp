@@ -125,7 +125,9 @@ bool CTonvaleApp::InitInstance() {
         progress.Clear();  // the transcript's lines stand on their own, never after the bar
         ConsoleLog(text);
       };
-      sinks.progress = [&progress](const BatchProgress& state) { progress.Update(state); };
+      if (platform::StandardErrorIsTerminal()) {
+        sinks.progress = [&progress](const BatchProgress& state) { progress.Update(state); };
+      }
       sinks.storeReport = [](const std::string& json, std::string& error) {
         return StoreReport(g_cmdOptions.reportPath, json, error);
       };

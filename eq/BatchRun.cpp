@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -30,6 +31,7 @@ class Batch {
       m_results[i].job = std::move(jobs[i]);
     }
     m_ended.assign(m_results.size(), false);
+    m_running = std::make_unique<ConversionProgress[]>(m_results.size());
   }
 
   std::vector<BatchFileResult> Run() {
@@ -40,6 +42,14 @@ class Batch {
       return std::move(m_results);
     }
     m_filterThreads = std::max(1U, threads / workers);
+    std::thread ticker;
+    if (m_settings.progress && m_settings.progressInterval > 0.0) {
+      try {
+        ticker = std::thread([this] { Tick(); });
+      } catch (const std::system_error&) {
+        // no ticks: progress still comes as each file ends
+      }
+    }
     std::vector<std::thread> pool;
     for (unsigned w = 1; w < workers; ++w) {
       try {
@@ -51,6 +61,14 @@ class Batch {
     Work();
     for (std::thread& thread : pool) {
       thread.join();
+    }
+    if (ticker.joinable()) {
+      {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_finished = true;
+      }
+      m_tick.notify_all();
+      ticker.join();
     }
     return std::move(m_results);
   }
@@ -88,7 +106,7 @@ class Batch {
           (void)platform::CreateDirectoryTree(folder);
         }
         file.result = ConvertFile(file.job, m_bandTable, collect, m_settings.cancel,
-                                  m_filterThreads, &m_designs);
+                                  m_filterThreads, &m_designs, &m_running[index]);
       }
       file.seconds = SecondsSince(start);
       bool goOn = file.result == 1 || m_settings.keepGoing;
@@ -110,6 +128,24 @@ class Batch {
         m_resumed.notify_all();
       }
       End(index, goOn);
+    }
+  }
+
+  // Reports progress every interval until the batch has finished, the running files' audio
+  // counted as far as it has been filtered.
+  void Tick() {
+    const std::chrono::duration<double> interval(m_settings.progressInterval);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_tick.wait_for(lock, interval, [this] { return m_finished; })) {
+      BatchProgress now = m_progress;
+      now.total = m_results.size();
+      for (std::size_t i = 0; i < m_results.size(); ++i) {
+        if (m_results[i].attempted && !m_ended[i]) {
+          now.audioSeconds += m_running[i].AudioSeconds();
+        }
+      }
+      now.elapsedSeconds = SecondsSince(m_start);
+      m_settings.progress(now);
     }
   }
 
@@ -147,6 +183,9 @@ class Batch {
   std::vector<bool> m_ended;
   std::mutex m_mutex;
   std::condition_variable m_resumed;
+  std::condition_variable m_tick;  // wakes the ticker when the batch has finished
+  bool m_finished = false;
+  std::unique_ptr<ConversionProgress[]> m_running;  // how far each file has come
   int m_asking = 0;
   std::size_t m_next = 0;
   std::size_t m_emitted = 0;

@@ -41,6 +41,9 @@ struct BatchSettings {
   platform::LogSink log;
   /// Called after each file has ended, on one thread at a time.
   std::function<void(const BatchProgress&)> progress;
+  /// Above 0: `progress` is also called this often (seconds) while files run, the audio of the
+  /// running files counted as far as their filtering has come, so that a long file moves it.
+  double progressInterval = 0.0;
   /// Asked, on the thread of the file that failed, when a file fails and `keepGoing` is off:
   /// true goes on with the batch, false stops it. Unset: the batch stops.
   std::function<bool(const BatchFileResult&)> continueAfterFailure;

@@ -166,14 +166,16 @@ void NoteFiltered(ConversionJob& job, SampleEncoding encoding, std::uint64_t tot
 // The filtering and the write of a streamed WAVE file, one block at a time, with the lines the
 // whole-file path prints in its order: the filter line, the clipping line, the write lines.
 int StreamOne(ConversionJob& job, I_WavFile& file, const SampleFormat& format, FilterChain& chain,
-              const platform::LogSink& log, const std::atomic<bool>* cancel, unsigned threads) {
+              const platform::LogSink& log, const std::atomic<bool>* cancel, unsigned threads,
+              ConversionProgress* progress) {
   if (Cancelled(cancel, job, log)) {
     return 0;
   }
   const std::size_t sampleBytes = SampleBytes(format.encoding);
   const auto stream =
       SampleStream::Create(BestFilterKernel(), format, chain, job.channels, threads);
-  StreamBlockFilter filter(*stream, sampleBytes * job.channels, cancel, threads);
+  StreamBlockFilter filter(*stream, sampleBytes * job.channels, cancel, threads,
+                           progress != nullptr ? &progress->frames : nullptr);
   const int written = file.StreamTo(job.outputPath, filter);
   const std::uint64_t total = file.GetDataLength64() / sampleBytes;
   const ClipStats clipping = stream->Stats();
@@ -200,7 +202,8 @@ int StreamOne(ConversionJob& job, I_WavFile& file, const SampleFormat& format, F
 
 // One job; returns its result.
 int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
-               const std::atomic<bool>* cancel, unsigned threads, DesignCache* designs) {
+               const std::atomic<bool>* cancel, unsigned threads, DesignCache* designs,
+               ConversionProgress* progress) {
   if (EndsWithSeparator(job.outputPath) || platform::DirectoryExists(job.outputPath)) {
     // Nothing is opened, written or deleted: a folder is never replaced by a file.
     log(FormatText("%sThe output path names a folder, not a file(%s).%s", kError,
@@ -248,6 +251,9 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
   }
   job.dataLength = info->GetDataLength();
   job.sampleRate = info->GetSampleRate();
+  if (progress != nullptr) {
+    progress->sampleRate = job.sampleRate;
+  }
   job.sampleFrames = info->GetSampleFrames();
   job.bitsPerSample = info->GetBitsPerSample();
   job.storageBits = info->GetStorageBits();
@@ -278,7 +284,8 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
   }
   job.bands = DescribeBandUse(bandTable, chain, skipped, rate);
   if (streamed) {
-    const int result = StreamOne(job, *file, *FilterFormatOf(*info), chain, log, cancel, threads);
+    const int result =
+        StreamOne(job, *file, *FilterFormatOf(*info), chain, log, cancel, threads, progress);
     FreeFilterChain(chain);
     return result;
   }
@@ -327,10 +334,10 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
 // ConvertOne, with any exception it lets out turned into a failed job with its reason.
 int ConvertOneGuarded(ConversionJob& job, const EqBandTable& bandTable,
                       const platform::LogSink& log, const std::atomic<bool>* cancel,
-                      unsigned threads, DesignCache* designs) {
+                      unsigned threads, DesignCache* designs, ConversionProgress* progress) {
   std::string reason;
   try {
-    return ConvertOne(job, bandTable, log, cancel, threads, designs);
+    return ConvertOne(job, bandTable, log, cancel, threads, designs, progress);
   } catch (...) {
     reason = platform::CurrentExceptionReason();
   }
@@ -348,14 +355,15 @@ int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
     if (result == 0) {
       break;
     }
-    result = ConvertOneGuarded(job, bandTable, log, cancel, 0, nullptr);
+    result = ConvertOneGuarded(job, bandTable, log, cancel, 0, nullptr, nullptr);
   }
   return result;
 }
 
 int ConvertFile(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
-                const std::atomic<bool>* cancel, unsigned threads, DesignCache* designs) {
-  return ConvertOneGuarded(job, bandTable, log, cancel, threads, designs);
+                const std::atomic<bool>* cancel, unsigned threads, DesignCache* designs,
+                ConversionProgress* progress) {
+  return ConvertOneGuarded(job, bandTable, log, cancel, threads, designs, progress);
 }
 
 std::vector<std::string> ConvertibleFileExtensions() { return ReadableFileExtensions(); }

@@ -66,11 +66,25 @@ struct ConversionJob {
 int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
                  const platform::LogSink& log, const std::atomic<bool>* cancel = nullptr);
 
+/// How far a running conversion has come, read by another thread for a progress display.
+struct ConversionProgress {
+  std::atomic<std::uint64_t> frames{0};      ///< frames filtered so far
+  std::atomic<std::uint32_t> sampleRate{0};  ///< the file's rate, Hz, once it is known
+
+  /// The audio filtered so far, seconds.
+  double AudioSeconds() const {
+    const std::uint32_t rate = sampleRate.load();
+    return rate > 0 ? static_cast<double>(frames.load()) / rate : 0.0;
+  }
+};
+
 /// One job as ConvertFiles runs it, with its filtering spread over at most `threads` threads
 /// (0: the processor count), its bands designed through `designs` when given (which must be
-/// for `bandTable`). Returns the job's result (1 = converted).
+/// for `bandTable`), how far it has come kept in `progress` when given. Returns the job's result
+/// (1 = converted).
 int ConvertFile(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
-                const std::atomic<bool>* cancel, unsigned threads, DesignCache* designs = nullptr);
+                const std::atomic<bool>* cancel, unsigned threads, DesignCache* designs = nullptr,
+                ConversionProgress* progress = nullptr);
 
 /// The file name extensions of the kinds ConvertFiles reads in this build, lower case with the
 /// dot (".wav", ".wio", and the libsndfile containers where the build has them).

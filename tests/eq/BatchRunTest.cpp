@@ -159,4 +159,41 @@ TEST_F(BatchRunTest, AJobWithoutAnOutputNameFailsAlone) {
   EXPECT_EQ(results[1].result, 1);
 }
 
+// A running file's filtered frames are counted block by block, and with an interval set the
+// batch reports them between file ends: the audio never runs backwards or past the file, and the
+// last report is the whole file.
+TEST_F(BatchRunTest, ProgressCountsTheFramesOfRunningFiles) {
+  const std::size_t frames = 1600000;  // 100 s at 16 kHz: four streamed blocks
+  const auto bytes = NoiseWave(frames, 3);
+  WriteFile(m_dir.File("long.wav"), std::string(bytes.begin(), bytes.end()));
+  ConversionJob job{.sourcePath = m_dir.File("long.wav"), .outputPath = m_dir.File("a.wav")};
+  ConversionProgress progress;
+  ASSERT_EQ(ConvertFile(
+                job, SpeechBands(), [](std::string_view) {}, nullptr, 1, nullptr, &progress),
+            1);
+  EXPECT_EQ(progress.frames.load(), frames);
+  EXPECT_EQ(progress.sampleRate.load(), 16000U);
+  EXPECT_DOUBLE_EQ(progress.AudioSeconds(), 100.0);
+
+  std::vector<BatchProgress> seen;
+  BatchSettings settings;
+  settings.threads = 1;
+  settings.progressInterval = 0.001;
+  settings.progress = [&seen](const BatchProgress& p) { seen.push_back(p); };
+  job.outputPath = m_dir.File("b.wav");
+  const auto results = RunBatch({job}, SpeechBands(), settings);
+  ASSERT_EQ(results.size(), 1U);
+  ASSERT_FALSE(seen.empty());
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    EXPECT_EQ(seen[i].total, 1U);
+    EXPECT_LE(seen[i].audioSeconds, 100.0);
+    if (i > 0) {
+      EXPECT_GE(seen[i].audioSeconds, seen[i - 1].audioSeconds);
+    }
+  }
+  EXPECT_EQ(seen.back().done, 1U);
+  EXPECT_DOUBLE_EQ(seen.back().audioSeconds, 100.0);
+  EXPECT_EQ(ReadFile(m_dir.File("a.wav")), ReadFile(m_dir.File("b.wav")));
+}
+
 }  // namespace
