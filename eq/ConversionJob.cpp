@@ -101,8 +101,8 @@ std::vector<BandUse> DescribeBandUse(const EqBandTable& bandTable, const FilterC
   return uses;
 }
 
-// Opens the source: a WAVE file whose samples can be streamed into a WAVE output with its
-// header and infos only, any other with its samples loaded, as always.
+// Opens the source: a WAVE file whose samples can be streamed into a WAVE output (PCM, float or
+// ADPCM) with its header and infos only, any other with its samples loaded, as always.
 T_RefPtr<I_WavFile> OpenSource(const ConversionJob& job, bool& streamed) {
   const std::string& sourcePath = job.sourcePath;
   C_WavFileFormat registry;
@@ -112,8 +112,8 @@ T_RefPtr<I_WavFile> OpenSource(const ConversionJob& job, bool& streamed) {
   }
   T_RefPtr<I_WavFile> file = registry.OpenFile(sourcePath, 0, 1);
   // An empty data chunk takes the path that refuses it, as it always has.
-  if (file && file->CanStream() && file->GetDataLength64() > 0 &&
-      OutputTypeFor(job.outputPath, file->GetFormatType()) == 2) {
+  if (file && file->CanStream() && file->GetDataLength64() > 0 && file->GetSampleBytes64() > 0 &&
+      OutputTypeFor(job.outputPath, file->GetFormatType()) == 2 && file->PrepareStream()) {
     const I_WavInfo* info = file->GetWavData()->GetWavInfo();
     if (info != nullptr && FilterFormatOf(*info)) {
       streamed = true;
@@ -177,7 +177,7 @@ int StreamOne(ConversionJob& job, I_WavFile& file, const SampleFormat& format, F
   StreamBlockFilter filter(*stream, sampleBytes * job.channels, cancel, threads,
                            progress != nullptr ? &progress->frames : nullptr);
   const int written = file.StreamTo(job.outputPath, filter);
-  const std::uint64_t total = file.GetDataLength64() / sampleBytes;
+  const std::uint64_t total = file.GetSampleBytes64() / sampleBytes;
   const ClipStats clipping = stream->Stats();
   NoteFiltered(job, format.encoding, total, clipping);
   log(FormatText("%sApply the equalizer filter parameter.%s", kInfo, kEnd));
@@ -243,10 +243,10 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
     return 1;
   }
   job.durationMs = info->GetDurationMs();
-  if (streamed && file->GetDataLength64() > info->GetDataLength()) {
+  if (streamed && file->GetSampleBytes64() > info->GetDataLength()) {
     // Beyond 4 GiB the wave info's 32-bit length stands at its limit; the file's own counts.
     const std::uint64_t frames =
-        file->GetDataLength64() * 8 / info->GetStorageBits() / info->GetChannels();
+        file->GetSampleBytes64() * 8 / info->GetStorageBits() / info->GetChannels();
     job.durationMs = DurationMs(frames, info->GetSampleRate());
   }
   job.dataLength = info->GetDataLength();

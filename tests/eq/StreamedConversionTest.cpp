@@ -146,13 +146,41 @@ TEST(StreamedConversionTest, ChunkLayoutsPartialFramesAndProtectedFilesMatch) {
                                   return bytes;
                                 }())
                          .Build());
-  // More than one 4 MiB block of samples.
+  // More than one 1 MiB block of samples.
   files.emplace_back("long.wav", PcmWave(2, 48000, 16, RandomBytes(4 * 1300000, 5)));
   files.emplace_back("protected.wio", BuildProtectedFile(files[0].second, {"key"}, "labels.wav"));
+  // ADPCM decoded a group of blocks at a time: random blocks (every header and code decodes),
+  // several groups and output blocks, a partial last block, a cue list after the data.
+  auto ima = FmtBody(17, 2, 22050, 4, 2048, 22050);
+  Put16(ima, 2);
+  Put16(ima, 2041);  // (2048 - 2 x 4) x 2 / 2 + 1 frames per block
+  files.emplace_back("ima.wav", RiffBuilder()
+                                    .Chunk("fmt ", ima)
+                                    .Chunk("data", RandomBytes(2048 * 700 + 333, 7))
+                                    .Chunk("cue ", CueBody({{1, 100000}}))
+                                    .Build());
+  auto ms = FmtBody(2, 1, 16000, 4, 1024, 8000);
+  Put16(ms, 32);
+  Put16(ms, 2036);  // (1024 - 7) x 2 + 2 frames per block
+  Put16(ms, 7);
+  for (const std::int16_t coef : {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232}) {
+    Put16(ms, static_cast<std::uint16_t>(coef));
+  }
+  files.emplace_back(
+      "ms.wav",
+      RiffBuilder().Chunk("fmt ", ms).Chunk("data", RandomBytes(1024 * 300 + 5, 8)).Build());
+  files.emplace_back("ms.wio", BuildProtectedFile(files.back().second, {"key"}, "ms.wav"));
   for (const auto& [name, bytes] : files) {
     WriteFile(dir.File(name), std::string(bytes.begin(), bytes.end()));
     ExpectSameBothWays(dir, dir.File(name));
   }
+  // The ADPCM files took the streamed path: 700 whole blocks and one of 333 bytes, whose 325
+  // code bytes are 40 groups of 8 and 5 bytes, the second channel's slot holding one: 1 + 320 +
+  // 2 = 323 frames, as 16-bit stereo.
+  C_WavFile imaFile;
+  ASSERT_EQ(imaFile.ReadHeader(dir.File("ima.wav"), 1), 1);
+  EXPECT_TRUE(imaFile.CanStream());
+  EXPECT_EQ(imaFile.GetSampleBytes64(), (700U * 2041U + 323U) * 4U);
 }
 
 TEST(StreamedConversionTest, TinyBlocksAndRf64GiveTheWholeBufferWriterBytes) {

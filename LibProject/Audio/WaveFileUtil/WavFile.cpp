@@ -162,6 +162,7 @@ C_WavFile::ParseResult C_WavFile::ParseHeader(ByteSource& source, int withInfo) 
   m_dataOffset = 0;
   m_dataLength = 0;
   m_dataLength64 = 0;
+  m_streamDecoded = false;
   for (std::size_t i = 0; i < chunks.Count(); ++i) {
     C_RiffChunk& chunk = chunks.At(i);
     if (chunk.IsId("fmt ")) {
@@ -374,6 +375,14 @@ std::unique_ptr<ByteSource> C_WavFile::OpenDataSource() const {
     return std::make_unique<MemoryByteSource>(m_memory);
   }
   return FileByteSource::Open(m_fileName);
+}
+
+bool C_WavFile::IsAdpcm() const {
+  return m_formatTag == kTagMsAdpcm || m_formatTag == kTagImaAdpcm;
+}
+
+C_AdpcmBlockReader::Layout C_WavFile::AdpcmLayout() const {
+  return {m_formatTag == kTagMsAdpcm, m_channels, m_blockAlign, m_samplesPerBlock, m_coefs};
 }
 
 int C_WavFile::DecodeAdpcm(ByteSource& source) {

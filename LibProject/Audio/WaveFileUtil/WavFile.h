@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "LibProject/Audio/WaveFileUtil/AdpcmBlockReader.h"
 #include "LibProject/Audio/WaveFileUtil/ByteIO.h"
 #include "LibProject/Audio/WaveFileUtil/CUTime.h"
 #include "LibProject/Audio/WaveFileUtil/RefPtr.h"
@@ -83,10 +84,17 @@ class I_WavFile : public I_WavFileInfo {
   virtual const std::string& GetDeferredLoadError() const = 0;
 
   /// True when the file, read by ReadHeader with its infos and no samples, can be written with
-  /// StreamTo: its samples are stored as they are filtered (PCM or float).
+  /// StreamTo: its samples are stored as they are filtered (PCM or float) or decode to 16-bit
+  /// PCM block by block (ADPCM).
   virtual bool CanStream() const { return false; }
+  /// Readies a file that CanStream for StreamTo: its wave info then describes the samples as
+  /// they are filtered and written, as LoadSamples would leave it. False when it cannot stream.
+  virtual bool PrepareStream() { return false; }
   /// The sample data's length in bytes, also beyond 4 GiB.
   virtual std::uint64_t GetDataLength64() const { return 0; }
+  /// The bytes of samples StreamTo filters and writes: the data's length, or the decoded
+  /// samples' for an encoding decoded on the way.
+  virtual std::uint64_t GetSampleBytes64() const { return GetDataLength64(); }
   /// Writes the file to `path` as WriteFile writes it after LoadSamples, with the samples read
   /// a block at a time and passed through `filter` on their way: the same bytes in a few MiB
   /// of memory, whatever the file's length. 1 on success; on failure (GetWriteError says why)
@@ -119,7 +127,9 @@ class C_WavFile : public I_WavFile {
   const std::string& GetWriteError() const override { return m_writeError; }
   const std::string& GetDeferredLoadError() const override { return m_deferredLoadError; }
   bool CanStream() const override;
+  bool PrepareStream() override;
   std::uint64_t GetDataLength64() const override { return m_dataLength64; }
+  std::uint64_t GetSampleBytes64() const override;
   int StreamTo(const std::string& path, I_SampleBlockFilter& filter) override;
   /// StreamTo into `sink`, with blocks of at least `blockFrames` frames (tests use small ones).
   int StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size_t blockFrames,
@@ -186,6 +196,8 @@ class C_WavFile : public I_WavFile {
   /// Raises or returns a load error, records the file's attributes after a success.
   int FinishRead(const ParseResult& parsed);
   int DecodeAdpcm(ByteSource& source);
+  bool IsAdpcm() const;
+  C_AdpcmBlockReader::Layout AdpcmLayout() const;
   T_RefPtr<I_WavData> ConvertedForWrite(I_WavData& source);
   std::vector<OutChunk> CollectChunks(I_WavData& data);
   void RemoveTempFile();
@@ -197,6 +209,7 @@ class C_WavFile : public I_WavFile {
   std::uint64_t m_dataOffset = 0;
   std::uint32_t m_dataLength = 0;
   std::uint64_t m_dataLength64 = 0;  // the data chunk's bytes in the file, also beyond 4 GiB
+  bool m_streamDecoded = false;      // ADPCM readied for streaming: the info says 16-bit PCM
   I_WavData* m_attachedData = nullptr;
   C_CUTime m_fileTime;
   std::uint32_t m_fileSize = 0xFFFFFFFFU;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "LibProject/Audio/WaveFileUtil/ByteIO.h"
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
@@ -198,16 +199,41 @@ bool C_WavFile::CanStream() const {
 }
 
 bool C_WavFile::StreamableLayout() const {
-  // Samples stored as the filtering pass reads them, with nothing to convert on the way out.
+  // Samples stored as the filtering pass reads them, or ADPCM decoding to them, with nothing to
+  // convert on the way out.
   I_WavData* data = Container();
   if (data == nullptr || data->GetWriteParam().hasTarget != 0) {
     return false;
+  }
+  if (IsAdpcm()) {
+    // Decoded samples beyond 4 GiB are refused by the loading path; they stay refused.
+    return GetSampleBytes64() <= 0xFFFFFFFFULL;
   }
   if (m_formatTag == kWaveTagFloat) {
     return m_bitsPerSample == 32 || m_bitsPerSample == 64;
   }
   return m_formatTag == kWaveTagPcm && (m_bitsPerSample == 8 || m_bitsPerSample == 16 ||
                                         m_bitsPerSample == 24 || m_bitsPerSample == 32);
+}
+
+bool C_WavFile::PrepareStream() {
+  if (!CanStream()) {
+    return false;
+  }
+  if (IsAdpcm() && !m_streamDecoded) {
+    // What the decode of LoadSamples leaves in the info, without the samples.
+    Container()->SetFormat(m_sampleRate, static_cast<std::uint32_t>(GetSampleBytes64()), m_channels,
+                           16, 16, 1);
+    m_streamDecoded = true;
+  }
+  return true;
+}
+
+std::uint64_t C_WavFile::GetSampleBytes64() const {
+  if (IsAdpcm()) {
+    return C_AdpcmBlockReader::DecodedFrames(m_dataLength, AdpcmLayout()) * m_channels * 2;
+  }
+  return m_dataLength64;
 }
 
 namespace {
@@ -242,13 +268,17 @@ int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size
                           std::uint64_t rf64Threshold) {
   m_writeError.clear();
   I_WavData* data = Container();
-  if (data == nullptr || !StreamableLayout()) {
+  if (data == nullptr || !PrepareStream()) {
     return 0;
   }
   const std::unique_ptr<ByteSource> source = OpenDataSource();
   if (!source) {
     m_writeError = "the source file cannot be read";
     return 0;
+  }
+  std::optional<C_AdpcmBlockReader> decoder;
+  if (IsAdpcm()) {
+    decoder.emplace(*source, m_dataOffset, m_dataLength, AdpcmLayout());
   }
   // What loading the samples, the registry and WriteTo do to the labels, in their order.
   C_ActionEventMgr& events = data->GetEventMgr();
@@ -257,11 +287,11 @@ int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size
   events.WriteLabels(data->ListInfo(), data->CueInfo());
 
   const std::size_t frameBytes = filter.FrameBytes();
-  const std::size_t sampleBytes = m_bitsPerSample / 8U;
+  const std::size_t sampleBytes = IsAdpcm() ? 2U : m_bitsPerSample / 8U;
   if (frameBytes == 0 || frameBytes != sampleBytes * m_channels) {
     return 0;
   }
-  const std::uint64_t total = m_dataLength64;
+  const std::uint64_t total = GetSampleBytes64();
   const std::uint64_t frames = total / frameBytes;
   std::vector<OutChunk> chunks = CollectChunks(*data);
   for (OutChunk& chunk : chunks) {
@@ -306,7 +336,9 @@ int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size
       const std::uint64_t offset = read * frameBytes;
       const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(
           static_cast<std::uint64_t>(b.frames) * frameBytes, wholeBytes - offset));
-      const std::size_t got = want > 0 ? source->ReadAt(m_dataOffset + offset, start(b), want) : 0;
+      const std::size_t got = want == 0 ? 0
+                              : decoder ? decoder->Read(start(b), want)
+                                        : source->ReadAt(m_dataOffset + offset, start(b), want);
       std::memset(start(b) + got, 0, b.frames * frameBytes - got);
       read += b.frames;
     };
