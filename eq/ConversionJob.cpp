@@ -101,8 +101,8 @@ std::vector<BandUse> DescribeBandUse(const EqBandTable& bandTable, const FilterC
   return uses;
 }
 
-// Opens the source: a WAVE file whose samples can be streamed into a WAVE output (PCM, float or
-// ADPCM) with its header and infos only, any other with its samples loaded, as always.
+// Opens the source: a file whose samples can be streamed into the output with its header and
+// infos only, any other with its samples loaded, as always.
 T_RefPtr<I_WavFile> OpenSource(const ConversionJob& job, bool& streamed) {
   const std::string& sourcePath = job.sourcePath;
   C_WavFileFormat registry;
@@ -112,8 +112,10 @@ T_RefPtr<I_WavFile> OpenSource(const ConversionJob& job, bool& streamed) {
   }
   T_RefPtr<I_WavFile> file = registry.OpenFile(sourcePath, 0, 1);
   // An empty data chunk takes the path that refuses it, as it always has.
-  if (file && file->CanStream() && file->GetDataLength64() > 0 && file->GetSampleBytes64() > 0 &&
-      OutputTypeFor(job.outputPath, file->GetFormatType()) == 2 && file->PrepareStream()) {
+  const std::uint32_t outputType = file ? OutputTypeFor(job.outputPath, file->GetFormatType()) : 0;
+  if (file && file->CanStream() && file->GetSampleBytes64() > 0 &&
+      (outputType == kFormatTypeWav || (IsSndFileType(outputType) && SndFileAvailable())) &&
+      file->PrepareStream()) {
     const I_WavInfo* info = file->GetWavData()->GetWavInfo();
     if (info != nullptr && FilterFormatOf(*info)) {
       streamed = true;
@@ -176,7 +178,8 @@ int StreamOne(ConversionJob& job, I_WavFile& file, const SampleFormat& format, F
       SampleStream::Create(BestFilterKernel(), format, chain, job.channels, threads);
   StreamBlockFilter filter(*stream, sampleBytes * job.channels, cancel, threads,
                            progress != nullptr ? &progress->frames : nullptr);
-  const int written = file.StreamTo(job.outputPath, filter);
+  const int written =
+      file.StreamTo(job.outputPath, OutputTypeFor(job.outputPath, file.GetFormatType()), filter);
   const std::uint64_t total = file.GetSampleBytes64() / sampleBytes;
   const ClipStats clipping = stream->Stats();
   NoteFiltered(job, format.encoding, total, clipping);

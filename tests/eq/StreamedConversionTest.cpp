@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "LibProject/Audio/WaveFileUtil/SndFile.h"
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
+#include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
 #include "eq/ConversionJob.h"
 #include "eq/PcmFilter.h"
 #include "eq/SampleStream.h"
@@ -77,11 +79,14 @@ Run Convert(const std::string& source, const std::string& output, bool wholeFile
   return run;
 }
 
-void ExpectSameBothWays(const TempDir& dir, const std::string& source) {
-  SCOPED_TRACE(source);
-  const fs::path ext = fs::path(source).extension();
-  const std::string streamedOut = dir.File("streamed" + ext.string());
-  const std::string wholeOut = dir.File("whole" + ext.string());
+void ExpectSameBothWays(const TempDir& dir, const std::string& source,
+                        std::string ext = std::string()) {
+  SCOPED_TRACE(source + " to " + ext);
+  if (ext.empty()) {
+    ext = fs::path(source).extension().string();
+  }
+  const std::string streamedOut = dir.File("streamed" + ext);
+  const std::string wholeOut = dir.File("whole" + ext);
   fs::remove(streamedOut);
   fs::remove(wholeOut);
   Run streamed = Convert(source, streamedOut, false);
@@ -102,6 +107,8 @@ void ExpectSameBothWays(const TempDir& dir, const std::string& source) {
   }
 }
 
+// Every fixture into its own format, and into WAVE (which shows the decoded samples of the lossy
+// ones bit for bit) or from WAVE into FLAC.
 TEST(StreamedConversionTest, EveryFixtureGivesTheWholeFileTranscriptAndBytes) {
   TempDir dir;
   std::size_t files = 0;
@@ -110,11 +117,35 @@ TEST(StreamedConversionTest, EveryFixtureGivesTheWholeFileTranscriptAndBytes) {
     if (entry.is_regular_file() && name.find(".sox.raw") == std::string::npos &&
         entry.path().extension() != ".sh" && entry.path().extension() != ".py") {
       ExpectSameBothWays(dir, entry.path().string());
+      if (entry.path().extension() != ".wav") {
+        ExpectSameBothWays(dir, entry.path().string(), ".wav");
+      } else if (SndFileAvailable()) {
+        ExpectSameBothWays(dir, entry.path().string(), ".flac");
+      }
       ++files;
     }
   }
   EXPECT_GT(files, 20U);
 }
+
+#if TONVALE_WITH_SNDFILE
+// A file read through libsndfile streams when every frame it states is there; one cut short
+// loads whole, as before, and both give the whole-file output.
+TEST(StreamedConversionTest, OnlyCompleteLibsndfileSourcesStream) {
+  TempDir dir;
+  const std::string flac = ReadFile(std::string(TEST_DATA_DIR) + "/format-flac24-ffmpeg.flac");
+  WriteFile(dir.File("cut.flac"), flac.substr(0, flac.size() * 2 / 3));
+  for (const std::string name : {"format-flac24-ffmpeg.flac", "cut.flac"}) {
+    const std::string path = name == "cut.flac" ? dir.File(name) : TEST_DATA_DIR "/" + name;
+    T_RefPtr<I_WavFile> file = C_WavFileFormat().OpenFile(path, 0, 1);
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(file->CanStream());
+    EXPECT_EQ(file->PrepareStream(), name != "cut.flac") << name;
+    ExpectSameBothWays(dir, path);
+    ExpectSameBothWays(dir, path, ".wav");
+  }
+}
+#endif
 
 TEST(StreamedConversionTest, ChunkLayoutsPartialFramesAndProtectedFilesMatch) {
   TempDir dir;

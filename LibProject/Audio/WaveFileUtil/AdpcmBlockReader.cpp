@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "LibProject/Audio/WaveFileUtil/DVIADPCMCodec.h"
 #include "LibProject/Audio/WaveFileUtil/MSADPCMEncDec.h"
@@ -21,9 +22,9 @@ std::uint32_t FramesInBlock(std::size_t bytes, const C_AdpcmBlockReader::Layout&
 
 }  // namespace
 
-C_AdpcmBlockReader::C_AdpcmBlockReader(ByteSource& source, std::uint64_t offset,
+C_AdpcmBlockReader::C_AdpcmBlockReader(std::unique_ptr<ByteSource> source, std::uint64_t offset,
                                        std::uint64_t length, const Layout& layout)
-    : m_source(source), m_offset(offset), m_length(length), m_layout(layout) {
+    : m_source(std::move(source)), m_offset(offset), m_length(length), m_layout(layout) {
   const std::size_t blocks = std::max<std::size_t>(kGroupBytes / layout.blockAlign, 1);
   m_compressed.resize(blocks * layout.blockAlign);
   m_decoded.resize(blocks * static_cast<std::size_t>(layout.samplesPerBlock) * layout.channels);
@@ -45,7 +46,7 @@ bool C_AdpcmBlockReader::Refill() {
   }
   const auto want =
       static_cast<std::size_t>(std::min<std::uint64_t>(m_compressed.size(), m_length - m_consumed));
-  const std::size_t got = m_source.ReadAt(m_offset + m_consumed, m_compressed.data(), want);
+  const std::size_t got = m_source->ReadAt(m_offset + m_consumed, m_compressed.data(), want);
   // A chunk cut short on the disk ends here, as the whole-chunk decode ends at what it read.
   m_consumed = got < want ? m_length : m_consumed + got;
   m_decodedBytes = 0;

@@ -2,16 +2,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/SampleReader.h"
 
 /// Decodes a Microsoft or IMA ADPCM data chunk into 16-bit PCM a group of blocks at a time, so
 /// that a streamed conversion holds a few blocks rather than the whole recording. The frames
 /// come out in the order and number of a whole-chunk decode: every block in turn, a final
 /// partial block giving what its bytes hold.
-class C_AdpcmBlockReader {
+class C_AdpcmBlockReader final : public I_SampleReader {
  public:
   struct Layout {
     bool microsoft = false;  ///< Microsoft ADPCM; IMA otherwise
@@ -21,8 +23,9 @@ class C_AdpcmBlockReader {
     std::span<const std::int16_t> coefs;  ///< Microsoft ADPCM's predictor pairs
   };
 
-  /// Reads the `length` bytes at `offset` of `source`, which must outlive the reader.
-  C_AdpcmBlockReader(ByteSource& source, std::uint64_t offset, std::uint64_t length,
+  /// Reads the `length` bytes at `offset` of `source`; the layout's coefficients must outlive
+  /// the reader.
+  C_AdpcmBlockReader(std::unique_ptr<ByteSource> source, std::uint64_t offset, std::uint64_t length,
                      const Layout& layout);
 
   /// The 16-bit PCM frames of `compressedBytes` bytes of blocks.
@@ -30,13 +33,13 @@ class C_AdpcmBlockReader {
 
   /// Fills `out` with the next `bytes` bytes of decoded samples (host byte order, as the
   /// whole-chunk decode stores them); fewer only at the end of the chunk.
-  std::size_t Read(std::uint8_t* out, std::size_t bytes);
+  std::size_t Read(std::uint8_t* out, std::size_t bytes) override;
 
  private:
   // Reads and decodes the next group of blocks; false at the end of the chunk.
   bool Refill();
 
-  ByteSource& m_source;
+  std::unique_ptr<ByteSource> m_source;
   std::uint64_t m_offset;
   std::uint64_t m_length;
   Layout m_layout;

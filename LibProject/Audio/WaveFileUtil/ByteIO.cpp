@@ -1,7 +1,10 @@
 #include "LibProject/Audio/WaveFileUtil/ByteIO.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#include "platform/FileError.h"
 
 std::unique_ptr<FileByteSource> FileByteSource::Open(const std::string& path) {
   // Only a regular file: a FIFO would block the open, a device may never end.
@@ -51,4 +54,15 @@ bool SameIdNoCase(const char* a, const char* b) {
     }
   }
   return true;
+}
+
+std::optional<platform::AtomicFile> CreateAtomicOutput(const std::string& path,
+                                                       std::string& error) {
+  int number = 0;
+  auto file = platform::AtomicFile::Create(path, &number);
+  if (!file) {
+    error = number == ENOENT ? std::string("its folder does not exist")
+                             : platform::DescribeFileError(number);
+  }
+  return file;
 }

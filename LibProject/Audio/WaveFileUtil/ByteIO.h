@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 
 // Every field of a file is decoded from bytes through these helpers rather than by casting
@@ -85,6 +86,10 @@ class AtomicFileSink final : public ByteSink {
  private:
   platform::AtomicFile& m_file;
 };
+
+/// Creates the atomic output at `path`; when it cannot, `error` says why ("its folder does not
+/// exist" for a missing folder).
+std::optional<platform::AtomicFile> CreateAtomicOutput(const std::string& path, std::string& error);
 
 inline std::uint16_t GetLE16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));

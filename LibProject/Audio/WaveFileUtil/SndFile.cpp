@@ -6,6 +6,9 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/WavData.h"
@@ -176,7 +179,10 @@ C_SndFile::C_SndFile(std::uint32_t formatType, bool acceptWave) : m_acceptWave(a
 
 C_SndFile::~C_SndFile() = default;
 
-void C_SndFile::Close() { m_handle.reset(); }
+void C_SndFile::Close() {
+  m_handle.reset();
+  m_streamChecked = false;
+}
 
 int C_SndFile::ReadHeader(const std::string& path, int withInfo) {
   Close();
@@ -249,56 +255,116 @@ int C_SndFile::Open(std::unique_ptr<ByteSource> source, int withInfo) {
   return 1;
 }
 
+namespace {
+
+// How the container holds the samples: the frame's channels, the bytes per sample, float or
+// integer (8-bit unsigned; wider ones signed).
+struct HeldLayout {
+  std::size_t channels = 0;
+  unsigned width = 0;
+  bool isFloat = false;
+  std::size_t FrameBytes() const { return channels * width; }
+};
+
+HeldLayout HeldLayoutOf(const I_WavInfo& info) {
+  return {info.GetChannels(), info.GetStorageBits() / 8U,
+          info.GetEncoding().sampleTag == kWaveTagFloat};
+}
+
+// Reads up to `frames` frames (at most kBlockFrames) into `out` in the container's layout;
+// returns the frames read. `ints` holds kBlockFrames frames of 32-bit integers.
+sf_count_t ReadFrames(SNDFILE* file, const HeldLayout& layout, std::uint8_t* out, sf_count_t frames,
+                      std::vector<int>& ints) {
+  if (layout.isFloat && layout.width == 4) {
+    return sf_readf_float(file, reinterpret_cast<float*>(out), frames);
+  }
+  if (layout.isFloat) {
+    return sf_readf_double(file, reinterpret_cast<double*>(out), frames);
+  }
+  if (layout.width == 2) {
+    return sf_readf_short(file, reinterpret_cast<short*>(out), frames);
+  }
+  // Integers of other widths come left-justified in 32 bits.
+  const sf_count_t got = sf_readf_int(file, ints.data(), frames);
+  const std::size_t count = got > 0 ? static_cast<std::size_t>(got) * layout.channels : 0;
+  std::uint8_t* p = out;
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto v = static_cast<std::uint32_t>(ints[i]);
+    if (layout.width == 1) {
+      *p++ = static_cast<std::uint8_t>((v >> 24) ^ 0x80U);  // unsigned 8-bit
+    } else if (layout.width == 3) {
+      *p++ = static_cast<std::uint8_t>(v >> 8);
+      *p++ = static_cast<std::uint8_t>(v >> 16);
+      *p++ = static_cast<std::uint8_t>(v >> 24);
+    } else {
+      std::memcpy(p, &v, 4);
+      p += 4;
+    }
+  }
+  return got;
+}
+
+// The samples of an open file read front to back for a streamed conversion, up to the length
+// the file states.
+class SndSampleReader final : public I_SampleReader {
+ public:
+  SndSampleReader(SNDFILE* file, const HeldLayout& layout, std::uint64_t statedBytes)
+      : m_file(file),
+        m_layout(layout),
+        m_left(statedBytes),
+        m_ints(static_cast<std::size_t>(kBlockFrames) * layout.channels) {}
+
+  std::size_t Read(std::uint8_t* out, std::size_t bytes) override {
+    const std::size_t frameBytes = m_layout.FrameBytes();
+    std::size_t given = 0;
+    while (!m_endedEarly) {
+      const std::uint64_t room = std::min<std::uint64_t>(bytes - given, m_left);
+      const auto frames = static_cast<sf_count_t>(
+          std::min<std::uint64_t>(static_cast<std::uint64_t>(kBlockFrames), room / frameBytes));
+      if (frames == 0) {
+        break;
+      }
+      const sf_count_t got = ReadFrames(m_file, m_layout, out + given, frames, m_ints);
+      const std::size_t gotBytes = got > 0 ? static_cast<std::size_t>(got) * frameBytes : 0;
+      given += gotBytes;
+      m_left -= gotBytes;
+      m_endedEarly = got < frames;
+    }
+    return given;
+  }
+
+  bool EndedEarly() const override { return m_endedEarly; }
+
+ private:
+  SNDFILE* m_file;
+  HeldLayout m_layout;
+  std::uint64_t m_left;
+  std::vector<int> m_ints;
+  bool m_endedEarly = false;
+};
+
+}  // namespace
+
 int C_SndFile::LoadSamples(int /*flag*/) {
   I_WavData* data = Container();
   if (data == nullptr || !m_handle) {
     return 0;
   }
-  SNDFILE* file = m_handle->file;
-  const int channels = m_handle->info.channels;
-  const I_WavInfo& info = *data->GetWavInfo();
-  const unsigned width = info.GetStorageBits() / 8U;
-  const bool isFloat = info.GetEncoding().sampleTag == kWaveTagFloat;
-  const std::uint32_t length = info.GetDataLength();
+  const HeldLayout layout = HeldLayoutOf(*data->GetWavInfo());
+  const std::uint32_t length = data->GetWavInfo()->GetDataLength();
   std::uint8_t* out = data->AllocateBuffer(length);
-  std::vector<int> ints(static_cast<std::size_t>(kBlockFrames) *
-                        static_cast<std::size_t>(channels));
+  std::vector<int> ints(static_cast<std::size_t>(kBlockFrames) * layout.channels);
   std::size_t written = 0;
   // Read block by block until the end or the size reported at opening; a shorter stream
   // leaves a shorter container.
+  const std::size_t frameBytes = layout.FrameBytes();
   while (written < length) {
-    const std::size_t frameBytes = static_cast<std::size_t>(channels) * width;
     const auto frames = static_cast<sf_count_t>(std::min<std::size_t>(
         static_cast<std::size_t>(kBlockFrames), (length - written) / frameBytes));
     if (frames <= 0) {
       break;
     }
-    sf_count_t got = 0;
-    if (isFloat && width == 4) {
-      got = sf_readf_float(file, reinterpret_cast<float*>(out + written), frames);
-    } else if (isFloat) {
-      got = sf_readf_double(file, reinterpret_cast<double*>(out + written), frames);
-    } else if (width == 2) {
-      got = sf_readf_short(file, reinterpret_cast<short*>(out + written), frames);
-    } else {
-      // Integers of other widths come left-justified in 32 bits.
-      got = sf_readf_int(file, ints.data(), frames);
-      const std::size_t count = static_cast<std::size_t>(got) * static_cast<std::size_t>(channels);
-      std::uint8_t* p = out + written;
-      for (std::size_t i = 0; i < count; ++i) {
-        const auto v = static_cast<std::uint32_t>(ints[i]);
-        if (width == 1) {
-          *p++ = static_cast<std::uint8_t>((v >> 24) ^ 0x80U);  // unsigned 8-bit
-        } else if (width == 3) {
-          *p++ = static_cast<std::uint8_t>(v >> 8);
-          *p++ = static_cast<std::uint8_t>(v >> 16);
-          *p++ = static_cast<std::uint8_t>(v >> 24);
-        } else {
-          std::memcpy(p, &v, 4);
-          p += 4;
-        }
-      }
-    }
+    const sf_count_t got = ReadFrames(m_handle->file, layout, out + written, frames, ints);
     if (got <= 0) {
       break;
     }
@@ -310,6 +376,52 @@ int C_SndFile::LoadSamples(int /*flag*/) {
   }
   Close();
   return 1;
+}
+
+bool C_SndFile::CanStream() const {
+  I_WavData* data = Container();
+  return m_handle && data != nullptr && data->GetWriteParam().hasTarget == 0;
+}
+
+bool C_SndFile::PrepareStream() {
+  if (!CanStream()) {
+    return false;
+  }
+  if (m_streamChecked) {
+    return true;
+  }
+  // The whole stated length must be there: a shorter stream loads into a shorter container,
+  // whose length the transcript and a WAVE output's header give before a stream could know it.
+  // The check reads the last stated frame, then a fresh decoder starts at the first.
+  const sf_count_t frames = m_handle->info.frames;
+  std::vector<double> last(static_cast<std::size_t>(m_handle->info.channels));
+  if (frames <= 0 || m_handle->info.seekable == 0 ||
+      sf_seek(m_handle->file, frames - 1, SEEK_SET) != frames - 1 ||
+      sf_readf_double(m_handle->file, last.data(), 1) != 1) {
+    return false;
+  }
+  std::unique_ptr<ByteSource> source = std::move(m_handle->source);
+  m_handle.reset();
+  if (Open(std::move(source), 0) == 0 || m_handle->info.frames != frames) {
+    m_handle.reset();
+    return false;
+  }
+  m_streamChecked = true;
+  return true;
+}
+
+std::uint64_t C_SndFile::GetSampleBytes64() const {
+  I_WavData* data = Container();
+  return data != nullptr && m_handle ? data->GetWavInfo()->GetDataLength() : 0;
+}
+
+std::unique_ptr<I_SampleReader> C_SndFile::OpenSampleReader() {
+  if (!m_handle || Container() == nullptr) {
+    return nullptr;
+  }
+  const I_WavInfo& info = *Container()->GetWavInfo();
+  return std::make_unique<SndSampleReader>(m_handle->file, HeldLayoutOf(info),
+                                           info.GetDataLength());
 }
 
 namespace {
@@ -377,31 +489,62 @@ int WriteFormatFor(std::uint32_t type, const I_WavInfo& info, std::string& error
   }
 }
 
-// Writes the container's samples, block by block, in the form libsndfile takes for their
-// layout. False when libsndfile took fewer.
-bool WriteSamples(SNDFILE* file, I_WavData& data) {
-  const I_WavInfo& info = *data.GetWavInfo();
-  const unsigned width = info.GetStorageBits() / 8U;
-  const std::size_t channels = info.GetChannels();
-  const bool isFloat = info.GetEncoding().sampleTag == kWaveTagFloat;
-  const std::uint8_t* in = data.GetBuffer();
-  const std::size_t frameBytes = channels * width;
-  const std::size_t frames = frameBytes == 0 ? 0 : info.GetDataLength() / frameBytes;
-  std::vector<int> ints(static_cast<std::size_t>(kBlockFrames) * channels);
-  for (std::size_t done = 0; done < frames;) {
-    const std::size_t n =
-        std::min<std::size_t>(static_cast<std::size_t>(kBlockFrames), frames - done);
-    const std::uint8_t* p = in + done * frameBytes;
+// Passes sample bytes in the container's layout to libsndfile in calls of kBlockFrames frames
+// counted from the first sample, however the bytes arrive, so that a streamed write makes the
+// encoder calls of a whole-buffer write. A last partial frame is left out.
+class SndSampleWriter {
+ public:
+  SndSampleWriter(SNDFILE* file, const HeldLayout& layout)
+      : m_file(file),
+        m_layout(layout),
+        m_pieceBytes(static_cast<std::size_t>(kBlockFrames) * layout.FrameBytes()),
+        m_ints(static_cast<std::size_t>(kBlockFrames) * layout.channels) {
+    m_pending.reserve(m_pieceBytes);
+  }
+
+  bool Write(const std::uint8_t* bytes, std::size_t size) {
+    while (size > 0) {
+      if (m_pending.empty() && size >= m_pieceBytes) {
+        if (!Put(bytes, kBlockFrames)) {
+          return false;
+        }
+        bytes += m_pieceBytes;
+        size -= m_pieceBytes;
+        continue;
+      }
+      const std::size_t n = std::min(size, m_pieceBytes - m_pending.size());
+      m_pending.insert(m_pending.end(), bytes, bytes + n);
+      bytes += n;
+      size -= n;
+      if (m_pending.size() == m_pieceBytes) {
+        if (!Put(m_pending.data(), kBlockFrames)) {
+          return false;
+        }
+        m_pending.clear();
+      }
+    }
+    return true;
+  }
+
+  bool Finish() {
+    const auto frames = static_cast<sf_count_t>(m_pending.size() / m_layout.FrameBytes());
+    return frames == 0 || Put(m_pending.data(), frames);
+  }
+
+ private:
+  // One call of the encoder, in the form libsndfile takes for the layout.
+  bool Put(const std::uint8_t* p, sf_count_t n) {
     sf_count_t put = 0;
-    if (isFloat && width == 4) {
-      put = sf_writef_float(file, reinterpret_cast<const float*>(p), static_cast<sf_count_t>(n));
-    } else if (isFloat) {
-      put = sf_writef_double(file, reinterpret_cast<const double*>(p), static_cast<sf_count_t>(n));
-    } else if (width == 2) {
-      put = sf_writef_short(file, reinterpret_cast<const short*>(p), static_cast<sf_count_t>(n));
+    if (m_layout.isFloat && m_layout.width == 4) {
+      put = sf_writef_float(m_file, reinterpret_cast<const float*>(p), n);
+    } else if (m_layout.isFloat) {
+      put = sf_writef_double(m_file, reinterpret_cast<const double*>(p), n);
+    } else if (m_layout.width == 2) {
+      put = sf_writef_short(m_file, reinterpret_cast<const short*>(p), n);
     } else {
       // Other integer widths go left-justified in 32 bits.
-      for (std::size_t i = 0; i < n * channels; ++i) {
+      const unsigned width = m_layout.width;
+      for (std::size_t i = 0; i < static_cast<std::size_t>(n) * m_layout.channels; ++i) {
         std::uint32_t v = 0;
         if (width == 1) {
           v = static_cast<std::uint32_t>(p[i] ^ 0x80U) << 24;  // from unsigned 8-bit
@@ -412,19 +555,76 @@ bool WriteSamples(SNDFILE* file, I_WavData& data) {
         } else {
           std::memcpy(&v, p + 4 * i, 4);
         }
-        ints[i] = static_cast<int>(v);
+        m_ints[i] = static_cast<int>(v);
       }
-      put = sf_writef_int(file, ints.data(), static_cast<sf_count_t>(n));
+      put = sf_writef_int(m_file, m_ints.data(), n);
     }
-    if (put != static_cast<sf_count_t>(n)) {
-      return false;
-    }
-    done += n;
+    return put == n;
   }
-  return true;
-}
+
+  SNDFILE* m_file;
+  HeldLayout m_layout;
+  std::size_t m_pieceBytes;
+  std::vector<int> m_ints;
+  std::vector<std::uint8_t> m_pending;
+};
 
 }  // namespace
+
+int WriteSndFileSamples(std::uint32_t type, const std::string& path, I_WavData& data,
+                        const std::function<bool(const SampleBytesWriter&)>& produce,
+                        std::string& error) {
+  const I_WavInfo& info = *data.GetWavInfo();
+  SF_INFO format{};
+  format.samplerate = static_cast<int>(info.GetSampleRate());
+  format.channels = info.GetChannels();
+  format.format = WriteFormatFor(type, info, error);
+  if (format.format == 0) {
+    return 0;
+  }
+  if (sf_format_check(&format) == SF_FALSE) {
+    error = "the container cannot hold these samples";
+    return 0;
+  }
+  auto file = CreateAtomicOutput(path, error);
+  if (!file) {
+    return 0;
+  }
+  SNDFILE* out = sf_open_fd(file->Descriptor(), SFM_WRITE, &format, SF_FALSE);
+  if (out == nullptr) {
+    error = platform::FormatText("the encoder refused it (%s)", sf_strerror(nullptr));
+    return 0;
+  }
+  // Lossy encoders at their highest quality; values beyond full scale are limited, not wrapped,
+  // where an integer encoding is written from floats.
+  double level = 0.0;
+  sf_command(out, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
+  sf_command(out, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  for (const C_WavDataTextInfo::Tag& tag : data.TextInfo().Tags()) {
+    for (const auto& [id, kind] : kTagKinds) {
+      if (kind == tag.kind) {
+        sf_set_string(out, id, tag.text.c_str());
+      }
+    }
+  }
+  SndSampleWriter writer(out, HeldLayoutOf(info));
+  const bool written = produce([&writer](const std::uint8_t* bytes, std::size_t size) {
+                         return writer.Write(bytes, size);
+                       }) &&
+                       writer.Finish();
+  const std::string encoderError = written ? std::string() : sf_strerror(out);
+  const int closed = sf_close(out);
+  if (!written || closed != 0) {
+    error = written ? std::string("the encoder could not finish the file")
+                    : platform::FormatText("the encoder stopped (%s)", encoderError.c_str());
+    return 0;
+  }
+  if (!file->Commit(false)) {
+    error = platform::DescribeFileError(file->ErrorNumber());
+    return 0;
+  }
+  return 1;
+}
 
 int C_SndFile::WriteFile(const std::string& path) {
   m_writeError.clear();
@@ -433,50 +633,9 @@ int C_SndFile::WriteFile(const std::string& path) {
     m_writeError = "there are no samples to write";
     return 0;
   }
-  const I_WavInfo& info = *data->GetWavInfo();
-  SF_INFO format{};
-  format.samplerate = static_cast<int>(info.GetSampleRate());
-  format.channels = info.GetChannels();
-  format.format = WriteFormatFor(m_formatType, info, m_writeError);
-  if (format.format == 0) {
-    return 0;
-  }
-  if (sf_format_check(&format) == SF_FALSE) {
-    m_writeError = "the container cannot hold these samples";
-    return 0;
-  }
-  auto file = CreateOutput(path);
-  if (!file) {
-    return 0;
-  }
-  SNDFILE* out = sf_open_fd(file->Descriptor(), SFM_WRITE, &format, SF_FALSE);
-  if (out == nullptr) {
-    m_writeError = platform::FormatText("the encoder refused it (%s)", sf_strerror(nullptr));
-    return 0;
-  }
-  // Lossy encoders at their highest quality; values beyond full scale are limited, not wrapped,
-  // where an integer encoding is written from floats.
-  double level = 0.0;
-  sf_command(out, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
-  sf_command(out, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-  for (const C_WavDataTextInfo::Tag& tag : data->TextInfo().Tags()) {
-    for (const auto& [id, kind] : kTagKinds) {
-      if (kind == tag.kind) {
-        sf_set_string(out, id, tag.text.c_str());
-      }
-    }
-  }
-  const bool written = WriteSamples(out, *data);
-  const std::string encoderError = written ? std::string() : sf_strerror(out);
-  const int closed = sf_close(out);
-  if (!written || closed != 0) {
-    m_writeError = written ? std::string("the encoder could not finish the file")
-                           : platform::FormatText("the encoder stopped (%s)", encoderError.c_str());
-    return 0;
-  }
-  if (!file->Commit(false)) {
-    m_writeError = platform::DescribeFileError(file->ErrorNumber());
-    return 0;
-  }
-  return 1;
+  const std::uint8_t* bytes = data->GetBuffer();
+  const std::uint32_t size = data->GetDataLength();
+  return WriteSndFileSamples(
+      m_formatType, path, *data,
+      [bytes, size](const SampleBytesWriter& write) { return write(bytes, size); }, m_writeError);
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 
 #include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/StreamPipeline.h"
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
 
 // Format type ids of the containers read and written through libsndfile (ids the library's
@@ -37,9 +39,10 @@ bool SndFileAvailable();
 /// bounded by the file's size first: channel and frame counts it reports are checked against it
 /// before any buffer is sized.
 ///
-/// Written (SaveAs with one of the ids above) in that container at the nearest encoding it
-/// holds, with the text tags kept, through the same atomic temporary file as the WAVE writer;
-/// a container that cannot hold the samples' rate or channel count fails with the reason.
+/// Streamed (StreamTo) when the whole length the file states can be read. Written (SaveAs with
+/// one of the ids above) in that container at the nearest encoding it holds, with the text tags
+/// kept, through the same atomic temporary file as the WAVE writer; a container that cannot hold
+/// the samples' rate or channel count fails with the reason.
 class C_SndFile final : public C_WavFile {
  public:
   /// `formatType` is the container a write makes; 0 for an object that reads. A reading object
@@ -52,7 +55,9 @@ class C_SndFile final : public C_WavFile {
   std::uint32_t GetDataOffset() const override { return 0; }
   int ReadHeader(const std::string& path, int withInfo) override;
   int LoadSamples(int flag) override;
-  bool CanStream() const override { return false; }  // libsndfile decodes into memory
+  bool CanStream() const override;
+  bool PrepareStream() override;
+  std::uint64_t GetSampleBytes64() const override;
   int WriteFile(const std::string& path) override;
 
   /// Reads a file held in memory; the bytes must outlive LoadSamples. For tests and fuzzing.
@@ -63,7 +68,16 @@ class C_SndFile final : public C_WavFile {
 
   int Open(std::unique_ptr<ByteSource> source, int withInfo);
   void Close();
+  std::unique_ptr<I_SampleReader> OpenSampleReader() override;
 
   std::unique_ptr<Handle> m_handle;
   bool m_acceptWave = true;
+  bool m_streamChecked = false;  // PrepareStream found every stated frame there
 };
+
+/// Writes a file of format type `type` (one of the ids above) at `path`, atomically: the rate,
+/// channels, layout and text tags of `data`, and the samples, in its layout, that `produce`
+/// passes to the writer it is given. 1 on success; otherwise 0 with the reason in `error`.
+int WriteSndFileSamples(std::uint32_t type, const std::string& path, I_WavData& data,
+                        const std::function<bool(const SampleBytesWriter&)>& produce,
+                        std::string& error);

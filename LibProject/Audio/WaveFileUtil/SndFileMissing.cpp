@@ -2,3 +2,10 @@
 #include "LibProject/Audio/WaveFileUtil/SndFile.h"
 
 bool SndFileAvailable() { return false; }
+
+int WriteSndFileSamples(std::uint32_t /*type*/, const std::string& /*path*/, I_WavData& /*data*/,
+                        const std::function<bool(const SampleBytesWriter&)>& /*produce*/,
+                        std::string& error) {
+  error = "the file format cannot be written";
+  return 0;
+}

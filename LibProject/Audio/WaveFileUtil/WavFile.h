@@ -15,6 +15,7 @@
 #include "LibProject/Audio/WaveFileUtil/CUTime.h"
 #include "LibProject/Audio/WaveFileUtil/RefPtr.h"
 #include "LibProject/Audio/WaveFileUtil/RiffFile.h"
+#include "LibProject/Audio/WaveFileUtil/SampleReader.h"
 #include "LibProject/Audio/WaveFileUtil/WavData.h"
 #include "platform/FileSystem.h"
 
@@ -95,11 +96,15 @@ class I_WavFile : public I_WavFileInfo {
   /// The bytes of samples StreamTo filters and writes: the data's length, or the decoded
   /// samples' for an encoding decoded on the way.
   virtual std::uint64_t GetSampleBytes64() const { return GetDataLength64(); }
-  /// Writes the file to `path` as WriteFile writes it after LoadSamples, with the samples read
-  /// a block at a time and passed through `filter` on their way: the same bytes in a few MiB
-  /// of memory, whatever the file's length. 1 on success; on failure (GetWriteError says why)
-  /// the file at `path` is as it was.
-  virtual int StreamTo(const std::string& /*path*/, I_SampleBlockFilter& /*filter*/) { return 0; }
+  /// Writes the file to `path` as a file of format type `outputType` (WAVE, or a container
+  /// written through libsndfile) is written after LoadSamples, with the samples read a block at
+  /// a time and passed through `filter` on their way: the same bytes in a few MiB of memory,
+  /// whatever the file's length. 1 on success; on failure (GetWriteError says why) the file at
+  /// `path` is as it was.
+  virtual int StreamTo(const std::string& /*path*/, std::uint32_t /*outputType*/,
+                       I_SampleBlockFilter& /*filter*/) {
+    return 0;
+  }
 };
 
 /// RIFF/WAVE files (format type 2): PCM of 1 to 16 bits, Microsoft and IMA ADPCM (decoded to
@@ -130,7 +135,8 @@ class C_WavFile : public I_WavFile {
   bool PrepareStream() override;
   std::uint64_t GetDataLength64() const override { return m_dataLength64; }
   std::uint64_t GetSampleBytes64() const override;
-  int StreamTo(const std::string& path, I_SampleBlockFilter& filter) override;
+  int StreamTo(const std::string& path, std::uint32_t outputType,
+               I_SampleBlockFilter& filter) override;
   /// StreamTo into `sink`, with blocks of at least `blockFrames` frames (tests use small ones).
   int StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size_t blockFrames,
                  std::uint64_t rf64Threshold = 0xFFFFFFFFULL);
@@ -153,6 +159,8 @@ class C_WavFile : public I_WavFile {
   /// Writes `path` atomically with `write` (1 = written); on failure the write error says why
   /// and the file at `path` is as it was.
   int WriteAtomically(const std::string& path, const std::function<int(ByteSink&)>& write);
+  /// The samples of a file readied by PrepareStream, read front to back as they are filtered.
+  virtual std::unique_ptr<I_SampleReader> OpenSampleReader();
 
   std::uint32_t m_ownerWindow = 0;
   std::uint32_t m_formatType = 0;

@@ -1,35 +1,30 @@
 // Writing a container as a WAVE file: the chunks to write, the RIFF or RF64 header and the
 // atomic write to a path.
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <optional>
 
 #include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/SndFile.h"
+#include "LibProject/Audio/WaveFileUtil/StreamPipeline.h"
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
+#include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileError.h"
-#include "platform/WorkerThread.h"
 
 namespace {
 
 // Size of the "ds64" chunk an RF64 file gets: three 64-bit sizes and an empty table.
 constexpr std::uint32_t kDs64Bytes = 28;
 
-// The sample bytes a streamed write reads, filters and writes at a time.
-constexpr std::size_t kStreamBlockBytes = std::size_t{1024} << 10;
+// Why a streamed write failed whose source gave fewer samples than it states.
+constexpr const char* kEndedEarly = "the source file ends before the length it states";
 
 }  // namespace
 
 std::optional<platform::AtomicFile> C_WavFile::CreateOutput(const std::string& path) {
-  int error = 0;
-  auto file = platform::AtomicFile::Create(path, &error);
-  if (!file) {
-    m_writeError = error == ENOENT ? std::string("its folder does not exist")
-                                   : platform::DescribeFileError(error);
-  }
-  return file;
+  return CreateAtomicOutput(path, m_writeError);
 }
 
 int C_WavFile::WriteAtomically(const std::string& path,
@@ -236,32 +231,56 @@ std::uint64_t C_WavFile::GetSampleBytes64() const {
   return m_dataLength64;
 }
 
-namespace {
-
-// Block `index` (of three) of this thread's streamed writes, at least `size` bytes, kept from
-// one file to the next: fresh blocks for every file of a batch would cost a page fault for every
-// 4 KiB of them.
-std::uint8_t* StreamBlock(std::size_t index, std::size_t size) {
-  struct Kept {
-    std::unique_ptr<std::uint8_t[]> bytes;
-    std::size_t size = 0;
-  };
-  thread_local Kept kept[3];
-  Kept& block = kept[index];
-  if (block.size < size) {
-    block.bytes.reset();
-    block.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(size);
-    block.size = size;
+std::unique_ptr<I_SampleReader> C_WavFile::OpenSampleReader() {
+  std::unique_ptr<ByteSource> source = OpenDataSource();
+  if (!source) {
+    return nullptr;
   }
-  return block.bytes.get();
+  if (IsAdpcm()) {
+    return std::make_unique<C_AdpcmBlockReader>(std::move(source), m_dataOffset, m_dataLength,
+                                                AdpcmLayout());
+  }
+  return std::make_unique<C_StoredSampleReader>(std::move(source), m_dataOffset, m_dataLength64);
 }
 
-}  // namespace
-
-int C_WavFile::StreamTo(const std::string& path, I_SampleBlockFilter& filter) {
-  const std::size_t blockFrames = kStreamBlockBytes / std::max<std::size_t>(filter.FrameBytes(), 1);
-  return WriteAtomically(path,
-                         [&](ByteSink& sink) { return StreamInto(sink, filter, blockFrames); });
+int C_WavFile::StreamTo(const std::string& path, std::uint32_t outputType,
+                        I_SampleBlockFilter& filter) {
+  const std::size_t blockFrames = StreamBlockFrames(filter.FrameBytes());
+  if (outputType == kFormatTypeWav) {
+    return WriteAtomically(path,
+                           [&](ByteSink& sink) { return StreamInto(sink, filter, blockFrames); });
+  }
+  m_writeError.clear();
+  I_WavData* data = Container();
+  if (data == nullptr || !PrepareStream()) {
+    m_writeError = "the samples cannot be streamed into this file format";
+    return 0;
+  }
+  const std::unique_ptr<I_SampleReader> reader = OpenSampleReader();
+  if (!reader) {
+    m_writeError = "the source file cannot be read";
+    return 0;
+  }
+  const I_WavInfo& info = *data->GetWavInfo();
+  const std::size_t sampleBytes = info.GetStorageBits() / 8U;
+  if (sampleBytes == 0 || filter.FrameBytes() != sampleBytes * info.GetChannels()) {
+    return 0;
+  }
+  std::string stopped;
+  const int result = WriteSndFileSamples(
+      outputType, path, *data,
+      [&](const SampleBytesWriter& write) {
+        return StreamSamples(*reader, GetSampleBytes64(), sampleBytes, filter, blockFrames, write,
+                             stopped) &&
+               !reader->EndedEarly();
+      },
+      m_writeError);
+  if (result != 1) {
+    m_writeError = !stopped.empty()       ? stopped
+                   : reader->EndedEarly() ? std::string(kEndedEarly)
+                                          : m_writeError;
+  }
+  return result;
 }
 
 int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size_t blockFrames,
@@ -271,14 +290,10 @@ int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size
   if (data == nullptr || !PrepareStream()) {
     return 0;
   }
-  const std::unique_ptr<ByteSource> source = OpenDataSource();
-  if (!source) {
+  const std::unique_ptr<I_SampleReader> reader = OpenSampleReader();
+  if (!reader) {
     m_writeError = "the source file cannot be read";
     return 0;
-  }
-  std::optional<C_AdpcmBlockReader> decoder;
-  if (IsAdpcm()) {
-    decoder.emplace(*source, m_dataOffset, m_dataLength, AdpcmLayout());
   }
   // What loading the samples, the registry and WriteTo do to the labels, in their order.
   C_ActionEventMgr& events = data->GetEventMgr();
@@ -286,9 +301,10 @@ int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size
   events.SetSampleRate(data->GetWavInfo()->GetSampleRate());
   events.WriteLabels(data->ListInfo(), data->CueInfo());
 
+  const I_WavInfo& info = *data->GetWavInfo();
   const std::size_t frameBytes = filter.FrameBytes();
-  const std::size_t sampleBytes = IsAdpcm() ? 2U : m_bitsPerSample / 8U;
-  if (frameBytes == 0 || frameBytes != sampleBytes * m_channels) {
+  const std::size_t sampleBytes = info.GetStorageBits() / 8U;
+  if (sampleBytes == 0 || frameBytes == 0 || frameBytes != sampleBytes * info.GetChannels()) {
     return 0;
   }
   const std::uint64_t total = GetSampleBytes64();
@@ -302,96 +318,16 @@ int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size
       chunk.bytes = chunk.owned.data();
     }
   }
-
-  // The whole samples go through the filter, a last partial frame filled up with zeros (the
-  // whole-buffer pass filters its samples too); bytes of a last partial sample stay as they are.
-  const std::uint64_t wholeBytes = total - total % sampleBytes;
-  const std::uint64_t framesIn = (wholeBytes + frameBytes - 1) / frameBytes;
-  const std::size_t lag = filter.LagFrames();
-  const std::size_t block = std::max<std::size_t>(blockFrames, 1);
-  // A pipeline of three blocks: while this thread filters one, a helper writes out the block
-  // filtered before it and reads the one after it (without a spare core, this thread does that
-  // first, in the same order). Each block keeps room in front for the
-  // results of the block before (the filter writes them there); none is zeroed, every byte
-  // being read or filtered into before it is written out.
-  struct Block {
-    std::uint8_t* bytes = nullptr;
-    std::size_t frames = 0;
-    bool final = false;
-    std::ptrdiff_t first = 0;  // the frames the filter finished, from the block's start
-    std::ptrdiff_t end = 0;
-  };
   auto writeData = [&](ByteSink& out) {
-    Block blocks[3];
-    for (std::size_t i = 0; i < 3; ++i) {
-      blocks[i].bytes = StreamBlock(i, (lag + block) * frameBytes);
-    }
-    auto start = [&](Block& b) { return b.bytes + lag * frameBytes; };
-    std::uint64_t read = 0;
-    std::uint64_t written = 0;
-    // The next frames of the source into `b`, a last partial frame filled up with zeros.
-    auto readInto = [&](Block& b) {
-      b.frames = static_cast<std::size_t>(std::min<std::uint64_t>(block, framesIn - read));
-      b.final = read + b.frames == framesIn;
-      const std::uint64_t offset = read * frameBytes;
-      const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(
-          static_cast<std::uint64_t>(b.frames) * frameBytes, wholeBytes - offset));
-      const std::size_t got = want == 0 ? 0
-                              : decoder ? decoder->Read(start(b), want)
-                                        : source->ReadAt(m_dataOffset + offset, start(b), want);
-      std::memset(start(b) + got, 0, b.frames * frameBytes - got);
-      read += b.frames;
-    };
-    // What the filter finished of `b` to the output.
-    auto writeOut = [&](Block& b) {
-      const std::uint64_t ready = std::min<std::uint64_t>(
-          static_cast<std::uint64_t>(b.end - b.first) * frameBytes, wholeBytes - written);
-      if (ready > 0 && !out.Write(start(b) + b.first * static_cast<std::ptrdiff_t>(frameBytes),
-                                  static_cast<std::size_t>(ready))) {
-        return false;
-      }
-      written += ready;
-      return true;
-    };
-    platform::WorkerThread helper(filter.SpareThread());
-    readInto(blocks[0]);
-    Block* filtered = nullptr;  // filtered, not yet written out
-    bool wroteOut = true;
-    for (std::size_t k = 0;; ++k) {
-      if (filter.Stopped()) {
-        m_writeError = "the conversion was stopped";
-        return false;
-      }
-      Block& current = blocks[k % 3];
-      Block& next = blocks[(k + 1) % 3];
-      helper.Start([&] {
-        wroteOut = filtered == nullptr || writeOut(*filtered);
-        if (wroteOut && !current.final) {
-          readInto(next);
-        }
-      });
-      const auto [first, end] = filter.Filter(start(current), current.frames, current.final);
-      helper.Wait();
-      if (!wroteOut) {
-        return false;
-      }
-      current.first = first;
-      current.end = end;
-      filtered = &current;
-      if (current.final) {
-        break;
-      }
-    }
-    if (!writeOut(*filtered)) {
+    const bool written = StreamSamples(
+        *reader, total, sampleBytes, filter, blockFrames,
+        [&out](const std::uint8_t* bytes, std::size_t size) { return out.Write(bytes, size); },
+        m_writeError);
+    if (written && reader->EndedEarly()) {
+      m_writeError = kEndedEarly;
       return false;
     }
-    std::uint8_t rest[8] = {};
-    const auto restBytes = static_cast<std::size_t>(total - wholeBytes);
-    if (restBytes > 0) {
-      (void)source->ReadAt(m_dataOffset + wholeBytes, rest, restBytes);
-      return out.Write(rest, restBytes);
-    }
-    return true;
+    return written;
   };
   return WriteFramed(sink, chunks, total, frames, rf64Threshold, writeData);
 }
