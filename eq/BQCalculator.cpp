@@ -132,11 +132,17 @@ void CBQCalculator::ComputeResponse(const EqGraphParams& params, const EqBandTab
 
   const double markerRows = static_cast<double>(params.height - 1U);
   for (const EqBand& band : bandTable) {
-    if (band.enable == 1 && band.type == ToCode(EqBandType::Bell)) {
-      const double x = FreqToX(params, band.centFreq);
-      const double y = ((band.gain - params.topDb) / (params.bottomDb - params.topDb)) * markerRows;
-      markers.push_back(BandMarker{band.gain, band.centFreq, x, y});
+    if (band.enable != 1 || !IsSingleSectionType(band.type)) {
+      continue;
     }
+    // A bell's marker at its gain, a shelf's at half its gain (its value at the centre), a
+    // notch's on the bottom line.
+    const double db = band.type == ToCode(EqBandType::Bell)    ? band.gain
+                      : band.type == ToCode(EqBandType::Notch) ? params.bottomDb
+                                                               : band.gain * 0.5;
+    const double x = FreqToX(params, band.centFreq);
+    const double y = ((db - params.topDb) / (params.bottomDb - params.topDb)) * markerRows;
+    markers.push_back(BandMarker{db, band.centFreq, x, y});
   }
   FreeFilterChain(chain);
 }

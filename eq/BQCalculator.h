@@ -18,7 +18,8 @@ class CBQCalculator {
 
   /// Fills `curve` with one y position per column (the summed dB of every designed section at
   /// that column's frequency, mapped from topDb..bottomDb to 0..height) and `markers` with one
-  /// marker per enabled bell. A width below 2 computes nothing and leaves both empty.
+  /// marker per enabled bell, shelf or notch. A width below 2 computes nothing and leaves both
+  /// empty.
   void ComputeResponse(const EqGraphParams& params, const EqBandTable& bandTable,
                        std::vector<std::int32_t>& curve, std::vector<BandMarker>& markers);
 

@@ -78,13 +78,9 @@ std::string Quoted(std::string_view text) {
 
 std::string Number(double value) { return platform::FormatShortest(value); }
 
-const char* BandTypeName(std::uint32_t type) {
-  switch (type) {
-    case ToCode(EqBandType::Bell): return "bell";
-    case ToCode(EqBandType::HighPass): return "high-pass";
-    case ToCode(EqBandType::LowPass): return "low-pass";
-    default: return "unknown";
-  }
+const char* ReportTypeName(std::uint32_t type) {
+  const char* name = BandTypeName(type);
+  return name != nullptr ? name : "unknown";
 }
 
 // The "Error:" lines of a transcript, without their prefix, one per line.
@@ -123,7 +119,7 @@ std::string FileEntry(const BatchFileResult& file) {
   for (std::size_t i = 0; i < job.bands.size(); ++i) {
     const BandUse& band = job.bands[i];
     bands += std::string(i > 0 ? "," : "") + "\n        {\"index\": " + std::to_string(band.index) +
-             ", \"type\": " + Quoted(BandTypeName(band.type)) +
+             ", \"type\": " + Quoted(ReportTypeName(band.type)) +
              ", \"applied\": " + (band.applied ? "true" : "false");
     if (band.applied && band.order > 0) {
       bands += ", \"order\": " + std::to_string(band.order);

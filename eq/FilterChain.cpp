@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "eq/CookbookFilter.h"
 #include "eq/SectionCheck.h"
 #include "platform/FormatText.h"
 #include "platform/NumberText.h"
@@ -16,18 +17,31 @@ double OrderEstimate(double gain, double ratio) { return gain / std::log10(ratio
 
 std::string Hz(double value) { return FormatShortest(value) + " Hz"; }
 
-// Why a bell's values make no filter; empty when they make one.
-std::string BellValueFault(const EqBand& band) {
+// Why the values of a bell, shelf or notch (which has no gain) make no filter; empty when they
+// make one.
+std::string SectionValueFault(const EqBand& band, bool usesGain) {
   if (!(band.qual > 0.0)) {
     return "its Q " + FormatShortest(band.qual) + " makes no filter (it must be above 0)";
   }
   if (!(band.centFreq > 0.0)) {
     return "its centre frequency " + Hz(band.centFreq) + " makes no filter (it must be above 0)";
   }
-  if (!std::isfinite(band.gain)) {
+  if (usesGain && !std::isfinite(band.gain)) {
     return "its gain " + FormatShortest(band.gain) + " dB makes no filter";
   }
   return {};
+}
+
+// The one section of a bell, shelf or notch band.
+BellFilter DesignSection(const EqBand& band, double sampleRate) {
+  switch (static_cast<EqBandType>(band.type)) {
+    case EqBandType::LowShelf:
+    case EqBandType::HighShelf:
+      return DesignShelfFilter(band.type == ToCode(EqBandType::HighShelf), band.centFreq, band.gain,
+                               band.qual, sampleRate);
+    case EqBandType::Notch: return DesignNotchFilter(band.centFreq, band.qual, sampleRate);
+    default: return DesignBellFilter(band.centFreq, band.gain, band.qual, sampleRate);
+  }
 }
 
 // Why a pass band's values make no filter; empty when they make one.
@@ -107,12 +121,26 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
     }
   };
   const std::string half = " is above half the sample rate (" + Hz(nyquist) + ")";
+  if (bandTable.preampDb != 0.0 && std::isfinite(bandTable.preampDb)) {
+    // The preamp as a first section whose only coefficient is its gain: each sample is
+    // multiplied by it once before the bands.
+    FilterEntry entry;
+    entry.kind = kPreampKind;
+    entry.bandIndex = kPreampKind;
+    entry.bell = std::make_unique<BellFilter>();
+    entry.bell->sampleRate = sampleRate;
+    entry.bell->gain = bandTable.preampDb;
+    entry.bell->coefs =
+        BiquadCoefs{std::pow(10.0, bandTable.preampDb / 20.0), 0.0, 0.0, 1.0, 0.0, 0.0};
+    chain.entries.push_back(std::move(entry));
+  }
   for (const EqBand& band : bandTable) {
     if (band.enable != 1) {
       continue;
     }
-    if (band.type == ToCode(EqBandType::Bell)) {
-      if (const std::string fault = BellValueFault(band); !fault.empty()) {
+    if (IsSingleSectionType(band.type)) {
+      const bool notch = band.type == ToCode(EqBandType::Notch);
+      if (const std::string fault = SectionValueFault(band, !notch); !fault.empty()) {
         skip(band, BandSkipReason::NoFilter, fault);
         continue;
       }
@@ -121,9 +149,8 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
              "its centre frequency " + Hz(band.centFreq) + half);
         continue;
       }
-      auto bell = std::make_unique<BellFilter>(
-          DesignBellFilter(band.centFreq, band.gain, band.qual, sampleRate));
-      const double nominalMax = band.gain > 0.0 ? band.gain : 0.0;
+      auto bell = std::make_unique<BellFilter>(DesignSection(band, sampleRate));
+      const double nominalMax = !notch && band.gain > 0.0 ? band.gain : 0.0;
       if (SkipForFault(CheckSections({&bell->coefs, 1}, nominalMax, sampleRate, band.centFreq),
                        band, 0, skipped)) {
         continue;
@@ -133,8 +160,7 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
       entry.bandIndex = band.index;
       entry.bell = std::move(bell);
       chain.entries.push_back(std::move(entry));
-    } else if (band.type == ToCode(EqBandType::HighPass) ||
-               band.type == ToCode(EqBandType::LowPass)) {
+    } else if (IsPassType(band.type)) {
       const bool highPass = band.type == ToCode(EqBandType::HighPass);
       if (const std::string fault = PassValueFault(band, highPass); !fault.empty()) {
         skip(band, BandSkipReason::NoFilter, fault);
@@ -179,10 +205,8 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
 }
 
 std::string DescribeBandSkip(const BandSkip& skip, double sampleRate) {
-  const char* kind = skip.type == ToCode(EqBandType::Bell)       ? "bell"
-                     : skip.type == ToCode(EqBandType::HighPass) ? "high-pass"
-                     : skip.type == ToCode(EqBandType::LowPass)  ? "low-pass"
-                                                                 : "unknown type";
+  const char* name = BandTypeName(skip.type);
+  const char* kind = name != nullptr ? name : "unknown type";
   return platform::FormatText("Band%.2d (%s) is left out at %s Hz: %s.",
                               static_cast<int>(skip.index), kind,
                               FormatShortest(sampleRate).c_str(), skip.detail.c_str());
@@ -220,4 +244,16 @@ std::size_t CountSections(const FilterChain& chain) {
 
 void ResetFilterStates(FilterChain& chain) {
   ForEachSection(chain, [](const BiquadCoefs&, BiquadState& state) { state = BiquadState{}; });
+}
+
+const char* BandTypeName(std::uint32_t type) {
+  switch (type) {
+    case ToCode(EqBandType::Bell): return "bell";
+    case ToCode(EqBandType::HighPass): return "high-pass";
+    case ToCode(EqBandType::LowPass): return "low-pass";
+    case ToCode(EqBandType::LowShelf): return "low-shelf";
+    case ToCode(EqBandType::HighShelf): return "high-shelf";
+    case ToCode(EqBandType::Notch): return "notch";
+    default: return nullptr;
+  }
 }

@@ -10,12 +10,16 @@
 #include "eq/EqBand.h"
 #include "eq/HighLowFilter.h"
 
-/// One designed band: a bell or a high-/low-pass cascade, never both.
+/// The kind and band index of the chain's preamp entry.
+inline constexpr std::uint32_t kPreampKind = 0xFFFFFFFFU;
+
+/// One designed band: one section (a bell, shelf or notch, or the preamp) or a high-/low-pass
+/// cascade, never both.
 struct FilterEntry {
-  std::uint32_t kind = 0;                  ///< the band's type code, 1, 2 or 3
+  std::uint32_t kind = 0;                  ///< the band's type code, or kPreampKind
   std::uint32_t bandIndex = 0;             ///< the band's `index`
-  std::unique_ptr<HighLowFilter> highLow;  ///< null for a bell
-  std::unique_ptr<BellFilter> bell;        ///< null for a high-pass or low-pass band
+  std::unique_ptr<HighLowFilter> highLow;  ///< null for a one-section band
+  std::unique_ptr<BellFilter> bell;        ///< the section of a bell, shelf, notch or preamp
 };
 
 /// The designed bands in band-table order, owning their filters. Built for one sample rate and
@@ -51,13 +55,18 @@ struct BandSkip {
   std::string detail;  ///< the reason in words, with the values that gave it
 };
 
-/// Appends one entry to `chain` for every band of `bandTable` that can be designed at
+/// Appends the preamp of `bandTable` when it is not 0 dB (a section that multiplies each sample
+/// by its gain), then one entry to `chain` for every band of `bandTable` that can be designed at
 /// `sampleRate` Hz: enabled, of a known type, with values that make a filter, its frequencies at
 /// or below half the sample rate, a pass band's order within kMaxHighLowOrder, and designed
 /// sections that are stable and numerically sound (CheckSections). Every enabled band left out
 /// is appended to `skipped` when given. Returns 1.
 int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double sampleRate,
                       std::vector<BandSkip>* skipped = nullptr);
+
+/// The name of a band type in reports ("bell", "high-pass", "low-pass", "low-shelf",
+/// "high-shelf", "notch"); null for a code that names no type.
+const char* BandTypeName(std::uint32_t type);
 
 /// One sentence naming a left-out band, its type and the reason, for a report:
 /// "Band00 (high-pass) is left out at 48000 Hz: ...". Numbered like the settings keys.

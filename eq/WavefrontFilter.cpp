@@ -10,14 +10,14 @@
 
 using wavefront::AlignedDoubles;
 using wavefront::FillCoefs;
+using wavefront::kStateArrays;
 using wavefront::LagOf;
 using wavefront::MakePlan;
+using wavefront::Portable;
 using wavefront::RunBlock;
 using wavefront::SampleSink;
 using wavefront::SampleSource;
 using wavefront::SectionPlan;
-using wavefront::kStateArrays;
-using wavefront::Portable;
 #if defined(__x86_64__)
 using wavefront::Avx2;
 using wavefront::Avx512;

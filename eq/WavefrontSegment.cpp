@@ -6,11 +6,11 @@
 
 using wavefront::AlignedDoubles;
 using wavefront::FillCoefs;
+using wavefront::kStateArrays;
 using wavefront::LagOf;
 using wavefront::MakePlan;
 using wavefront::RunBlock;
 using wavefront::SectionPlan;
-using wavefront::kStateArrays;
 
 struct WavefrontSegment::Impl {
   Impl(FilterKernel k, const FilterChain& chain, std::size_t first, std::size_t end)

@@ -197,6 +197,29 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
   return true;
 }
 
+void ProfileDocument::Remove(std::string_view section, std::string_view key) {
+  section = Trim(section);
+  key = Trim(key);
+  bool inTarget = false;
+  bool seenTarget = false;
+  std::optional<Line> keyFound;
+  ForEachLine(m_text, [&](const Line& line, const ParsedLine& parsed) {
+    if (parsed.kind == LineKind::Section) {
+      if (seenTarget) {
+        return false;
+      }
+      inTarget = seenTarget = EqualsNoCase(parsed.name, section);
+    } else if (parsed.kind == LineKind::Key && inTarget && EqualsNoCase(parsed.name, key)) {
+      keyFound = line;
+      return false;
+    }
+    return true;
+  });
+  if (keyFound) {
+    m_text.erase(keyFound->begin, keyFound->end - keyFound->begin);
+  }
+}
+
 ProfileSnapshot::ProfileSnapshot(const std::string& file)
     : m_document(ReadFileBytes(file).value_or(std::string())) {}
 
@@ -255,7 +278,9 @@ bool ProfileWriteStrings(const std::string& file, const std::vector<ProfileEntry
   }
   ProfileDocument document(*before);
   for (const ProfileEntry& entry : entries) {
-    if (!document.Set(entry.section, entry.key, entry.value)) {
+    if (entry.remove) {
+      document.Remove(entry.section, entry.key);
+    } else if (!document.Set(entry.section, entry.key, entry.value)) {
       return false;
     }
   }

@@ -22,6 +22,7 @@ struct ProfileEntry {
   std::string section;
   std::string key;
   std::string value;
+  bool remove = false;  ///< removes the key instead (nothing happens when it is missing)
 };
 
 /// The text of one profile file with lookups and in-place edits. An edit changes only the
@@ -41,6 +42,9 @@ class ProfileDocument {
   /// nothing changed, when a name or value cannot be stored (line breaks, "]" in a section
   /// name, "=" in a key, empty names).
   bool Set(std::string_view section, std::string_view key, std::string_view value);
+
+  /// Removes the line of `key` in `section`, line ending included; nothing when it is missing.
+  void Remove(std::string_view section, std::string_view key);
 
   const std::string& Text() const { return m_text; }
 
@@ -88,7 +92,8 @@ std::int32_t ProfileGetInt(const std::string& file, std::string_view section, st
 [[nodiscard]] bool ProfileWriteString(const std::string& file, std::string_view section,
                                       std::string_view key, std::string_view value);
 
-/// Writes several keys, in order, as one atomic update: either all of them land or none.
+/// Writes (or removes) several keys, in order, as one atomic update: either all of them land or
+/// none.
 [[nodiscard]] bool ProfileWriteStrings(const std::string& file,
                                        const std::vector<ProfileEntry>& entries);
 

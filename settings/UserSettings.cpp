@@ -12,6 +12,7 @@
 namespace {
 
 constexpr const char* kIndexMapSection = "MusicEQ";
+constexpr const char* kPreampKey = "Preamp";
 
 std::string BandKey(std::uint32_t index, const char* field) {
   return platform::FormatText("Band%.2d_%s", static_cast<int>(index), field);
@@ -101,6 +102,10 @@ int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
   if (bandTable.empty()) {
     return fallBack(SettingsLoadStatus::NoSetup, noSetup);
   }
+  // Absent (every file written before the preamp existed) means 0 dB; so does a value that is
+  // not a finite number.
+  const double preamp = platform::ParseDouble(file->GetString(section, kPreampKey));
+  bandTable.preampDb = std::isfinite(preamp) ? preamp : 0.0;
   config.bandNum = static_cast<std::int32_t>(bandTable.size());
   if (report != nullptr) {
     *report = found;
@@ -129,11 +134,18 @@ int SaveUserSettings(const std::string& path, int eqIndex, const AppConfig& conf
     entries.push_back({section, BandKey(band.index, "CutoffFreq"), FormatFixed6(band.cutoffFreq)});
     entries.push_back({section, BandKey(band.index, "StopFreq"), FormatFixed6(band.stopFreq)});
   }
+  // Written only when it does something, so that a setup without one keeps its file's bytes.
+  if (bandTable.preampDb != 0.0) {
+    entries.push_back({section, kPreampKey, FormatFixed6(bandTable.preampDb)});
+  } else {
+    entries.push_back({section, kPreampKey, {}, true});
+  }
   return platform::ProfileWriteStrings(path, entries) ? 1 : 0;
 }
 
 int ApplyDefaultSettings(AppConfig& config, EqBandTable& bandTable) {
   bandTable.clear();
+  bandTable.preampDb = 0.0;
   const int count = std::clamp(config.bandNum, 0, kMaxBandCount);
   config.bandNum = count;
   if (count == 0) {

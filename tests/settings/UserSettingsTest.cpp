@@ -121,6 +121,34 @@ TEST(UserSettingsTest, SaveThenLoadGivesTheTableBack) {
   EXPECT_EQ(back[9].cutoffFreq, 7840.0);
 }
 
+// The preamp is stored only when it is not 0 dB: a file without the key loads 0, and a save
+// at 0 dB takes away a key an earlier save wrote, leaving the bytes of a file without one.
+TEST(UserSettingsTest, PreampIsStoredOnlyWhenItDoesSomething) {
+  TempDir dir;
+  const std::string path = dir.File("user.cfg");
+  AppConfig config = ShippedConfig();
+  EqBandTable table;
+  ApplyDefaultSettings(config, table);
+  ASSERT_EQ(SaveUserSettings(path, 0, config, table), 1);
+  const std::string without = ReadFile(path);
+  EXPECT_EQ(without.find("Preamp"), std::string::npos);
+
+  table.preampDb = -3.25;
+  ASSERT_EQ(SaveUserSettings(path, 0, config, table), 1);
+  EXPECT_EQ(platform::ProfileSnapshot(path).GetString("MusicEQBand00", "Preamp"), "-3.250000");
+  AppConfig loaded;
+  EqBandTable back;
+  back.preampDb = 7;
+  ASSERT_EQ(LoadUserSettings(path, 0, loaded, back), 1);
+  EXPECT_EQ(back.preampDb, -3.25);
+
+  table.preampDb = 0.0;
+  ASSERT_EQ(SaveUserSettings(path, 0, config, table), 1);
+  EXPECT_EQ(ReadFile(path), without);
+  ASSERT_EQ(LoadUserSettings(path, 0, loaded, back), 1);
+  EXPECT_EQ(back.preampDb, 0.0);
+}
+
 TEST(UserSettingsTest, IndexMapMayNameAnySectionAndASaveRepointsIt) {
   TempDir dir;
   const std::string path = dir.File("user.cfg");

@@ -14,7 +14,9 @@ EqBandTable RandomBandTable(std::mt19937& rng, double fs) {
     band.enable = unit(rng) < 0.85 ? 1 : 0;
     band.index = static_cast<std::uint32_t>(i);
     if (kind < 0.6) {
-      band.type = 1;
+      // Bells mostly; shelves and notches too.
+      constexpr std::uint32_t kSingle[] = {1, 1, 1, 4, 5, 6};
+      band.type = kSingle[static_cast<int>(unit(rng) * 5.999)];
       band.gain = -24 + unit(rng) * 48;
       band.qual = 0.1 + unit(rng) * 10;
       band.centFreq = 10 + unit(rng) * (fs * 0.5 - 10);
@@ -27,6 +29,9 @@ EqBandTable RandomBandTable(std::mt19937& rng, double fs) {
           band.type == 2 ? band.cutoffFreq / ratio : std::min(fs * 0.5, band.cutoffFreq * ratio);
     }
     table.push_back(band);
+  }
+  if (unit(rng) < 0.3) {
+    table.preampDb = -12 + unit(rng) * 18;
   }
   return table;
 }
