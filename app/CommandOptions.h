@@ -23,4 +23,8 @@ struct CommandOptions {
   std::uint32_t jobs = 0;                   ///< threads in all; 0: the processor count
   std::int32_t hasReport = 0;               ///< 1: a JSON summary is written to reportPath
   std::string reportPath;                   ///< the JSON summary's file
+  std::int32_t hasImportPreset = 0;         ///< 1: preset text is imported into the EQ index
+  std::string importPresetPath;             ///< the preset text to import
+  std::int32_t hasExportPreset = 0;         ///< 1: the EQ index is exported as preset text
+  std::string exportPresetPath;             ///< the preset text file to write
 };

@@ -7,7 +7,7 @@
 #include "platform/NumberText.h"
 #include "platform/PathUtil.h"
 
-const std::array<OptionRow, 12> g_optionTable = {{
+const std::array<OptionRow, 14> g_optionTable = {{
     {1, "h", R"(^\s*[\-/]h\s*$)", "Open help information", "/h"},
     {2, "command", R"(^\s*[\-/]command\s*$)", "Run application using command mode", "/command"},
     {3, "access_setting", R"(^\s*[\-/]access_setting[=:](.*)\s*$)",
@@ -32,6 +32,12 @@ const std::array<OptionRow, 12> g_optionTable = {{
      "Go on with the other files when a file fails to convert", "/keep_going"},
     {12, "report", R"(^\s*[\-/]report[=:](.*)\s*$)",
      "Write a JSON summary of the conversions to this file", "/report:\"C:\\report.json\""},
+    {13, "import_preset", R"(^\s*[\-/]import_preset[=:](.*)\s*$)",
+     "Import Equalizer APO, Room EQ Wizard or AutoEQ preset text into the equalizer index",
+     "/import_preset:\"C:\\preset.txt\""},
+    {14, "export_preset", R"(^\s*[\-/]export_preset[=:](.*)\s*$)",
+     "Export the equalizer index as Equalizer APO preset text",
+     "/export_preset:\"C:\\preset.txt\""},
 }};
 
 namespace {
@@ -207,6 +213,17 @@ int CommandParser::ValidateOption(int id, const std::smatch& match) {
     case 12:
       m_options.reportPath = value;
       m_options.hasReport = 1;
+      if (!PathFitsLimit(value)) {
+        return 0;
+      }
+      return EnsureParentFolder(value);
+    case 13:
+      m_options.importPresetPath = value;
+      m_options.hasImportPreset = 1;
+      return PathFitsLimit(value) ? 1 : 0;
+    case 14:
+      m_options.exportPresetPath = value;
+      m_options.hasExportPreset = 1;
       if (!PathFitsLimit(value)) {
         return 0;
       }

@@ -9,6 +9,7 @@
 #include "app/CommandParser.h"
 #include "app/ConsoleLog.h"
 #include "app/HelpListing.h"
+#include "app/PresetCommand.h"
 #include "app/ProgressLine.h"
 #include "eq/ConversionJob.h"
 #include "platform/BoundedText.h"
@@ -118,6 +119,38 @@ bool CTonvaleApp::InitInstance() {
 
   if (g_cmdOptions.consoleMode == 1) {
     WriteLiveFlag(g_configPath, 0);
+    const bool presets = g_cmdOptions.hasImportPreset == 1 || g_cmdOptions.hasExportPreset == 1;
+    if (presets && g_cmdOptions.hasAccessSetting != 1) {
+      ConsoleLog(platform::FormatText(
+          "%sA preset is imported into or exported from a settings file: name it with "
+          "/access_setting.%s",
+          "Error:", "\r\n"));
+      m_exitCode = kExitBadCommandLine;
+      return false;
+    }
+    bool presetsDone = true;
+    if (g_cmdOptions.hasImportPreset == 1) {
+      presetsDone = RunImportPreset(g_cmdOptions, g_appConfig, g_bandTable, ConsoleLog) == 1;
+      if (presetsDone) {
+        settings = SettingsLoadReport{};
+      }
+    }
+    if (presetsDone && g_cmdOptions.hasExportPreset == 1) {
+      presetsDone =
+          RunExportPreset(g_cmdOptions, g_bandTable, settings.status == SettingsLoadStatus::Loaded,
+                          settings.reason, ConsoleLog) == 1;
+    }
+    if (!presetsDone) {
+      if (g_cmdOptions.hasConvertSource == 1) {
+        // Converting with other bands than those asked for would only hide the failure.
+        ConsoleLog(platform::FormatText(
+            "%sThe conversion is not run: the preset step before it failed.%s%sConvertFile:"
+            "Result:0%s",
+            "Information:", "\r\n", "Terminated:", "\r\n"));
+      }
+      m_exitCode = kExitConversionFailed;
+      return false;
+    }
     if (g_cmdOptions.hasConvertSource == 1) {
       ProgressLine progress(platform::StandardErrorIsTerminal(), platform::WriteStandardError);
       CommandModeSinks sinks;
