@@ -10,6 +10,9 @@ resource system.
   bell.png (132)      a bell (peaking) response
   highpass.png (133)  a high-pass response
   lowpass.png (134)   a low-pass response
+  lowshelf.png        a low-shelf response
+  highshelf.png       a high-shelf response
+  notch.png           a notch response
 """
 import math
 import struct
@@ -115,3 +118,6 @@ def picture(fn, name):
 picture(lambda t: 9 - 7 * math.exp(-((t - 0.5) / 0.13) ** 2), "bell.png")
 picture(lambda t: 3 + 8 / (1 + (t / 0.35) ** 6), "highpass.png")
 picture(lambda t: 3 + 8 / (1 + ((1 - t) / 0.35) ** 6), "lowpass.png")
+picture(lambda t: 8 - 5 / (1 + (t / 0.4) ** 4), "lowshelf.png")
+picture(lambda t: 8 - 5 / (1 + ((1 - t) / 0.4) ** 4), "highshelf.png")
+picture(lambda t: 3 + 8 * math.exp(-((t - 0.5) / 0.035) ** 2), "notch.png")

@@ -3,8 +3,10 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include "eq/EqBand.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/EqEvents.h"
+#include "ui/SpinArrows.h"
 
 namespace {
 constexpr int kCentFreqRow = 0;
@@ -12,8 +14,9 @@ constexpr int kQualRow = 1;
 constexpr int kGainRow = 2;
 }  // namespace
 
-CDlgBellSet::CDlgBellSet(const AppConfig& config, QWidget* parent, std::uint32_t index)
-    : CDlgEQController(config, parent, 1, index) {
+CDlgBellSet::CDlgBellSet(const AppConfig& config, QWidget* parent, std::uint32_t type,
+                         std::uint32_t index)
+    : CDlgEQController(config, parent, type, index) {
   m_captions[kCentFreqRow]->setText(QStringLiteral("Center Freq."));
   m_captions[kQualRow]->setText(QStringLiteral("Qual"));
   m_captions[kGainRow]->setText(QStringLiteral("Gain"));
@@ -24,7 +27,18 @@ void CDlgBellSet::InitEditor(QObject* notifyWnd) {
   SetUpField(kCentFreqRow, kFieldCentFreq, false, false);
   SetUpField(kQualRow, kFieldQual, true, false);
   SetUpField(kGainRow, kFieldGain, true, true);
-  m_picture->setPixmap(QPixmap(QStringLiteral(":/icons/bell.png")));
+  const char* picture = bandType == ToCode(EqBandType::LowShelf)    ? ":/icons/lowshelf.png"
+                        : bandType == ToCode(EqBandType::HighShelf) ? ":/icons/highshelf.png"
+                        : bandType == ToCode(EqBandType::Notch)     ? ":/icons/notch.png"
+                                                                    : ":/icons/bell.png";
+  m_picture->setPixmap(QPixmap(QString::fromLatin1(picture)));
+  // A notch has no gain: the row stays, greyed, so that every editor keeps its layout.
+  const bool hasGain = bandType != ToCode(EqBandType::Notch);
+  for (QWidget* control :
+       {static_cast<QWidget*>(m_captions[kGainRow]), static_cast<QWidget*>(Field(kGainRow)),
+        static_cast<QWidget*>(Spin(kGainRow))}) {
+    control->setEnabled(hasGain);
+  }
 }
 
 void CDlgBellSet::UpdateLimits() {

@@ -1,11 +1,14 @@
 #include "ui/DlgEQController.h"
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QToolTip>
 
+#include "eq/EqBand.h"
 #include "platform/BoundedText.h"
 #include "platform/FormatText.h"
 #include "ui/BandFloatNumEdit.h"
@@ -122,6 +125,9 @@ QString CDlgEQController::ToolTipFor(QObject* child) {
     const char* kind = bandType == 1   ? "Bell filter (Band%.2d)"
                        : bandType == 2 ? "High Pass filter (Band%.2d)"
                        : bandType == 3 ? "Low Pass filter (Band%.2d)"
+                       : bandType == 4 ? "Low Shelf filter (Band%.2d)"
+                       : bandType == 5 ? "High Shelf filter (Band%.2d)"
+                       : bandType == 6 ? "Notch filter (Band%.2d)"
                                        : nullptr;
     if (kind != nullptr) {
       tipText = platform::BoundedCopy(platform::FormatText(kind, static_cast<int>(bandIndex) + 1));
@@ -130,7 +136,51 @@ QString CDlgEQController::ToolTipFor(QObject* child) {
   return QString::fromStdString(tipText);
 }
 
+QMenu* CDlgEQController::CreateTypeMenu(QWidget* parent) {
+  static constexpr std::pair<const char*, EqBandType> kTypes[] = {
+      {"Bell", EqBandType::Bell},
+      {"Low shelf", EqBandType::LowShelf},
+      {"High shelf", EqBandType::HighShelf},
+      {"Notch", EqBandType::Notch},
+      {"High-pass", EqBandType::HighPass},
+      {"Low-pass", EqBandType::LowPass},
+  };
+  auto* menu = new QMenu(parent);
+  for (const auto& [name, type] : kTypes) {
+    QAction* action = menu->addAction(QString::fromLatin1(name));
+    action->setCheckable(true);
+    action->setChecked(ToCode(type) == bandType);
+    const std::uint32_t code = ToCode(type);
+    connect(action, &QAction::triggered, this, [this, code] { ChooseType(code); });
+  }
+  return menu;
+}
+
+void CDlgEQController::ChooseType(std::uint32_t type) {
+  if (m_notify != nullptr && type != bandType) {
+    BandTypeEvent event(static_cast<int>(bandIndex), type);
+    QCoreApplication::sendEvent(m_notify, &event);
+  }
+}
+
+void CDlgEQController::contextMenuEvent(QContextMenuEvent* event) {
+  // A right click on the editor's free space, or the menu key while the check box has the
+  // focus: the type menu. The menu rebuilds the editors, so it is deleted later, not here.
+  QMenu* menu = CreateTypeMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(event->globalPos());
+}
+
 bool CDlgEQController::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ContextMenu) {
+    // Over the picture any context menu is the type menu; over a field the menu key or
+    // Shift+F10 opens it (a right click keeps the field's own edit menu).
+    auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+    if (watched == m_picture || menuEvent->reason() == QContextMenuEvent::Keyboard) {
+      contextMenuEvent(menuEvent);
+      return true;
+    }
+  }
   if (event->type() == QEvent::ToolTip) {
     const QString text = ToolTipFor(watched);
     auto* help = static_cast<QHelpEvent*>(event);

@@ -10,6 +10,7 @@
 class CBandFloatNumEdit;
 class QCheckBox;
 class QLabel;
+class QMenu;
 class SpinArrows;
 
 /// A band editor: a bordered panel with a title, three numeric fields with up-down controls,
@@ -26,7 +27,7 @@ class CDlgEQController : public QFrame {
   CDlgEQController(const AppConfig& config, QWidget* parent, std::uint32_t type,
                    std::uint32_t index);
 
-  const std::uint32_t bandType;   ///< 1 bell, 2 high-pass, 3 low-pass
+  const std::uint32_t bandType;   ///< the band's EqBandType code
   const std::uint32_t bandIndex;  ///< the `index` of the band shown
   std::string tipText;            ///< the tooltip being shown (at most 779 bytes)
 
@@ -60,8 +61,15 @@ class CDlgEQController : public QFrame {
   /// empty for none.
   QString ToolTipFor(QObject* child);
 
+  /// The band type menu (Bell, Low shelf, High shelf, Notch, High-pass, Low-pass), the current
+  /// type checked; choosing an entry calls ChooseType. The caller owns the menu.
+  QMenu* CreateTypeMenu(QWidget* parent);
+  /// Asks the main dialog to make this band one of `type` (an EqBandType code).
+  void ChooseType(std::uint32_t type);
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   /// Gives the field of `row` its code, number kind and captions.
   void SetUpField(int row, int fieldCode, bool isFloat, bool allowNegative);
   /// fs / 2 of the current sample rate, in integer arithmetic, as a double.

@@ -5,12 +5,19 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <chrono>
 
 #include "eq/ConversionJob.h"
 #include "eq/ConversionReport.h"
+#include "eq/FilterChain.h"
+#include "eq/PresetText.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileError.h"
+#include "platform/FileOpen.h"
 #include "platform/NumberText.h"
 #include "settings/LiveFlag.h"
 #include "ui/BandFloatNumEdit.h"
@@ -59,7 +66,9 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
       m_painter(new CDlgEQPainter(m_context.graphParams, this)),
       m_rateList(new QComboBox(this)),
       m_rateLabel(new QLabel(QStringLiteral("Sample Rate: "), this)),
-      m_unitLabel(new QLabel(QStringLiteral("Hz"), this)) {
+      m_unitLabel(new QLabel(QStringLiteral("Hz"), this)),
+      m_preampLabel(new QLabel(QStringLiteral("Preamp"), this)),
+      m_preamp(new CBandFloatNumEdit(this)) {
   // Start-up: the template's controls, then the editors, controls, layout, values, the first
   // rate set-up and curve, and the liveness watcher.
   selfWindow = this;
@@ -75,6 +84,16 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
   m_unitLabel->setGeometry(du.Rect(121, 3, 9, 8));
   m_convert->setGeometry(du.Rect(143, 1, 74, 14));
   m_cancel->setGeometry(du.Rect(360, 1, 50, 14));
+  m_preampLabel->setGeometry(du.Rect(222, 3, 24, 8));
+  m_preamp->setGeometry(du.Rect(247, 1, 32, 14));
+  m_preamp->setToolTip(QStringLiteral("Preamp (dB), applied before the bands"));
+  m_painter->setContextMenuPolicy(Qt::CustomContextMenu);
+  m_painter->setFocusPolicy(Qt::TabFocus);  // the menu key opens its menu too
+  connect(m_painter, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QMenu* menu = CreateGraphMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(m_painter->mapToGlobal(at));
+  });
   connect(m_ok, &QPushButton::clicked, this, &CTonvaleDlg::accept);
   connect(m_cancel, &QPushButton::clicked, this, &CTonvaleDlg::reject);
   connect(m_convert, &QPushButton::clicked, this, &CTonvaleDlg::OnConvertFile);
@@ -90,13 +109,14 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
 }
 
 void CTonvaleDlg::SetTabOrder() {
-  std::vector<QWidget*> order = {m_rateList, m_convert, m_ok, m_cancel};
+  std::vector<QWidget*> order = {m_rateList, m_convert, m_preamp, m_ok, m_cancel};
   for (CDlgEQController* editor : m_editors) {
     for (int row = 0; row < 3; ++row) {
       order.push_back(editor->Field(row));
     }
     order.push_back(editor->EnableBox());
   }
+  order.push_back(m_painter);
   for (std::size_t i = 1; i < order.size(); ++i) {
     QWidget::setTabOrder(order[i - 1], order[i]);
   }
@@ -113,14 +133,16 @@ void CTonvaleDlg::Report(const QString& title, const QString& text, bool failed)
 CTonvaleDlg::~CTonvaleDlg() { StopLiveCheck(); }
 
 void CTonvaleDlg::CreateBandEditors() {
+  // Later, not now: the editor whose type menu asked for the rebuild is still on the stack.
   for (auto it = m_editors.rbegin(); it != m_editors.rend(); ++it) {
-    delete *it;
+    (*it)->hide();
+    (*it)->deleteLater();
   }
   m_editors.clear();
   for (const EqBand& band : m_context.bandTable) {
     CDlgEQController* editor = nullptr;
-    if (band.type == ToCode(EqBandType::Bell)) {
-      editor = new CDlgBellSet(m_context.config, this, band.index);
+    if (IsSingleSectionType(band.type)) {
+      editor = new CDlgBellSet(m_context.config, this, band.type, band.index);
     } else if (band.type == ToCode(EqBandType::HighPass) ||
                band.type == ToCode(EqBandType::LowPass)) {
       // Every editor takes its record's index, so that loading and reading back always match,
@@ -132,6 +154,157 @@ void CTonvaleDlg::CreateBandEditors() {
     editor->InitEditor(this);
     m_editors.push_back(editor);
   }
+}
+
+void CTonvaleDlg::RebuildEditors() {
+  CreateBandEditors();
+  LayoutWindow();
+  SetTabOrder();
+  LoadEditorsFromTable();
+  m_preamp->SetValue(m_context.bandTable.preampDb);
+  OnSampleRateChange();
+}
+
+void CTonvaleDlg::OnBandType(int bandIndex, std::uint32_t type) {
+  int changed = 0;
+  (void)SyncBandFromEditor(static_cast<std::uint32_t>(bandIndex), &changed);
+  const AppConfig& config = m_context.config;
+  const double half = static_cast<double>(config.defaultSampleRate / 2);  // NOLINT
+  for (EqBand& band : m_context.bandTable) {
+    if (band.index != static_cast<std::uint32_t>(bandIndex) || band.type == type) {
+      continue;
+    }
+    const bool fromPass = IsPassType(band.type);
+    if (IsPassType(type)) {
+      // A pass band's corner where the band was centred, its stop an octave into the stop side
+      // (within half the rate), its attenuation the configured default.
+      if (!fromPass) {
+        band.cutoffFreq = band.centFreq;
+        band.gain = config.defaultGain;
+      }
+      const bool highPass = type == ToCode(EqBandType::HighPass);
+      band.stopFreq = highPass ? band.cutoffFreq / 2 : std::min(band.cutoffFreq * 2, half);
+      if (!highPass && !(band.stopFreq > band.cutoffFreq)) {
+        band.cutoffFreq = half * kStopMargin;
+        band.stopFreq = half;
+      }
+    } else if (fromPass) {
+      // Centred where the corner was, flat until the user sets a gain.
+      band.centFreq = band.cutoffFreq;
+      band.gain = 0.0;
+      if (!(band.qual > 0.0)) {
+        band.qual = config.defaultQual;
+      }
+    }
+    band.type = type;
+  }
+  RebuildEditors();
+}
+
+QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
+  auto* menu = new QMenu(parent);
+  auto choose = [this](bool save) {
+    if (m_presetChooser) {
+      return m_presetChooser(this, save);
+    }
+    const QString filter = QStringLiteral("Preset text (*.txt);;All Files (*)");
+    return save ? QFileDialog::getSaveFileName(this, QStringLiteral("Export preset"), QString(),
+                                               filter)
+                : QFileDialog::getOpenFileName(this, QStringLiteral("Import preset"), QString(),
+                                               filter);
+  };
+  connect(menu->addAction(QStringLiteral("Import preset...")), &QAction::triggered, this,
+          [this, choose] {
+            const QString path = choose(false);
+            if (!path.isEmpty()) {
+              (void)ImportPreset(path);
+            }
+          });
+  connect(menu->addAction(QStringLiteral("Export preset...")), &QAction::triggered, this,
+          [this, choose] {
+            const QString path = choose(true);
+            if (!path.isEmpty()) {
+              (void)ExportPreset(path);
+            }
+          });
+  connect(menu->addAction(QStringLiteral("Preamp...")), &QAction::triggered, this, [this] {
+    bool ok = false;
+    const AppConfig& config = m_context.config;
+    const double value = QInputDialog::getDouble(
+        this, QStringLiteral("Preamp"), QStringLiteral("Preamp (dB), applied before the bands:"),
+        m_context.bandTable.preampDb, config.minDbValue, config.maxDbValue, 2, &ok);
+    if (ok) {
+      m_context.bandTable.preampDb = value;
+      m_preamp->SetValue(value);
+      RefreshCurve();
+    }
+  });
+  return menu;
+}
+
+bool CTonvaleDlg::ImportPreset(const QString& path) {
+  const QString title = QStringLiteral("Import preset");
+  int error = 0;
+  const auto text = platform::ReadFileBytes(path.toStdString(), &error);
+  if (!text) {
+    Report(title,
+           QStringLiteral("The preset file cannot be read: ") +
+               QString::fromStdString(platform::DescribeFileError(error)) + QStringLiteral("."),
+           true);
+    return false;
+  }
+  const PresetImport preset = ReadPresetText(*text);
+  QString notes;
+  for (const std::string& note : preset.notes) {
+    notes += QString::fromStdString(note) + QLatin1Char('\n');
+  }
+  if (preset.table.empty()) {
+    Report(title,
+           QStringLiteral("The preset file holds no filter that can be imported.\n\n") + notes,
+           true);
+    return false;
+  }
+  m_context.bandTable = preset.table;
+  m_context.config.bandNum = static_cast<std::int32_t>(preset.table.size());
+  RebuildEditors();
+  // What the bands do at the graph's rate: a band that does nothing there is named.
+  FilterChain chain;
+  std::vector<BandSkip> skipped;
+  const double rate = static_cast<double>(m_context.config.defaultSampleRate);
+  DesignBandFilters(m_context.bandTable, chain, rate, &skipped);
+  for (const BandSkip& skip : skipped) {
+    notes += QString::fromStdString(DescribeBandSkip(skip, rate)) + QLatin1Char('\n');
+  }
+  Report(title,
+         QStringLiteral("Imported %1 filters.").arg(preset.table.size()) +
+             (notes.isEmpty() ? QString() : QStringLiteral("\n\n") + notes),
+         false);
+  return true;
+}
+
+bool CTonvaleDlg::ExportPreset(const QString& path) {
+  const QString title = QStringLiteral("Export preset");
+  std::vector<std::string> notes;
+  const std::string text = WritePresetText(m_context.bandTable, &notes);
+  int error = 0;
+  auto file = platform::AtomicFile::Create(path.toStdString(), &error);
+  if (!file || !file->Write(text.data(), text.size()) || !file->Commit()) {
+    Report(title,
+           QStringLiteral("The preset file cannot be written: ") +
+               QString::fromStdString(
+                   platform::DescribeFileError(file ? file->ErrorNumber() : error)) +
+               QStringLiteral("."),
+           true);
+    return false;
+  }
+  if (!notes.empty()) {
+    QString list;
+    for (const std::string& note : notes) {
+      list += QString::fromStdString(note) + QLatin1Char('\n');
+    }
+    Report(title, list, false);
+  }
+  return true;
 }
 
 void CTonvaleDlg::InitControls() {
@@ -161,6 +334,17 @@ void CTonvaleDlg::InitControls() {
     selected = 0;
   }
   m_rateList->setCurrentIndex(selected);
+  m_preamp->isFloat = 1;
+  m_preamp->allowNegative = 1;
+  m_preamp->fieldCode = kFieldPreamp;
+  m_preamp->bandIndex = -2;  // no band: reported all the same (-1 reports nothing)
+  m_preamp->notifyWnd = this;
+  m_preamp->minValue = config.minDbValue;
+  m_preamp->maxValue = config.maxDbValue;
+  m_preamp->step = config.controlDBStep;
+  m_preamp->format = "%.2f";
+  m_preamp->SetMaxLength(static_cast<int>(std::min<std::uint32_t>(config.bandEditMaxLen, 32767)));
+  m_preamp->SetValue(m_context.bandTable.preampDb);
   const bool settingsMode = m_context.hasAccessSetting;
   m_ok->setVisible(settingsMode);
   m_cancel->setVisible(settingsMode);
@@ -190,6 +374,11 @@ void CTonvaleDlg::LayoutWindow() {
   m_painter->show();
   m_cancel->move(x - m_cancel->width(), 0);
   m_ok->setGeometry(x - m_cancel->width() - m_ok->width(), 0, m_ok->width(), m_cancel->height());
+  // The preamp takes the top row's free space; a window of few bands has none (the graph's
+  // menu sets it there).
+  const bool room = m_preamp->geometry().right() < m_ok->x();
+  m_preampLabel->setVisible(room);
+  m_preamp->setVisible(room);
 }
 
 void CTonvaleDlg::LoadEditorsFromTable() {
@@ -290,6 +479,11 @@ int CTonvaleDlg::SyncBandFromEditor(std::uint32_t bandIndex, int* changed) {
 }
 
 int CTonvaleDlg::OnBandChanged(int fieldCode, int bandIndex) {
+  if (fieldCode == kFieldPreamp) {
+    m_context.bandTable.preampDb = m_preamp->ReadValue();
+    RefreshCurve();
+    return 0;
+  }
   if (fieldCode == kFieldNone || bandIndex == -1) {
     return 0;
   }
@@ -313,6 +507,9 @@ void CTonvaleDlg::customEvent(QEvent* event) {
   if (event->type() == BandChangedEvent::kType) {
     const auto* changed = static_cast<BandChangedEvent*>(event);
     OnBandChanged(changed->FieldCode(), changed->BandIndex());
+  } else if (event->type() == BandTypeEvent::kType) {
+    const auto* chosen = static_cast<BandTypeEvent*>(event);
+    OnBandType(chosen->BandIndex(), chosen->Type());
   } else if (event->type() == LiveStatusEvent::kType) {
     OnLiveStatus(static_cast<LiveStatusEvent*>(event)->Value());
   } else {

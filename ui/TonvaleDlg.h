@@ -18,11 +18,13 @@
 #include "ui/ConversionRunner.h"
 #include "ui/InteractiveMode.h"
 
+class CBandFloatNumEdit;
 class CButtonST;
 class CDlgEQController;
 class CDlgEQPainter;
 class QComboBox;
 class QLabel;
+class QMenu;
 
 /// The open-file dialog's filter for "Convert File": every kind this build reads (by
 /// extension), then all files.
@@ -45,6 +47,10 @@ class CTonvaleDlg : public QDialog {
   void SetReportSink(ReportSink sink) { m_report = std::move(sink); }
   /// Asks whether a run goes on past a failed file; the default shows a Continue/Stop box.
   void SetFailurePrompt(FailurePrompt prompt) { m_failurePrompt = std::move(prompt); }
+  /// Chooses a preset file to import (`save` false) or export to; the default shows the file
+  /// dialog. An empty name cancels.
+  using PresetChooser = std::function<QString(QWidget* owner, bool save)>;
+  void SetPresetChooser(PresetChooser chooser) { m_presetChooser = std::move(chooser); }
 
   // The steps of the window, in the order start-up runs them.
   void CreateBandEditors();
@@ -64,6 +70,17 @@ class CTonvaleDlg : public QDialog {
   int SyncBandFromEditor(std::uint32_t bandIndex, int* changed);
   /// WM_EQ_BAND_CHANGED: a field of band `bandIndex` changed.
   int OnBandChanged(int fieldCode, int bandIndex);
+  /// A band editor's type menu chose `type` for band `bandIndex`: the band takes the new type,
+  /// its values carried over where they mean the same and set to sensible ones where they do
+  /// not, and the editors are rebuilt.
+  void OnBandType(int bandIndex, std::uint32_t type);
+  /// Replaces the band table with the preset text in the file at `path` (the editors rebuilt for
+  /// its band count) and reports what was skipped; false, with a report, when nothing was read.
+  bool ImportPreset(const QString& path);
+  /// Writes the current bands as preset text to `path`; false, with a report, when it cannot.
+  bool ExportPreset(const QString& path);
+  /// The graph's context menu: Import preset..., Export preset.... The caller owns it.
+  QMenu* CreateGraphMenu(QWidget* parent);
   /// WM_EQ_LIVE_STATUS: the liveness flag read `value`; 0 closes the window as Cancel does,
   /// together with any box it has open, and stops a running conversion before its next step.
   int OnLiveStatus(int value);
@@ -81,6 +98,7 @@ class CTonvaleDlg : public QDialog {
   CButtonST* OkButton() const { return m_ok; }
   CButtonST* CancelButton() const { return m_cancel; }
   CButtonST* ConvertButton() const { return m_convert; }
+  CBandFloatNumEdit* PreampField() const { return m_preamp; }
   bool LiveCheckRunning() const { return liveCheckRunning.load() == 1; }
   /// How many times the curve has been recomputed (for tests and diagnostics).
   int CurveRefreshCount() const { return m_curveRefreshes; }
@@ -95,6 +113,8 @@ class CTonvaleDlg : public QDialog {
   /// Closes every dialog or message box this window has opened and that is still open.
   void CloseOpenBoxes();
   void Report(const QString& title, const QString& text, bool failed);
+  /// Rebuilds the editors for the band table (after a type change or an import).
+  void RebuildEditors();
 
   InteractiveContext m_context;
   // Liveness watcher: the keep-running flag is shared with the watcher thread.
@@ -112,6 +132,8 @@ class CTonvaleDlg : public QDialog {
   QComboBox* m_rateList;
   QLabel* m_rateLabel;
   QLabel* m_unitLabel;
+  QLabel* m_preampLabel;
+  CBandFloatNumEdit* m_preamp;
   int m_curveRefreshes = 0;
   int m_liveStatusCount = 0;
   bool m_closingOnFlag = false;                 // the liveness flag closed the window
@@ -119,4 +141,5 @@ class CTonvaleDlg : public QDialog {
   FileChooser m_chooser;
   ReportSink m_report;
   FailurePrompt m_failurePrompt = AskToContinueAfterFailure;
+  PresetChooser m_presetChooser;
 };

@@ -148,10 +148,12 @@ class BandEditorTest : public UiFixture {
       QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
       std::vector<QWidget*> expected = {dialog->RateList()};
       if (settingsMode) {
+        expected.push_back(dialog->PreampField());
         expected.push_back(dialog->OkButton());
         expected.push_back(dialog->CancelButton());
       } else {
         expected.push_back(dialog->ConvertButton());
+        expected.push_back(dialog->PreampField());
       }
       for (CDlgEQController* editor : dialog->Editors()) {
         for (int row = 0; row < 3; ++row) {
@@ -159,6 +161,7 @@ class BandEditorTest : public UiFixture {
         }
         expected.push_back(editor->EnableBox());
       }
+      expected.push_back(dialog->Painter());  // its menu: presets and the preamp
       dialog->RateList()->setFocus();
       std::vector<QWidget*> visited = {QApplication::focusWidget()};
       for (std::size_t i = 1; i < expected.size(); ++i) {

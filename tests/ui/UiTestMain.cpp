@@ -6,11 +6,13 @@
 QObject* MakeTonvaleDlgTest();
 QObject* MakeBandEditorTest();
 QObject* MakeDlgEQPainterTest();
+QObject* MakeBandTypeTest();
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   int failed = 0;
-  for (QObject* (*make)() : {MakeTonvaleDlgTest, MakeBandEditorTest, MakeDlgEQPainterTest}) {
+  for (QObject* (*make)() :
+       {MakeTonvaleDlgTest, MakeBandEditorTest, MakeDlgEQPainterTest, MakeBandTypeTest}) {
     const std::unique_ptr<QObject> test(make());
     failed += QTest::qExec(test.get(), argc, argv);
   }

@@ -1,0 +1,112 @@
+// The band types in the window: the type menu on an editor, the fields and pictures of the new
+// types, the preamp field, and presets in and out through the graph's menu.
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QTest>
+#include <memory>
+
+#include "tests/ui/UiFixture.h"
+#include "ui/BandFloatNumEdit.h"
+#include "ui/DlgEQController.h"
+#include "ui/DlgEQPainter.h"
+#include "ui/SpinArrows.h"
+
+class BandTypeTest : public UiFixture {
+  Q_OBJECT
+
+ private slots:
+  void init() { Reset(); }
+
+  void theTypeMenuRebuildsTheEditorWithTheNewTypesFields() {
+    auto dialog = MakeDialog();
+    dialog->SetReportSink([](const QString&, const QString&, bool) {});
+    const std::unique_ptr<QMenu> menu(dialog->Editors()[3]->CreateTypeMenu(nullptr));
+    QStringList names;
+    for (QAction* action : menu->actions()) {
+      names << action->text();
+    }
+    QCOMPARE(names,
+             (QStringList{"Bell", "Low shelf", "High shelf", "Notch", "High-pass", "Low-pass"}));
+    QVERIFY(menu->actions()[0]->isChecked());
+    menu->actions()[3]->trigger();  // Notch
+    QCoreApplication::processEvents();
+    CDlgEQController* notch = dialog->Editors()[3];
+    QCOMPARE(notch->bandType, 6U);
+    QCOMPARE(m_table[3].type, 6U);
+    // A notch has no gain: that row is greyed; the others are not.
+    QVERIFY(!notch->Field(2)->isEnabled());
+    QVERIFY(!notch->Spin(2)->isEnabled());
+    QVERIFY(notch->Field(0)->isEnabled());
+    QCOMPARE(notch->ToolTipFor(notch->Picture()), QStringLiteral("Notch filter (Band04)"));
+
+    dialog->Editors()[4]->ChooseType(4);
+    QCOMPARE(dialog->Editors()[4]->ToolTipFor(dialog->Editors()[4]->Picture()),
+             QStringLiteral("Low Shelf filter (Band05)"));
+    QVERIFY(dialog->Editors()[4]->Field(2)->isEnabled());
+    dialog->Editors()[5]->ChooseType(5);
+    QCOMPARE(dialog->Editors()[5]->ToolTipFor(dialog->Editors()[5]->Picture()),
+             QStringLiteral("High Shelf filter (Band06)"));
+
+    // A bell made a low-pass keeps its frequency as the corner, with its stop an octave above.
+    const double centre = m_table[2].centFreq;
+    dialog->Editors()[2]->ChooseType(3);
+    QCOMPARE(m_table[2].type, 3U);
+    QCOMPARE(m_table[2].cutoffFreq, centre);
+    QCOMPARE(m_table[2].stopFreq, 2 * centre);
+    QCOMPARE(dialog->Editors().size(), std::size_t{10});
+  }
+
+  void thePreampFieldSetsTheTablesPreampAndMovesTheCurve() {
+    auto dialog = MakeDialog();
+    m_table[4].enable = 1;
+    CBandFloatNumEdit* preamp = dialog->PreampField();
+    QVERIFY(preamp->isVisible());
+    const std::vector<std::int32_t> before = dialog->Painter()->Curve();
+    preamp->setText(QStringLiteral("-6"));
+    preamp->Commit();
+    QCOMPARE(m_table.preampDb, -6.0);
+    QVERIFY(dialog->Painter()->Curve() != before);
+    QVERIFY(dialog->Painter()->Curve()[0] > before[0]);  // lower on the graph
+  }
+
+  void presetsGoInAndOutThroughTheGraphMenu() {
+    auto dialog = MakeDialog();
+    QString title;
+    QString text;
+    dialog->SetReportSink([&](const QString& t, const QString& body, bool) {
+      title = t;
+      text = body;
+    });
+    const std::string preset = m_dir.File("preset.txt");
+    testsupport::WriteFile(preset,
+                           "Preamp: -3 dB\nFilter 1: ON LSC Fc 105 Hz Gain 6.2 dB Q 0.7\n"
+                           "Filter 2: ON NO Fc 50 Hz\nFilter 3: ON HPQ Fc 80 Hz Q 0.7071\n"
+                           "Convolution: room.wav\n");
+    dialog->SetPresetChooser([&](QWidget*, bool save) {
+      return QString::fromStdString(save ? m_dir.File("out.txt") : preset);
+    });
+    const std::unique_ptr<QMenu> menu(dialog->CreateGraphMenu(nullptr));
+    QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Import preset..."));
+    menu->actions()[0]->trigger();
+    QCOMPARE(m_table.size(), std::size_t{3});
+    QCOMPARE(m_config.bandNum, 3);
+    QCOMPARE(dialog->Editors().size(), std::size_t{3});
+    QCOMPARE(dialog->width(), 3 * dialog->Editors()[0]->width());
+    QCOMPARE(dialog->Editors()[1]->bandType, 6U);
+    QCOMPARE(m_table.preampDb, -3.0);
+    QCOMPARE(title, QStringLiteral("Import preset"));
+    QVERIFY(text.startsWith(QStringLiteral("Imported 3 filters.")));
+    QVERIFY(text.contains(QStringLiteral("Line 5 is skipped: a convolution is not read.")));
+
+    menu->actions()[1]->trigger();
+    QCOMPARE(
+        QString::fromStdString(testsupport::ReadFile(m_dir.File("out.txt"))),
+        QStringLiteral("Preamp: -3 dB\nFilter 1: ON LSC Fc 105 Hz Gain 6.2 dB Q 0.7\n"
+                       "Filter 2: ON NO Fc 50 Hz Q 30\nFilter 3: ON HPQ Fc 80 Hz Q 0.707107\n"));
+  }
+};
+
+QObject* MakeBandTypeTest() { return new BandTypeTest; }
+
+#include "BandTypeTest.moc"
