@@ -55,40 +55,51 @@ TEST_F(AppEndToEndTest, HelpPrintsTheListingAndCreatesTheConfigurationFile) {
   EXPECT_EQ(Config(), DefaultConfigAfterRun());
 }
 
-TEST_F(AppEndToEndTest, CommandAloneEndsSilentlyWithTheFlagCleared) {
+// /command alone prints nothing and clears the liveness flag; an existing configuration file is
+// read and edited in place, not replaced by the shipped default.
+TEST_F(AppEndToEndTest, CommandAloneEndsSilentlyAndKeepsAnExistingConfiguration) {
+  testsupport::WriteFile(m_dir.File("tonvale.ini"), "[EQ_UI]\nBandNum = 4\n");
   const ProcessResult r = Run({"/command"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "");
-  EXPECT_NE(Config().find("Is_Live=0"), std::string::npos);
+  EXPECT_EQ(Config(), "[EQ_UI]\nBandNum = 4\n\n[App_Status]\nIs_Live=0\n");
 }
 
+// A line rejected before /command switched the console on goes to standard error instead.
 TEST_F(AppEndToEndTest, RejectedCommandLineExitsWithOneAndSaysWhy) {
-  const ProcessResult printed = Run({"/command", "/x"});
-  EXPECT_EQ(printed.exitCode, 1);
-  EXPECT_EQ(printed.out,
-            "Error:Can't support the param: /x. Please use /h to show how to use it.\r\n");
-  EXPECT_EQ(printed.err, "");
-
-  const ProcessResult silent = Run({"/x", "/command"});
-  EXPECT_EQ(silent.exitCode, 1);
-  EXPECT_EQ(silent.out, "");
-  EXPECT_EQ(silent.err,
-            "Error:Can't support the param: /x. Please use /h to show how to use it.\r\n");
-
-  const ProcessResult missing = Run({"-command", "-convert_source=nothing.wav"});
-  EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_EQ(missing.out, "Error:File not exist(nothing.wav).\r\n");
+  const std::string unknown =
+      "Error:Can't support the param: /x. Please use /h to show how to use it.\r\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"/command", "/x"}, unknown, ""},
+      {{"/x", "/command"}, "", unknown},
+      {{"-command", "-convert_source=nothing.wav"}, "Error:File not exist(nothing.wav).\r\n", ""},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult r = Run(c.args);
+    EXPECT_EQ(r.exitCode, 1) << c.args[0];
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+  }
   EXPECT_NE(Config().find("Is_Live=0"), std::string::npos);
 }
 
-TEST_F(AppEndToEndTest, HelpYieldsToAConversionAndAFailedConversionExitsWithTwo) {
+// The output's folders are made while the command line is read, so they exist even when the
+// conversion then fails.
+TEST_F(AppEndToEndTest, HelpYieldsToAConversionAndAFailedOneExitsWithTwoItsOutputFoldersMade) {
   testsupport::WriteFile(m_dir.File("voice.wav"), "not a wave file");
-  const ProcessResult r = Run({"/h", "/convert_source:voice.wav"});
+  const ProcessResult r =
+      Run({"/h", "/convert_source:voice.wav", "/convert_output:out/deeper/v.wav"});
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.out.find("@ Open help"), std::string::npos);
   EXPECT_EQ(r.out.rfind("Information:Open the file.(voice.wav).\r\n", 0), 0U);
   EXPECT_EQ(r.out.substr(r.out.size() - 33), "Terminated:ConvertFile:Result:0\r\n");
+  EXPECT_TRUE(fs::is_directory(m_dir.File("out/deeper")));
 }
 
 TEST_F(AppEndToEndTest, SourceWhoseOutputNameCannotBeFormedFailsClearly) {
@@ -98,14 +109,6 @@ TEST_F(AppEndToEndTest, SourceWhoseOutputNameCannotBeFormedFailsClearly) {
   EXPECT_EQ(r.out,
             "Error:Can't form the output path from the source path(voice.recording1). Please "
             "use /convert_output to name the output file.\r\nTerminated:ConvertFile:Result:0\r\n");
-}
-
-TEST_F(AppEndToEndTest, ConvertOutputFoldersAreCreatedAtParseTime) {
-  testsupport::WriteFile(m_dir.File("voice.wav"), "x");
-  const ProcessResult r =
-      Run({"/command", "/convert_source:voice.wav", "/convert_output:out/deeper/v.wav"});
-  EXPECT_EQ(r.exitCode, 2);
-  EXPECT_TRUE(fs::is_directory(m_dir.File("out/deeper")));
 }
 
 TEST_F(AppEndToEndTest, InteractiveModeWithoutAWindowSaysSoAndSavesNothing) {
@@ -122,8 +125,7 @@ TEST_F(AppEndToEndTest, InteractiveModeWithoutAWindowSaysSoAndSavesNothing) {
   EXPECT_EQ(alone.exitCode, 3);
   EXPECT_NE(alone.err.find("tonvale: the window could not be loaded: "), std::string::npos)
       << alone.err;
-  WriteBytes(m_dir.File("v.wav"),
-             testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(80))));
+  RampWave("v.wav", 80);
   EXPECT_EQ(Run({"/command", "/convert_source:v.wav"}).exitCode, 0);
 #endif
 }
@@ -188,38 +190,20 @@ TEST_F(AppEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
 // Names outside ASCII pass through the command line, the transcript and every file operation
 // as UTF-8 (on Windows as UTF-16 at each system call).
 TEST_F(AppEndToEndTest, FileNamesOutsideAsciiConvert) {
-  const std::string name = "Stimme \xC3\xBC\xE2\x82\xAC\xE6\x97\xA5";  // "Stimme ü€日"
-  fs::create_directories(
-      platform::NativePath(m_dir.File("f\xC3\xA4"
-                                      "cher")));
-  WriteBytes(m_dir.File("f\xC3\xA4"
-                        "cher/" +
-                        name + ".wav"),
-             testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(Ramp(800))));
-  const std::string source =
+  // "fächer/Stimme ü€日"
+  const std::string stem =
       "f\xC3\xA4"
-      "cher/" +
-      name + ".wav";
-  const ProcessResult r = Run({"/command", "/convert_source:" + source});
+      "cher/Stimme \xC3\xBC\xE2\x82\xAC\xE6\x97\xA5";
+  RampWave(stem + ".wav", 800);
+  const ProcessResult r = Run({"/command", "/convert_source:" + stem + ".wav"});
   EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_EQ(r.out.rfind("Information:Open the file.(" + source + ").\r\n", 0), 0U) << r.out;
-  EXPECT_TRUE(
-      fs::exists(platform::NativePath(m_dir.File("f\xC3\xA4"
-                                                 "cher/" +
-                                                 name + "_filter.wav"))));
-}
-
-TEST_F(AppEndToEndTest, ExistingConfigurationIsReadNotReplaced) {
-  testsupport::WriteFile(m_dir.File("tonvale.ini"), "[EQ_UI]\nBandNum = 4\n");
-  EXPECT_EQ(Run({"/command"}).exitCode, 0);
-  EXPECT_EQ(Config(), "[EQ_UI]\nBandNum = 4\n\n[App_Status]\nIs_Live=0\n");
+  EXPECT_EQ(r.out.rfind("Information:Open the file.(" + stem + ".wav).\r\n", 0), 0U) << r.out;
+  EXPECT_TRUE(fs::exists(platform::NativePath(m_dir.File(stem + "_filter.wav"))));
 }
 
 #if TONVALE_HAVE_SNDFILE
 TEST_F(AppEndToEndTest, ConversionWithStoredBandsPrintsFiveLinesAndWritesBesideTheSource) {
-  fs::create_directories(m_dir.File("a"));
-  WriteBytes(m_dir.File("a/voice.wav"),
-             testsupport::PcmWave(1, 16000, 16, testsupport::Pcm16Bytes(Ramp(40000))));
+  RampWave("a/voice.wav", 40000, 16000);
   fs::copy_file(EXAMPLE_SETTINGS, m_dir.File("speech.cfg"));
   const ProcessResult r =
       Run({"/command", "/access_setting:speech.cfg", "/eq_index:0", "/convert_source:a/voice.wav"});
@@ -238,13 +222,11 @@ TEST_F(AppEndToEndTest, ConversionWithStoredBandsPrintsFiveLinesAndWritesBesideT
 }
 
 TEST_F(AppEndToEndTest, WithoutSettingsTheDisabledDefaultBandsKeepEverySample) {
-  const auto input = Ramp(9999);
-  WriteBytes(m_dir.File("in.wav"),
-             testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(input)));
+  RampWave("in.wav", 9999);
   const ProcessResult r = Run({"/command", "/convert_source:in.wav", "/convert_output:out/in.wav"});
   EXPECT_EQ(r.exitCode, 0);
   const auto out = ReadSamples(m_dir.File("out/in.wav"));
-  EXPECT_EQ(std::vector<std::int16_t>(out.begin(), out.end()), input);
+  EXPECT_EQ(std::vector<std::int16_t>(out.begin(), out.end()), Ramp(9999));
 }
 #endif
 
@@ -259,6 +241,11 @@ TEST_F(AppEndToEndTest, ExitStatusTellsFailedConversionsFromGoodOnes) {
                                           .Chunk("fmt ", testsupport::FmtBody(3, 1, 8000, 16))
                                           .Chunk("data", {0, 0, 0, 0})
                                           .Build());
+  // 65535 channels: written back, the block align would overflow its field.
+  WriteBytes(m_dir.File("wide.wav"), RiffBuilder()
+                                         .Chunk("fmt ", testsupport::FmtBody(1, 65535, 8000, 16))
+                                         .Chunk("data", std::vector<std::uint8_t>(65535U * 2U * 3U))
+                                         .Build());
   const auto plain = testsupport::PcmWave(1, 8000, 8, {1, 2, 3, 250});
   WriteBytes(m_dir.File("eight.wav"), plain);
   WriteBytes(m_dir.File("secret.wio"), testsupport::BuildProtectedFile(plain, {}, "secret.wav"));
@@ -272,13 +259,15 @@ TEST_F(AppEndToEndTest, ExitStatusTellsFailedConversionsFromGoodOnes) {
             std::string::npos);
   EXPECT_FALSE(fs::exists(m_dir.File("twelve_filter.wav")));
 
-  const ProcessResult floating = Run({"/command", "/convert_source:float.wav"});
-  EXPECT_EQ(floating.exitCode, 2);
-  EXPECT_EQ(floating.out,
-            "Information:Open the file.(float.wav).\r\n"
-            "Error:Unsupported wave format!(float.wav)\r\n"
-            "Error:Can't open the file.(float.wav).\r\n"
-            "Terminated:ConvertFile:Result:0\r\n");
+  for (const std::string name : {"float.wav", "wide.wav"}) {
+    const ProcessResult r = Run({"/command", "/convert_source:" + name});
+    EXPECT_EQ(r.exitCode, 2) << name;
+    EXPECT_EQ(r.out, "Information:Open the file.(" + name +
+                         ").\r\nError:Unsupported wave format!(" + name +
+                         ")\r\nError:Can't open the file.(" + name +
+                         ").\r\nTerminated:ConvertFile:Result:0\r\n");
+  }
+  EXPECT_FALSE(fs::exists(m_dir.File("wide_filter.wav")));
 
   for (const char* name : {"eight.wav", "secret.wio", "adpcm.wav"}) {
     EXPECT_EQ(Run({"/command", std::string("/convert_source:") + name}).exitCode, 0) << name;

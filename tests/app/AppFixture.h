@@ -13,6 +13,8 @@
 #if TONVALE_HAVE_SNDFILE
 #include "tests/support/SndfileReader.h"
 #endif
+#include "platform/NativePath.h"
+#include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
 
 namespace apptest {
@@ -23,6 +25,18 @@ inline constexpr const char* kExeName = "tonvale.exe";
 #else
 inline constexpr const char* kExeName = "tonvale";
 #endif
+
+inline std::vector<std::int16_t> Ramp(std::size_t count) {
+  std::vector<std::int16_t> samples(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    samples[i] = static_cast<std::int16_t>((i * 37) % 20000 - 10000);
+  }
+  return samples;
+}
+
+inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  testsupport::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+}
 
 class AppFixture : public ::testing::Test {
  protected:
@@ -44,6 +58,16 @@ class AppFixture : public ::testing::Test {
                                                "-u", "QT_QPA_PLATFORM"};
   std::string Config() const { return testsupport::ReadFile(m_dir.File("tonvale.ini")); }
 
+  // A 16-bit wave file `name` in the test's folder (its folders made) of `samples` samples of
+  // the ramp.
+  void RampWave(const std::string& name, std::size_t samples, std::uint32_t rate = 8000,
+                std::uint16_t channels = 1) {
+    const std::string path = m_dir.File(name);
+    std::filesystem::create_directories(platform::NativePath(path).parent_path());
+    WriteBytes(path,
+               testsupport::PcmWave(channels, rate, 16, testsupport::Pcm16Bytes(Ramp(samples))));
+  }
+
   testsupport::TempDir m_dir;
   std::string m_exe;
 };
@@ -57,17 +81,5 @@ inline std::vector<short> ReadSamples(const std::string& path) {
   return read.samples;
 }
 #endif
-
-inline std::vector<std::int16_t> Ramp(std::size_t count) {
-  std::vector<std::int16_t> samples(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    samples[i] = static_cast<std::int16_t>((i * 37) % 20000 - 10000);
-  }
-  return samples;
-}
-
-inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  testsupport::WriteFile(path, std::string(bytes.begin(), bytes.end()));
-}
 
 }  // namespace apptest

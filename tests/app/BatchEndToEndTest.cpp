@@ -18,7 +18,6 @@
 
 #include "platform/NativePath.h"
 #include "tests/app/AppFixture.h"
-#include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -44,13 +43,8 @@ class BatchEndToEndTest : public apptest::AppFixture {
     fs::copy_file(EXAMPLE_SETTINGS, m_dir.File("speech.cfg"));
   }
 
-  // A second of a ramp, at a rate and length that differ per file.
-  void Wave(const std::string& name, std::size_t frames = 16000) {
-    fs::create_directories(platform::NativePath(m_dir.File(name)).parent_path());
-    apptest::WriteBytes(
-        m_dir.File(name),
-        testsupport::PcmWave(1, 16000, 16, testsupport::Pcm16Bytes(apptest::Ramp(frames))));
-  }
+  // A second of a 16 kHz ramp.
+  void Wave(const std::string& name) { RampWave(name, 16000, 16000); }
   void Broken(const std::string& name) { testsupport::WriteFile(m_dir.File(name), "RIFF...."); }
   bool Exists(const std::string& name) const {
     return fs::exists(platform::NativePath(m_dir.File(name)));

@@ -113,9 +113,10 @@ TEST(CookbookFilterTest, PreampIsOneMultiplicationBeforeTheBandsAndZeroAddsNothi
   EXPECT_EQ(chain.entries[0].kind, kPreampKind);
   const double gain = std::pow(10.0, -6.0 / 20.0);
   std::vector<float> samples{0.5F, -0.25F, 0.999F, -1.0F, 0.125F};
-  std::vector<float> expected;
-  for (const float x : samples)
-    expected.push_back(static_cast<float>(static_cast<double>(x) * gain));
+  std::vector<float> expected(samples.size());
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    expected[i] = static_cast<float>(static_cast<double>(samples[i]) * gain);
+  }
   for (const FilterKernel kernel : {FilterKernel::Plain, BestFilterKernel()}) {
     std::vector<float> got = samples;
     ASSERT_EQ(FilterSamples(kernel, SampleFormat{SampleEncoding::Float32, 0},

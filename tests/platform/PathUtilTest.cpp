@@ -8,19 +8,16 @@ using platform::JoinPath;
 using platform::SplitPath;
 
 TEST(PathUtilTest, SplitGivesFolderWithSeparatorNameAndExtension) {
-  std::string dir, name, ext;
-  ASSERT_EQ(SplitPath("/a/b/voice.take1.wav", dir, name, ext), 1);
-  EXPECT_EQ(dir, "/a/b/");
-  EXPECT_EQ(name, "voice.take1");
-  EXPECT_EQ(ext, ".wav");
-  ASSERT_EQ(SplitPath("voice", dir, name, ext), 1);
-  EXPECT_EQ(dir, "");
-  EXPECT_EQ(name, "voice");
-  EXPECT_EQ(ext, "");
-  ASSERT_EQ(SplitPath("dir/.hidden", dir, name, ext), 1);
-  EXPECT_EQ(dir, "dir/");
-  EXPECT_EQ(name, "");
-  EXPECT_EQ(ext, ".hidden");
+  struct Case {
+    const char* path;
+    const char* parts;  // folder|name|extension
+  };
+  std::string dir, name, ext;  // kept between the cases: each call overwrites all three
+  for (const Case& c : {Case{"/a/b/voice.take1.wav", "/a/b/|voice.take1|.wav"},
+                        Case{"voice", "|voice|"}, Case{"dir/.hidden", "dir/||.hidden"}}) {
+    ASSERT_EQ(SplitPath(c.path, dir, name, ext), 1) << c.path;
+    EXPECT_EQ(dir + "|" + name + "|" + ext, c.parts);
+  }
 }
 
 TEST(PathUtilTest, SplitRefusesPartsBeyondTheirLimitsAndLeavesOutputsAlone) {

@@ -101,6 +101,14 @@ std::vector<std::uint8_t> MsFmt(std::uint16_t channels, std::uint16_t blockAlign
   return fmt;
 }
 
+// A file of the given "fmt " body and `data`, opened through the registry.
+T_RefPtr<I_WavFile> OpenAdpcm(const TempDir& dir, const std::vector<std::uint8_t>& fmt,
+                              const std::vector<std::uint8_t>& data) {
+  static int files = 0;
+  const auto bytes = RiffBuilder().Chunk("fmt ", fmt).Chunk("data", data).Build();
+  return Open(WriteBytes(dir, std::to_string(files++) + ".wav", bytes));
+}
+
 TEST(AdpcmTest, ImpossibleBlockLayoutsAreRefused) {
   TempDir dir;
   const std::vector<std::uint8_t> data(64, 0x11);
@@ -116,40 +124,27 @@ TEST(AdpcmTest, ImpossibleBlockLayoutsAreRefused) {
       MsFmt(1, 16, 20, 9, 7),    // more pairs than the chunk holds
   };
   for (std::size_t i = 0; i < refused.size(); ++i) {
-    const auto bytes = RiffBuilder().Chunk("fmt ", refused[i]).Chunk("data", data).Build();
-    EXPECT_FALSE(Open(WriteBytes(dir, "r" + std::to_string(i) + ".wav", bytes))) << i;
+    EXPECT_FALSE(OpenAdpcm(dir, refused[i], data)) << i;
   }
-  const auto good = RiffBuilder().Chunk("fmt ", MsFmt(1, 16, 20, 7, 7)).Chunk("data", data).Build();
-  EXPECT_TRUE(Open(WriteBytes(dir, "good.wav", good)));
+  EXPECT_TRUE(OpenAdpcm(dir, MsFmt(1, 16, 20, 7, 7), data));
 }
 
 TEST(AdpcmTest, PartialLastBlockGivesWhatItsBytesHold) {
   TempDir dir;
+  // The bytes of 16-bit samples decoded from `dataBytes` bytes of zero codes.
+  auto decodedBytes = [&dir](const std::vector<std::uint8_t>& fmt, std::size_t dataBytes) {
+    auto file = OpenAdpcm(dir, fmt, std::vector<std::uint8_t>(dataBytes, 0));
+    EXPECT_TRUE(file);
+    return file ? file->GetWavInfo()->GetDataLength() : 0xFFFFFFFFU;
+  };
   // IMA mono, block align 8 (9 samples): two full blocks and 6 bytes: header and 2 bytes of
   // codes give 1 + 4 samples per the bytes there; 3 bytes (shorter than the header) give none.
-  std::vector<std::uint8_t> data(16 + 6, 0);
-  auto file = Open(WriteBytes(
-      dir, "ima.wav", RiffBuilder().Chunk("fmt ", ImaFmt(1, 8, 9)).Chunk("data", data).Build()));
-  ASSERT_TRUE(file);
-  EXPECT_EQ(file->GetWavInfo()->GetDataLength(), 2U * (9 + 9 + 5));
-  data.resize(16 + 3);
-  file = Open(WriteBytes(dir, "ima2.wav",
-                         RiffBuilder().Chunk("fmt ", ImaFmt(1, 8, 9)).Chunk("data", data).Build()));
-  ASSERT_TRUE(file);
-  EXPECT_EQ(file->GetWavInfo()->GetDataLength(), 2U * 18);
+  EXPECT_EQ(decodedBytes(ImaFmt(1, 8, 9), 16 + 6), 2U * (9 + 9 + 5));
+  EXPECT_EQ(decodedBytes(ImaFmt(1, 8, 9), 16 + 3), 2U * 18);
   // Found by fuzzing: data shorter than one block header decodes to nothing, cleanly.
-  data.resize(3);
-  file = Open(WriteBytes(dir, "ima3.wav",
-                         RiffBuilder().Chunk("fmt ", ImaFmt(1, 8, 9)).Chunk("data", data).Build()));
-  ASSERT_TRUE(file);
-  EXPECT_EQ(file->GetWavInfo()->GetDataLength(), 0U);
+  EXPECT_EQ(decodedBytes(ImaFmt(1, 8, 9), 3), 0U);
   // MS mono, block align 16 (20 samples): 10 bytes more give 2 + 2 x 3 samples.
-  data.assign(32 + 10, 0);
-  file = Open(
-      WriteBytes(dir, "ms.wav",
-                 RiffBuilder().Chunk("fmt ", MsFmt(1, 16, 20, 7, 7)).Chunk("data", data).Build()));
-  ASSERT_TRUE(file);
-  EXPECT_EQ(file->GetWavInfo()->GetDataLength(), 2U * (20 + 20 + 8));
+  EXPECT_EQ(decodedBytes(MsFmt(1, 16, 20, 7, 7), 32 + 10), 2U * (20 + 20 + 8));
 }
 
 }  // namespace
