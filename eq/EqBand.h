@@ -23,6 +23,8 @@ struct EqBand {
   double centFreq = 0.0;    ///< Hz, centre frequency of a bell, shelf or notch
   double cutoffFreq = 0.0;  ///< Hz, corner frequency of a high-pass or low-pass band
   double stopFreq = 0.0;    ///< Hz, where a pass band must reach `gain` dB of attenuation
+
+  bool operator==(const EqBand&) const = default;
 };
 
 /// How far beyond its cut-off a pass band's stop frequency is kept, as a factor: at least 2 %
@@ -36,6 +38,8 @@ struct EqBandTable : std::vector<EqBand> {
   using std::vector<EqBand>::vector;
   /// dB applied to every sample before the bands; 0 applies nothing at all.
   double preampDb = 0.0;
+
+  bool operator==(const EqBandTable&) const = default;
 };
 
 /// The type code of a band type, as stored in EqBand::type.

@@ -4,11 +4,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QShortcut>
+#include <QUndoStack>
 #include <chrono>
 
 #include "eq/ConversionJob.h"
@@ -20,6 +24,7 @@
 #include "platform/FileOpen.h"
 #include "platform/NumberText.h"
 #include "settings/LiveFlag.h"
+#include "ui/BandEditCommand.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/ButtonST.h"
 #include "ui/ConversionRunner.h"
@@ -68,7 +73,8 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
       m_rateLabel(new QLabel(QStringLiteral("Sample Rate: "), this)),
       m_unitLabel(new QLabel(QStringLiteral("Hz"), this)),
       m_preampLabel(new QLabel(QStringLiteral("Preamp"), this)),
-      m_preamp(new CBandFloatNumEdit(this)) {
+      m_preamp(new CBandFloatNumEdit(this)),
+      m_undo(new QUndoStack(this)) {
   // Start-up: the template's controls, then the editors, controls, layout, values, the first
   // rate set-up and curve, and the liveness watcher.
   selfWindow = this;
@@ -105,7 +111,74 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
   SetTabOrder();
   LoadEditorsFromTable();
   OnSampleRateChange();
+  m_recorded = m_context.bandTable;
+  // Window-wide: they go before a field's own text undo (see eventFilter).
+  auto* undo = new QShortcut(QKeySequence::Undo, this);
+  connect(undo, &QShortcut::activated, this, [this] {
+    CommitFocusedField();
+    m_undo->undo();
+  });
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}) {
+    auto* redo = new QShortcut(keys, this);
+    connect(redo, &QShortcut::activated, this, [this] {
+      CommitFocusedField();
+      m_undo->redo();
+    });
+  }
+  m_preamp->installEventFilter(this);
   StartLiveCheck();
+}
+
+void CTonvaleDlg::CommitFocusedField() {
+  if (auto* field = qobject_cast<CBandFloatNumEdit*>(focusWidget())) {
+    if (field->isModified()) {
+      field->Commit();
+    }
+  }
+}
+
+bool CTonvaleDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride && qobject_cast<CBandFloatNumEdit*>(watched)) {
+    // A field would take Ctrl+Z for its own text; the window's undo of band edits goes first.
+    auto* key = static_cast<QKeyEvent*>(event);
+    const QKeySequence pressed(key->keyCombination());
+    if (pressed == QKeySequence(QKeySequence::Undo) ||
+        pressed == QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z) ||
+        pressed == QKeySequence(Qt::CTRL | Qt::Key_Y)) {
+      event->ignore();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void CTonvaleDlg::RecordEdit(int mergeKey) {
+  if (m_context.bandTable == m_recorded) {
+    return;
+  }
+  m_undo->push(new BandEditCommand(m_recorded, m_context.bandTable, mergeKey,
+                                   QDateTime::currentMSecsSinceEpoch(),
+                                   [this](const EqBandTable& table) { ApplyTable(table); }));
+  m_recorded = m_context.bandTable;
+}
+
+void CTonvaleDlg::ApplyTable(const EqBandTable& table) {
+  bool sameEditors = table.size() == m_editors.size();
+  for (std::size_t i = 0; sameEditors && i < table.size(); ++i) {
+    sameEditors =
+        m_editors[i]->bandType == table[i].type && m_editors[i]->bandIndex == table[i].index;
+  }
+  m_context.bandTable = table;
+  m_context.config.bandNum = static_cast<std::int32_t>(table.size());
+  if (sameEditors) {
+    LoadEditorsFromTable();
+    m_preamp->SetValue(table.preampDb);
+    RefreshCurve();
+  } else {
+    RebuildEditors();
+  }
+  m_recorded = m_context.bandTable;
 }
 
 void CTonvaleDlg::SetTabOrder() {
@@ -152,6 +225,9 @@ void CTonvaleDlg::CreateBandEditors() {
       continue;
     }
     editor->InitEditor(this);
+    for (int row = 0; row < 3; ++row) {
+      editor->Field(row)->installEventFilter(this);
+    }
     m_editors.push_back(editor);
   }
 }
@@ -199,6 +275,7 @@ void CTonvaleDlg::OnBandType(int bandIndex, std::uint32_t type) {
     band.type = type;
   }
   RebuildEditors();
+  RecordEdit(-1);
 }
 
 QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
@@ -237,6 +314,7 @@ QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
       m_context.bandTable.preampDb = value;
       m_preamp->SetValue(value);
       RefreshCurve();
+      RecordEdit(-1);
     }
   });
   return menu;
@@ -267,6 +345,7 @@ bool CTonvaleDlg::ImportPreset(const QString& path) {
   m_context.bandTable = preset.table;
   m_context.config.bandNum = static_cast<std::int32_t>(preset.table.size());
   RebuildEditors();
+  RecordEdit(-1);
   // What the bands do at the graph's rate: a band that does nothing there is named.
   FilterChain chain;
   std::vector<BandSkip> skipped;
@@ -482,6 +561,7 @@ int CTonvaleDlg::OnBandChanged(int fieldCode, int bandIndex) {
   if (fieldCode == kFieldPreamp) {
     m_context.bandTable.preampDb = m_preamp->ReadValue();
     RefreshCurve();
+    RecordEdit(kFieldPreamp * 128);
     return 0;
   }
   if (fieldCode == kFieldNone || bandIndex == -1) {
@@ -500,6 +580,7 @@ int CTonvaleDlg::OnBandChanged(int fieldCode, int bandIndex) {
       }
     }
   }
+  RecordEdit(fieldCode * 128 + bandIndex % 128);
   return 0;
 }
 
@@ -519,11 +600,7 @@ void CTonvaleDlg::customEvent(QEvent* event) {
 
 void CTonvaleDlg::accept() {
   // A value typed into a field and not yet committed is taken before the window closes.
-  if (auto* field = qobject_cast<CBandFloatNumEdit*>(focusWidget())) {
-    if (field->isModified()) {
-      field->Commit();
-    }
-  }
+  CommitFocusedField();
   if (m_context.hasAccessSetting && m_context.saveOnOk && !m_context.saveOnOk()) {
     Report(QStringLiteral("Save settings"),
            QStringLiteral("The bands could not be saved to the settings file. Check that its "

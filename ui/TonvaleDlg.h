@@ -25,6 +25,7 @@ class CDlgEQPainter;
 class QComboBox;
 class QLabel;
 class QMenu;
+class QUndoStack;
 
 /// The open-file dialog's filter for "Convert File": every kind this build reads (by
 /// extension), then all files.
@@ -79,6 +80,8 @@ class CTonvaleDlg : public QDialog {
   bool ImportPreset(const QString& path);
   /// Writes the current bands as preset text to `path`; false, with a report, when it cannot.
   bool ExportPreset(const QString& path);
+  /// The undo history of the band edits (values, switches, types, imports, the preamp).
+  QUndoStack* UndoStack() const { return m_undo; }
   /// The graph's context menu: Import preset..., Export preset.... The caller owns it.
   QMenu* CreateGraphMenu(QWidget* parent);
   /// WM_EQ_LIVE_STATUS: the liveness flag read `value`; 0 closes the window as Cancel does,
@@ -107,6 +110,7 @@ class CTonvaleDlg : public QDialog {
 
  protected:
   void customEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void LiveCheckThreadProc();
@@ -115,6 +119,14 @@ class CTonvaleDlg : public QDialog {
   void Report(const QString& title, const QString& text, bool failed);
   /// Rebuilds the editors for the band table (after a type change or an import).
   void RebuildEditors();
+  /// Records the band table's change since the last record as one undoable edit; edits with
+  /// the same `mergeKey` (>= 0) in quick succession become one.
+  void RecordEdit(int mergeKey);
+  /// Makes `table` the window's (undo and redo), rebuilding the editors when its bands' count
+  /// or types differ from theirs.
+  void ApplyTable(const EqBandTable& table);
+  /// Takes a value typed into the focused field and not yet committed.
+  void CommitFocusedField();
 
   InteractiveContext m_context;
   // Liveness watcher: the keep-running flag is shared with the watcher thread.
@@ -142,4 +154,6 @@ class CTonvaleDlg : public QDialog {
   ReportSink m_report;
   FailurePrompt m_failurePrompt = AskToContinueAfterFailure;
   PresetChooser m_presetChooser;
+  QUndoStack* m_undo;
+  EqBandTable m_recorded;  // the table as of the last recorded edit
 };

@@ -1,9 +1,11 @@
 // The band types in the window: the type menu on an editor, the fields and pictures of the new
 // types, the preamp field, and presets in and out through the graph's menu.
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
+#include <QUndoStack>
 #include <memory>
 
 #include "tests/ui/UiFixture.h"
@@ -68,6 +70,40 @@ class BandTypeTest : public UiFixture {
     QCOMPARE(m_table.preampDb, -6.0);
     QVERIFY(dialog->Painter()->Curve() != before);
     QVERIFY(dialog->Painter()->Curve()[0] > before[0]);  // lower on the graph
+  }
+
+  // Steps of one held arrow are one edit; Ctrl+Z takes back edits of values, switches and
+  // types, also from inside a field (before its own text undo); Ctrl+Shift+Z redoes them.
+  void undoAndRedoEveryBandEdit() {
+    auto dialog = MakeDialog();
+    dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+    CBandFloatNumEdit* gain = dialog->Editors()[4]->Field(2);
+    for (int i = 0; i < 3; ++i) {
+      gain->StepValue(-1);
+    }
+    QCOMPARE(m_table[4].gain, 10.6);
+    QCOMPARE(dialog->UndoStack()->count(), 1);
+    dialog->Editors()[2]->EnableBox()->click();
+    QCOMPARE(m_table[2].enable, 1U);
+    dialog->Editors()[3]->ChooseType(6);
+    QCOMPARE(dialog->UndoStack()->count(), 3);
+
+    CBandFloatNumEdit* field = dialog->Editors()[0]->Field(0);
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_table[3].type, 1U);
+    QCOMPARE(dialog->Editors()[3]->bandType, 1U);
+    QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_table[2].enable, 0U);
+    QVERIFY(!dialog->Editors()[2]->EnableBox()->isChecked());
+    QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_table[4].gain, 10.0);
+    QCOMPARE(dialog->Editors()[4]->Field(2)->text(), QStringLiteral("10.00"));
+    QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(m_table[4].gain, 10.6);
+    QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(m_table[2].enable, 1U);
   }
 
   void presetsGoInAndOutThroughTheGraphMenu() {
