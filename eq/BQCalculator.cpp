@@ -82,6 +82,14 @@ void EvaluateSectionResponse(const EqGraphParams& params, std::span<ResponsePoin
   }
 }
 
+double XToFreq(const EqGraphParams& params, double x) {
+  const double steps = static_cast<double>(params.width - 1U);
+  if (params.freqAxisMode == 0) {
+    return params.minFreq * std::exp(std::log(params.maxFreq / params.minFreq) / steps * x);
+  }
+  return params.minFreq + (params.maxFreq - params.minFreq) / steps * x;
+}
+
 double FreqToX(const EqGraphParams& params, double freq) {
   const double steps = static_cast<double>(params.width - 1U);
   if (params.freqAxisMode == 0) {
@@ -93,7 +101,11 @@ double FreqToX(const EqGraphParams& params, double freq) {
 
 void CBQCalculator::ComputeResponse(const EqGraphParams& params, const EqBandTable& bandTable,
                                     std::vector<std::int32_t>& curve,
-                                    std::vector<BandMarker>& markers) {
+                                    std::vector<BandMarker>& markers,
+                                    std::vector<std::vector<std::int32_t>>* bandCurves) {
+  if (bandCurves != nullptr) {
+    bandCurves->clear();
+  }
   FilterChain chain;
   DesignBandFilters(bandTable, chain, params.sampleRate);
   const std::uint32_t n = params.width;
@@ -114,13 +126,40 @@ void CBQCalculator::ComputeResponse(const EqGraphParams& params, const EqBandTab
     std::fill(m_yPositions.begin(), m_yPositions.end(), 0);
   }
 
-  auto addSection = [&](const BiquadCoefs& coefs) {
-    EvaluateSectionResponse(params, m_points, coefs);
-    for (std::uint32_t i = 0; i < n; ++i) {
-      m_dbSums[i] += m_points[i].magnitudeDb;
+  // Each band's own response too (its sections' dB summed), in the combined sum's order of
+  // additions, so the combined curve keeps its bits.
+  std::vector<double> bandDb;
+  for (const FilterEntry& entry : chain.entries) {
+    const bool ownCurve = bandCurves != nullptr && entry.kind != kPreampKind;
+    if (ownCurve) {
+      bandDb.assign(n, 0.0);
     }
-  };
-  ForEachSection(chain, [&](const BiquadCoefs& coefs, const BiquadState&) { addSection(coefs); });
+    auto addSection = [&](const BiquadCoefs& coefs) {
+      EvaluateSectionResponse(params, m_points, coefs);
+      for (std::uint32_t i = 0; i < n; ++i) {
+        m_dbSums[i] += m_points[i].magnitudeDb;
+        if (ownCurve) {
+          bandDb[i] += m_points[i].magnitudeDb;
+        }
+      }
+    };
+    // The order ForEachSection runs them in.
+    if (entry.bell) {
+      addSection(entry.bell->coefs);
+    }
+    if (entry.highLow) {
+      for (const BiquadCoefs& coefs : entry.highLow->coefs) {
+        addSection(coefs);
+      }
+    }
+    if (ownCurve) {
+      std::vector<std::int32_t>& rows = bandCurves->emplace_back(n);
+      for (std::uint32_t i = 0; i < n; ++i) {
+        rows[i] = ToRow(((params.topDb - bandDb[i]) * static_cast<double>(params.height)) /
+                        (params.topDb - params.bottomDb));
+      }
+    }
+  }
 
   const double h = static_cast<double>(params.height);
   for (std::uint32_t i = 0; i < n; ++i) {

@@ -20,8 +20,13 @@ class CBQCalculator {
   /// that column's frequency, mapped from topDb..bottomDb to 0..height) and `markers` with one
   /// marker per enabled bell, shelf or notch. A width below 2 computes nothing and leaves both
   /// empty.
+  /// `bandCurves`, when given, gets each designed band's own curve the same way (the preamp
+  /// has none), in chain order.
   void ComputeResponse(const EqGraphParams& params, const EqBandTable& bandTable,
-                       std::vector<std::int32_t>& curve, std::vector<BandMarker>& markers);
+                       std::vector<std::int32_t>& curve, std::vector<BandMarker>& markers,
+                       std::vector<std::vector<std::int32_t>>* bandCurves = nullptr);
+  /// The combined response of the last computation, dB per column.
+  const std::vector<double>& ResponseDb() const { return m_dbSums; }
 
  private:
   std::vector<ResponsePoint> m_points;
@@ -35,6 +40,9 @@ class CBQCalculator {
 /// `points`, which holds at least width entries.
 void EvaluateSectionResponse(const EqGraphParams& params, std::span<ResponsePoint> points,
                              const BiquadCoefs& coefs);
+
+/// The frequency, Hz, at x position `x` (pixels) of the graph: FreqToX's inverse.
+double XToFreq(const EqGraphParams& params, double x);
 
 /// The x position, in pixels and not rounded, of frequency `freq` Hz on the graph.
 double FreqToX(const EqGraphParams& params, double freq);

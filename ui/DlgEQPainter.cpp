@@ -1,10 +1,13 @@
 #include "ui/DlgEQPainter.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
 #include <cmath>
 
+#include "eq/BQCalculator.h"
 #include "platform/FormatText.h"
+#include "platform/NumberText.h"
 
 namespace {
 
@@ -40,6 +43,7 @@ QFont LabelFont() {
 CDlgEQPainter::CDlgEQPainter(const EqGraphParams& params, QWidget* parent)
     : QWidget(parent), m_params(params) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);  // the readout follows the mouse
 }
 
 void CDlgEQPainter::ComputeGrid(const EqGraphParams& p, std::vector<GridLine>& freqLines,
@@ -76,7 +80,7 @@ void CDlgEQPainter::ComputeGrid(const EqGraphParams& p, std::vector<GridLine>& f
   }
 }
 
-void CDlgEQPainter::DrawGrid(QPainter& painter, int width, int height) {
+void CDlgEQPainter::DrawGrid(QPainter& painter, int width, int height) const {
   if (m_params.sampleRate == 0.0 || m_params.width == 0 || m_params.height == 0) {
     return;
   }
@@ -141,14 +145,32 @@ void CDlgEQPainter::paintEvent(QPaintEvent* /*event*/) {
   }
   QPainter painter(this);
   painter.drawPixmap(0, 0, m_grid);
-  if (!m_curve.empty()) {
-    painter.setPen(QPen(Qt::white, 2, Qt::SolidLine));
-    painter.setBrush(Qt::NoBrush);
-    QPolygon points(static_cast<int>(m_curve.size()));
-    for (std::size_t i = 0; i < m_curve.size(); ++i) {
-      points.setPoint(static_cast<int>(i), static_cast<int>(i), m_curve[i]);
+  DrawCurves(painter);
+  const QString readout = ReadoutAt(m_mouseX);
+  if (!readout.isEmpty()) {
+    painter.setFont(LabelFont());
+    painter.setPen(QColor(255, 255, 160));
+    painter.drawText(QRect(0, 2, w - 6, 16), Qt::AlignRight | Qt::AlignTop, readout);
+  }
+}
+
+void CDlgEQPainter::DrawCurves(QPainter& painter) const {
+  auto polyline = [&painter](const std::vector<std::int32_t>& rows) {
+    QPolygon points(static_cast<int>(rows.size()));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      points.setPoint(static_cast<int>(i), static_cast<int>(i), rows[i]);
     }
     painter.drawPolyline(points);
+  };
+  painter.setBrush(Qt::NoBrush);
+  // Each band faintly first, so that bands which add up show under the sum.
+  painter.setPen(QPen(QColor(110, 140, 190), 1, Qt::SolidLine));
+  for (const std::vector<std::int32_t>& band : m_bandCurves) {
+    polyline(band);
+  }
+  if (!m_curve.empty()) {
+    painter.setPen(QPen(Qt::white, 2, Qt::SolidLine));
+    polyline(m_curve);
   }
   for (const BandMarker& marker : m_markers) {
     const double x = std::trunc(marker.x);
@@ -158,4 +180,36 @@ void CDlgEQPainter::paintEvent(QPaintEvent* /*event*/) {
                        QColor(255, 0, 0));
     }
   }
+}
+
+QString CDlgEQPainter::ReadoutAt(int x) const {
+  if (x < 0 || static_cast<std::size_t>(x) >= m_responseDb.size() || m_params.width < 2) {
+    return {};
+  }
+  const double freq = XToFreq(m_params, static_cast<double>(x));
+  return QString::fromStdString(platform::FormatText(
+      "%s Hz  %s dB", platform::FormatFixed(freq, freq < 100 ? 1 : 0).c_str(),
+      platform::FormatFixed(m_responseDb[static_cast<std::size_t>(x)], 1).c_str()));
+}
+
+void CDlgEQPainter::Render(QPainter& painter, double scale) const {
+  const int w = width();
+  const int h = height();
+  painter.save();
+  painter.scale(scale, scale);
+  painter.setRenderHint(QPainter::Antialiasing, scale > 1.0);
+  painter.fillRect(QRect(0, 0, w, h), Qt::black);
+  DrawGrid(painter, w, h);
+  DrawCurves(painter);
+  painter.restore();
+}
+
+void CDlgEQPainter::mouseMoveEvent(QMouseEvent* event) {
+  m_mouseX = static_cast<int>(event->position().x());
+  update();
+}
+
+void CDlgEQPainter::leaveEvent(QEvent* /*event*/) {
+  m_mouseX = -1;
+  update();
 }

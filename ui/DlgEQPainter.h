@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QPixmap>
+#include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "eq/EqGraphParams.h"
@@ -29,6 +31,18 @@ class CDlgEQPainter : public QWidget {
 
   void SetCurve(const std::vector<std::int32_t>& curve) { m_curve = curve; }
   void SetMarkers(const std::vector<BandMarker>& markers) { m_markers = markers; }
+  /// Each band's own curve, drawn faintly under the combined one.
+  void SetBandCurves(std::vector<std::vector<std::int32_t>> curves) {
+    m_bandCurves = std::move(curves);
+  }
+  /// The combined response in dB per column, for the readout at the mouse.
+  void SetResponseDb(const std::vector<double>& db) { m_responseDb = db; }
+  const std::vector<std::vector<std::int32_t>>& BandCurves() const { return m_bandCurves; }
+  /// The readout for the mouse at column `x`: "1234 Hz  -3.2 dB"; empty outside the curve.
+  QString ReadoutAt(int x) const;
+  /// The graph without the readout, drawn into `painter` at `scale` times its size (for
+  /// export as an image or a drawing).
+  void Render(QPainter& painter, double scale) const;
   const std::vector<std::int32_t>& Curve() const { return m_curve; }
   const std::vector<BandMarker>& Markers() const { return m_markers; }
 
@@ -46,13 +60,19 @@ class CDlgEQPainter : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
-  void DrawGrid(QPainter& painter, int width, int height);
+  void DrawGrid(QPainter& painter, int width, int height) const;
+  void DrawCurves(QPainter& painter) const;
 
   const EqGraphParams& m_params;
   QPixmap m_grid;
   std::vector<std::int32_t> m_curve;
   std::vector<BandMarker> m_markers;
+  std::vector<std::vector<std::int32_t>> m_bandCurves;
+  std::vector<double> m_responseDb;
+  int m_mouseX = -1;
   int m_gridDraws = 0;
 };

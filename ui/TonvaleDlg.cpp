@@ -6,12 +6,15 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileDialog>
+#include <QImage>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QShortcut>
+#include <QSvgGenerator>
 #include <QUndoStack>
 #include <chrono>
 
@@ -304,6 +307,29 @@ QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
               (void)ExportPreset(path);
             }
           });
+  menu->addSeparator();
+  const struct {
+    const char* text;
+    const char* filter;
+    double scale;
+  } kGraphExports[] = {
+      {"Export graph as PNG...", "PNG image (*.png)", 1.0},
+      {"Export graph as PNG (2x)...", "PNG image (*.png)", 2.0},
+      {"Export graph as SVG...", "SVG drawing (*.svg)", 1.0},
+  };
+  for (const auto& item : kGraphExports) {
+    const QString filter = QString::fromLatin1(item.filter);
+    const double scale = item.scale;
+    connect(menu->addAction(QString::fromLatin1(item.text)), &QAction::triggered, this,
+            [this, filter, scale] {
+              const QString path = QFileDialog::getSaveFileName(
+                  this, QStringLiteral("Export graph"), QString(), filter);
+              if (!path.isEmpty()) {
+                (void)ExportGraph(path, scale);
+              }
+            });
+  }
+  menu->addSeparator();
   connect(menu->addAction(QStringLiteral("Preamp...")), &QAction::triggered, this, [this] {
     bool ok = false;
     const AppConfig& config = m_context.config;
@@ -359,6 +385,33 @@ bool CTonvaleDlg::ImportPreset(const QString& path) {
              (notes.isEmpty() ? QString() : QStringLiteral("\n\n") + notes),
          false);
   return true;
+}
+
+bool CTonvaleDlg::ExportGraph(const QString& path, double scale) {
+  bool written = false;
+  if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+    QSvgGenerator drawing;
+    drawing.setFileName(path);
+    drawing.setSize(m_painter->size());
+    drawing.setViewBox(QRect(QPoint(0, 0), m_painter->size()));
+    drawing.setTitle(QStringLiteral("Tonvale response"));
+    QPainter painter;
+    if (painter.begin(&drawing)) {
+      m_painter->Render(painter, 1.0);
+      written = painter.end();
+    }
+  } else {
+    QImage image(m_painter->size() * scale, QImage::Format_RGB32);
+    QPainter painter(&image);
+    m_painter->Render(painter, scale);
+    painter.end();
+    written = image.save(path, "PNG");
+  }
+  if (!written) {
+    Report(QStringLiteral("Export graph"), QStringLiteral("The graph cannot be written to ") + path,
+           true);
+  }
+  return written;
 }
 
 bool CTonvaleDlg::ExportPreset(const QString& path) {
@@ -512,9 +565,13 @@ void CTonvaleDlg::RefreshCurve() {
   ++m_curveRefreshes;
   std::vector<std::int32_t> curve;
   std::vector<BandMarker> markers;
-  m_context.calculator.ComputeResponse(m_context.graphParams, m_context.bandTable, curve, markers);
+  std::vector<std::vector<std::int32_t>> bandCurves;
+  m_context.calculator.ComputeResponse(m_context.graphParams, m_context.bandTable, curve, markers,
+                                       &bandCurves);
   m_painter->SetCurve(curve);
   m_painter->SetMarkers(markers);
+  m_painter->SetBandCurves(std::move(bandCurves));
+  m_painter->SetResponseDb(m_context.calculator.ResponseDb());
   m_painter->update();
 }
 

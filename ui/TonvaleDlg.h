@@ -80,6 +80,10 @@ class CTonvaleDlg : public QDialog {
   bool ImportPreset(const QString& path);
   /// Writes the current bands as preset text to `path`; false, with a report, when it cannot.
   bool ExportPreset(const QString& path);
+  /// Writes the graph (grid, band curves, combined curve, markers) to `path`: an SVG drawing
+  /// when the name ends in ".svg", otherwise a PNG image at `scale` times the graph's size. False,
+  /// with a report, when it cannot be written.
+  bool ExportGraph(const QString& path, double scale);
   /// The undo history of the band edits (values, switches, types, imports, the preamp).
   QUndoStack* UndoStack() const { return m_undo; }
   /// The graph's context menu: Import preset..., Export preset.... The caller owns it.

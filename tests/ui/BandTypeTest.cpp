@@ -1,11 +1,14 @@
 // The band types in the window: the type menu on an editor, the fields and pictures of the new
-// types, the preamp field, and presets in and out through the graph's menu.
+// types, the preamp field, undo and redo, presets in and out through the graph's menu, and the
+// graph's band curves, mouse readout and export.
 #include <QAction>
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
 #include <QUndoStack>
+#include <cmath>
 #include <memory>
 
 #include "tests/ui/UiFixture.h"
@@ -104,6 +107,36 @@ class BandTypeTest : public UiFixture {
     QCOMPARE(m_table[4].gain, 10.6);
     QTest::keyClick(dialog.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(m_table[2].enable, 1U);
+  }
+
+  void theGraphShowsEachBandReadsOutTheMouseAndExports() {
+    m_table[4].enable = 1;  // a bell of +10 dB at 195 Hz
+    m_table[7].enable = 1;
+    m_table[7].gain = -6;
+    auto dialog = MakeDialog();
+    CDlgEQPainter* graph = dialog->Painter();
+    QCOMPARE(graph->BandCurves().size(), std::size_t{2});
+    const int x = static_cast<int>(std::lround(FreqToX(m_graph, m_table[4].centFreq)));
+    // At its centre the bell's own curve is the sum but for the far band's small share.
+    QVERIFY(std::abs(graph->BandCurves()[0][static_cast<std::size_t>(x)] -
+                     graph->Curve()[static_cast<std::size_t>(x)]) <= 3);
+    const QString readout = graph->ReadoutAt(x);
+    // The column nearest 195.1 Hz: the bell's 10 dB less the far bell's skirt there.
+    QCOMPARE(readout, QStringLiteral("196 Hz  9.7 dB"));
+    QVERIFY(graph->ReadoutAt(-1).isEmpty());
+
+    QVERIFY(dialog->ExportGraph(QString::fromStdString(m_dir.File("graph.png")), 1.0));
+    QVERIFY(dialog->ExportGraph(QString::fromStdString(m_dir.File("graph2.png")), 2.0));
+    const QImage one(QString::fromStdString(m_dir.File("graph.png")));
+    const QImage two(QString::fromStdString(m_dir.File("graph2.png")));
+    QCOMPARE(one.size(), graph->size());
+    QCOMPARE(two.size(), graph->size() * 2);
+    // The combined curve is white where it peaks.
+    QCOMPARE(one.pixelColor(x, graph->Curve()[static_cast<std::size_t>(x)]), QColor(Qt::white));
+    QVERIFY(dialog->ExportGraph(QString::fromStdString(m_dir.File("graph.svg")), 1.0));
+    const std::string svg = testsupport::ReadFile(m_dir.File("graph.svg"));
+    QVERIFY(svg.find("<svg") != std::string::npos);
+    QVERIFY(svg.find("<polyline") != std::string::npos);
   }
 
   void presetsGoInAndOutThroughTheGraphMenu() {
