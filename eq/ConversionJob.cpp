@@ -31,29 +31,6 @@ bool EndsWithSeparator(const std::string& path) {
 #endif
 }
 
-// The filtering pass's view of the samples a container holds; empty for a layout no pass reads
-// (a width other than 8, 16, 24 or 32 bits, or a storage width different from it).
-std::optional<SampleFormat> FilterFormatOf(const I_WavInfo& info) {
-  const std::uint16_t bits = info.GetBitsPerSample();
-  if (bits != info.GetStorageBits()) {
-    return std::nullopt;
-  }
-  const C_WavEncoding& encoding = info.GetEncoding();
-  if (encoding.sampleTag == kWaveTagFloat) {
-    if (bits == 32 || bits == 64) {
-      return SampleFormat{bits == 32 ? SampleEncoding::Float32 : SampleEncoding::Float64, 0};
-    }
-    return std::nullopt;
-  }
-  switch (bits) {
-    case 8: return SampleFormat{SampleEncoding::Pcm8, encoding.validBits};
-    case 16: return SampleFormat{SampleEncoding::Pcm16, encoding.validBits};
-    case 24: return SampleFormat{SampleEncoding::Pcm24, encoding.validBits};
-    case 32: return SampleFormat{SampleEncoding::Pcm32, encoding.validBits};
-    default: return std::nullopt;
-  }
-}
-
 // The container an output is written in: the one its name's extension asks for, else the
 // source's own (a WAVE file libsndfile read for its encoding becomes a 16-bit PCM WAVE file;
 // a protected source a plain WAVE file, as always).
@@ -350,6 +327,28 @@ int ConvertOneGuarded(ConversionJob& job, const EqBandTable& bandTable,
 }
 
 }  // namespace
+
+std::optional<SampleFormat> FilterFormatOf(const I_WavInfo& info) {
+  const std::uint16_t bits = info.GetBitsPerSample();
+  if (bits != info.GetStorageBits()) {
+    return std::nullopt;
+  }
+  const C_WavEncoding& encoding = info.GetEncoding();
+  if (encoding.sampleTag == kWaveTagFloat) {
+    if (bits == 32 || bits == 64) {
+      return SampleFormat{bits == 32 ? SampleEncoding::Float32 : SampleEncoding::Float64, 0};
+    }
+    return std::nullopt;
+  }
+  switch (bits) {
+    case 8: return SampleFormat{SampleEncoding::Pcm8, encoding.validBits};
+    case 16: return SampleFormat{SampleEncoding::Pcm16, encoding.validBits};
+    case 24: return SampleFormat{SampleEncoding::Pcm24, encoding.validBits};
+    case 32: return SampleFormat{SampleEncoding::Pcm32, encoding.validBits};
+    default: return std::nullopt;
+  }
+}
+
 
 int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
                  const platform::LogSink& log, const std::atomic<bool>* cancel) {

@@ -2,12 +2,16 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "eq/DesignCache.h"
 #include "eq/EqBand.h"
+#include "eq/PcmFilter.h"
 #include "platform/Console.h"
+
+class I_WavInfo;
 
 /// What the design made of one enabled band at a file's sample rate.
 struct BandUse {
@@ -89,3 +93,7 @@ int ConvertFile(ConversionJob& job, const EqBandTable& bandTable, const platform
 /// The file name extensions of the kinds ConvertFiles reads in this build, lower case with the
 /// dot (".wav", ".wio", and the libsndfile containers where the build has them).
 std::vector<std::string> ConvertibleFileExtensions();
+
+/// The filtering pass's view of the samples a container holds; empty for a layout no pass reads
+/// (a width other than 8, 16, 24 or 32 bits, or a storage width different from it).
+std::optional<SampleFormat> FilterFormatOf(const I_WavInfo& info);
