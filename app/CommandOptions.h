@@ -27,4 +27,5 @@ struct CommandOptions {
   std::string importPresetPath;             ///< the preset text to import
   std::int32_t hasExportPreset = 0;         ///< 1: the EQ index is exported as preset text
   std::string exportPresetPath;             ///< the preset text file to write
+  std::string openRecordingPath;  ///< a recording the window shows the spectrum of; empty: none
 };

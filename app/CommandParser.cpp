@@ -7,7 +7,7 @@
 #include "platform/NumberText.h"
 #include "platform/PathUtil.h"
 
-const std::array<OptionRow, 14> g_optionTable = {{
+const std::array<OptionRow, 15> g_optionTable = {{
     {1, "h", R"(^\s*[\-/]h\s*$)", "Open help information", "/h"},
     {2, "command", R"(^\s*[\-/]command\s*$)", "Run application using command mode", "/command"},
     {3, "access_setting", R"(^\s*[\-/]access_setting[=:](.*)\s*$)",
@@ -38,6 +38,9 @@ const std::array<OptionRow, 14> g_optionTable = {{
     {14, "export_preset", R"(^\s*[\-/]export_preset[=:](.*)\s*$)",
      "Export the equalizer index as Equalizer APO preset text",
      "/export_preset:\"C:\\preset.txt\""},
+    {15, "open_recording", R"(^\s*[\-/]open_recording[=:](.*)\s*$)",
+     "Open the window with the spectrum of a recording under the response curve",
+     "/open_recording:\"C:\\interview.wav\""},
 }};
 
 namespace {
@@ -228,6 +231,16 @@ int CommandParser::ValidateOption(int id, const std::smatch& match) {
         return 0;
       }
       return EnsureParentFolder(value);
+    case 15:
+      m_options.openRecordingPath = value;
+      if (!PathFitsLimit(value)) {
+        return 0;
+      }
+      if (!platform::PathExists(value)) {
+        Report(platform::FormatText("%sFile not exist(%s).%s", "Error:", value.c_str(), "\r\n"));
+        return 0;
+      }
+      return 1;
     default: return 1;
   }
 }

@@ -189,7 +189,8 @@ bool CTonvaleApp::InitInstance() {
                                      return SaveUserSettings(g_cmdOptions.accessSettingPath,
                                                              g_cmdOptions.eqIndex, g_appConfig,
                                                              g_bandTable) == 1;
-                                   }};
+                                   },
+                                   g_cmdOptions.openRecordingPath};
   const DialogResult result = RunInteractiveMode(m_argc, m_argv, context);
   WriteLiveFlag(g_configPath, 0);
   if (result == DialogResult::NoWindow) {

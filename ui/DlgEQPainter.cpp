@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
+#include <algorithm>
 #include <cmath>
 
 #include "eq/BQCalculator.h"
@@ -137,13 +138,15 @@ void CDlgEQPainter::paintEvent(QPaintEvent* /*event*/) {
   const int h = height();
   if (m_gridDirty == 1 || m_grid.size() != QSize(w, h)) {
     m_grid = QPixmap(w, h);
-    m_grid.fill(Qt::black);
+    m_grid.fill(Qt::transparent);  // the spectrum shows through between the lines
     QPainter gridPainter(&m_grid);
     DrawGrid(gridPainter, w, h);
     m_gridDirty = 0;
     ++m_gridDraws;
   }
   QPainter painter(this);
+  painter.fillRect(rect(), Qt::black);
+  DrawSpectrum(painter, h);
   painter.drawPixmap(0, 0, m_grid);
   DrawCurves(painter);
   const QString readout = ReadoutAt(m_mouseX);
@@ -182,6 +185,31 @@ void CDlgEQPainter::DrawCurves(QPainter& painter) const {
   }
 }
 
+void CDlgEQPainter::DrawSpectrum(QPainter& painter, int height) const {
+  if (m_spectrumBefore.empty()) {
+    return;
+  }
+  // Rows far outside the graph are held just beyond it, so that the shapes stay drawable.
+  auto row = [height](std::int32_t y) { return std::clamp(y, -1, height + 1); };
+  QPolygon area(static_cast<int>(m_spectrumBefore.size()) + 2);
+  for (std::size_t i = 0; i < m_spectrumBefore.size(); ++i) {
+    area.setPoint(static_cast<int>(i), static_cast<int>(i), row(m_spectrumBefore[i]));
+  }
+  area.setPoint(static_cast<int>(m_spectrumBefore.size()),
+                static_cast<int>(m_spectrumBefore.size()) - 1, height + 1);
+  area.setPoint(static_cast<int>(m_spectrumBefore.size()) + 1, 0, height + 1);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(28, 52, 72));
+  painter.drawPolygon(area);
+  QPolygon after(static_cast<int>(m_spectrumAfter.size()));
+  for (std::size_t i = 0; i < m_spectrumAfter.size(); ++i) {
+    after.setPoint(static_cast<int>(i), static_cast<int>(i), row(m_spectrumAfter[i]));
+  }
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(QColor(120, 190, 230), 1));
+  painter.drawPolyline(after);
+}
+
 QString CDlgEQPainter::ReadoutAt(int x) const {
   if (x < 0 || static_cast<std::size_t>(x) >= m_responseDb.size() || m_params.width < 2) {
     return {};
@@ -199,6 +227,7 @@ void CDlgEQPainter::Render(QPainter& painter, double scale) const {
   painter.scale(scale, scale);
   painter.setRenderHint(QPainter::Antialiasing, scale > 1.0);
   painter.fillRect(QRect(0, 0, w, h), Qt::black);
+  DrawSpectrum(painter, h);
   DrawGrid(painter, w, h);
   DrawCurves(painter);
   painter.restore();

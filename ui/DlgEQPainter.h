@@ -35,6 +35,13 @@ class CDlgEQPainter : public QWidget {
   void SetBandCurves(std::vector<std::vector<std::int32_t>> curves) {
     m_bandCurves = std::move(curves);
   }
+  /// The recording's spectrum as rows per column, before and after the EQ (empty: none); drawn
+  /// behind the grid's lines, the one before as an area, the one after as a lighter line.
+  void SetSpectrum(std::vector<std::int32_t> before, std::vector<std::int32_t> after) {
+    m_spectrumBefore = std::move(before);
+    m_spectrumAfter = std::move(after);
+  }
+  const std::vector<std::int32_t>& SpectrumAfter() const { return m_spectrumAfter; }
   /// The combined response in dB per column, for the readout at the mouse.
   void SetResponseDb(const std::vector<double>& db) { m_responseDb = db; }
   const std::vector<std::vector<std::int32_t>>& BandCurves() const { return m_bandCurves; }
@@ -66,6 +73,7 @@ class CDlgEQPainter : public QWidget {
  private:
   void DrawGrid(QPainter& painter, int width, int height) const;
   void DrawCurves(QPainter& painter) const;
+  void DrawSpectrum(QPainter& painter, int height) const;
 
   const EqGraphParams& m_params;
   QPixmap m_grid;
@@ -73,6 +81,8 @@ class CDlgEQPainter : public QWidget {
   std::vector<BandMarker> m_markers;
   std::vector<std::vector<std::int32_t>> m_bandCurves;
   std::vector<double> m_responseDb;
+  std::vector<std::int32_t> m_spectrumBefore;
+  std::vector<std::int32_t> m_spectrumAfter;
   int m_mouseX = -1;
   int m_gridDraws = 0;
 };

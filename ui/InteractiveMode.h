@@ -20,6 +20,8 @@ struct InteractiveContext {
   /// Saves the band table when the window is closed with OK (settings mode); false when it
   /// could not be saved, which keeps the window open so that nothing is lost.
   std::function<bool()> saveOnOk;
+  /// A recording to open at start-up (/open_recording); empty for none.
+  std::string openRecording;
 };
 
 /// What the interactive window ended with.

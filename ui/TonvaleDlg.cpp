@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QImage>
 #include <QInputDialog>
@@ -12,16 +14,19 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QShortcut>
 #include <QSvgGenerator>
 #include <QUndoStack>
+#include <QUrl>
 #include <chrono>
 
 #include "eq/ConversionJob.h"
 #include "eq/ConversionReport.h"
 #include "eq/FilterChain.h"
 #include "eq/PresetText.h"
+#include "eq/RecordingReader.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileError.h"
 #include "platform/FileOpen.h"
@@ -77,7 +82,8 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
       m_unitLabel(new QLabel(QStringLiteral("Hz"), this)),
       m_preampLabel(new QLabel(QStringLiteral("Preamp"), this)),
       m_preamp(new CBandFloatNumEdit(this)),
-      m_undo(new QUndoStack(this)) {
+      m_undo(new QUndoStack(this)),
+      m_openRecording(new CButtonST(QStringLiteral("Open Recording..."), this)) {
   // Start-up: the template's controls, then the editors, controls, layout, values, the first
   // rate set-up and curve, and the liveness watcher.
   selfWindow = this;
@@ -96,6 +102,17 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
   m_preampLabel->setGeometry(du.Rect(222, 3, 24, 8));
   m_preamp->setGeometry(du.Rect(247, 1, 32, 14));
   m_preamp->setToolTip(QStringLiteral("Preamp (dB), applied before the bands"));
+  m_openRecording->setGeometry(du.Rect(283, 1, 64, 14));
+  m_openRecording->setToolTip(
+      QStringLiteral("Show a recording's spectrum under the curve (or drop the file here)"));
+  connect(m_openRecording, &QPushButton::clicked, this, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Recording"),
+                                                      QString(), SpeechFileFilter());
+    if (!path.isEmpty()) {
+      OpenRecording(path);
+    }
+  });
+  setAcceptDrops(true);
   m_painter->setContextMenuPolicy(Qt::CustomContextMenu);
   m_painter->setFocusPolicy(Qt::TabFocus);  // the menu key opens its menu too
   connect(m_painter, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -131,6 +148,71 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
   }
   m_preamp->installEventFilter(this);
   StartLiveCheck();
+  if (!m_context.openRecording.empty()) {
+    OpenRecording(QString::fromStdString(m_context.openRecording));
+  }
+}
+
+void CTonvaleDlg::OpenRecording(const QString& path) {
+  if (m_spectrumThread.joinable()) {
+    m_spectrumThread.join();
+  }
+  // The reading and the transform run beside the window; the result comes back as a queued
+  // call, which Qt drops if the window has gone by then.
+  const std::string file = path.toStdString();
+  m_spectrumThread = std::thread([this, path, file] {
+    std::string error;
+    RecordingSpectrum spectrum;
+    const auto recording = ReadRecording(file, 600.0, error);
+    if (recording) {
+      spectrum = WelchSpectrum(recording->mono, recording->sampleRate);
+    }
+    const bool ok = recording.has_value();
+    QMetaObject::invokeMethod(
+        this,
+        [this, path, ok, spectrum, error] {
+          OnSpectrumReady(path, ok, spectrum, QString::fromStdString(error));
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void CTonvaleDlg::OnSpectrumReady(const QString& path, bool ok, const RecordingSpectrum& spectrum,
+                                  const QString& error) {
+  if (!ok) {
+    Report(QStringLiteral("Open Recording"),
+           QStringLiteral("The recording cannot be read (") + path + QStringLiteral("): ") + error,
+           true);
+    return;
+  }
+  m_spectrum = spectrum;
+  m_hasSpectrum = true;
+  // The graph and the limits for the file the user will convert: its own rate.
+  const QString rate = QString::number(static_cast<qint64>(spectrum.sampleRate));
+  int index = m_rateList->findText(rate);
+  if (index < 0) {
+    m_rateList->addItem(rate);
+    index = m_rateList->count() - 1;
+  }
+  if (index != m_rateList->currentIndex()) {
+    m_rateList->setCurrentIndex(index);  // redraws through OnSampleRateChange
+  } else {
+    RefreshCurve();
+  }
+}
+
+void CTonvaleDlg::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls() && event->mimeData()->urls().front().isLocalFile()) {
+    event->acceptProposedAction();
+  }
+}
+
+void CTonvaleDlg::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!urls.isEmpty() && urls.front().isLocalFile()) {
+    OpenRecording(urls.front().toLocalFile());
+    event->acceptProposedAction();
+  }
 }
 
 void CTonvaleDlg::CommitFocusedField() {
@@ -206,7 +288,12 @@ void CTonvaleDlg::Report(const QString& title, const QString& text, bool failed)
   }
 }
 
-CTonvaleDlg::~CTonvaleDlg() { StopLiveCheck(); }
+CTonvaleDlg::~CTonvaleDlg() {
+  StopLiveCheck();
+  if (m_spectrumThread.joinable()) {
+    m_spectrumThread.join();
+  }
+}
 
 void CTonvaleDlg::CreateBandEditors() {
   // Later, not now: the editor whose type menu asked for the rebuild is still on the stack.
@@ -293,6 +380,9 @@ QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
                 : QFileDialog::getOpenFileName(this, QStringLiteral("Import preset"), QString(),
                                                filter);
   };
+  connect(menu->addAction(QStringLiteral("Open recording...")), &QAction::triggered, this,
+          [this] { m_openRecording->click(); });
+  menu->addSeparator();
   connect(menu->addAction(QStringLiteral("Import preset...")), &QAction::triggered, this,
           [this, choose] {
             const QString path = choose(false);
@@ -511,6 +601,7 @@ void CTonvaleDlg::LayoutWindow() {
   const bool room = m_preamp->geometry().right() < m_ok->x();
   m_preampLabel->setVisible(room);
   m_preamp->setVisible(room);
+  m_openRecording->setVisible(m_openRecording->geometry().right() < m_ok->x());
 }
 
 void CTonvaleDlg::LoadEditorsFromTable() {
@@ -572,6 +663,26 @@ void CTonvaleDlg::RefreshCurve() {
   m_painter->SetMarkers(markers);
   m_painter->SetBandCurves(std::move(bandCurves));
   m_painter->SetResponseDb(m_context.calculator.ResponseDb());
+  if (m_hasSpectrum) {
+    // 1:1 on the dB axis, the spectrum's maximum on the top line; after the EQ, the response
+    // added (no new transform).
+    const EqGraphParams& p = m_context.graphParams;
+    const std::vector<double>& response = m_context.calculator.ResponseDb();
+    const double h = static_cast<double>(p.height);
+    auto toRow = [&p, h](double db) {
+      const double y = ((p.topDb - db) * h) / (p.topDb - p.bottomDb);
+      return static_cast<std::int32_t>(std::clamp(y, -1.0e6, 1.0e6));
+    };
+    std::vector<std::int32_t> before(response.size());
+    std::vector<std::int32_t> after(response.size());
+    for (std::size_t x = 0; x < response.size(); ++x) {
+      const double db =
+          SpectrumDbAt(m_spectrum, XToFreq(p, static_cast<double>(x))) - m_spectrum.maxDb + p.topDb;
+      before[x] = toRow(db);
+      after[x] = toRow(db + response[x]);
+    }
+    m_painter->SetSpectrum(std::move(before), std::move(after));
+  }
   m_painter->update();
 }
 

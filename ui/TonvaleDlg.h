@@ -14,6 +14,7 @@
 #include "eq/BQCalculator.h"
 #include "eq/EqBand.h"
 #include "eq/EqGraphParams.h"
+#include "eq/RecordingSpectrum.h"
 #include "settings/AppConfig.h"
 #include "ui/ConversionRunner.h"
 #include "ui/InteractiveMode.h"
@@ -23,6 +24,8 @@ class CButtonST;
 class CDlgEQController;
 class CDlgEQPainter;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QMenu;
 class QUndoStack;
@@ -80,6 +83,13 @@ class CTonvaleDlg : public QDialog {
   bool ImportPreset(const QString& path);
   /// Writes the current bands as preset text to `path`; false, with a report, when it cannot.
   bool ExportPreset(const QString& path);
+  /// Opens a recording: its spectrum (the first 10 minutes) is computed on a worker thread and
+  /// then drawn under the curve with its prediction after the EQ, and the sample rate switches
+  /// to the recording's (added to the list when missing). A file that cannot be read is
+  /// reported.
+  void OpenRecording(const QString& path);
+  /// True once a recording's spectrum is shown.
+  bool HasSpectrum() const { return m_hasSpectrum; }
   /// Writes the graph (grid, band curves, combined curve, markers) to `path`: an SVG drawing
   /// when the name ends in ".svg", otherwise a PNG image at `scale` times the graph's size. False,
   /// with a report, when it cannot be written.
@@ -114,6 +124,8 @@ class CTonvaleDlg : public QDialog {
 
  protected:
   void customEvent(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -129,6 +141,9 @@ class CTonvaleDlg : public QDialog {
   /// Makes `table` the window's (undo and redo), rebuilding the editors when its bands' count
   /// or types differ from theirs.
   void ApplyTable(const EqBandTable& table);
+  /// The spectrum of an opened recording is ready (or its reading failed with `error`).
+  void OnSpectrumReady(const QString& path, bool ok, const RecordingSpectrum& spectrum,
+                       const QString& error);
   /// Takes a value typed into the focused field and not yet committed.
   void CommitFocusedField();
 
@@ -159,5 +174,9 @@ class CTonvaleDlg : public QDialog {
   FailurePrompt m_failurePrompt = AskToContinueAfterFailure;
   PresetChooser m_presetChooser;
   QUndoStack* m_undo;
+  CButtonST* m_openRecording;
+  RecordingSpectrum m_spectrum;
+  bool m_hasSpectrum = false;
+  std::thread m_spectrumThread;
   EqBandTable m_recorded;  // the table as of the last recorded edit
 };

@@ -38,6 +38,8 @@ TEST(HelpListingTest, ListsEveryOptionAndBothUsageExamplesByteForByte) {
       "Ex. tonvale /import_preset:\"C:\\preset.txt\" \r\n\r\n"
       "@ Export the equalizer index as Equalizer APO preset text \r\n"
       "Ex. tonvale /export_preset:\"C:\\preset.txt\" \r\n\r\n"
+      "@ Open the window with the spectrum of a recording under the response curve \r\n"
+      "Ex. tonvale /open_recording:\"C:\\interview.wav\" \r\n\r\n"
       "@ Loading user setting to apply the equalizer parameter and convert the source file to "
       "output file on command mode\r\n"
       "Ex. tonvale /command /access_setting:\"C:\\UserSettings.cfg\" /eq_index:0 "

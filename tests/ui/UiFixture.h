@@ -30,10 +30,12 @@ class UiFixture : public QObject {
   }
 
   std::unique_ptr<CTonvaleDlg> MakeDialog(bool hasAccessSetting = false,
-                                          std::function<bool()> save = nullptr) {
-    InteractiveContext context{m_config,       m_table,          m_graph,
-                               m_calculator,   hasAccessSetting, m_dir.File("tonvale.ini"),
-                               std::move(save)};
+                                          std::function<bool()> save = nullptr,
+                                          std::string openRecording = std::string()) {
+    InteractiveContext context{m_config,         m_table,
+                               m_graph,          m_calculator,
+                               hasAccessSetting, m_dir.File("tonvale.ini"),
+                               std::move(save),  std::move(openRecording)};
     auto dialog = std::make_unique<CTonvaleDlg>(context);
     dialog->show();
     if (!QTest::qWaitForWindowExposed(dialog.get())) {
