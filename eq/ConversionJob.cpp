@@ -349,7 +349,6 @@ std::optional<SampleFormat> FilterFormatOf(const I_WavInfo& info) {
   }
 }
 
-
 int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
                  const platform::LogSink& log, const std::atomic<bool>* cancel) {
   int result = 1;

@@ -121,8 +121,8 @@ std::optional<RecordingSamples> ReadRecording(const std::string& path, double ma
   if (wave != nullptr && file->CanStream() && file->PrepareStream()) {
     if (const auto format = FilterFormatOf(*info)) {
       const std::uint64_t frameBytes = SampleBytes(format->encoding) * result.channels;
-      result.totalSeconds =
-          static_cast<double>(file->GetSampleBytes64() / frameBytes) / result.sampleRate;
+      const std::uint64_t frames = file->GetSampleBytes64() / frameBytes;  // whole frames
+      result.totalSeconds = static_cast<double>(frames) / result.sampleRate;
       Capture capture(format->encoding, result.channels, maxFrames, result.mono);
       DiscardSink sink;
       (void)wave->StreamInto(sink, capture, std::size_t{1} << 16);  // stops once it has enough
