@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "eq/EqBand.h"
+#include "eq/FilterChain.h"
+#include "eq/PcmFilter.h"
+
+/// Filters a recording for listening, a block at a time as a player asks for it: the samples in
+/// the file's own encoding, each channel through the band table's chain with its states carried
+/// from block to block, by the plain pass's arithmetic, which every kernel of a conversion
+/// matches bit for bit. What plays is therefore what the conversion writes for the same samples.
+class PlaybackRenderer {
+ public:
+  PlaybackRenderer(SampleFormat format, std::uint16_t channels, double sampleRate);
+
+  /// Designs `table` for the next block on. The states carry over when the chain keeps its
+  /// section count (an edited value); otherwise they start from zero.
+  void SetBands(const EqBandTable& table);
+  /// A/B: with `bypass` the blocks pass unchanged (the states stay as they were).
+  void SetBypass(bool bypass) { m_bypass = bypass; }
+  /// Starts over from silence, as at the start of the recording (a seek, a loop).
+  void Reset();
+  /// Filters `frames` interleaved frames at `samples` in place.
+  void Render(void* samples, std::size_t frames);
+
+ private:
+  SampleFormat m_format;
+  std::uint16_t m_channels;
+  double m_sampleRate;
+  std::vector<FilterChain> m_chains;  // one per channel
+  bool m_bypass = false;
+};
