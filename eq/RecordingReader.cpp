@@ -9,10 +9,7 @@
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
 #include "eq/ConversionJob.h"
 
-namespace {
-
-// One sample of `encoding` at `p` as a float of full scale 1.0.
-float SampleValue(SampleEncoding encoding, const std::uint8_t* p) {
+float SampleAsFloat(SampleEncoding encoding, const std::uint8_t* p) {
   switch (encoding) {
     case SampleEncoding::Pcm8: return (static_cast<float>(p[0]) - 128.0F) / 128.0F;
     case SampleEncoding::Pcm16: {
@@ -46,45 +43,29 @@ float SampleValue(SampleEncoding encoding, const std::uint8_t* p) {
   return 0.0F;
 }
 
-// Takes the frames a streamed write passes through it, as mono floats, until it has enough;
-// then it asks the write to stop (nothing is written anywhere).
+namespace {
+
+// Keeps the frames a streamed write passes through it, as they are, until it has enough; then
+// it asks the write to stop (nothing is written anywhere).
 class Capture final : public I_SampleBlockFilter {
  public:
-  Capture(SampleEncoding encoding, std::uint16_t channels, std::size_t maxFrames,
-          std::vector<float>& out)
-      : m_encoding(encoding),
-        m_channels(channels),
-        m_sampleBytes(SampleBytes(encoding)),
-        m_maxFrames(maxFrames),
-        m_out(out) {}
+  Capture(std::size_t frameBytes, std::size_t maxFrames, std::vector<std::uint8_t>& out)
+      : m_frameBytes(frameBytes), m_maxBytes(maxFrames * frameBytes), m_out(out) {}
 
-  std::size_t FrameBytes() const override { return m_sampleBytes * m_channels; }
+  std::size_t FrameBytes() const override { return m_frameBytes; }
   std::size_t LagFrames() const override { return 0; }
   std::pair<std::ptrdiff_t, std::ptrdiff_t> Filter(std::uint8_t* block, std::size_t frames,
                                                    bool /*final*/) override {
-    Append(m_encoding, m_channels, block, std::min(frames, m_maxFrames - m_out.size()), m_out);
+    const std::size_t take = std::min(frames * m_frameBytes, m_maxBytes - m_out.size());
+    m_out.insert(m_out.end(), block, block + take);
     return {0, static_cast<std::ptrdiff_t>(frames)};
   }
-  bool Stopped() const override { return m_out.size() >= m_maxFrames; }
-
-  static void Append(SampleEncoding encoding, std::uint16_t channels, const std::uint8_t* block,
-                     std::size_t frames, std::vector<float>& out) {
-    const std::size_t sampleBytes = SampleBytes(encoding);
-    for (std::size_t f = 0; f < frames; ++f) {
-      float sum = 0.0F;
-      for (std::uint16_t c = 0; c < channels; ++c) {
-        sum += SampleValue(encoding, block + (f * channels + c) * sampleBytes);
-      }
-      out.push_back(sum / static_cast<float>(channels));
-    }
-  }
+  bool Stopped() const override { return m_out.size() >= m_maxBytes; }
 
  private:
-  SampleEncoding m_encoding;
-  std::uint16_t m_channels;
-  std::size_t m_sampleBytes;
-  std::size_t m_maxFrames;
-  std::vector<float>& m_out;
+  std::size_t m_frameBytes;
+  std::size_t m_maxBytes;
+  std::vector<std::uint8_t>& m_out;
 };
 
 class DiscardSink final : public ByteSink {
@@ -94,8 +75,8 @@ class DiscardSink final : public ByteSink {
 
 }  // namespace
 
-std::optional<RecordingSamples> ReadRecording(const std::string& path, double maxSeconds,
-                                              std::string& error) {
+std::optional<RecordingPcm> ReadRecordingPcm(const std::string& path, double maxSeconds,
+                                             std::string& error) {
   C_WavFileFormat registry;
   T_RefPtr<I_WavFile> file;
   try {
@@ -108,7 +89,7 @@ std::optional<RecordingSamples> ReadRecording(const std::string& path, double ma
     error = "the file cannot be read as a recording";
     return std::nullopt;
   }
-  RecordingSamples result;
+  RecordingPcm result;
   const I_WavInfo* info = file->GetWavData()->GetWavInfo();
   result.sampleRate = static_cast<double>(info->GetSampleRate());
   result.channels = info->GetChannels();
@@ -120,12 +101,13 @@ std::optional<RecordingSamples> ReadRecording(const std::string& path, double ma
   auto* wave = dynamic_cast<C_WavFile*>(file.Get());
   if (wave != nullptr && file->CanStream() && file->PrepareStream()) {
     if (const auto format = FilterFormatOf(*info)) {
-      const std::uint64_t frameBytes = SampleBytes(format->encoding) * result.channels;
-      const std::uint64_t frames = file->GetSampleBytes64() / frameBytes;  // whole frames
+      result.format = *format;
+      const std::uint64_t frames = file->GetSampleBytes64() / result.FrameBytes();  // whole
       result.totalSeconds = static_cast<double>(frames) / result.sampleRate;
-      Capture capture(format->encoding, result.channels, maxFrames, result.mono);
+      Capture capture(result.FrameBytes(), maxFrames, result.bytes);
       DiscardSink sink;
       (void)wave->StreamInto(sink, capture, std::size_t{1} << 16);  // stops once it has enough
+      result.bytes.resize(result.Frames() * result.FrameBytes());
       return result;
     }
   }
@@ -141,11 +123,35 @@ std::optional<RecordingSamples> ReadRecording(const std::string& path, double ma
     error = "the file's samples cannot be read";
     return std::nullopt;
   }
+  result.format = *format;
   I_WavData& data = *file->GetWavData();
-  const std::size_t frameBytes = SampleBytes(format->encoding) * result.channels;
-  const std::size_t frames = data.GetDataLength() / frameBytes;
+  const std::size_t frames = data.GetDataLength() / result.FrameBytes();
   result.totalSeconds = static_cast<double>(frames) / result.sampleRate;
-  Capture::Append(format->encoding, result.channels, data.GetBuffer(), std::min(frames, maxFrames),
-                  result.mono);
+  const std::size_t take = std::min(frames, maxFrames) * result.FrameBytes();
+  result.bytes.assign(data.GetBuffer(), data.GetBuffer() + take);
   return result;
+}
+
+std::vector<float> MonoFloats(const RecordingPcm& pcm) {
+  const std::size_t sampleBytes = SampleBytes(pcm.format.encoding);
+  const std::size_t frames = pcm.Frames();
+  std::vector<float> mono(frames);
+  for (std::size_t f = 0; f < frames; ++f) {
+    float sum = 0.0F;
+    for (std::uint16_t c = 0; c < pcm.channels; ++c) {
+      sum += SampleAsFloat(pcm.format.encoding,
+                           pcm.bytes.data() + (f * pcm.channels + c) * sampleBytes);
+    }
+    mono[f] = sum / static_cast<float>(pcm.channels);
+  }
+  return mono;
+}
+
+std::optional<RecordingSamples> ReadRecording(const std::string& path, double maxSeconds,
+                                              std::string& error) {
+  const auto pcm = ReadRecordingPcm(path, maxSeconds, error);
+  if (!pcm) {
+    return std::nullopt;
+  }
+  return RecordingSamples{MonoFloats(*pcm), pcm->sampleRate, pcm->channels, pcm->totalSeconds};
 }

@@ -3,8 +3,8 @@
 # Usage: scripts/deps.sh [build|test|bench|windows]...
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev qt6-base-dev qt6-svg-dev libkissfft-dev
-          fonts-dejavu-core libsndfile1-dev)
+packages=(g++ cmake ninja-build pkg-config libgtest-dev qt6-base-dev qt6-svg-dev qt6-multimedia-dev
+          libkissfft-dev fonts-dejavu-core libsndfile1-dev)
 for set in "${@:-build}"; do
   case "$set" in
     build) ;;

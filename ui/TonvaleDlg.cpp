@@ -1,6 +1,9 @@
 #include "ui/TonvaleDlg.h"
 
 #include <QApplication>
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -12,10 +15,12 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMediaDevices>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QPushButton>
 #include <QShortcut>
 #include <QSvgGenerator>
 #include <QUndoStack>
@@ -41,6 +46,7 @@
 #include "ui/DlgEQPainter.h"
 #include "ui/DlgHighLowSet.h"
 #include "ui/EqEvents.h"
+#include "ui/RecordingPlayer.h"
 
 namespace {
 
@@ -83,7 +89,9 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
       m_preampLabel(new QLabel(QStringLiteral("Preamp"), this)),
       m_preamp(new CBandFloatNumEdit(this)),
       m_undo(new QUndoStack(this)),
-      m_openRecording(new CButtonST(QStringLiteral("Open Recording..."), this)) {
+      m_openRecording(new CButtonST(QStringLiteral("Open Recording..."), this)),
+      m_playButton(new QPushButton(QStringLiteral("Play"), m_painter)),
+      m_abButton(new QPushButton(QStringLiteral("EQ on"), m_painter)) {
   // Start-up: the template's controls, then the editors, controls, layout, values, the first
   // rate set-up and curve, and the liveness watcher.
   selfWindow = this;
@@ -113,6 +121,21 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
     }
   });
   setAcceptDrops(true);
+  // Listening: over the graph's top-left corner, enabled once a recording is open.
+  m_playButton->setGeometry(4, 4, 64, 22);
+  m_abButton->setGeometry(72, 4, 64, 22);
+  m_abButton->setCheckable(true);
+  m_abButton->setToolTip(QStringLiteral("A/B: hear the recording with the EQ or without it"));
+  for (QPushButton* button : {m_playButton, m_abButton}) {
+    button->setEnabled(false);
+  }
+  connect(m_playButton, &QPushButton::clicked, this, &CTonvaleDlg::OnPlay);
+  connect(m_abButton, &QPushButton::toggled, this, [this](bool bypass) {
+    m_abButton->setText(bypass ? QStringLiteral("EQ off") : QStringLiteral("EQ on"));
+    if (m_player != nullptr) {
+      m_player->SetBypass(bypass);
+    }
+  });
   m_painter->setContextMenuPolicy(Qt::CustomContextMenu);
   m_painter->setFocusPolicy(Qt::TabFocus);  // the menu key opens its menu too
   connect(m_painter, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -163,22 +186,23 @@ void CTonvaleDlg::OpenRecording(const QString& path) {
   m_spectrumThread = std::thread([this, path, file] {
     std::string error;
     RecordingSpectrum spectrum;
-    const auto recording = ReadRecording(file, 600.0, error);
-    if (recording) {
-      spectrum = WelchSpectrum(recording->mono, recording->sampleRate);
+    std::shared_ptr<RecordingPcm> pcm;
+    if (auto read = ReadRecordingPcm(file, 600.0, error)) {
+      pcm = std::make_shared<RecordingPcm>(std::move(*read));
+      spectrum = WelchSpectrum(MonoFloats(*pcm), pcm->sampleRate);
     }
-    const bool ok = recording.has_value();
+    const bool ok = pcm != nullptr;
     QMetaObject::invokeMethod(
         this,
-        [this, path, ok, spectrum, error] {
-          OnSpectrumReady(path, ok, spectrum, QString::fromStdString(error));
+        [this, path, ok, spectrum, pcm, error] {
+          OnSpectrumReady(path, ok, spectrum, pcm, QString::fromStdString(error));
         },
         Qt::QueuedConnection);
   });
 }
 
 void CTonvaleDlg::OnSpectrumReady(const QString& path, bool ok, const RecordingSpectrum& spectrum,
-                                  const QString& error) {
+                                  std::shared_ptr<RecordingPcm> pcm, const QString& error) {
   if (!ok) {
     Report(QStringLiteral("Open Recording"),
            QStringLiteral("The recording cannot be read (") + path + QStringLiteral("): ") + error,
@@ -187,6 +211,17 @@ void CTonvaleDlg::OnSpectrumReady(const QString& path, bool ok, const RecordingS
   }
   m_spectrum = spectrum;
   m_hasSpectrum = true;
+  if (m_sink != nullptr) {
+    m_sink->stop();
+  }
+  delete m_player;
+  m_player = new RecordingPlayer(std::move(*pcm), this);
+  m_player->SetBands(m_context.bandTable);
+  m_player->SetBypass(m_abButton->isChecked());
+  m_playButton->setText(QStringLiteral("Play"));
+  for (QPushButton* button : {m_playButton, m_abButton}) {
+    button->setEnabled(true);
+  }
   // The graph and the limits for the file the user will convert: its own rate.
   const QString rate = QString::number(static_cast<qint64>(spectrum.sampleRate));
   int index = m_rateList->findText(rate);
@@ -199,6 +234,38 @@ void CTonvaleDlg::OnSpectrumReady(const QString& path, bool ok, const RecordingS
   } else {
     RefreshCurve();
   }
+}
+
+void CTonvaleDlg::OnPlay() {
+  if (m_player == nullptr) {
+    return;
+  }
+  if (m_sink != nullptr && m_sink->state() == QAudio::ActiveState) {
+    m_sink->stop();
+    m_playButton->setText(QStringLiteral("Play"));
+    return;
+  }
+  const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+  QAudioFormat format;
+  format.setSampleRate(static_cast<int>(m_player->Pcm().sampleRate));
+  format.setChannelCount(m_player->Pcm().channels);
+  format.setSampleFormat(QAudioFormat::Float);
+  if (device.isNull() || !device.isFormatSupported(format)) {
+    // The rest of the window works on; only listening is not possible here.
+    m_playButton->setText(device.isNull() ? QStringLiteral("No audio device")
+                                          : QStringLiteral("Rate not playable"));
+    m_playButton->setEnabled(false);
+    return;
+  }
+  delete m_sink;
+  m_sink = new QAudioSink(device, format, this);
+  // About 50 ms in the device: a band edit is heard within 100 ms.
+  m_sink->setBufferSize(static_cast<qsizetype>(format.bytesForDuration(50000)));
+  if (!m_player->isOpen()) {
+    m_player->open(QIODevice::ReadOnly);
+  }
+  m_sink->start(m_player);
+  m_playButton->setText(QStringLiteral("Stop"));
 }
 
 void CTonvaleDlg::dragEnterEvent(QDragEnterEvent* event) {
@@ -290,6 +357,9 @@ void CTonvaleDlg::Report(const QString& title, const QString& text, bool failed)
 
 CTonvaleDlg::~CTonvaleDlg() {
   StopLiveCheck();
+  if (m_sink != nullptr) {
+    m_sink->stop();
+  }
   if (m_spectrumThread.joinable()) {
     m_spectrumThread.join();
   }
@@ -662,6 +732,9 @@ void CTonvaleDlg::RefreshCurve() {
   m_painter->SetCurve(curve);
   m_painter->SetMarkers(markers);
   m_painter->SetBandCurves(std::move(bandCurves));
+  if (m_player != nullptr) {
+    m_player->SetBands(m_context.bandTable);  // heard from the next block
+  }
   m_painter->SetResponseDb(m_context.calculator.ResponseDb());
   if (m_hasSpectrum) {
     // 1:1 on the dB axis, the spectrum's maximum on the top line; after the EQ, the response

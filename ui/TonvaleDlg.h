@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "eq/BQCalculator.h"
 #include "eq/EqBand.h"
 #include "eq/EqGraphParams.h"
+#include "eq/RecordingReader.h"
 #include "eq/RecordingSpectrum.h"
 #include "settings/AppConfig.h"
 #include "ui/ConversionRunner.h"
@@ -23,7 +25,10 @@ class CBandFloatNumEdit;
 class CButtonST;
 class CDlgEQController;
 class CDlgEQPainter;
+class QAudioSink;
 class QComboBox;
+class QPushButton;
+class RecordingPlayer;
 class QDragEnterEvent;
 class QDropEvent;
 class QLabel;
@@ -90,6 +95,14 @@ class CTonvaleDlg : public QDialog {
   void OpenRecording(const QString& path);
   /// True once a recording's spectrum is shown.
   bool HasSpectrum() const { return m_hasSpectrum; }
+  /// The opened recording's player (null before one is open), and its Play/Stop and A/B
+  /// buttons, drawn over the graph's top-left corner.
+  RecordingPlayer* Player() const { return m_player; }
+  QPushButton* PlayButton() const { return m_playButton; }
+  QPushButton* AbButton() const { return m_abButton; }
+  /// Play/Stop: plays the recording through the current bands in a loop, or stops; without an
+  /// audio device the button says so.
+  void OnPlay();
   /// Writes the graph (grid, band curves, combined curve, markers) to `path`: an SVG drawing
   /// when the name ends in ".svg", otherwise a PNG image at `scale` times the graph's size. False,
   /// with a report, when it cannot be written.
@@ -143,7 +156,7 @@ class CTonvaleDlg : public QDialog {
   void ApplyTable(const EqBandTable& table);
   /// The spectrum of an opened recording is ready (or its reading failed with `error`).
   void OnSpectrumReady(const QString& path, bool ok, const RecordingSpectrum& spectrum,
-                       const QString& error);
+                       std::shared_ptr<RecordingPcm> pcm, const QString& error);
   /// Takes a value typed into the focused field and not yet committed.
   void CommitFocusedField();
 
@@ -178,5 +191,9 @@ class CTonvaleDlg : public QDialog {
   RecordingSpectrum m_spectrum;
   bool m_hasSpectrum = false;
   std::thread m_spectrumThread;
+  RecordingPlayer* m_player = nullptr;
+  QAudioSink* m_sink = nullptr;
+  QPushButton* m_playButton;
+  QPushButton* m_abButton;
   EqBandTable m_recorded;  // the table as of the last recorded edit
 };

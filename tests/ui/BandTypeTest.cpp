@@ -7,16 +7,20 @@
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
 #include <QUndoStack>
 #include <cmath>
 #include <memory>
 
+#include "eq/FilterChain.h"
+#include "eq/PcmFilter.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/DlgEQController.h"
 #include "ui/DlgEQPainter.h"
+#include "ui/RecordingPlayer.h"
 #include "ui/SpinArrows.h"
 
 class BandTypeTest : public UiFixture {
@@ -142,7 +146,8 @@ class BandTypeTest : public UiFixture {
   }
 
   // A recording named at start-up: its spectrum comes from the worker, the rate switches to the
-  // recording's own (added to the list), and the line after the EQ moves with a band edit.
+  // recording's own (added to the list), the line after the EQ moves with a band edit, and the
+  // player hands out the conversion's samples.
   void anOpenedRecordingShowsItsSpectrumUnderTheCurve() {
     std::vector<std::int16_t> tone(22050 * 2);
     for (std::size_t i = 0; i < tone.size(); ++i) {
@@ -162,6 +167,33 @@ class BandTypeTest : public UiFixture {
     const std::vector<std::int32_t> before = graph->SpectrumAfter();
     dialog->Editors()[6]->EnableBox()->click();  // the bell nearest 1 kHz, +10 dB
     QVERIFY(graph->SpectrumAfter() != before);
+
+    // What plays is what the conversion writes for the same samples, as floats; A/B bypasses.
+    RecordingPlayer* player = dialog->Player();
+    QVERIFY(player != nullptr);
+    QVERIFY(dialog->PlayButton()->isEnabled());
+    std::vector<std::int16_t> converted = tone;
+    FilterChain chain;
+    DesignBandFilters(m_table, chain, 22050);
+    FilterSamples(FilterKernel::Plain, {SampleEncoding::Pcm16, 0}, converted.data(),
+                  static_cast<std::uint32_t>(converted.size()), chain, 1);
+    const std::vector<float> played = player->Next(5000);
+    for (std::size_t i = 0; i < played.size(); ++i) {
+      QCOMPARE(played[i], static_cast<float>(converted[i]) / 32768.0F);
+    }
+    dialog->AbButton()->click();
+    QCOMPARE(dialog->AbButton()->text(), QStringLiteral("EQ off"));
+    const std::vector<float> plain = player->Next(10);
+    QCOMPARE(plain[0], static_cast<float>(tone[5000]) / 32768.0F);
+    // Without a device the button says so; with one it plays and stops.
+    dialog->PlayButton()->click();
+    const QString state = dialog->PlayButton()->text();
+    QVERIFY2(state == QStringLiteral("No audio device") || state == QStringLiteral("Stop") ||
+                 state == QStringLiteral("Rate not playable"),
+             qPrintable(state));
+    if (state == QStringLiteral("Stop")) {
+      dialog->PlayButton()->click();
+    }
 
     QString report;
     dialog->SetReportSink([&](const QString&, const QString& text, bool) { report = text; });

@@ -1,0 +1,52 @@
+#include "ui/RecordingPlayer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+RecordingPlayer::RecordingPlayer(RecordingPcm pcm, QObject* parent)
+    : QIODevice(parent),
+      m_pcm(std::move(pcm)),
+      m_renderer(m_pcm.format, m_pcm.channels, m_pcm.sampleRate) {}
+
+std::vector<float> RecordingPlayer::Next(std::size_t frames) {
+  std::vector<float> out;
+  const std::size_t total = m_pcm.Frames();
+  if (total == 0) {
+    out.assign(frames * std::max<std::size_t>(m_pcm.channels, 1), 0.0F);
+    return out;
+  }
+  out.reserve(frames * m_pcm.channels);
+  const std::size_t frameBytes = m_pcm.FrameBytes();
+  const std::size_t sampleBytes = SampleBytes(m_pcm.format.encoding);
+  while (frames > 0) {
+    if (m_position >= total) {
+      m_position = 0;  // the loop starts over, from silence
+      m_renderer.Reset();
+    }
+    const std::size_t n = std::min(frames, total - m_position);
+    m_block.assign(
+        m_pcm.bytes.begin() + static_cast<std::ptrdiff_t>(m_position * frameBytes),
+        m_pcm.bytes.begin() + static_cast<std::ptrdiff_t>((m_position + n) * frameBytes));
+    m_renderer.Render(m_block.data(), n);
+    for (std::size_t i = 0; i < n * m_pcm.channels; ++i) {
+      out.push_back(SampleAsFloat(m_pcm.format.encoding, m_block.data() + i * sampleBytes));
+    }
+    m_position += n;
+    frames -= n;
+  }
+  return out;
+}
+
+qint64 RecordingPlayer::bytesAvailable() const {
+  return std::numeric_limits<int>::max() + QIODevice::bytesAvailable();  // it loops
+}
+
+qint64 RecordingPlayer::readData(char* data, qint64 maxSize) {
+  const std::size_t frameBytes = sizeof(float) * std::max<std::size_t>(m_pcm.channels, 1);
+  const std::size_t frames = static_cast<std::size_t>(maxSize) / frameBytes;
+  const std::vector<float> block = Next(frames);
+  std::memcpy(data, block.data(), block.size() * sizeof(float));
+  return static_cast<qint64>(block.size() * sizeof(float));
+}

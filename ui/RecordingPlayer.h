@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QIODevice>
+#include <cstddef>
+#include <vector>
+
+#include "eq/EqBand.h"
+#include "eq/PlaybackRenderer.h"
+#include "eq/RecordingReader.h"
+
+/// A recording played through the band table: the device an audio sink pulls from. Each block
+/// is rendered in the recording's own encoding (PlaybackRenderer: the conversion's bits) and
+/// handed out as 32-bit floats; at the end the recording starts over from silence.
+class RecordingPlayer final : public QIODevice {
+  Q_OBJECT
+
+ public:
+  RecordingPlayer(RecordingPcm pcm, QObject* parent = nullptr);
+
+  const RecordingPcm& Pcm() const { return m_pcm; }
+  /// A band edit: heard from the next block on.
+  void SetBands(const EqBandTable& table) { m_renderer.SetBands(table); }
+  /// A/B: true plays the recording as it is.
+  void SetBypass(bool bypass) { m_renderer.SetBypass(bypass); }
+  /// The next `frames` frames as floats (what readData hands out).
+  std::vector<float> Next(std::size_t frames);
+
+  bool isSequential() const override { return true; }
+  qint64 bytesAvailable() const override;
+
+ protected:
+  qint64 readData(char* data, qint64 maxSize) override;
+  qint64 writeData(const char* /*data*/, qint64 /*maxSize*/) override { return -1; }
+
+ private:
+  RecordingPcm m_pcm;
+  PlaybackRenderer m_renderer;
+  std::size_t m_position = 0;  // the next frame
+  std::vector<std::uint8_t> m_block;
+};
