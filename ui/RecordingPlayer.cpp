@@ -47,6 +47,7 @@ qint64 RecordingPlayer::readData(char* data, qint64 maxSize) {
   const std::size_t frameBytes = sizeof(float) * std::max<std::size_t>(m_pcm.channels, 1);
   const std::size_t frames = static_cast<std::size_t>(maxSize) / frameBytes;
   const std::vector<float> block = Next(frames);
-  std::memcpy(data, block.data(), block.size() * sizeof(float));
-  return static_cast<qint64>(block.size() * sizeof(float));
+  const std::size_t bytes = block.size() * sizeof(float);
+  std::memcpy(data, block.data(), bytes);
+  return static_cast<qint64>(bytes);
 }

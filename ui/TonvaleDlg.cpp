@@ -202,7 +202,7 @@ void CTonvaleDlg::OpenRecording(const QString& path) {
 }
 
 void CTonvaleDlg::OnSpectrumReady(const QString& path, bool ok, const RecordingSpectrum& spectrum,
-                                  std::shared_ptr<RecordingPcm> pcm, const QString& error) {
+                                  const std::shared_ptr<RecordingPcm>& pcm, const QString& error) {
   if (!ok) {
     Report(QStringLiteral("Open Recording"),
            QStringLiteral("The recording cannot be read (") + path + QStringLiteral("): ") + error,

@@ -156,7 +156,7 @@ class CTonvaleDlg : public QDialog {
   void ApplyTable(const EqBandTable& table);
   /// The spectrum of an opened recording is ready (or its reading failed with `error`).
   void OnSpectrumReady(const QString& path, bool ok, const RecordingSpectrum& spectrum,
-                       std::shared_ptr<RecordingPcm> pcm, const QString& error);
+                       const std::shared_ptr<RecordingPcm>& pcm, const QString& error);
   /// Takes a value typed into the focused field and not yet committed.
   void CommitFocusedField();
 
