@@ -452,6 +452,17 @@ QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
   };
   connect(menu->addAction(QStringLiteral("Open recording...")), &QAction::triggered, this,
           [this] { m_openRecording->click(); });
+  // Listening, as the buttons over the graph offer it.
+  QAction* play =
+      menu->addAction(m_playButton->text() == QStringLiteral("Stop") ? QStringLiteral("Stop")
+                                                                     : QStringLiteral("Play"));
+  play->setEnabled(m_playButton->isEnabled());
+  connect(play, &QAction::triggered, this, [this] { m_playButton->click(); });
+  QAction* bypass = menu->addAction(QStringLiteral("A/B: EQ off"));
+  bypass->setCheckable(true);
+  bypass->setChecked(m_abButton->isChecked());
+  bypass->setEnabled(m_abButton->isEnabled());
+  connect(bypass, &QAction::triggered, this, [this] { m_abButton->click(); });
   menu->addSeparator();
   connect(menu->addAction(QStringLiteral("Import preset...")), &QAction::triggered, this,
           [this, choose] {
