@@ -49,8 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const std::string& written = sink.Bytes();
   auto streamed = MakeRef<C_WavFile>();
+  // Readied as a conversion readies it: an ADPCM file's info then describes 16-bit PCM.
   if (streamed->ReadHeaderFromMemory(std::span<const std::uint8_t>(data, size), 1) == 1 &&
-      streamed->CanStream()) {
+      streamed->CanStream() && streamed->PrepareStream()) {
     const I_WavInfo& info = *streamed->GetWavData()->GetWavInfo();
     Unchanged unchanged(static_cast<std::size_t>(info.GetBitsPerSample() / 8) * info.GetChannels());
     StringByteSink streamedSink;
