@@ -185,7 +185,7 @@ void CTonvaleDlg::OpenRecording(const QString& path) {
   const std::string file = path.toStdString();
   m_spectrumThread = std::thread([this, path, file] {
     std::string error;
-    RecordingSpectrum spectrum;
+    LongTermSpectrum spectrum;
     std::shared_ptr<RecordingPcm> pcm;
     if (auto read = ReadRecordingPcm(file, 600.0, error)) {
       pcm = std::make_shared<RecordingPcm>(std::move(*read));
@@ -201,7 +201,7 @@ void CTonvaleDlg::OpenRecording(const QString& path) {
   });
 }
 
-void CTonvaleDlg::OnSpectrumReady(const QString& path, bool ok, const RecordingSpectrum& spectrum,
+void CTonvaleDlg::OnSpectrumReady(const QString& path, bool ok, const LongTermSpectrum& spectrum,
                                   const std::shared_ptr<RecordingPcm>& pcm, const QString& error) {
   if (!ok) {
     Report(QStringLiteral("Open Recording"),
