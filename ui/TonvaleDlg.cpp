@@ -1,42 +1,23 @@
 #include "ui/TonvaleDlg.h"
 
 #include <QApplication>
-#include <QAudioDevice>
-#include <QAudioFormat>
 #include <QAudioSink>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileDialog>
-#include <QImage>
-#include <QInputDialog>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QMediaDevices>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
-#include <QSvgGenerator>
 #include <QUndoStack>
-#include <QUrl>
-#include <chrono>
 
 #include "eq/ConversionJob.h"
 #include "eq/ConversionReport.h"
 #include "eq/FilterChain.h"
-#include "eq/PresetText.h"
-#include "eq/RecordingReader.h"
-#include "platform/AtomicFile.h"
-#include "platform/FileError.h"
-#include "platform/FileOpen.h"
 #include "platform/NumberText.h"
-#include "settings/LiveFlag.h"
 #include "ui/BandEditCommand.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/ButtonST.h"
@@ -49,8 +30,6 @@
 #include "ui/RecordingPlayer.h"
 
 namespace {
-
-constexpr auto kLivePollPeriod = std::chrono::milliseconds(1000);
 
 QStringList ChooseWithFileDialog(QWidget* owner) {
   return QFileDialog::getOpenFileNames(owner, QStringLiteral("Convert File"), QString(),
@@ -176,163 +155,6 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
   }
 }
 
-void CTonvaleDlg::OpenRecording(const QString& path) {
-  if (m_spectrumThread.joinable()) {
-    m_spectrumThread.join();
-  }
-  // The reading and the transform run beside the window; the result comes back as a queued
-  // call, which Qt drops if the window has gone by then.
-  const std::string file = path.toStdString();
-  m_spectrumThread = std::thread([this, path, file] {
-    std::string error;
-    LongTermSpectrum spectrum;
-    std::shared_ptr<RecordingPcm> pcm;
-    if (auto read = ReadRecordingPcm(file, 600.0, error)) {
-      pcm = std::make_shared<RecordingPcm>(std::move(*read));
-      spectrum = WelchSpectrum(MonoFloats(*pcm), pcm->sampleRate);
-    }
-    const bool ok = pcm != nullptr;
-    QMetaObject::invokeMethod(
-        this,
-        [this, path, ok, spectrum, pcm, error] {
-          OnSpectrumReady(path, ok, spectrum, pcm, QString::fromStdString(error));
-        },
-        Qt::QueuedConnection);
-  });
-}
-
-void CTonvaleDlg::OnSpectrumReady(const QString& path, bool ok, const LongTermSpectrum& spectrum,
-                                  const std::shared_ptr<RecordingPcm>& pcm, const QString& error) {
-  if (!ok) {
-    Report(QStringLiteral("Open Recording"),
-           QStringLiteral("The recording cannot be read (") + path + QStringLiteral("): ") + error,
-           true);
-    return;
-  }
-  m_spectrum = spectrum;
-  m_hasSpectrum = true;
-  if (m_sink != nullptr) {
-    m_sink->stop();
-  }
-  delete m_player;
-  m_player = new RecordingPlayer(std::move(*pcm), this);
-  m_player->SetBands(m_context.bandTable);
-  m_player->SetBypass(m_abButton->isChecked());
-  m_playButton->setText(QStringLiteral("Play"));
-  for (QPushButton* button : {m_playButton, m_abButton}) {
-    button->setEnabled(true);
-  }
-  // The graph and the limits for the file the user will convert: its own rate.
-  const QString rate = QString::number(static_cast<qint64>(spectrum.sampleRate));
-  int index = m_rateList->findText(rate);
-  if (index < 0) {
-    m_rateList->addItem(rate);
-    index = m_rateList->count() - 1;
-  }
-  if (index != m_rateList->currentIndex()) {
-    m_rateList->setCurrentIndex(index);  // redraws through OnSampleRateChange
-  } else {
-    RefreshCurve();
-  }
-}
-
-void CTonvaleDlg::OnPlay() {
-  if (m_player == nullptr) {
-    return;
-  }
-  if (m_sink != nullptr && m_sink->state() == QAudio::ActiveState) {
-    m_sink->stop();
-    m_playButton->setText(QStringLiteral("Play"));
-    return;
-  }
-  const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-  QAudioFormat format;
-  format.setSampleRate(static_cast<int>(m_player->Pcm().sampleRate));
-  format.setChannelCount(m_player->Pcm().channels);
-  format.setSampleFormat(QAudioFormat::Float);
-  if (device.isNull() || !device.isFormatSupported(format)) {
-    // The rest of the window works on; only listening is not possible here.
-    m_playButton->setText(device.isNull() ? QStringLiteral("No audio device")
-                                          : QStringLiteral("Rate not playable"));
-    m_playButton->setEnabled(false);
-    return;
-  }
-  delete m_sink;
-  m_sink = new QAudioSink(device, format, this);
-  // About 50 ms in the device: a band edit is heard within 100 ms.
-  m_sink->setBufferSize(static_cast<qsizetype>(format.bytesForDuration(50000)));
-  if (!m_player->isOpen()) {
-    m_player->open(QIODevice::ReadOnly);
-  }
-  m_sink->start(m_player);
-  m_playButton->setText(QStringLiteral("Stop"));
-}
-
-void CTonvaleDlg::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls() && event->mimeData()->urls().front().isLocalFile()) {
-    event->acceptProposedAction();
-  }
-}
-
-void CTonvaleDlg::dropEvent(QDropEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (!urls.isEmpty() && urls.front().isLocalFile()) {
-    OpenRecording(urls.front().toLocalFile());
-    event->acceptProposedAction();
-  }
-}
-
-void CTonvaleDlg::CommitFocusedField() {
-  if (auto* field = qobject_cast<CBandFloatNumEdit*>(focusWidget())) {
-    if (field->isModified()) {
-      field->Commit();
-    }
-  }
-}
-
-bool CTonvaleDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::ShortcutOverride && qobject_cast<CBandFloatNumEdit*>(watched)) {
-    // A field would take Ctrl+Z for its own text; the window's undo of band edits goes first.
-    auto* key = static_cast<QKeyEvent*>(event);
-    const QKeySequence pressed(key->keyCombination());
-    if (pressed == QKeySequence(QKeySequence::Undo) ||
-        pressed == QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z) ||
-        pressed == QKeySequence(Qt::CTRL | Qt::Key_Y)) {
-      event->ignore();
-      return true;
-    }
-  }
-  return QDialog::eventFilter(watched, event);
-}
-
-void CTonvaleDlg::RecordEdit(int mergeKey) {
-  if (m_context.bandTable == m_recorded) {
-    return;
-  }
-  m_undo->push(new BandEditCommand(m_recorded, m_context.bandTable, mergeKey,
-                                   QDateTime::currentMSecsSinceEpoch(),
-                                   [this](const EqBandTable& table) { ApplyTable(table); }));
-  m_recorded = m_context.bandTable;
-}
-
-void CTonvaleDlg::ApplyTable(const EqBandTable& table) {
-  bool sameEditors = table.size() == m_editors.size();
-  for (std::size_t i = 0; sameEditors && i < table.size(); ++i) {
-    sameEditors =
-        m_editors[i]->bandType == table[i].type && m_editors[i]->bandIndex == table[i].index;
-  }
-  m_context.bandTable = table;
-  m_context.config.bandNum = static_cast<std::int32_t>(table.size());
-  if (sameEditors) {
-    LoadEditorsFromTable();
-    m_preamp->SetValue(table.preampDb);
-    RefreshCurve();
-  } else {
-    RebuildEditors();
-  }
-  m_recorded = m_context.bandTable;
-}
-
 void CTonvaleDlg::SetTabOrder() {
   std::vector<QWidget*> order = {m_rateList, m_convert, m_preamp, m_ok, m_cancel};
   for (CDlgEQController* editor : m_editors) {
@@ -436,178 +258,6 @@ void CTonvaleDlg::OnBandType(int bandIndex, std::uint32_t type) {
   }
   RebuildEditors();
   RecordEdit(-1);
-}
-
-QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
-  auto* menu = new QMenu(parent);
-  auto choose = [this](bool save) {
-    if (m_presetChooser) {
-      return m_presetChooser(this, save);
-    }
-    const QString filter = QStringLiteral("Preset text (*.txt);;All Files (*)");
-    return save ? QFileDialog::getSaveFileName(this, QStringLiteral("Export preset"), QString(),
-                                               filter)
-                : QFileDialog::getOpenFileName(this, QStringLiteral("Import preset"), QString(),
-                                               filter);
-  };
-  connect(menu->addAction(QStringLiteral("Open recording...")), &QAction::triggered, this,
-          [this] { m_openRecording->click(); });
-  // Listening, as the buttons over the graph offer it.
-  QAction* play =
-      menu->addAction(m_playButton->text() == QStringLiteral("Stop") ? QStringLiteral("Stop")
-                                                                     : QStringLiteral("Play"));
-  play->setEnabled(m_playButton->isEnabled());
-  connect(play, &QAction::triggered, this, [this] { m_playButton->click(); });
-  QAction* bypass = menu->addAction(QStringLiteral("A/B: EQ off"));
-  bypass->setCheckable(true);
-  bypass->setChecked(m_abButton->isChecked());
-  bypass->setEnabled(m_abButton->isEnabled());
-  connect(bypass, &QAction::triggered, this, [this] { m_abButton->click(); });
-  menu->addSeparator();
-  connect(menu->addAction(QStringLiteral("Import preset...")), &QAction::triggered, this,
-          [this, choose] {
-            const QString path = choose(false);
-            if (!path.isEmpty()) {
-              (void)ImportPreset(path);
-            }
-          });
-  connect(menu->addAction(QStringLiteral("Export preset...")), &QAction::triggered, this,
-          [this, choose] {
-            const QString path = choose(true);
-            if (!path.isEmpty()) {
-              (void)ExportPreset(path);
-            }
-          });
-  menu->addSeparator();
-  const struct {
-    const char* text;
-    const char* filter;
-    double scale;
-  } kGraphExports[] = {
-      {"Export graph as PNG...", "PNG image (*.png)", 1.0},
-      {"Export graph as PNG (2x)...", "PNG image (*.png)", 2.0},
-      {"Export graph as SVG...", "SVG drawing (*.svg)", 1.0},
-  };
-  for (const auto& item : kGraphExports) {
-    const QString filter = QString::fromLatin1(item.filter);
-    const double scale = item.scale;
-    connect(menu->addAction(QString::fromLatin1(item.text)), &QAction::triggered, this,
-            [this, filter, scale] {
-              const QString path = QFileDialog::getSaveFileName(
-                  this, QStringLiteral("Export graph"), QString(), filter);
-              if (!path.isEmpty()) {
-                (void)ExportGraph(path, scale);
-              }
-            });
-  }
-  menu->addSeparator();
-  connect(menu->addAction(QStringLiteral("Preamp...")), &QAction::triggered, this, [this] {
-    bool ok = false;
-    const AppConfig& config = m_context.config;
-    const double value = QInputDialog::getDouble(
-        this, QStringLiteral("Preamp"), QStringLiteral("Preamp (dB), applied before the bands:"),
-        m_context.bandTable.preampDb, config.minDbValue, config.maxDbValue, 2, &ok);
-    if (ok) {
-      m_context.bandTable.preampDb = value;
-      m_preamp->SetValue(value);
-      RefreshCurve();
-      RecordEdit(-1);
-    }
-  });
-  return menu;
-}
-
-bool CTonvaleDlg::ImportPreset(const QString& path) {
-  const QString title = QStringLiteral("Import preset");
-  int error = 0;
-  const auto text = platform::ReadFileBytes(path.toStdString(), &error);
-  if (!text) {
-    Report(title,
-           QStringLiteral("The preset file cannot be read: ") +
-               QString::fromStdString(platform::DescribeFileError(error)) + QStringLiteral("."),
-           true);
-    return false;
-  }
-  const PresetImport preset = ReadPresetText(*text);
-  QString notes;
-  for (const std::string& note : preset.notes) {
-    notes += QString::fromStdString(note) + QLatin1Char('\n');
-  }
-  if (preset.table.empty()) {
-    Report(title,
-           QStringLiteral("The preset file holds no filter that can be imported.\n\n") + notes,
-           true);
-    return false;
-  }
-  m_context.bandTable = preset.table;
-  m_context.config.bandNum = static_cast<std::int32_t>(preset.table.size());
-  RebuildEditors();
-  RecordEdit(-1);
-  // What the bands do at the graph's rate: a band that does nothing there is named.
-  FilterChain chain;
-  std::vector<BandSkip> skipped;
-  const double rate = static_cast<double>(m_context.config.defaultSampleRate);
-  DesignBandFilters(m_context.bandTable, chain, rate, &skipped);
-  for (const BandSkip& skip : skipped) {
-    notes += QString::fromStdString(DescribeBandSkip(skip, rate)) + QLatin1Char('\n');
-  }
-  Report(title,
-         QStringLiteral("Imported %1 filters.").arg(preset.table.size()) +
-             (notes.isEmpty() ? QString() : QStringLiteral("\n\n") + notes),
-         false);
-  return true;
-}
-
-bool CTonvaleDlg::ExportGraph(const QString& path, double scale) {
-  bool written = false;
-  if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
-    QSvgGenerator drawing;
-    drawing.setFileName(path);
-    drawing.setSize(m_painter->size());
-    drawing.setViewBox(QRect(QPoint(0, 0), m_painter->size()));
-    drawing.setTitle(QStringLiteral("Tonvale response"));
-    QPainter painter;
-    if (painter.begin(&drawing)) {
-      m_painter->Render(painter, 1.0);
-      written = painter.end();
-    }
-  } else {
-    QImage image(m_painter->size() * scale, QImage::Format_RGB32);
-    QPainter painter(&image);
-    m_painter->Render(painter, scale);
-    painter.end();
-    written = image.save(path, "PNG");
-  }
-  if (!written) {
-    Report(QStringLiteral("Export graph"), QStringLiteral("The graph cannot be written to ") + path,
-           true);
-  }
-  return written;
-}
-
-bool CTonvaleDlg::ExportPreset(const QString& path) {
-  const QString title = QStringLiteral("Export preset");
-  std::vector<std::string> notes;
-  const std::string text = WritePresetText(m_context.bandTable, &notes);
-  int error = 0;
-  auto file = platform::AtomicFile::Create(path.toStdString(), &error);
-  if (!file || !file->Write(text.data(), text.size()) || !file->Commit()) {
-    Report(title,
-           QStringLiteral("The preset file cannot be written: ") +
-               QString::fromStdString(
-                   platform::DescribeFileError(file ? file->ErrorNumber() : error)) +
-               QStringLiteral("."),
-           true);
-    return false;
-  }
-  if (!notes.empty()) {
-    QString list;
-    for (const std::string& note : notes) {
-      list += QString::fromStdString(note) + QLatin1Char('\n');
-    }
-    Report(title, list, false);
-  }
-  return true;
 }
 
 void CTonvaleDlg::InitControls() {
@@ -862,82 +512,6 @@ void CTonvaleDlg::accept() {
     return;
   }
   QDialog::accept();
-}
-
-void CTonvaleDlg::StartLiveCheck() {
-  if (m_context.config.checkLive != 1) {
-    return;
-  }
-  const LiveFlagReading flag = ReadLiveFlag(m_context.configPath);
-  if (!flag.present || flag.value != 1) {
-    return;
-  }
-  StopLiveCheck();
-  liveCheckRunning.store(1);
-  try {
-    liveCheckThread = std::thread(&CTonvaleDlg::LiveCheckThreadProc, this);
-  } catch (const std::system_error&) {
-    liveCheckRunning.store(0);  // no watcher; the window runs without one
-  }
-}
-
-void CTonvaleDlg::LiveCheckThreadProc() {
-  if (liveCheckRunning.load() == 0) {
-    return;
-  }
-  while (true) {
-    const LiveFlagReading flag = ReadLiveFlag(m_context.configPath);
-    if (selfWindow != nullptr) {
-      QCoreApplication::postEvent(selfWindow, new LiveStatusEvent(flag.value));
-    }
-    std::unique_lock<std::mutex> lock(m_liveMutex);
-    m_liveWake.wait_for(lock, kLivePollPeriod, [this] { return liveCheckRunning.load() == 0; });
-    if (liveCheckRunning.load() == 0) {
-      return;
-    }
-  }
-}
-
-void CTonvaleDlg::StopLiveCheck() {
-  {
-    const std::lock_guard<std::mutex> lock(m_liveMutex);
-    liveCheckRunning.store(0);
-  }
-  m_liveWake.notify_all();
-  if (liveCheckThread.joinable()) {
-    liveCheckThread.join();
-  }
-}
-
-int CTonvaleDlg::OnLiveStatus(int value) {
-  ++m_liveStatusCount;
-  if (value != 0 || m_closingOnFlag) {
-    return 0;
-  }
-  StopLiveCheck();
-  // A controlling program must not wait on a person: every box goes with the window, and a
-  // running conversion stops before its next step (nothing half-written stays behind).
-  m_closingOnFlag = true;
-  m_cancelConversion = true;
-  CloseOpenBoxes();
-  reject();
-  return 0;
-}
-
-void CTonvaleDlg::CloseOpenBoxes() {
-  for (QWidget* window : QApplication::topLevelWidgets()) {
-    auto* box = qobject_cast<QDialog*>(window);
-    if (box == nullptr || box == this || !box->isVisible()) {
-      continue;
-    }
-    // Only a box this window opened: one whose owner chain leads here.
-    for (QWidget* owner = box->parentWidget(); owner != nullptr; owner = owner->parentWidget()) {
-      if (owner == this) {
-        box->reject();
-        break;
-      }
-    }
-  }
 }
 
 void CTonvaleDlg::OnConvertFile() {
