@@ -1,5 +1,6 @@
 // The whole conversion of a 10-minute 16 kHz mono 16-bit file (open, filter, write) through the
-// shipped band set with every band enabled, beside the filtering alone on the same samples.
+// shipped band set with every band enabled, beside the filtering alone on the same samples; and
+// what the window does before it shows such a file's spectrum (read, mix to mono, Welch).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -11,6 +12,10 @@
 #include "bench/ShippedSet.h"
 #include "eq/ConversionJob.h"
 #include "eq/PcmFilter.h"
+#include "eq/RecordingReader.h"
+#ifdef TONVALE_WITH_SPECTRUM
+#include "eq/LongTermSpectrum.h"
+#endif
 
 namespace {
 
@@ -79,6 +84,24 @@ void BM_FilterTenMinutes(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kSamples));
 }
 BENCHMARK(BM_FilterTenMinutes)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+#ifdef TONVALE_WITH_SPECTRUM
+void BM_SpectrumTenMinutes(benchmark::State& state) {
+  const std::string source = WriteSource(Noise());
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop
+    std::string error;
+    const auto pcm = ReadRecordingPcm(source, 600.0, error);
+    if (!pcm) {
+      state.SkipWithError("the recording cannot be read");
+      break;
+    }
+    const LongTermSpectrum spectrum = WelchSpectrum(MonoFloats(*pcm), pcm->sampleRate);
+    benchmark::DoNotOptimize(spectrum.maxDb);
+  }
+  std::filesystem::remove(source);
+}
+BENCHMARK(BM_SpectrumTenMinutes)->Unit(benchmark::kMillisecond)->UseRealTime();
+#endif
 
 }  // namespace
 

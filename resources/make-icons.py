@@ -33,8 +33,10 @@ def png(path, width, height, pixels):
 
 class Canvas:
     def __init__(self, w, h, background=(0, 0, 0, 0)):
-        self.w, self.h = w, h
-        self.px = [background] * (w * h)
+        """A w x h picture in logical pixels, stored at SCALE device pixels per logical one."""
+        self.s = SCALE
+        self.w, self.h = w * self.s, h * self.s
+        self.px = [background] * (self.w * self.h)
 
     def blend(self, x, y, color, alpha):
         if not (0 <= x < self.w and 0 <= y < self.h) or alpha <= 0:
@@ -51,7 +53,7 @@ class Canvas:
         """Fills where inside(x, y) gives a signed distance below 0, anti-aliased."""
         for y in range(self.h):
             for x in range(self.w):
-                d = inside(x + 0.5, y + 0.5)
+                d = inside((x + 0.5) / self.s, (y + 0.5) / self.s) * self.s
                 self.blend(x, y, color, 0.5 - d)
 
     def polyline(self, points, width, color):
@@ -82,42 +84,49 @@ def curve(fn, x0, x1, steps=60):
 WHITE = (255, 255, 255, 255)
 INK = (30, 40, 60, 255)
 
-# The application icon, 64 x 64.
-app = Canvas(64, 64)
-app.rounded_rect(2, 2, 62, 62, 12, (24, 52, 96, 255))
-for i, level in enumerate([0.55, 0.35, 0.5, 0.25, 0.45]):
-    x = 13 + i * 9.5
-    app.polyline([(x, 52), (x, 14)], 2, (90, 130, 190, 255))
-    app.rounded_rect(x - 4, 14 + level * 38 - 2.5, x + 4, 14 + level * 38 + 2.5, 1.5, (200, 215, 235, 255))
-app.polyline(curve(lambda t: 40 - 22 * math.exp(-((t - 0.55) / 0.16) ** 2) + 10 * (1 - t) ** 6, 8, 56), 3.2,
-             (255, 214, 90, 255))
-app.save("icons/app.png")
 
-# Button glyphs, 16 x 16.
-convert = Canvas(16, 16)
-convert.polyline(curve(lambda t: 8 - 4 * math.sin(t * 4 * math.pi) * (1 - t * 0.5), 1, 9, 40), 1.4, (40, 90, 170, 255))
-convert.polyline([(9, 8), (15, 8)], 1.6, (30, 140, 60, 255))
-convert.polyline([(12, 5), (15, 8), (12, 11)], 1.6, (30, 140, 60, 255))
-convert.save("icons/convert.png")
+def draw_all(suffix):
+    # The application icon, 64 x 64.
+    app = Canvas(64, 64)
+    app.rounded_rect(2, 2, 62, 62, 12, (24, 52, 96, 255))
+    for i, level in enumerate([0.55, 0.35, 0.5, 0.25, 0.45]):
+        x = 13 + i * 9.5
+        app.polyline([(x, 52), (x, 14)], 2, (90, 130, 190, 255))
+        app.rounded_rect(x - 4, 14 + level * 38 - 2.5, x + 4, 14 + level * 38 + 2.5, 1.5, (200, 215, 235, 255))
+    app.polyline(curve(lambda t: 40 - 22 * math.exp(-((t - 0.55) / 0.16) ** 2) + 10 * (1 - t) ** 6, 8, 56), 3.2,
+                 (255, 214, 90, 255))
+    app.save("icons/app" + suffix + ".png")
 
-cancel = Canvas(16, 16)
-cancel.polyline([(3.5, 3.5), (12.5, 12.5)], 2.4, (200, 40, 40, 255))
-cancel.polyline([(12.5, 3.5), (3.5, 12.5)], 2.4, (200, 40, 40, 255))
-cancel.save("icons/cancel.png")
+    # Button glyphs, 16 x 16.
+    convert = Canvas(16, 16)
+    convert.polyline(curve(lambda t: 8 - 4 * math.sin(t * 4 * math.pi) * (1 - t * 0.5), 1, 9, 40), 1.4, (40, 90, 170, 255))
+    convert.polyline([(9, 8), (15, 8)], 1.6, (30, 140, 60, 255))
+    convert.polyline([(12, 5), (15, 8), (12, 11)], 1.6, (30, 140, 60, 255))
+    convert.save("icons/convert" + suffix + ".png")
 
-ok = Canvas(16, 16)
-ok.polyline([(2.5, 8.5), (6.5, 12.5), (13.5, 3.5)], 2.4, (30, 150, 60, 255))
-ok.save("icons/ok.png")
+    cancel = Canvas(16, 16)
+    cancel.polyline([(3.5, 3.5), (12.5, 12.5)], 2.4, (200, 40, 40, 255))
+    cancel.polyline([(12.5, 3.5), (3.5, 12.5)], 2.4, (200, 40, 40, 255))
+    cancel.save("icons/cancel" + suffix + ".png")
 
-# Band pictures, 42 x 12 (28 x 8 dialog units), dark ink on transparent.
-def picture(fn, name):
-    c = Canvas(42, 12)
-    c.polyline(curve(fn, 1, 41), 1.5, INK)
-    c.save("icons/" + name)
+    ok = Canvas(16, 16)
+    ok.polyline([(2.5, 8.5), (6.5, 12.5), (13.5, 3.5)], 2.4, (30, 150, 60, 255))
+    ok.save("icons/ok" + suffix + ".png")
 
-picture(lambda t: 9 - 7 * math.exp(-((t - 0.5) / 0.13) ** 2), "bell.png")
-picture(lambda t: 3 + 8 / (1 + (t / 0.35) ** 6), "highpass.png")
-picture(lambda t: 3 + 8 / (1 + ((1 - t) / 0.35) ** 6), "lowpass.png")
-picture(lambda t: 8 - 5 / (1 + (t / 0.4) ** 4), "lowshelf.png")
-picture(lambda t: 8 - 5 / (1 + ((1 - t) / 0.4) ** 4), "highshelf.png")
-picture(lambda t: 3 + 8 * math.exp(-((t - 0.5) / 0.035) ** 2), "notch.png")
+    # Band pictures, 42 x 12 (28 x 8 dialog units), dark ink on transparent.
+    def picture(fn, name):
+        c = Canvas(42, 12)
+        c.polyline(curve(fn, 1, 41), 1.5, INK)
+        c.save("icons/" + name.replace(".png", suffix + ".png"))
+
+    picture(lambda t: 9 - 7 * math.exp(-((t - 0.5) / 0.13) ** 2), "bell.png")
+    picture(lambda t: 3 + 8 / (1 + (t / 0.35) ** 6), "highpass.png")
+    picture(lambda t: 3 + 8 / (1 + ((1 - t) / 0.35) ** 6), "lowpass.png")
+    picture(lambda t: 8 - 5 / (1 + (t / 0.4) ** 4), "lowshelf.png")
+    picture(lambda t: 8 - 5 / (1 + ((1 - t) / 0.4) ** 4), "highshelf.png")
+    picture(lambda t: 3 + 8 * math.exp(-((t - 0.5) / 0.035) ** 2), "notch.png")
+
+
+# Each picture at 1x and, for screens of device-pixel ratio 2, at 2x ("@2x", which Qt picks).
+for SCALE, suffix in ((1, ""), (2, "@2x")):
+    draw_all(suffix)

@@ -1,5 +1,6 @@
 #include "ui/ButtonST.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QStyle>
 
@@ -9,12 +10,29 @@ constexpr int kImageOrigin = 3;
 constexpr int kPressedOffset = 1;
 }  // namespace
 
+QPixmap LoadPicture(const QString& path, qreal ratio) {
+  if (ratio > 1.0) {
+    QString twice = path;
+    twice.insert(path.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+    QPixmap sharp(twice);
+    if (!sharp.isNull()) {
+      sharp.setDevicePixelRatio(2.0);
+      return sharp;
+    }
+  }
+  return QPixmap(path);
+}
+
+QPixmap LoadPicture(const QString& path) {
+  return LoadPicture(path, qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0);
+}
+
 QPixmap IconResource(int iconId) {
   switch (iconId) {
-    case 128: return QPixmap(QStringLiteral(":/icons/app.png"));
-    case 138: return QPixmap(QStringLiteral(":/icons/convert.png"));
-    case 139: return QPixmap(QStringLiteral(":/icons/cancel.png"));
-    case 140: return QPixmap(QStringLiteral(":/icons/ok.png"));
+    case 128: return LoadPicture(QStringLiteral(":/icons/app.png"));
+    case 138: return LoadPicture(QStringLiteral(":/icons/convert.png"));
+    case 139: return LoadPicture(QStringLiteral(":/icons/cancel.png"));
+    case 140: return LoadPicture(QStringLiteral(":/icons/ok.png"));
     default: return QPixmap();
   }
 }
@@ -70,9 +88,10 @@ void CButtonST::paintEvent(QPaintEvent* /*event*/) {
   if (!m_icon.isNull()) {
     const QPixmap icon =
         enabled ? m_icon : style()->generatedIconPixmap(QIcon::Disabled, m_icon, nullptr);
-    const int y = r.top() + (r.height() - m_icon.height()) / 2;
+    const QSize size = m_icon.deviceIndependentSize().toSize();
+    const int y = r.top() + (r.height() - size.height()) / 2;
     painter.drawPixmap(r.left() + kImageOrigin + shift, y + shift, icon);
-    caption.setLeft(r.left() + kImageOrigin + m_icon.width());
+    caption.setLeft(r.left() + kImageOrigin + size.width());
   }
   caption.translate(shift, shift);
   const int flags = Qt::AlignCenter | Qt::TextWordWrap;

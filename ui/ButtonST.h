@@ -26,5 +26,11 @@ class CButtonST : public QPushButton {
   int m_isFlat = 1;
 };
 
+/// The picture at `path` for a screen of device-pixel ratio `ratio`: above 1, its "@2x"
+/// variant (twice the pixels, drawn at the same logical size) where there is one.
+QPixmap LoadPicture(const QString& path, qreal ratio);
+/// The same for the application's highest screen ratio.
+QPixmap LoadPicture(const QString& path);
+
 /// The picture of an icon resource id, or a null picture for an unknown id.
 QPixmap IconResource(int iconId);

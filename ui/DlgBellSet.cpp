@@ -5,6 +5,7 @@
 
 #include "eq/EqBand.h"
 #include "ui/BandFloatNumEdit.h"
+#include "ui/ButtonST.h"
 #include "ui/EqEvents.h"
 #include "ui/SpinArrows.h"
 
@@ -31,7 +32,7 @@ void CDlgBellSet::InitEditor(QObject* notifyWnd) {
                         : bandType == ToCode(EqBandType::HighShelf) ? ":/icons/highshelf.png"
                         : bandType == ToCode(EqBandType::Notch)     ? ":/icons/notch.png"
                                                                     : ":/icons/bell.png";
-  m_picture->setPixmap(QPixmap(QString::fromLatin1(picture)));
+  m_picture->setPixmap(LoadPicture(QString::fromLatin1(picture)));
   // A notch has no gain: the row stays, greyed, so that every editor keeps its layout.
   const bool hasGain = bandType != ToCode(EqBandType::Notch);
   for (QWidget* control :

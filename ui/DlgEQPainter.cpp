@@ -136,8 +136,13 @@ void CDlgEQPainter::DrawGrid(QPainter& painter, int width, int height) const {
 void CDlgEQPainter::paintEvent(QPaintEvent* /*event*/) {
   const int w = width();
   const int h = height();
-  if (m_gridDirty == 1 || m_grid.size() != QSize(w, h)) {
-    m_grid = QPixmap(w, h);
+  // The cached grid has the screen's pixels (twice the logical ones at a ratio of 2), so that
+  // its lines and labels stay sharp; it is drawn in logical pixels all the same.
+  const qreal ratio = devicePixelRatioF();
+  if (m_gridDirty == 1 || m_grid.deviceIndependentSize() != QSizeF(w, h) ||
+      m_grid.devicePixelRatio() != ratio) {
+    m_grid = QPixmap(QSize(w, h) * ratio);
+    m_grid.setDevicePixelRatio(ratio);
     m_grid.fill(Qt::transparent);  // the spectrum shows through between the lines
     QPainter gridPainter(&m_grid);
     DrawGrid(gridPainter, w, h);
@@ -153,7 +158,7 @@ void CDlgEQPainter::paintEvent(QPaintEvent* /*event*/) {
   if (!readout.isEmpty()) {
     painter.setFont(LabelFont());
     painter.setPen(QColor(255, 255, 160));
-    painter.drawText(QRect(0, 2, w - 6, 16), Qt::AlignRight | Qt::AlignTop, readout);
+    painter.drawText(QRect(0, m_readoutTop, w - 6, 16), Qt::AlignRight | Qt::AlignTop, readout);
   }
 }
 

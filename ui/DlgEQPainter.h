@@ -41,12 +41,17 @@ class CDlgEQPainter : public QWidget {
     m_spectrumBefore = std::move(before);
     m_spectrumAfter = std::move(after);
   }
+  const std::vector<std::int32_t>& SpectrumBefore() const { return m_spectrumBefore; }
   const std::vector<std::int32_t>& SpectrumAfter() const { return m_spectrumAfter; }
+  /// The cached grid picture (its pixel ratio follows the screen's).
+  const QPixmap& GridPicture() const { return m_grid; }
   /// The combined response in dB per column, for the readout at the mouse.
   void SetResponseDb(const std::vector<double>& db) { m_responseDb = db; }
   const std::vector<std::vector<std::int32_t>>& BandCurves() const { return m_bandCurves; }
   /// The readout for the mouse at column `x`: "1234 Hz  -3.2 dB"; empty outside the curve.
   QString ReadoutAt(int x) const;
+  /// Where the readout's line starts, below any buttons over the graph's top-right corner.
+  void SetReadoutTop(int y) { m_readoutTop = y; }
   /// The graph without the readout, drawn into `painter` at `scale` times its size (for
   /// export as an image or a drawing).
   void Render(QPainter& painter, double scale) const;
@@ -84,5 +89,6 @@ class CDlgEQPainter : public QWidget {
   std::vector<std::int32_t> m_spectrumBefore;
   std::vector<std::int32_t> m_spectrumAfter;
   int m_mouseX = -1;
+  int m_readoutTop = 2;
   int m_gridDraws = 0;
 };

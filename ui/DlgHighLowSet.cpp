@@ -5,6 +5,7 @@
 
 #include "eq/EqBand.h"
 #include "ui/BandFloatNumEdit.h"
+#include "ui/ButtonST.h"
 #include "ui/EqEvents.h"
 
 namespace {
@@ -27,9 +28,9 @@ void CDlgHighLowSet::InitEditor(QObject* notifyWnd) {
   SetUpField(kStopRow, kFieldStopFreq, false, false);
   SetUpField(kGainRow, kFieldGain, true, true);
   if (bandType == 2) {
-    m_picture->setPixmap(QPixmap(QStringLiteral(":/icons/highpass.png")));
+    m_picture->setPixmap(LoadPicture(QStringLiteral(":/icons/highpass.png")));
   } else if (bandType == 3) {
-    m_picture->setPixmap(QPixmap(QStringLiteral(":/icons/lowpass.png")));
+    m_picture->setPixmap(LoadPicture(QStringLiteral(":/icons/lowpass.png")));
   }
 }
 

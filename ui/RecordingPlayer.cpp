@@ -8,12 +8,26 @@
 RecordingPlayer::RecordingPlayer(RecordingPcm pcm, QObject* parent)
     : QIODevice(parent),
       m_pcm(std::move(pcm)),
-      m_renderer(m_pcm.format, m_pcm.channels, m_pcm.sampleRate) {}
+      m_renderer(m_pcm.format, m_pcm.channels, m_pcm.sampleRate),
+      m_loopEnd(m_pcm.Frames()) {}
+
+void RecordingPlayer::SetLoop(std::size_t first, std::size_t end) {
+  const std::size_t total = m_pcm.Frames();
+  m_loopEnd = end == 0 || end > total ? total : end;
+  m_loopFirst = std::min(first, m_loopEnd);
+  if (m_loopFirst == m_loopEnd) {
+    m_loopFirst = 0;  // an empty selection plays the whole recording
+    m_loopEnd = total;
+  }
+  if (m_position < m_loopFirst || m_position >= m_loopEnd) {
+    m_position = m_loopFirst;
+    m_renderer.Reset();
+  }
+}
 
 std::vector<float> RecordingPlayer::Next(std::size_t frames) {
   std::vector<float> out;
-  const std::size_t total = m_pcm.Frames();
-  if (total == 0) {
+  if (m_loopEnd == 0) {
     out.assign(frames * std::max<std::size_t>(m_pcm.channels, 1), 0.0F);
     return out;
   }
@@ -21,11 +35,11 @@ std::vector<float> RecordingPlayer::Next(std::size_t frames) {
   const std::size_t frameBytes = m_pcm.FrameBytes();
   const std::size_t sampleBytes = SampleBytes(m_pcm.format.encoding);
   while (frames > 0) {
-    if (m_position >= total) {
-      m_position = 0;  // the loop starts over, from silence
+    if (m_position >= m_loopEnd) {
+      m_position = m_loopFirst;  // the loop starts over, from silence
       m_renderer.Reset();
     }
-    const std::size_t n = std::min(frames, total - m_position);
+    const std::size_t n = std::min(frames, m_loopEnd - m_position);
     m_block.assign(
         m_pcm.bytes.begin() + static_cast<std::ptrdiff_t>(m_position * frameBytes),
         m_pcm.bytes.begin() + static_cast<std::ptrdiff_t>((m_position + n) * frameBytes));

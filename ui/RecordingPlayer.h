@@ -22,6 +22,12 @@ class RecordingPlayer final : public QIODevice {
   void SetBands(const EqBandTable& table) { m_renderer.SetBands(table); }
   /// A/B: true plays the recording as it is.
   void SetBypass(bool bypass) { m_renderer.SetBypass(bypass); }
+  /// Loops frames [first, end) from now on (end 0 or beyond the recording: to its end); a
+  /// position outside them starts over at `first`. Each round starts from silence, so what
+  /// plays is what a conversion of the selection alone writes.
+  void SetLoop(std::size_t first, std::size_t end);
+  std::size_t LoopFirst() const { return m_loopFirst; }
+  std::size_t LoopEnd() const { return m_loopEnd; }
   /// The next `frames` frames as floats (what readData hands out).
   std::vector<float> Next(std::size_t frames);
 
@@ -36,5 +42,7 @@ class RecordingPlayer final : public QIODevice {
   RecordingPcm m_pcm;
   PlaybackRenderer m_renderer;
   std::size_t m_position = 0;  // the next frame
+  std::size_t m_loopFirst = 0;
+  std::size_t m_loopEnd = 0;  // one past the loop's last frame
   std::vector<std::uint8_t> m_block;
 };

@@ -65,6 +65,9 @@ class CTonvaleDlg : public QDialog {
   void CreateBandEditors();
   void InitControls();
   void LayoutWindow();
+  /// Puts Open Recording, Play and A/B in the top row where it has room, the rest in a strip
+  /// over the graph's top-right corner.
+  void PlaceRecordingControls();
   void LoadEditorsFromTable();
   void OnSampleRateChange();
   void RefreshCurve();
@@ -95,14 +98,22 @@ class CTonvaleDlg : public QDialog {
   void OpenRecording(const QString& path);
   /// True once a recording's spectrum is shown.
   bool HasSpectrum() const { return m_hasSpectrum; }
+  /// How many recordings' spectra have been analysed (an edit only adds the response).
+  int SpectrumAnalyses() const { return m_spectrumAnalyses; }
   /// The opened recording's player (null before one is open), and its Play/Stop and A/B
   /// buttons, drawn over the graph's top-left corner.
   RecordingPlayer* Player() const { return m_player; }
   QPushButton* PlayButton() const { return m_playButton; }
+  CButtonST* OpenRecordingButton() const { return m_openRecording; }
   QPushButton* AbButton() const { return m_abButton; }
   /// Play/Stop: plays the recording through the current bands in a loop, or stops; without an
   /// audio device the button says so.
   void OnPlay();
+  /// Loops the recording from `fromSeconds` to `toSeconds` (the whole recording when they
+  /// select nothing); false without a recording.
+  bool SetLoop(double fromSeconds, double toSeconds);
+  /// Asks for the loop's start and end in seconds and sets it.
+  void ChooseLoop();
   /// Writes the graph (grid, band curves, combined curve, markers) to `path`: an SVG drawing
   /// when the name ends in ".svg", otherwise a PNG image at `scale` times the graph's size. False,
   /// with a report, when it cannot be written.
@@ -192,6 +203,7 @@ class CTonvaleDlg : public QDialog {
   bool m_hasSpectrum = false;
   std::thread m_spectrumThread;
   RecordingPlayer* m_player = nullptr;
+  int m_spectrumAnalyses = 0;
   QAudioSink* m_sink = nullptr;
   QPushButton* m_playButton;
   QPushButton* m_abButton;

@@ -46,6 +46,9 @@ QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
   bypass->setChecked(m_abButton->isChecked());
   bypass->setEnabled(m_abButton->isEnabled());
   connect(bypass, &QAction::triggered, this, [this] { m_abButton->click(); });
+  QAction* loop = menu->addAction(QStringLiteral("Loop selection..."));
+  loop->setEnabled(m_player != nullptr);
+  connect(loop, &QAction::triggered, this, &CTonvaleDlg::ChooseLoop);
   menu->addSeparator();
   connect(menu->addAction(QStringLiteral("Import preset...")), &QAction::triggered, this,
           [this, choose] {

@@ -4,18 +4,26 @@
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFormLayout>
+#include <QLocale>
 #include <QMediaDevices>
 #include <QMimeData>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <utility>
 
 #include "eq/LongTermSpectrum.h"
 #include "eq/RecordingReader.h"
+#include "platform/NumberText.h"
 #include "ui/RecordingPlayer.h"
 #include "ui/TonvaleDlg.h"
 
@@ -54,6 +62,7 @@ void CTonvaleDlg::OnSpectrumReady(const QString& path, bool ok, const LongTermSp
   }
   m_spectrum = spectrum;
   m_hasSpectrum = true;
+  ++m_spectrumAnalyses;
   if (m_sink != nullptr) {
     m_sink->stop();
   }
@@ -62,6 +71,7 @@ void CTonvaleDlg::OnSpectrumReady(const QString& path, bool ok, const LongTermSp
   m_player->SetBands(m_context.bandTable);
   m_player->SetBypass(m_abButton->isChecked());
   m_playButton->setText(QStringLiteral("Play"));
+  m_playButton->setToolTip(QStringLiteral("Play the whole recording in a loop"));
   for (QPushButton* button : {m_playButton, m_abButton}) {
     button->setEnabled(true);
   }
@@ -109,6 +119,67 @@ void CTonvaleDlg::OnPlay() {
   }
   m_sink->start(m_player);
   m_playButton->setText(QStringLiteral("Stop"));
+}
+
+bool CTonvaleDlg::SetLoop(double fromSeconds, double toSeconds) {
+  if (m_player == nullptr) {
+    return false;
+  }
+  const double rate = m_player->Pcm().sampleRate;
+  const double frames = static_cast<double>(m_player->Pcm().Frames());
+  auto frame = [rate, frames](double seconds) {
+    return static_cast<std::size_t>(std::clamp(std::round(seconds * rate), 0.0, frames));
+  };
+  m_player->SetLoop(frame(fromSeconds), frame(toSeconds));
+  const bool whole = m_player->LoopFirst() == 0 && m_player->LoopEnd() == m_player->Pcm().Frames();
+  m_playButton->setToolTip(
+      whole ? QStringLiteral("Play the whole recording in a loop")
+            : QString::fromStdString(
+                  "Play " +
+                  platform::FormatFixed(static_cast<double>(m_player->LoopFirst()) / rate, 2) +
+                  " s to " +
+                  platform::FormatFixed(static_cast<double>(m_player->LoopEnd()) / rate, 2) +
+                  " s in a loop"));
+  return true;
+}
+
+void CTonvaleDlg::ChooseLoop() {
+  if (m_player == nullptr) {
+    return;
+  }
+  const double rate = m_player->Pcm().sampleRate;
+  const double length = static_cast<double>(m_player->Pcm().Frames()) / rate;
+  QDialog ask(this);
+  ask.setWindowTitle(QStringLiteral("Loop selection"));
+  auto* form = new QFormLayout(&ask);
+  auto field = [&ask, length](double value) {
+    auto* box = new QDoubleSpinBox(&ask);
+    box->setRange(0.0, length);
+    box->setDecimals(2);
+    box->setSingleStep(0.5);
+    box->setSuffix(QStringLiteral(" s"));
+    box->setLocale(QLocale::c());  // seconds read and shown alike everywhere
+    box->setValue(value);
+    return box;
+  };
+  QDoubleSpinBox* from = field(static_cast<double>(m_player->LoopFirst()) / rate);
+  QDoubleSpinBox* to = field(static_cast<double>(m_player->LoopEnd()) / rate);
+  form->addRow(QStringLiteral("From:"), from);
+  form->addRow(QStringLiteral("To:"), to);
+  auto* buttons = new QDialogButtonBox(
+      QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::RestoreDefaults, &ask);
+  buttons->button(QDialogButtonBox::RestoreDefaults)->setText(QStringLiteral("Whole Recording"));
+  connect(buttons->button(QDialogButtonBox::RestoreDefaults), &QPushButton::clicked, &ask,
+          [from, to, length] {
+            from->setValue(0.0);
+            to->setValue(length);
+          });
+  connect(buttons, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+  form->addRow(buttons);
+  if (ask.exec() == QDialog::Accepted) {
+    SetLoop(from->value(), to->value());
+  }
 }
 
 void CTonvaleDlg::dragEnterEvent(QDragEnterEvent* event) {

@@ -13,14 +13,10 @@
 #include <cmath>
 #include <memory>
 
-#include "eq/FilterChain.h"
-#include "eq/PcmFilter.h"
-#include "tests/support/RiffBuilder.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/DlgEQController.h"
 #include "ui/DlgEQPainter.h"
-#include "ui/RecordingPlayer.h"
 #include "ui/SpinArrows.h"
 
 class BandTypeTest : public UiFixture {
@@ -143,63 +139,6 @@ class BandTypeTest : public UiFixture {
     const std::string svg = testsupport::ReadFile(m_dir.File("graph.svg"));
     QVERIFY(svg.find("<svg") != std::string::npos);
     QVERIFY(svg.find("<polyline") != std::string::npos);
-  }
-
-  // A recording named at start-up: its spectrum comes from the worker, the rate switches to the
-  // recording's own (added to the list), the line after the EQ moves with a band edit, and the
-  // player hands out the conversion's samples.
-  void anOpenedRecordingShowsItsSpectrumUnderTheCurve() {
-    std::vector<std::int16_t> tone(22050 * 2);
-    for (std::size_t i = 0; i < tone.size(); ++i) {
-      tone[i] =
-          static_cast<std::int16_t>(8000 * std::sin(2 * 3.141592653589793 * 1000 * i / 22050.0));
-    }
-    const auto bytes = testsupport::PcmWave(1, 22050, 16, testsupport::Pcm16Bytes(tone));
-    testsupport::WriteFile(m_dir.File("tone.wav"), std::string(bytes.begin(), bytes.end()));
-    auto dialog = MakeDialog(false, nullptr, m_dir.File("tone.wav"));
-    QTRY_VERIFY_WITH_TIMEOUT(dialog->HasSpectrum(), 10000);
-    QCOMPARE(dialog->RateList()->currentText(), QStringLiteral("22050"));
-    QCOMPARE(m_config.defaultSampleRate, 22050);
-    CDlgEQPainter* graph = dialog->Painter();
-    // The tone is the spectrum's maximum: on the top line at 1 kHz with no band on.
-    const auto x = static_cast<std::size_t>(std::lround(FreqToX(m_graph, 1000)));
-    QVERIFY(std::abs(graph->SpectrumAfter()[x]) <= 1);
-    const std::vector<std::int32_t> before = graph->SpectrumAfter();
-    dialog->Editors()[6]->EnableBox()->click();  // the bell nearest 1 kHz, +10 dB
-    QVERIFY(graph->SpectrumAfter() != before);
-
-    // What plays is what the conversion writes for the same samples, as floats; A/B bypasses.
-    RecordingPlayer* player = dialog->Player();
-    QVERIFY(player != nullptr);
-    QVERIFY(dialog->PlayButton()->isEnabled());
-    std::vector<std::int16_t> converted = tone;
-    FilterChain chain;
-    DesignBandFilters(m_table, chain, 22050);
-    FilterSamples(FilterKernel::Plain, {SampleEncoding::Pcm16, 0}, converted.data(),
-                  static_cast<std::uint32_t>(converted.size()), chain, 1);
-    const std::vector<float> played = player->Next(5000);
-    for (std::size_t i = 0; i < played.size(); ++i) {
-      QCOMPARE(played[i], static_cast<float>(converted[i]) / 32768.0F);
-    }
-    dialog->AbButton()->click();
-    QCOMPARE(dialog->AbButton()->text(), QStringLiteral("EQ off"));
-    const std::vector<float> plain = player->Next(10);
-    QCOMPARE(plain[0], static_cast<float>(tone[5000]) / 32768.0F);
-    // Without a device the button says so; with one it plays and stops.
-    dialog->PlayButton()->click();
-    const QString state = dialog->PlayButton()->text();
-    QVERIFY2(state == QStringLiteral("No audio device") || state == QStringLiteral("Stop") ||
-                 state == QStringLiteral("Rate not playable"),
-             qPrintable(state));
-    if (state == QStringLiteral("Stop")) {
-      dialog->PlayButton()->click();
-    }
-
-    QString report;
-    dialog->SetReportSink([&](const QString&, const QString& text, bool) { report = text; });
-    dialog->OpenRecording(QString::fromStdString(m_dir.File("missing.wav")));
-    QTRY_VERIFY_WITH_TIMEOUT(!report.isEmpty(), 10000);
-    QVERIFY(report.startsWith(QStringLiteral("The recording cannot be read")));
   }
 
   void presetsGoInAndOutThroughTheGraphMenu() {
