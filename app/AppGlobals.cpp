@@ -3,6 +3,7 @@
 std::string g_exeName;
 std::string g_exePath;
 std::string g_configPath;
+std::string g_windowModuleFolder;
 
 CommandOptions g_cmdOptions;
 AppConfig g_appConfig;

@@ -7,7 +7,7 @@
 #include "platform/NumberText.h"
 #include "platform/PathUtil.h"
 
-const std::array<OptionRow, 15> g_optionTable = {{
+const std::array<OptionRow, 17> g_optionTable = {{
     {1, "h", R"(^\s*[\-/]h\s*$)", "Open help information", "/h"},
     {2, "command", R"(^\s*[\-/]command\s*$)", "Run application using command mode", "/command"},
     {3, "access_setting", R"(^\s*[\-/]access_setting[=:](.*)\s*$)",
@@ -41,6 +41,9 @@ const std::array<OptionRow, 15> g_optionTable = {{
     {15, "open_recording", R"(^\s*[\-/]open_recording[=:](.*)\s*$)",
      "Open the window with the spectrum of a recording under the response curve",
      "/open_recording:\"C:\\interview.wav\""},
+    {16, "help", R"(^\s*(?:--|[\-/])help\s*$)", "Open help information, as /h does", "--help"},
+    {17, "version", R"(^\s*(?:--|[\-/])version\s*$)",
+     "Print the program's version and the commit it was built from", "/version"},
 }};
 
 namespace {
@@ -233,6 +236,9 @@ int CommandParser::ValidateOption(int id, const std::smatch& match) {
       return EnsureParentFolder(value);
     case 15:
       m_options.openRecordingPath = value;
+      if (value.empty()) {
+        return 1;  // none: a desktop launcher passes "/open_recording:" when it has no file
+      }
       if (!PathFitsLimit(value)) {
         return 0;
       }
@@ -240,6 +246,14 @@ int CommandParser::ValidateOption(int id, const std::smatch& match) {
         Report(platform::FormatText("%sFile not exist(%s).%s", "Error:", value.c_str(), "\r\n"));
         return 0;
       }
+      return 1;
+    case 16:
+      m_options.consoleMode = 1;
+      m_options.showHelp = 1;
+      return 1;
+    case 17:
+      m_options.consoleMode = 1;
+      m_options.showVersion = 1;
       return 1;
     default: return 1;
   }

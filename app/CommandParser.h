@@ -20,7 +20,7 @@ struct OptionRow {
 };
 
 /// The options, in the order they are tried and listed in the help.
-extern const std::array<OptionRow, 15> g_optionTable;
+extern const std::array<OptionRow, 17> g_optionTable;
 
 /// Most threads /jobs may ask for.
 inline constexpr unsigned kMaxJobs = 1024;

@@ -1,11 +1,10 @@
 // The interactive mode of a build with a window: the window lives in a module beside the
-// program, loaded only now (see ui/WindowModule.cpp).
+// program (in an installed program's library folder), loaded only now (see ui/WindowModule.cpp).
 #include <string>
 
+#include "app/AppGlobals.h"
 #include "platform/Console.h"
-#include "platform/FileSystem.h"
 #include "platform/FormatText.h"
-#include "platform/ModulePath.h"
 #include "platform/SharedModule.h"
 #include "ui/InteractiveMode.h"
 
@@ -15,7 +14,7 @@ DialogResult RunInteractiveMode(int& argc, char** argv, const InteractiveContext
 #else
   const char* separator = "/";
 #endif
-  const std::string folder = platform::ParentFolder(platform::GetModulePath());
+  const std::string& folder = g_windowModuleFolder;
   const std::string path = folder.empty() ? std::string(TONVALE_WINDOW_MODULE)
                                           : folder + separator + TONVALE_WINDOW_MODULE;
   std::string error;

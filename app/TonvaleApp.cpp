@@ -11,6 +11,7 @@
 #include "app/HelpListing.h"
 #include "app/PresetCommand.h"
 #include "app/ProgressLine.h"
+#include "app/VersionText.h"
 #include "eq/ConversionJob.h"
 #include "platform/BoundedText.h"
 #include "platform/Console.h"
@@ -19,6 +20,7 @@
 #include "platform/FormatText.h"
 #include "platform/ModulePath.h"
 #include "platform/PathUtil.h"
+#include "platform/ProgramLayout.h"
 #include "settings/LiveFlag.h"
 #include "settings/UserSettings.h"
 #include "ui/InteractiveMode.h"
@@ -76,7 +78,15 @@ void CTonvaleApp::SetUpProcessPaths() {
   const std::string modulePath = platform::BoundedCopy(platform::GetModulePath());
   g_exeName = platform::BoundedCopy(platform::FileNamePart(modulePath));
   g_exePath = modulePath;
-  g_configPath = platform::BoundedCopy(platform::ReplaceExtension(modulePath, ".ini"));
+  // Beside the program, or in the user's configuration folder when the program is installed:
+  // an installed program never writes into its prefix.
+  const platform::ProgramLayout layout =
+      platform::CurrentProgramLayout(TONVALE_INSTALLED_MODULE_FOLDER);
+  if (!layout.configFolder.empty()) {
+    (void)platform::CreateDirectoryTree(layout.configFolder);
+  }
+  g_configPath = platform::BoundedCopy(layout.configPath);
+  g_windowModuleFolder = platform::BoundedCopy(layout.moduleFolder);
 }
 
 bool CTonvaleApp::InitInstance() {
@@ -173,6 +183,9 @@ bool CTonvaleApp::InitInstance() {
     }
     if (g_cmdOptions.showHelp == 1) {
       PrintHelpListing(g_exeName, ConsoleLog);
+    }
+    if (g_cmdOptions.showVersion == 1) {
+      ConsoleLog(VersionText());
     }
     return true;
   }

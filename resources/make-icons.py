@@ -81,6 +81,7 @@ def curve(fn, x0, x1, steps=60):
     return [(x0 + (x1 - x0) * i / steps, fn(i / steps)) for i in range(steps + 1)]
 
 
+SCALE = 1  # device pixels per logical pixel of the pictures being drawn
 WHITE = (255, 255, 255, 255)
 INK = (30, 40, 60, 255)
 
@@ -128,5 +129,6 @@ def draw_all(suffix):
 
 
 # Each picture at 1x and, for screens of device-pixel ratio 2, at 2x ("@2x", which Qt picks).
-for SCALE, suffix in ((1, ""), (2, "@2x")):
-    draw_all(suffix)
+if __name__ == "__main__":
+    for SCALE, suffix in ((1, ""), (2, "@2x")):
+        draw_all(suffix)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Tonvale need, when they are missing.
-# Usage: scripts/deps.sh [build|test|bench|windows]...
+# Usage: scripts/deps.sh [build|test|bench|package|windows]...
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev qt6-base-dev qt6-svg-dev qt6-multimedia-dev
@@ -10,8 +10,11 @@ for set in "${@:-build}"; do
     build) ;;
     test) packages+=(libbenchmark-dev libsndfile1-dev clang libclang-rt-14-dev locales sox ffmpeg
                      python3-jsonschema parallel
-                     sndfile-programs) ;;
+                     sndfile-programs
+                     dpkg-dev desktop-file-utils appstream shared-mime-info man-db) ;;
     bench) packages+=(libbenchmark-dev libsndfile1-dev sox ffmpeg bc) ;;
+    # The Debian package: cpack finds its dependencies with dpkg-shlibdeps.
+    package) packages+=(dpkg-dev) ;;
     # The Windows cross build and Wine to run its tests; GoogleTest from its sources.
     windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest) ;;
     *) echo "deps.sh: unknown package set $set" >&2; exit 2 ;;

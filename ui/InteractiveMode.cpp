@@ -70,6 +70,8 @@ DialogResult RunInteractiveMode(int& argc, char** argv, const InteractiveContext
   }
 #endif
   GuardedApplication application(argc, argv);
+  // The desktop matches the window to the installed menu entry and its icon by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tonvale"));
   // Qt takes the C library's locale from the environment; numbers in settings and fields must
   // not follow it.
   std::setlocale(LC_NUMERIC, "C");

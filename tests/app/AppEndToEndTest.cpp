@@ -55,6 +55,25 @@ TEST_F(AppEndToEndTest, HelpPrintsTheListingAndCreatesTheConfigurationFile) {
   EXPECT_EQ(Config(), DefaultConfigAfterRun());
 }
 
+// --help is /h by another name; /version and --version print the version and the commit the
+// build was made from. All three run in console mode and end with status 0, as /h does.
+TEST_F(AppEndToEndTest, HelpAndVersionPrintAndEndAsHDoes) {
+  const ProcessResult h = Run({"/h"});
+  const ProcessResult help = Run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out, h.out);
+  EXPECT_EQ(help.err, "");
+  for (const char* arg : {"--version", "/version"}) {
+    const ProcessResult r = Run({arg});
+    EXPECT_EQ(r.exitCode, 0) << arg;
+    EXPECT_EQ(r.out.rfind("tonvale " TONVALE_VERSION "\r\ncommit ", 0), 0U) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\ncommit ([0-9a-f]{12}|unknown)\r\n$")))
+        << r.out;
+    EXPECT_EQ(r.err, "") << arg;
+  }
+  EXPECT_EQ(Config(), DefaultConfigAfterRun());
+}
+
 // /command alone prints nothing and clears the liveness flag; an existing configuration file is
 // read and edited in place, not replaced by the shipped default.
 TEST_F(AppEndToEndTest, CommandAloneEndsSilentlyAndKeepsAnExistingConfiguration) {

@@ -49,6 +49,27 @@ TEST(CommandParserTest, FlagsAcceptSlashOrDashAndBlanksButAreCaseSensitive) {
   EXPECT_EQ(Parse({"command"}).result, 0);
 }
 
+TEST(CommandParserTest, HelpAndVersionAlsoTakeTwoDashesAndSwitchTheConsoleOn) {
+  for (const char* arg : {"--help", "-help", "/help", " --help "}) {
+    Parse p({arg});
+    EXPECT_EQ(p.result, 1) << arg;
+    EXPECT_EQ(p.options.showHelp, 1) << arg;
+    EXPECT_EQ(p.options.consoleMode, 1) << arg;
+    EXPECT_EQ(p.options.showVersion, 0) << arg;
+  }
+  for (const char* arg : {"--version", "-version", "/version"}) {
+    Parse p({arg});
+    EXPECT_EQ(p.result, 1) << arg;
+    EXPECT_EQ(p.options.showVersion, 1) << arg;
+    EXPECT_EQ(p.options.consoleMode, 1) << arg;
+    EXPECT_EQ(p.options.showHelp, 0) << arg;
+  }
+  // Two dashes are for these two only, and the names are case-sensitive like every other.
+  for (const char* arg : {"--h", "--command", "---help", "--Version", "/VERSION", "--versions"}) {
+    EXPECT_EQ(Parse({arg}).result, 0) << arg;
+  }
+}
+
 TEST(CommandParserTest, ValuesFollowEqualsOrColonAndKeepTrailingBlanks) {
   Parse p({"/eq_index=3", "-access_setting:/tmp/my settings.cfg  "});
   EXPECT_EQ(p.result, 1);
@@ -134,6 +155,20 @@ TEST(CommandParserTest, ConvertOutputCreatesItsFolderChainOrSaysWhyNot) {
   Parse blocked({"/command", "/convert_output:" + dir.File("file/sub/out.wav")});
   EXPECT_EQ(blocked.result, 0);
   EXPECT_EQ(blocked.console, "Error:Can't create directory(" + dir.File("file/sub/") + ").\r\n");
+}
+
+// A desktop launcher started without a file passes the option with an empty value.
+TEST(CommandParserTest, OpenRecordingMustExistUnlessItIsEmpty) {
+  TempDir dir;
+  testsupport::WriteFile(dir.File("take.wav"), "x");
+  EXPECT_EQ(Parse({"/open_recording:" + dir.File("take.wav")}).options.openRecordingPath,
+            dir.File("take.wav"));
+  Parse empty({"/open_recording:"});
+  EXPECT_EQ(empty.result, 1);
+  EXPECT_EQ(empty.options.openRecordingPath, "");
+  Parse missing({"/command", "/open_recording:" + dir.File("none.wav")});
+  EXPECT_EQ(missing.result, 0);
+  EXPECT_EQ(missing.console, "Error:File not exist(" + dir.File("none.wav") + ").\r\n");
 }
 
 TEST(CommandParserTest, CheckLiveIsOnOnlyForTheValueOne) {
