@@ -33,8 +33,9 @@ cp "${debs[0]}" "$root/tmp/"
 cp examples/speech.wav examples/speech-eq.cfg "$root/tmp/"
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "$@"; }
 
-in_root find / -xdev -path /proc -prune -o -print 2> /dev/null | sort > "$root/../files-before.txt"
 in_root apt-get update -qq
+# A user to run the program as, and man to read its manual, as a desktop system has them.
+in_root sh -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -qq passwd man-db > /dev/null'
 in_root sh -c "DEBIAN_FRONTEND=noninteractive apt-get install -y /tmp/$(basename "${debs[0]}")"
 in_root sh -c 'useradd -m trial 2> /dev/null || true'
 in_root su trial -c 'cd /tmp && tonvale --version && tonvale /command /access_setting:speech-eq.cfg \
