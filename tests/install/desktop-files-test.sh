@@ -6,17 +6,8 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 version=$2
-for tool in desktop-file-validate appstreamcli update-mime-database man lexgrog; do
-  command -v "$tool" > /dev/null || { echo "skipped: $tool is missing"; exit 77; }
-done
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+require_tools desktop-file-validate appstreamcli update-mime-database man lexgrog
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" > install.log

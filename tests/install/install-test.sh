@@ -9,14 +9,7 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 source_dir=$(cd "$2" && pwd)
 gui=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" > install.log

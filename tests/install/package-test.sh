@@ -8,17 +8,8 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 version=$2
 gui=$3
-for tool in cpack dpkg-deb dpkg-shlibdeps; do
-  command -v "$tool" > /dev/null || { echo "skipped: $tool is missing"; exit 77; }
-done
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+require_tools cpack dpkg-deb dpkg-shlibdeps
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" > cpack.log 2>&1 ||
   fail "cpack: $(cat cpack.log)"
