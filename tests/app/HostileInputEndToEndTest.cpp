@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,7 +44,10 @@ std::string OneBandSettings(int type, double gain, double qual, double centFreq,
   return text;
 }
 
-TEST_F(HostileInputTest, SettingsThatCannotBeAppliedFailTheConversionAndSayWhy) {
+// Settings that cannot be loaded fail the conversion with a line that says why: a missing file,
+// no setup at the index, UTF-16 text, and a folder, a FIFO or a device, which is never opened for
+// reading: no abort, no hang.
+TEST_F(HostileInputTest, SettingsThatCannotBeLoadedFailTheConversionAndSayWhy) {
   RampWave("in.wav", 480, 48000);
   WriteFile(m_dir.File("other.cfg"), OneBandSettings(1, 6, 1, 1000, 0, 0));
   std::string utf16 = "\xFF\xFE";
@@ -52,27 +56,44 @@ TEST_F(HostileInputTest, SettingsThatCannotBeAppliedFailTheConversionAndSayWhy) 
     utf16 += '\0';
   }
   WriteFile(m_dir.File("utf16.cfg"), utf16);
+  fs::create_directory(m_dir.File("folder.cfg"));
   struct Case {
     std::string settings;
     std::string index;
     std::string reason;
   };
-  const Case cases[] = {
+  const std::string noSetup = "the file holds no setup for this EQ index";
+  std::vector<Case> cases = {
       {"none.cfg", "0", "the file does not exist"},
-      {"other.cfg", "3", "the file holds no setup for this EQ index"},
-      {"utf16.cfg", "0",
-       "the file holds no setup for this EQ index (it is saved as UTF-16 text; save it as UTF-8 "
-       "or ANSI text)"},
+      {"other.cfg", "3", noSetup},
+      {"utf16.cfg", "0", noSetup + " (it is saved as UTF-16 text; save it as UTF-8 or ANSI text)"},
+      {"folder.cfg", "0", "the file cannot be read: it is a folder"},
   };
+#if !defined(_WIN32)
+  ASSERT_EQ(::mkfifo(m_dir.File("fifo.cfg").c_str(), 0600), 0);
+  cases.push_back({"fifo.cfg", "0", "the file cannot be read: it is not a regular file"});
+  cases.push_back({"/dev/zero", "0", "the file cannot be read: it is not a regular file"});
+#endif
   for (const Case& c : cases) {
-    const ProcessResult r =
-        Run({"/command", "/access_setting:" + c.settings, "/eq_index:" + c.index,
-             "/convert_source:in.wav", "/convert_output:out.wav"});
+    testsupport::ChildProcess child(
+        m_exe,
+        {"/command", "/access_setting:" + c.settings, "/eq_index:" + c.index,
+         "/convert_source:in.wav", "/convert_output:out.wav"},
+        m_dir.Path(), kNoDisplay);
+    const ProcessResult r = child.Wait(20000);
     EXPECT_EQ(r.exitCode, 2) << c.settings;
     EXPECT_EQ(r.out, "Error:Can't load EQ index " + c.index + " from the settings file(" +
                          c.settings + "): " + c.reason + ".\r\n" + kTerminatedFailed);
+    EXPECT_EQ(r.err, "") << c.settings;
     EXPECT_FALSE(fs::exists(m_dir.File("out.wav")));
   }
+
+  // The same kinds of path as the configuration file: the built-in configuration applies.
+  fs::remove(m_dir.File("tonvale.ini"));
+  fs::create_directory(m_dir.File("tonvale.ini"));
+  const ProcessResult r = Run({"/command", "/convert_source:in.wav", "/convert_output:out.wav"});
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_TRUE(fs::is_directory(m_dir.File("tonvale.ini")));
 }
 
 TEST_F(HostileInputTest, BandsThatMakeNoFilterAreNamedInsteadOfWritingGarbage) {
@@ -110,42 +131,6 @@ TEST_F(HostileInputTest, BandsThatMakeNoFilterAreNamedInsteadOfWritingGarbage) {
     EXPECT_EQ(std::vector<std::int16_t>(out.begin(), out.end()), Ramp(4800));
 #endif
   }
-}
-
-// A folder, a FIFO or a device as a settings or configuration path is never opened for reading:
-// no abort, no hang, a clear line.
-TEST_F(HostileInputTest, SettingsPathsThatAreNotReadableFilesEndWithAnErrorLine) {
-  RampWave("in.wav", 80);
-  fs::create_directory(m_dir.File("folder.cfg"));
-  struct Case {
-    std::string path;
-    std::string reason;
-  };
-  std::vector<Case> cases = {{"folder.cfg", "it is a folder"}};
-#if !defined(_WIN32)
-  ASSERT_EQ(::mkfifo(m_dir.File("fifo.cfg").c_str(), 0600), 0);
-  cases.push_back({"fifo.cfg", "it is not a regular file"});
-  cases.push_back({"/dev/zero", "it is not a regular file"});
-#endif
-  for (const Case& c : cases) {
-    testsupport::ChildProcess child(m_exe,
-                                    {"/command", "/access_setting:" + c.path,
-                                     "/convert_source:in.wav", "/convert_output:out.wav"},
-                                    m_dir.Path(), kNoDisplay);
-    const ProcessResult r = child.Wait(20000);
-    EXPECT_EQ(r.exitCode, 2) << c.path;
-    EXPECT_EQ(r.out, "Error:Can't load EQ index 0 from the settings file(" + c.path +
-                         "): the file cannot be read: " + c.reason + ".\r\n" + kTerminatedFailed);
-    EXPECT_EQ(r.err, "");
-  }
-  EXPECT_FALSE(fs::exists(m_dir.File("out.wav")));
-
-  // The same kinds of path as the configuration file: the built-in configuration applies.
-  fs::remove(m_dir.File("tonvale.ini"));
-  fs::create_directory(m_dir.File("tonvale.ini"));
-  const ProcessResult r = Run({"/command", "/convert_source:in.wav", "/convert_output:out.wav"});
-  EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_TRUE(fs::is_directory(m_dir.File("tonvale.ini")));
 }
 
 #if !defined(_WIN32)  // file permissions and file-size limits of POSIX systems
@@ -188,20 +173,23 @@ TEST_F(HostileInputTest, AFailedWriteKeepsTheEarlierOutputAndNamesItsCause) {
 }
 #endif
 
-// An output path that names a folder, existing or ending in a separator, is refused and the folder
-// stays; a bare file name is a file in the current folder.
+// An output path that names a folder, existing (empty or not) or ending in a separator, is refused
+// and the folder stays as it was; a bare file name is a file in the current folder.
 TEST_F(HostileInputTest, AnOutputThatNamesAFolderIsRefusedAndABareNameIsWrittenHere) {
   RampWave("in.wav", 80);
+  fs::create_directory(m_dir.File("empty"));
   fs::create_directory(m_dir.File("somefolder"));
-  for (const std::string output : {"somefolder", "somefolder/", "newfolder/"}) {
+  WriteFile(m_dir.File("somefolder/keep.txt"), "x");
+  for (const std::string output : {"empty", "somefolder", "somefolder/", "newfolder/"}) {
     const ProcessResult r =
         Run({"/command", "/convert_source:in.wav", "/convert_output:" + output});
     EXPECT_EQ(r.exitCode, 2) << output;
     EXPECT_EQ(r.out, "Error:The output path names a folder, not a file(" + output + ").\r\n" +
                          kTerminatedFailed);
   }
-  EXPECT_TRUE(fs::is_directory(m_dir.File("somefolder")));
-  EXPECT_TRUE(fs::is_empty(m_dir.File("somefolder")));
+  EXPECT_TRUE(fs::is_directory(m_dir.File("empty")) && fs::is_empty(m_dir.File("empty")));
+  EXPECT_EQ(ReadFile(m_dir.File("somefolder/keep.txt")), "x");
+  EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.File("somefolder")), {}), 1);
 
   const ProcessResult r = Run({"/command", "/convert_source:in.wav", "/convert_output:plain.wav"});
   EXPECT_EQ(r.exitCode, 0) << r.out;

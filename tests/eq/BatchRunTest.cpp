@@ -4,8 +4,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -80,32 +78,6 @@ TEST_F(BatchRunTest, TranscriptsComeInFileOrderAndOutputsMatchOneFileAtATime) {
     // 24 dB an octave below 120 Hz: log10(10^2.4 - 1) / (2 log10 2) = 3.98, order 4.
     EXPECT_EQ(results[i].job.bands[0].order, 4);
     EXPECT_TRUE(results[i].job.bands[1].applied);
-  }
-}
-
-TEST_F(BatchRunTest, AFailingFileStopsTheBatchUnlessToldToGoOn) {
-  for (const bool keepGoing : {false, true}) {
-    SCOPED_TRACE(keepGoing ? "keep going" : "stop");
-    auto jobs = MakeJobs(5, 2);
-    std::string log;
-    BatchSettings settings;
-    settings.threads = 1;
-    settings.keepGoing = keepGoing;
-    settings.log = [&log](std::string_view text) { log.append(text); };
-    const auto results = RunBatch(jobs, SpeechBands(), settings);
-    for (std::size_t i = 0; i < 5; ++i) {
-      const bool reached = keepGoing || i <= 2;
-      EXPECT_EQ(results[i].attempted, reached) << i;
-      EXPECT_EQ(results[i].result, reached && i != 2 ? 1 : 0) << i;
-      EXPECT_EQ(std::filesystem::exists(jobs[i].outputPath), reached && i != 2) << i;
-    }
-    EXPECT_NE(results[2].log.find("Error:Can't open the file.(" + jobs[2].sourcePath + ")."),
-              std::string::npos);
-    // Every reached file's lines, together and in order.
-    std::string joined;
-    for (const auto& result : results) joined += result.log;
-    EXPECT_EQ(log, joined);
-    for (const auto& job : jobs) (void)std::remove(job.outputPath.c_str());
   }
 }
 

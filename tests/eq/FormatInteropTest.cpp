@@ -28,14 +28,7 @@ namespace fs = std::filesystem;
 
 // A high-pass, a boost and a cut: every kind of section, nothing near the limits.
 EqBandTable Bands() {
-  return {EqBand{.type = 2,
-                 .index = 0,
-                 .enable = 1,
-                 .gain = 24,
-                 .qual = 0.7,
-                 .centFreq = 0,
-                 .cutoffFreq = 90,
-                 .stopFreq = 45},
+  return {EqBand{.type = 2, .enable = 1, .gain = 24, .qual = 0.7, .cutoffFreq = 90, .stopFreq = 45},
           EqBand{.type = 1, .index = 1, .enable = 1, .gain = 4, .qual = 1.2, .centFreq = 1000},
           EqBand{.type = 1, .index = 2, .enable = 1, .gain = -6, .qual = 2, .centFreq = 3500}};
 }

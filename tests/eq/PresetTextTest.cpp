@@ -152,22 +152,11 @@ TEST(PresetTextTest, ExportReadsBackAsTheSameTable) {
   table.push_back({.type = 4, .index = 1, .enable = 0, .gain = 5, .qual = 0.71, .centFreq = 120});
   table.push_back({.type = 5, .index = 2, .enable = 1, .gain = -3, .qual = 0.6, .centFreq = 9000});
   table.push_back({.type = 6, .index = 3, .enable = 1, .gain = 0, .qual = 25, .centFreq = 150});
-  table.push_back({.type = 2,
-                   .index = 4,
-                   .enable = 1,
-                   .gain = 27,
-                   .qual = 0,
-                   .centFreq = 0,
-                   .cutoffFreq = 100,
-                   .stopFreq = 50});  // order 5, written as 6
-  table.push_back({.type = 3,
-                   .index = 5,
-                   .enable = 1,
-                   .gain = 24,
-                   .qual = 0,
-                   .centFreq = 0,
-                   .cutoffFreq = 3000,
-                   .stopFreq = 6000});  // order 4
+  // Order 5, written as 6; order 4.
+  table.push_back(
+      {.type = 2, .index = 4, .enable = 1, .gain = 27, .cutoffFreq = 100, .stopFreq = 50});
+  table.push_back(
+      {.type = 3, .index = 5, .enable = 1, .gain = 24, .cutoffFreq = 3000, .stopFreq = 6000});
   table.push_back({.type = 9, .index = 6, .enable = 1});
   std::vector<std::string> notes;
   const std::string text = WritePresetText(table, &notes);

@@ -82,8 +82,6 @@ TEST_P(SampleStreamTest, BlockByBlockGivesTheWholeBufferBits) {
                              .index = 99,
                              .enable = 1,
                              .gain = 80,
-                             .qual = 0,
-                             .centFreq = 0,
                              .cutoffFreq = fs * 0.3,
                              .stopFreq = fs * 0.45});
     }

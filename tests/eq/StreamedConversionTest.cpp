@@ -26,33 +26,17 @@ namespace fs = std::filesystem;
 
 // Many sections (a high-pass of order 6, a low-pass, bells) and a boost that clips.
 EqBandTable ManySections() {
-  EqBandTable table;
-  table.push_back(EqBand{.type = 2,
-                         .index = 0,
-                         .enable = 1,
-                         .gain = 36,
-                         .qual = 0,
-                         .centFreq = 0,
-                         .cutoffFreq = 100,
-                         .stopFreq = 50});
+  EqBandTable table{EqBand{.type = 2, .enable = 1, .gain = 36, .cutoffFreq = 100, .stopFreq = 50}};
   for (std::uint32_t i = 1; i <= 5; ++i) {
     table.push_back(EqBand{.type = 1,
                            .index = i,
                            .enable = 1,
                            .gain = i == 3 ? 14.0 : -4.0,
                            .qual = 1.4,
-                           .centFreq = 300.0 * i,
-                           .cutoffFreq = 0,
-                           .stopFreq = 0});
+                           .centFreq = 300.0 * i});
   }
-  table.push_back(EqBand{.type = 3,
-                         .index = 6,
-                         .enable = 1,
-                         .gain = 30,
-                         .qual = 0,
-                         .centFreq = 0,
-                         .cutoffFreq = 3500,
-                         .stopFreq = 6000});
+  table.push_back(
+      EqBand{.type = 3, .index = 6, .enable = 1, .gain = 30, .cutoffFreq = 3500, .stopFreq = 6000});
   return table;
 }
 

@@ -114,14 +114,8 @@ TEST(WavefrontFilterTest, ChannelsSpreadOverCoresMatchThePlainPass) {
   std::mt19937 rng(11);
   FilterChain chain;
   DesignBandFilters(
-      {EqBand{.type = 1, .index = 0, .enable = 1, .gain = 9, .qual = 2, .centFreq = 1000},
-       EqBand{.type = 2,
-              .index = 1,
-              .enable = 1,
-              .gain = 30,
-              .qual = 0,
-              .cutoffFreq = 100,
-              .stopFreq = 40}},
+      {EqBand{.type = 1, .enable = 1, .gain = 9, .qual = 2, .centFreq = 1000},
+       EqBand{.type = 2, .index = 1, .enable = 1, .gain = 30, .cutoffFreq = 100, .stopFreq = 40}},
       chain, 48000);
   ASSERT_GT(CountSections(chain), 2U);
   for (const std::uint16_t channels : {2, 3, 7}) {
@@ -140,14 +134,7 @@ TEST(WavefrontFilterTest, ChannelsSpreadOverCoresMatchThePlainPass) {
 TEST(WavefrontFilterTest, LongChainsAndTheDefaultIsTheBestKernel) {
   // Three 57th-order low-passes: 87 sections in one wavefront.
   FilterChain chain;
-  const EqBand lowPass{.type = 3,
-                       .index = 0,
-                       .enable = 1,
-                       .gain = 24,
-                       .qual = 0,
-                       .centFreq = 0,
-                       .cutoffFreq = 7840,
-                       .stopFreq = 8000};
+  const EqBand lowPass{.type = 3, .enable = 1, .gain = 24, .cutoffFreq = 7840, .stopFreq = 8000};
   DesignBandFilters({lowPass, lowPass, lowPass}, chain, 16000);
   ASSERT_GT(CountSections(chain), 80U);
   std::mt19937 rng(3);

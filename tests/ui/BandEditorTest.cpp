@@ -2,34 +2,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QFontDatabase>
-#include <QFontInfo>
-#include <QImage>
 #include <QLabel>
 #include <QTest>
-#include <QTimer>
-#include <functional>
-#include <memory>
-
-#include "eq/PcmFilter.h"
-#include "settings/AppConfig.h"
-#include "settings/LiveFlag.h"
-#include "settings/UserSettings.h"
-#include "tests/support/RiffBuilder.h"
-#include "tests/support/TestSupport.h"
-#include "ui/BandFloatNumEdit.h"
-#include "ui/ButtonST.h"
-#include "ui/DialogUnits.h"
-#include "ui/DlgEQController.h"
-#include "ui/DlgEQPainter.h"
-#include "ui/EqEvents.h"
-#include "ui/SpinArrows.h"
-#include "ui/TonvaleDlg.h"
+#include <vector>
 
 #include "tests/ui/UiFixture.h"
+#include "ui/BandFloatNumEdit.h"
+#include "ui/ButtonST.h"
+#include "ui/DlgEQController.h"
+#include "ui/DlgEQPainter.h"
+#include "ui/SpinArrows.h"
 
 class BandEditorTest : public UiFixture {
   Q_OBJECT

@@ -1,35 +1,14 @@
 // The response graph's grid and curve on Qt's offscreen platform.
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QImage>
-#include <QLabel>
 #include <QTest>
-#include <QTimer>
-#include <functional>
-#include <memory>
-
-#include "eq/PcmFilter.h"
-#include "settings/AppConfig.h"
-#include "settings/LiveFlag.h"
-#include "settings/UserSettings.h"
-#include "tests/support/RiffBuilder.h"
-#include "tests/support/TestSupport.h"
-#include "ui/BandFloatNumEdit.h"
-#include "ui/ButtonST.h"
-#include "ui/DialogUnits.h"
-#include "ui/DlgEQController.h"
-#include "ui/DlgEQPainter.h"
-#include "ui/EqEvents.h"
-#include "ui/SpinArrows.h"
-#include "ui/TonvaleDlg.h"
+#include <utility>
+#include <vector>
 
 #include "tests/ui/UiFixture.h"
+#include "ui/DlgEQController.h"
+#include "ui/DlgEQPainter.h"
 
 class DlgEQPainterTest : public UiFixture {
   Q_OBJECT
@@ -49,29 +28,24 @@ class DlgEQPainterTest : public UiFixture {
     std::vector<GridLine> freq;
     std::vector<GridLine> db;
     CDlgEQPainter::ComputeGrid(p, freq, db);
-    std::vector<int> majors;
-    std::vector<int> labels;
-    for (const GridLine& line : freq) {
-      if (line.kind == 0) {
-        majors.push_back(static_cast<int>(line.position));
-        labels.push_back(static_cast<int>(line.value));
+    // The positions and values of the major lines.
+    const auto majors = [](const std::vector<GridLine>& lines) {
+      std::pair<std::vector<int>, std::vector<int>> found;
+      for (const GridLine& line : lines) {
+        if (line.kind == 0) {
+          found.first.push_back(static_cast<int>(line.position));
+          found.second.push_back(static_cast<int>(line.value));
+        }
       }
-    }
-    QCOMPARE(majors, (std::vector<int>{0, 160, 320, 480, 640, 800}));
-    QCOMPARE(labels, (std::vector<int>{10, 38, 145, 554, 2115, 8000}));
+      return found;
+    };
+    QCOMPARE(majors(freq).first, (std::vector<int>{0, 160, 320, 480, 640, 800}));
+    QCOMPARE(majors(freq).second, (std::vector<int>{10, 38, 145, 554, 2115, 8000}));
     std::vector<int> minors;
     for (std::size_t i = 1; i <= 8; ++i) minors.push_back(static_cast<int>(freq[i].position));
     QCOMPARE(minors, (std::vector<int>{48, 76, 96, 111, 124, 135, 144, 152}));
-    std::vector<int> dbMajors;
-    std::vector<int> dbLabels;
-    for (const GridLine& line : db) {
-      if (line.kind == 0) {
-        dbMajors.push_back(static_cast<int>(line.position));
-        dbLabels.push_back(static_cast<int>(line.value));
-      }
-    }
-    QCOMPARE(dbMajors, (std::vector<int>{0, 80, 160, 240, 320}));
-    QCOMPARE(dbLabels, (std::vector<int>{30, 15, 0, -15, -30}));
+    QCOMPARE(majors(db).first, (std::vector<int>{0, 80, 160, 240, 320}));
+    QCOMPARE(majors(db).second, (std::vector<int>{30, 15, 0, -15, -30}));
     QCOMPARE(static_cast<int>(db[1].position), 16);
     p.width = 4;
     CDlgEQPainter::ComputeGrid(p, freq, db);

@@ -15,7 +15,6 @@
 #include "eq/FilterChain.h"
 #include "eq/LongTermSpectrum.h"
 #include "eq/PcmFilter.h"
-#include "tests/support/RiffBuilder.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/ButtonST.h"
 #include "ui/DlgEQController.h"
@@ -195,9 +194,7 @@ class RecordingViewTest : public UiFixture {
   }
 
   std::unique_ptr<CTonvaleDlg> OpenOn(const std::vector<std::int16_t>& samples) {
-    const auto bytes = testsupport::PcmWave(1, 22050, 16, testsupport::Pcm16Bytes(samples));
-    testsupport::WriteFile(m_dir.File("tone.wav"), std::string(bytes.begin(), bytes.end()));
-    auto dialog = MakeDialog(false, nullptr, m_dir.File("tone.wav"));
+    auto dialog = MakeDialog(false, nullptr, WriteWave("tone.wav", samples, 22050));
     if (!QTest::qWaitFor([&dialog] { return dialog->HasSpectrum(); }, 10000)) {
       qWarning("no spectrum");
     }

@@ -6,12 +6,15 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "eq/BQCalculator.h"
 #include "eq/EqBand.h"
 #include "eq/EqGraphParams.h"
 #include "settings/AppConfig.h"
 #include "settings/UserSettings.h"
+#include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
 #include "ui/EqEvents.h"
 #include "ui/TonvaleDlg.h"
@@ -42,6 +45,14 @@ class UiFixture : public QObject {
       qWarning("window not exposed");
     }
     return dialog;
+  }
+
+  // A mono 16-bit wave file `name` of `samples` at `rate` Hz in the test's folder; its path.
+  std::string WriteWave(const std::string& name, const std::vector<std::int16_t>& samples,
+                        std::uint32_t rate = 16000) {
+    const auto bytes = testsupport::PcmWave(1, rate, 16, testsupport::Pcm16Bytes(samples));
+    testsupport::WriteFile(m_dir.File(name), std::string(bytes.begin(), bytes.end()));
+    return m_dir.File(name);
   }
 
   testsupport::TempDir m_dir;

@@ -186,7 +186,6 @@ TEST(WavDataTest, ChunkInfoKindsAndSaveAsWithoutClass) {
   EXPECT_EQ(out, &data->CueInfo());
 
   TempDir dir;
-  EXPECT_EQ(data->SaveAs(kFormatTypeWav, dir.File("empty.wav")), 0);  // no samples
   data->SetFormat(8000, 0, 1, 16, 16, 1);
   data->AllocateBuffer(4);
   for (std::uint32_t type : {0U, 1U, 45U, 59U}) {
