@@ -1,7 +1,10 @@
 #include "eq/SplitStream.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <type_traits>
 #include <vector>
 
@@ -22,8 +25,7 @@ class HandOver {
     for (std::size_t i = 0; i < count; ++i) {
       m_ring[(at + i) & (kSize - 1)] = values[i];
     }
-    m_produced.store(end, std::memory_order_release);
-    m_produced.notify_one();
+    Publish(m_produced, end);
   }
 
   void Take(std::uint64_t at, double* values, std::size_t count) {
@@ -32,16 +34,21 @@ class HandOver {
     for (std::size_t i = 0; i < count; ++i) {
       values[i] = m_ring[(at + i) & (kSize - 1)];
     }
-    m_consumed.store(end, std::memory_order_release);
-    m_consumed.notify_one();
+    Publish(m_consumed, end);
   }
 
  private:
   // Waits until `ready(count)`. The two threads run at about the same pace, so the other one
   // usually answers within a chunk's time: spin that long before sleeping, which would cost a
   // system call on each side for every chunk.
+  //
+  // The sleep is a condition variable, not std::atomic::wait: where the system has no futex
+  // (Windows), the C++ library builds atomic waits from pooled condition variables, and a run
+  // under Wine was seen to sleep there for good. Publish wakes a sleeper it sees counted in
+  // m_sleepers. It looks without a fence, which would cost every chunk, so it can miss one that
+  // is just going to sleep: a sleeper therefore looks at the count again every millisecond.
   template <typename Ready>
-  static void Await(const std::atomic<std::uint64_t>& count, Ready ready) {
+  void Await(const std::atomic<std::uint64_t>& count, Ready ready) {
     constexpr int kSpins = 4096;
     for (int spin = 0; spin < kSpins; ++spin) {
       if (ready(count.load(std::memory_order_acquire))) {
@@ -49,9 +56,21 @@ class HandOver {
       }
       Pause();
     }
-    for (std::uint64_t seen = count.load(std::memory_order_acquire); !ready(seen);
-         seen = count.load(std::memory_order_acquire)) {
-      count.wait(seen, std::memory_order_acquire);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_sleepers.fetch_add(1, std::memory_order_relaxed);
+    while (!m_wake.wait_for(lock, std::chrono::milliseconds(1), [&count, &ready] {
+      return ready(count.load(std::memory_order_acquire));
+    })) {
+    }
+    m_sleepers.fetch_sub(1, std::memory_order_relaxed);
+  }
+
+  // Makes `end` the new count and wakes the other thread if it sleeps.
+  void Publish(std::atomic<std::uint64_t>& count, std::uint64_t end) {
+    count.store(end, std::memory_order_release);
+    if (m_sleepers.load(std::memory_order_relaxed) > 0) {
+      { const std::lock_guard<std::mutex> lock(m_mutex); }  // a sleeper is in its wait now
+      m_wake.notify_all();
     }
   }
 
@@ -66,6 +85,9 @@ class HandOver {
   std::vector<double> m_ring = std::vector<double>(kSize);
   std::atomic<std::uint64_t> m_produced{0};
   std::atomic<std::uint64_t> m_consumed{0};
+  std::atomic<int> m_sleepers{0};
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
 };
 
 // The block's samples as the first segment's inputs.
