@@ -14,7 +14,7 @@
 #include "eq/PcmFilter.h"
 #include "eq/RecordingReader.h"
 #ifdef TONVALE_WITH_SPECTRUM
-#include "eq/LongTermSpectrum.h"
+#include "eq/LongTermPower.h"
 #endif
 
 namespace {
@@ -95,7 +95,7 @@ void BM_SpectrumTenMinutes(benchmark::State& state) {
       state.SkipWithError("the recording cannot be read");
       break;
     }
-    const LongTermSpectrum spectrum = WelchSpectrum(MonoFloats(*pcm), pcm->sampleRate);
+    const LongTermPower spectrum = WelchSpectrum(MonoFloats(*pcm), pcm->sampleRate);
     benchmark::DoNotOptimize(spectrum.maxDb);
   }
   std::filesystem::remove(source);

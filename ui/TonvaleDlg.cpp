@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -15,8 +14,6 @@
 #include <QShortcut>
 #include <QUndoStack>
 #include <algorithm>
-#include <initializer_list>
-#include <iterator>
 
 #include "eq/ConversionJob.h"
 #include "eq/ConversionReport.h"
@@ -335,69 +332,6 @@ void CTonvaleDlg::LayoutWindow() {
   m_preampLabel->setVisible(room);
   m_preamp->setVisible(room);
   PlaceRecordingControls();
-}
-
-void CTonvaleDlg::PlaceRecordingControls() {
-  // The recording's controls take the top row's free space, in order; the first that does not
-  // fit and those after it sit in a strip over the graph's top-right corner instead, so that a
-  // window of few bands keeps its size.
-  const DialogUnits du(font());
-  const QFontMetrics metrics(font());
-  auto buttonWidth = [&metrics](std::initializer_list<const char*> captions) {
-    int widest = 0;
-    for (const char* caption : captions) {
-      widest = std::max(widest, metrics.horizontalAdvance(QString::fromLatin1(caption)));
-    }
-    return widest + 16;
-  };
-  struct Control {
-    QPushButton* button;
-    int width;
-  };
-  const Control controls[] = {
-      {m_openRecording, du.X(64)},
-      {m_playButton,
-       std::max(du.X(34), buttonWidth({"Play", "Stop", "No audio device", "Rate not playable"}))},
-      {m_abButton, std::max(du.X(34), buttonWidth({"EQ on", "EQ off"}))},
-  };
-  int x = du.X(283);
-  std::size_t inRow = 0;
-  for (const Control& control : controls) {
-    if (x + control.width > m_ok->x()) {
-      break;
-    }
-    control.button->setParent(this);
-    control.button->setGeometry(x, du.Y(1), control.width, du.Y(14));
-    control.button->show();
-    x += control.width + du.X(4);
-    ++inRow;
-  }
-  constexpr int kStripMargin = 4;
-  constexpr int kStripHeight = 22;
-  // In the strip, Open Recording goes by a shorter caption (its tooltip says the rest).
-  m_openRecording->setText(inRow == 0 ? QStringLiteral("Open...")
-                                      : QStringLiteral("Open Recording..."));
-  auto stripWidth = [&](std::size_t i, bool narrow) {
-    return i == 0             ? buttonWidth({"Open..."})
-           : i == 1 && narrow ? buttonWidth({"Play", "Stop"})
-                              : controls[i].width;
-  };
-  int wanted = kStripMargin;
-  for (std::size_t i = inRow; i < std::size(controls); ++i) {
-    wanted += stripWidth(i, false) + kStripMargin;
-  }
-  // A graph too narrow for the whole strip gets a Play button sized for Play and Stop.
-  const bool narrow = wanted > m_painter->width();
-  int right = m_painter->width() - kStripMargin;
-  for (std::size_t i = std::size(controls); i-- > inRow;) {
-    const Control& control = controls[i];
-    const int width = stripWidth(i, narrow);
-    control.button->setParent(m_painter);
-    control.button->setGeometry(right - width, kStripMargin, width, kStripHeight);
-    control.button->show();
-    right -= width + kStripMargin;
-  }
-  m_painter->SetReadoutTop(inRow < std::size(controls) ? kStripMargin + kStripHeight + 2 : 2);
 }
 
 void CTonvaleDlg::LoadEditorsFromTable() {

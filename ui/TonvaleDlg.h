@@ -15,7 +15,7 @@
 #include "eq/BQCalculator.h"
 #include "eq/EqBand.h"
 #include "eq/EqGraphParams.h"
-#include "eq/LongTermSpectrum.h"
+#include "eq/LongTermPower.h"
 #include "eq/RecordingReader.h"
 #include "settings/AppConfig.h"
 #include "ui/ConversionRunner.h"
@@ -166,7 +166,7 @@ class CTonvaleDlg : public QDialog {
   /// or types differ from theirs.
   void ApplyTable(const EqBandTable& table);
   /// The spectrum of an opened recording is ready (or its reading failed with `error`).
-  void OnSpectrumReady(const QString& path, bool ok, const LongTermSpectrum& spectrum,
+  void OnSpectrumReady(const QString& path, bool ok, const LongTermPower& spectrum,
                        const std::shared_ptr<RecordingPcm>& pcm, const QString& error);
   /// Takes a value typed into the focused field and not yet committed.
   void CommitFocusedField();
@@ -199,7 +199,7 @@ class CTonvaleDlg : public QDialog {
   PresetChooser m_presetChooser;
   QUndoStack* m_undo;
   CButtonST* m_openRecording;
-  LongTermSpectrum m_spectrum;
+  LongTermPower m_spectrum;
   bool m_hasSpectrum = false;
   std::thread m_spectrumThread;
   RecordingPlayer* m_player = nullptr;

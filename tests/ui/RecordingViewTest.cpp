@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "eq/FilterChain.h"
-#include "eq/LongTermSpectrum.h"
+#include "eq/LongTermPower.h"
 #include "eq/PcmFilter.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/ButtonST.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 /// The long-term average spectrum of a recording.
-struct LongTermSpectrum {
+struct LongTermPower {
   double sampleRate = 0.0;
   std::size_t fftSize = 0;
   std::vector<double> powerDb;  ///< per bin from 0 Hz to half the rate: 10 log10(mean power)
@@ -18,7 +18,7 @@ std::size_t SpectrumFftSize(double sampleRate);
 
 /// Welch's estimate over `mono`: Hann windows of SpectrumFftSize samples, half overlapping, their
 /// power spectra averaged. Fewer samples than one window are one zero-padded window.
-LongTermSpectrum WelchSpectrum(std::span<const float> mono, double sampleRate);
+LongTermPower WelchSpectrum(std::span<const float> mono, double sampleRate);
 
 /// The spectrum at `freq` Hz, dB, interpolated linearly between its bins.
-double SpectrumDbAt(const LongTermSpectrum& spectrum, double freq);
+double SpectrumDbAt(const LongTermPower& spectrum, double freq);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "eq/LongTermSpectrum.h"
+#include "eq/LongTermPower.h"
 #include "eq/RecordingReader.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/SndfileReader.h"
@@ -15,7 +15,7 @@
 
 namespace {
 
-TEST(LongTermSpectrumTest, WindowsOfAboutFiveHertz) {
+TEST(LongTermPowerTest, WindowsOfAboutFiveHertz) {
   EXPECT_EQ(SpectrumFftSize(16000), 4096U);  // 3.9 Hz
   EXPECT_EQ(SpectrumFftSize(44100), 8192U);  // 5.4 Hz
   EXPECT_EQ(SpectrumFftSize(48000), 8192U);  // 5.9 Hz
@@ -24,14 +24,14 @@ TEST(LongTermSpectrumTest, WindowsOfAboutFiveHertz) {
 
 // Two tones 20 dB apart, each on a bin (1000 and 3000 Hz are bins 256 and 768 of 4096 at
 // 16 kHz): the estimate shows them 20 dB apart and nothing near either far below.
-TEST(LongTermSpectrumTest, TonesTwentyDecibelsApartShowSo) {
+TEST(LongTermPowerTest, TonesTwentyDecibelsApartShowSo) {
   std::vector<float> mono(16000 * 5);
   for (std::size_t i = 0; i < mono.size(); ++i) {
     const double t = static_cast<double>(i) / 16000.0;
     mono[i] = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * 1000 * t) +
                                  0.05 * std::sin(2 * std::numbers::pi * 3000 * t));
   }
-  const LongTermSpectrum s = WelchSpectrum(mono, 16000);
+  const LongTermPower s = WelchSpectrum(mono, 16000);
   ASSERT_EQ(s.powerDb.size(), 2049U);
   EXPECT_NEAR(SpectrumDbAt(s, 1000) - SpectrumDbAt(s, 3000), 20.0, 0.1);
   EXPECT_DOUBLE_EQ(s.maxDb, SpectrumDbAt(s, 1000));
@@ -40,7 +40,7 @@ TEST(LongTermSpectrumTest, TonesTwentyDecibelsApartShowSo) {
   EXPECT_EQ(WelchSpectrum(std::span<const float>(mono).first(100), 16000).powerDb.size(), 2049U);
 }
 
-TEST(LongTermSpectrumTest, ReadsTheStartOfAnyFormatAsTheIndependentReaderDoes) {
+TEST(LongTermPowerTest, ReadsTheStartOfAnyFormatAsTheIndependentReaderDoes) {
   testsupport::TempDir dir;
   // Two seconds of stereo at 8 kHz, read for one: the channels averaged.
   std::vector<std::int16_t> samples;

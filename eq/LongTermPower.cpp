@@ -1,5 +1,5 @@
 // Welch's spectrum estimate through kissfft's real transform.
-#include "eq/LongTermSpectrum.h"
+#include "eq/LongTermPower.h"
 
 #include <kiss_fftr.h>
 
@@ -21,8 +21,8 @@ std::size_t SpectrumFftSize(double sampleRate) {
   return std::size_t{1} << static_cast<int>(std::clamp(exponent, 4.0, 20.0));
 }
 
-LongTermSpectrum WelchSpectrum(std::span<const float> mono, double sampleRate) {
-  LongTermSpectrum spectrum;
+LongTermPower WelchSpectrum(std::span<const float> mono, double sampleRate) {
+  LongTermPower spectrum;
   spectrum.sampleRate = sampleRate;
   const std::size_t n = SpectrumFftSize(sampleRate);
   spectrum.fftSize = n;
@@ -60,7 +60,7 @@ LongTermSpectrum WelchSpectrum(std::span<const float> mono, double sampleRate) {
   return spectrum;
 }
 
-double SpectrumDbAt(const LongTermSpectrum& spectrum, double freq) {
+double SpectrumDbAt(const LongTermPower& spectrum, double freq) {
   if (spectrum.powerDb.empty() || spectrum.sampleRate <= 0.0) {
     return -400.0;
   }
