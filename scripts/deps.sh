@@ -8,13 +8,16 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev qt6-base-dev qt6-svg-dev
 for set in "${@:-build}"; do
   case "$set" in
     build) ;;
+    # Besides the libraries: the static checks' clang-format and clang-tidy (with run-clang-tidy),
+    # git for the version, file for cpack's DEB generator, and the tools the tests call.
     test) packages+=(libbenchmark-dev libsndfile1-dev clang libclang-rt-14-dev locales sox ffmpeg
-                     python3-jsonschema parallel
+                     python3 python3-jsonschema parallel git file clang-format clang-tidy
                      sndfile-programs
                      dpkg-dev desktop-file-utils appstream shared-mime-info man-db) ;;
     bench) packages+=(libbenchmark-dev libsndfile1-dev sox ffmpeg bc) ;;
-    # The Debian package: cpack finds its dependencies with dpkg-shlibdeps.
-    package) packages+=(dpkg-dev) ;;
+    # The Debian package: cpack finds its dependencies with dpkg-shlibdeps, and its DEB generator
+    # calls file.
+    package) packages+=(dpkg-dev file) ;;
     # The Windows cross build and Wine to run its tests; GoogleTest from its sources.
     windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest) ;;
     *) echo "deps.sh: unknown package set $set" >&2; exit 2 ;;

@@ -13,6 +13,9 @@ cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 cmake --build build-win -j "$jobs"
 
 export WINEPREFIX="$PWD/build-win/wineprefix"
+# Wine maps file names through the locale's character set: without a UTF-8 locale a name outside
+# ASCII cannot be created.
+export LC_ALL=C.UTF-8
 export WINEDEBUG=-all
 # Creating the prefix may warn about a missing 32-bit rundll32.exe; 64-bit programs need none.
 wineboot --init > /dev/null 2>&1 || true

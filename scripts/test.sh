@@ -4,6 +4,10 @@
 # each; then each fuzz harness for 45 seconds. Warnings are errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The tests set their own locales where they test them; the rest runs in a UTF-8 locale of its
+# own, whatever the caller has (a fresh root has none, and Wine maps file names through it).
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 
 bash scripts/deps.sh test
 
