@@ -3,6 +3,7 @@
 // Usage: make_seeds FUZZ_FOLDER
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
@@ -41,9 +42,25 @@ int main(int argc, char** argv) {
                             .Chunk("smpl", smpl)
                             .Chunk("WIOD", {1, 2, 3})
                             .Build();
+  // An editor's markers beside the program's label: a label, a note of odd size, the labelled
+  // text of a region with its words, and a label whose cue id has no cue point.
+  std::vector<std::uint8_t> markers = AdtlBody({{1, "Intro"}, {3, "(1,2)"}, {9, "Orphan"}});
+  for (const std::string_view sub :
+       {std::string_view("note\x0D\0\0\0\x01\0\0\0Ask why.\0\0", 22),
+        std::string_view(
+            "ltxt\x1D\0\0\0\x01\0\0\0\x02\0\0\0rgn \x2C\0\x09\0\x01\0\xE4\x04Opening.\0\0", 38)}) {
+    markers.insert(markers.end(), sub.begin(), sub.end());
+  }
+  const auto editorMarkers = RiffBuilder()
+                                 .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
+                                 .Chunk("data", Pcm16Bytes({1, 2, 3, 4}))
+                                 .Chunk("cue ", CueBody({{1, 0}, {3, 2}}))
+                                 .Chunk("LIST", markers)
+                                 .Build();
   const auto stereo = PcmWave(2, 16000, 16, Pcm16Bytes({1, -1, 300, -300, 32767, -32768}));
   Save(folder + "/corpus/wav/pcm8-labels.wav", labelled);
   Save(folder + "/corpus/wav/pcm16-stereo.wav", stereo);
+  Save(folder + "/corpus/wav/pcm16-editor-markers.wav", editorMarkers);
   Save(folder + "/corpus/wio/empty-list.wio", testsupport::BuildProtectedFile(stereo, {}, "s.wav"));
   Save(folder + "/corpus/wio/two-phrases.wio",
        testsupport::BuildProtectedFile(labelled, {"first", std::string(kWaveReaderPassPhrase)},

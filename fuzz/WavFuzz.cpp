@@ -1,7 +1,8 @@
 // libFuzzer harness for the RIFF/WAVE reader and writer: any bytes as a WAVE file in memory.
 // Reads the header and samples, writes the container back and checks that what was written
 // reads again with the same sample bytes, and that the streamed writer (header only read, the
-// samples passed through unchanged a few frames at a time) writes the very same bytes.
+// samples passed through unchanged a few frames at a time) writes the very same bytes, and that
+// what was written is written again byte for byte.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -70,6 +71,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!twelveBit &&
       (back.GetDataLength() != container.GetDataLength() ||
        std::memcmp(back.GetBuffer(), container.GetBuffer(), back.GetDataLength()) != 0)) {
+    std::abort();
+  }
+  // What we wrote is written again unchanged: the rebuilt labels take the same cue ids, and the
+  // labels, notes and texts kept from the source keep theirs.
+  back.GetEventMgr().SetSampleRate(back.GetWavInfo()->GetSampleRate());
+  StringByteSink rewritten;
+  if (again->WriteTo(rewritten) == 0 || rewritten.Bytes() != written) {
     std::abort();
   }
   return 0;

@@ -265,24 +265,42 @@ TEST(ConversionJobTest, EverySourceKindBecomesItsFilteredSamples) {
   }
 }
 
-TEST(ConversionJobTest, CuePointsAndPairLabelsAreKept) {
+// Streamed or from a whole buffer, the output keeps the cue points, the program's labels and
+// every other label, note and labelled text of the source, byte for byte.
+TEST(ConversionJobTest, CuePointsLabelsNotesAndTextsAreKept) {
   TempDir dir;
+  // An editor's markers, as stored: a label, a note of odd size with its pad byte, and the
+  // labelled text of a region (cue id, length, purpose "rgn ", country, language, dialect, code
+  // page, text).
+  const std::string kept = Bytes(
+      "labl\x0A\0\0\0\x03\0\0\0Intro\0"
+      "note\x0D\0\0\0\x03\0\0\0Ask why.\0\0"
+      "ltxt\x1D\0\0\0\x03\0\0\0\x64\0\0\0rgn \x2C\0\x09\0\x01\0\xE4\x04Opening.\0\0");
+  std::vector<std::uint8_t> list = AdtlBody({{1, "(3,7)"}, {2, "(-1,4)"}});
+  list.insert(list.end(), kept.begin(), kept.end());
   const std::string source = Save(dir, "c.wav",
                                   RiffBuilder()
                                       .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
                                       .Chunk("data", Pcm16Bytes(NoiseSamples(2000, 8)))
-                                      .Chunk("cue ", CueBody({{1, 500}, {2, 1500}}))
-                                      .Chunk("LIST", AdtlBody({{1, "(3,7)"}, {2, "(-1,4)"}}))
+                                      .Chunk("cue ", CueBody({{1, 500}, {2, 1500}, {3, 1800}}))
+                                      .Chunk("LIST", list)
                                       .Build());
-  auto jobs = Jobs({{source, dir.File("c_out.wav")}});
-  ASSERT_EQ(Conversion(jobs, SpeechBands()).result, 1);
-  const std::string written = ReadFile(dir.File("c_out.wav"));
-  EXPECT_NE(written.find("cue "), std::string::npos);
-  // Each label as written: "labl", its even size, the cue number, the text with its NUL and pad.
-  EXPECT_NE(written.find(Bytes("labl\x0A\0\0\0\x01\0\0\0(3,7)\0")), std::string::npos);
-  EXPECT_NE(written.find(Bytes("labl\x0C\0\0\0\x02\0\0\0(-1,4)\0\0")), std::string::npos);
-  const SndfileRead out = Read(dir.File("c_out.wav"));
-  EXPECT_EQ(out.samples.size(), 2000U);
+  for (const bool wholeFile : {false, true}) {
+    SCOPED_TRACE(wholeFile ? "whole file" : "streamed");
+    auto jobs = Jobs({{source, dir.File("c_out.wav")}});
+    jobs[0].wholeFile = wholeFile;
+    ASSERT_EQ(Conversion(jobs, SpeechBands()).result, 1);
+    const std::string written = ReadFile(dir.File("c_out.wav"));
+    EXPECT_NE(written.find(Bytes("cue \x4C\0\0\0\x03\0\0\0")), std::string::npos);
+    // The program's labels as written: "labl", its even size, the cue number, the text with its
+    // NUL and pad; then the others as they were.
+    EXPECT_NE(written.find(Bytes("labl\x0A\0\0\0\x01\0\0\0(3,7)\0"
+                                 "labl\x0C\0\0\0\x02\0\0\0(-1,4)\0\0") +
+                           kept),
+              std::string::npos);
+    const SndfileRead out = Read(dir.File("c_out.wav"));
+    EXPECT_EQ(out.samples.size(), 2000U);
+  }
 }
 
 TEST(ConversionJobTest, TheFilesOwnRateDecidesWhichBandsApply) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -73,6 +74,21 @@ bool IsSilenceLabel(const std::string& text) {
     }
   }
   return true;
+}
+
+// What a label stands for: action events, a silence region, or nothing of the program's (a label
+// of the user's own, or one without a cue point).
+enum class LabelKind { Other, Events, Silence };
+
+LabelKind KindOf(const C_WavDataListInfo::Label& label, const C_WavDataCueInfo& cues,
+                 std::vector<std::pair<std::int32_t, std::int32_t>>& pairs) {
+  if (cues.Find(label.cueId) == nullptr) {
+    return LabelKind::Other;
+  }
+  if (ParseValuePairs(label.text, pairs)) {
+    return LabelKind::Events;
+  }
+  return IsSilenceLabel(label.text) ? LabelKind::Silence : LabelKind::Other;
 }
 
 }  // namespace
@@ -154,36 +170,92 @@ void C_ActionEventMgr::RestoreFromLabels(const C_WavDataListInfo& list,
     if (cue == nullptr) {
       continue;
     }
-    if (ParseValuePairs(label.text, pairs)) {
-      for (const auto& [first, second] : pairs) {
-        AddEventAtSample(first, cue->position, std::string(), second);
-      }
-    } else if (IsSilenceLabel(label.text)) {
-      AddSilenceRegion(cue->position, list.SampleLengthFor(label.cueId));
+    switch (KindOf(label, cues, pairs)) {
+      case LabelKind::Events:
+        for (const auto& [first, second] : pairs) {
+          AddEventAtSample(first, cue->position, std::string(), second);
+        }
+        break;
+      case LabelKind::Silence:
+        AddSilenceRegion(cue->position, list.SampleLengthFor(label.cueId));
+        break;
+      case LabelKind::Other: break;
     }
   }
 }
 
 void C_ActionEventMgr::WriteLabels(C_WavDataListInfo& list, C_WavDataCueInfo& cues) const {
-  list.Clear();
-  std::uint32_t cueId = 1;
-  auto addCue = [&](std::uint32_t position) {
+  using SubChunk = C_WavDataListInfo::SubChunk;
+  // The sub-chunks that stand for events and silence regions: the labels RestoreFromLabels reads
+  // as such, and the labelled text a silence label takes its length from when it says no more
+  // than that length. They are rebuilt below; every other sub-chunk is kept as it is.
+  const std::vector<SubChunk> source = list.SubChunks();
+  std::vector<bool> rebuilt(source.size(), false);
+  std::set<std::uint32_t> silenceIds;
+  std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    C_WavDataListInfo::Label label;
+    if (C_WavDataListInfo::ParseLabel(source[i], label)) {
+      const LabelKind kind = KindOf(label, cues, pairs);
+      rebuilt[i] = kind != LabelKind::Other;
+      if (kind == LabelKind::Silence) {
+        silenceIds.insert(label.cueId);
+      }
+    }
+  }
+  std::set<std::uint32_t> textSeen;
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    C_WavDataListInfo::LabelledText text;
+    if (C_WavDataListInfo::ParseLabelledText(source[i], text) &&
+        textSeen.insert(text.cueId).second) {
+      rebuilt[i] =
+          silenceIds.contains(text.cueId) && C_WavDataListInfo::IsPlainLabelledText(source[i]);
+    }
+  }
+  // The cue ids of the kept sub-chunks stay theirs: a rebuilt label takes another, so that it
+  // neither moves a kept label's cue point nor lends one to a label that has none.
+  std::set<std::uint32_t> keptIds;
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    if (!rebuilt[i]) {
+      keptIds.insert(source[i].CueId());
+    }
+  }
+  std::uint32_t cueId = 0;
+  auto nextCueId = [&cueId, &keptIds] {
+    do {
+      ++cueId;
+    } while (keptIds.contains(cueId));
+    return cueId;
+  };
+  auto addCue = [&cues](std::uint32_t id, std::uint32_t position) {
     C_WavDataCueInfo::C_CuePoint point;
-    point.id = cueId;
+    point.id = id;
     point.position = position;
     point.sampleOffset = position;
     cues.AddCuePoint(point);
   };
+
+  list.Clear();
   for (const C_ActionEvent& event : m_events) {
-    addCue(event.GetSamplePosition());
-    list.AddLabel(cueId, "(" + std::to_string(event.firstValue) + "," +
-                             std::to_string(event.secondValue) + ")");
-    ++cueId;
+    const std::uint32_t id = nextCueId();
+    addCue(id, event.GetSamplePosition());
+    list.AddLabel(
+        id, "(" + std::to_string(event.firstValue) + "," + std::to_string(event.secondValue) + ")");
   }
+  // All labels first, then the labelled texts of the silence regions.
+  std::vector<std::uint32_t> silenceCueIds;
   for (const C_ActionSilenceRegion& region : m_silence) {
-    addCue(region.start);
-    list.AddLabelledText(cueId, region.length);
-    list.AddLabel(cueId, "SILENCE");
-    ++cueId;
+    const std::uint32_t id = nextCueId();
+    addCue(id, region.start);
+    list.AddLabel(id, "SILENCE");
+    silenceCueIds.push_back(id);
+  }
+  for (std::size_t i = 0; i < m_silence.size(); ++i) {
+    list.AddLabelledText(silenceCueIds[i], m_silence[i].length);
+  }
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    if (!rebuilt[i]) {
+      list.KeepSubChunk(source[i]);
+    }
   }
 }

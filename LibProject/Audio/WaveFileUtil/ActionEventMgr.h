@@ -53,9 +53,12 @@ class C_ActionEventMgr {
   /// text of its cue says. Labels without a cue point and other texts are ignored.
   void RestoreFromLabels(const C_WavDataListInfo& list, const C_WavDataCueInfo& cues);
 
-  /// Writes the events and silence regions back as labels: `list` is emptied, and every event
-  /// gets a cue point and a label "(first,second)", every silence region a cue point, a
-  /// labelled text of its length and a label "SILENCE"; cue ids run from 1.
+  /// Writes the events and silence regions back as labels: the labels of `list` that stand
+  /// for events or silence regions (those RestoreFromLabels reads) and the plain labelled
+  /// texts of the silence labels are replaced, and every event gets a cue point and a label
+  /// "(first,second)", every silence region a cue point, a label "SILENCE" and a labelled text
+  /// of its length. Cue ids run from 1, passing over the ids of the sub-chunks kept: every
+  /// other label, note and labelled text stays in the list unchanged, after the new ones.
   void WriteLabels(C_WavDataListInfo& list, C_WavDataCueInfo& cues) const;
 
   std::uint32_t GetSampleRate() const { return m_sampleRate; }

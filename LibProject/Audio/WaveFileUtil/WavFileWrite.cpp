@@ -104,7 +104,7 @@ std::vector<C_WavFile::OutChunk> C_WavFile::CollectChunks(I_WavData& data) {
   if (!data.SamplerInfo().Loops().empty()) {
     add("smpl", data.SamplerInfo().Render());
   }
-  if (!data.ListInfo().Labels().empty()) {
+  if (data.ListInfo().NeedsChunk()) {
     add("LIST", data.ListInfo().Render());
   }
   for (const C_WavDataExtraChunkInfo::Chunk& extra : data.ExtraChunkInfo().Chunks()) {
@@ -126,7 +126,7 @@ int C_WavFile::WriteTo(ByteSink& sink, std::uint64_t rf64Threshold) {
     return 0;
   }
   I_WavData& data = converted ? *converted : *source;
-  // Labels are rebuilt from the events and silence regions.
+  // The labels of events and silence regions are rebuilt from them; the others stay as read.
   data.GetEventMgr().WriteLabels(data.ListInfo(), data.CueInfo());
   if (data.GetSampleBuffer().Size() < data.GetWavInfo()->GetDataLength()) {
     return 0;  // the container does not hold the samples it describes

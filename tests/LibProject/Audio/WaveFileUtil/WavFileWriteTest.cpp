@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/ByteIO.h"
@@ -71,8 +73,8 @@ TEST(WavFileWriteTest, LabelsBecomeEventsAndSilenceAndAreWrittenBack) {
 
   const std::string out = dir.File("out.wav");
   ASSERT_EQ(data.SaveAs(kFormatTypeWav, out), 1);
-  // fact, the plain label and the empty extra chunk are gone; the INFO list (the recording's
-  // tags) is kept verbatim among the extra chunks, in its place among them.
+  // fact and the empty extra chunk are gone; the INFO list (the recording's tags) is kept
+  // verbatim among the extra chunks, in its place among them.
   EXPECT_EQ(ChunkIds(out),
             (std::vector<std::string>{"fmt ", "data", "cue ", "LIST", "LIST", "WIOD"}));
 
@@ -81,12 +83,18 @@ TEST(WavFileWriteTest, LabelsBecomeEventsAndSilenceAndAreWrittenBack) {
   I_WavData& again = *back->GetWavData();
   EXPECT_EQ(again.GetDataLength(), 5U);
   EXPECT_EQ(again.GetBuffer()[4], 5);
+  // The rebuilt labels first, their cue ids passing over 2, which the plain label keeps.
   const auto& labels = again.ListInfo().Labels();
-  ASSERT_EQ(labels.size(), 4U);
+  ASSERT_EQ(labels.size(), 5U);
   EXPECT_EQ(labels[0].text, "(3,7)");
   EXPECT_EQ(labels[1].text, "(1,-2)");
   EXPECT_EQ(labels[2].text, "(5,6)");
   EXPECT_EQ(labels[3].text, "SILENCE");
+  EXPECT_EQ(labels[4].text, "plain words");
+  EXPECT_EQ((std::vector<std::uint32_t>{labels[0].cueId, labels[1].cueId, labels[2].cueId,
+                                        labels[3].cueId, labels[4].cueId}),
+            (std::vector<std::uint32_t>{1, 3, 4, 5, 2}));
+  EXPECT_EQ(again.CueInfo().Find(2)->position, 2000U);
   EXPECT_EQ(again.CueInfo().Find(labels[3].cueId)->position, 3000U);
   EXPECT_EQ(again.ListInfo().SampleLengthFor(labels[3].cueId), 640U);
   ASSERT_EQ(again.ExtraChunkInfo().Chunks().size(), 2U);
@@ -94,19 +102,168 @@ TEST(WavFileWriteTest, LabelsBecomeEventsAndSilenceAndAreWrittenBack) {
   EXPECT_EQ(again.ExtraChunkInfo().Chunks()[1].bytes, (std::vector<std::uint8_t>{9, 8, 7}));
 }
 
-TEST(WavFileWriteTest, PlainLabelsOnlyWriteNoListChunk) {
+// A sub-chunk of associated data as stored: id, size, bytes and the pad byte of an odd size.
+std::vector<std::uint8_t> SubChunk(std::string_view id, const std::vector<std::uint8_t>& bytes) {
+  std::vector<std::uint8_t> out;
+  PutText(out, id);
+  Put32(out, static_cast<std::uint32_t>(bytes.size()));
+  out.insert(out.end(), bytes.begin(), bytes.end());
+  if (bytes.size() % 2 == 1) {
+    out.push_back(0);
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> CueIdAnd(std::uint32_t cueId, std::string_view text) {
+  std::vector<std::uint8_t> out;
+  Put32(out, cueId);
+  PutText(out, text);
+  return out;
+}
+
+// The data of the first top-level chunk with `id`, found by the walk of ChunkIds.
+std::string ChunkData(const std::string& bytes, std::string_view id) {
+  std::size_t pos = 12;
+  while (pos + 8 <= bytes.size()) {
+    const std::uint32_t size =
+        GetLE32(reinterpret_cast<const std::uint8_t*>(bytes.data()) + pos + 4);
+    if (bytes.compare(pos, 4, id) == 0) {
+      return bytes.substr(pos + 8, size);
+    }
+    pos += 8 + size + (size & 1U);
+  }
+  return {};
+}
+
+// Markers as another editor leaves them: labels, a note and a labelled text of a region with its
+// purpose, country, language, dialect, code page and text; odd sizes with their pad bytes; a
+// label of bytes that are not printable text (one after its NUL); a label whose cue id has no
+// cue point; and one label of the program's own, "(3,7)", on cue 5.
+struct EditorMarkers {
+  std::vector<std::uint8_t> kept;  // the sub-chunks that are not the program's, as stored
+  std::vector<std::uint8_t> file;
+};
+
+EditorMarkers EditorMarkersFile() {
+  std::vector<std::uint8_t> region = CueIdAnd(1, "");
+  Put32(region, 40);                                   // sample length
+  PutText(region, "rgn ");                             // purpose
+  Put16(region, 44);                                   // country
+  Put16(region, 9);                                    // language
+  Put16(region, 1);                                    // dialect
+  Put16(region, 1252);                                 // code page
+  PutText(region, std::string_view("Opening.\0", 9));  // 29 bytes: odd
+  std::vector<std::uint8_t> odd = CueIdAnd(3, "");
+  odd.insert(odd.end(), {0x01, 0xFF, 0x7F, '\t', 0xC3, 0x28, 0x00, 0x80});
+
+  EditorMarkers markers;
+  for (const auto& sub :
+       {SubChunk("labl", CueIdAnd(1, std::string_view("Intro\0", 6))),
+        SubChunk("labl", CueIdAnd(2, std::string_view("Question 1\0", 11))),
+        SubChunk("note", CueIdAnd(2, std::string_view("Ask why.\0", 9))), SubChunk("ltxt", region),
+        SubChunk("labl", odd), SubChunk("labl", CueIdAnd(9, std::string_view("Orphan\0", 7)))}) {
+    markers.kept.insert(markers.kept.end(), sub.begin(), sub.end());
+  }
+  std::vector<std::uint8_t> adtl;
+  PutText(adtl, "adtl");
+  const auto own = SubChunk("labl", CueIdAnd(5, std::string_view("(3,7)\0", 6)));
+  adtl.insert(adtl.end(), markers.kept.begin(), markers.kept.begin() + 18);  // "Intro"
+  adtl.insert(adtl.end(), own.begin(), own.end());
+  adtl.insert(adtl.end(), markers.kept.begin() + 18, markers.kept.end());
+  markers.file = RiffBuilder()
+                     .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
+                     .Chunk("data", Pcm16Bytes(std::vector<std::int16_t>(100, 7)))
+                     .Chunk("cue ", CueBody({{1, 10}, {2, 50}, {3, 70}, {5, 90}}))
+                     .Chunk("LIST", adtl)
+                     .Build();
+  return markers;
+}
+
+TEST(WavFileWriteTest, LabelsNotesAndTextsOfOtherToolsAreWrittenBackByteForByte) {
   TempDir dir;
-  const auto bytes = RiffBuilder()
-                         .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
-                         .Chunk("data", Pcm16Bytes({1, 2}))
-                         .Chunk("cue ", CueBody({{1, 1}}))
-                         .Chunk("LIST", AdtlBody({{1, "just a note"}}))
-                         .Build();
-  auto file = Open(WriteBytes(dir, "in.wav", bytes));
+  const EditorMarkers markers = EditorMarkersFile();
+  auto file = Open(WriteBytes(dir, "in.wav", markers.file));
   ASSERT_TRUE(file);
   const std::string out = dir.File("out.wav");
   ASSERT_EQ(file->GetWavData()->SaveAs(kFormatTypeWav, out), 1);
-  EXPECT_EQ(ChunkIds(out), (std::vector<std::string>{"fmt ", "data", "cue "}));
+  EXPECT_EQ(ChunkIds(out), (std::vector<std::string>{"fmt ", "data", "cue ", "LIST"}));
+
+  // The program's label is rebuilt first, on cue 4, the first id no kept sub-chunk holds; the
+  // others follow unchanged, in their order, with their cue ids (the orphan's 9 included).
+  const std::string written = ReadFile(out);
+  std::vector<std::uint8_t> list;
+  PutText(list, "adtl");
+  const auto own = SubChunk("labl", CueIdAnd(4, std::string_view("(3,7)\0", 6)));
+  list.insert(list.end(), own.begin(), own.end());
+  list.insert(list.end(), markers.kept.begin(), markers.kept.end());
+  EXPECT_EQ(ChunkData(written, "LIST"), std::string(list.begin(), list.end()));
+  // The cue points stay where they were; the event's point is added after them.
+  std::vector<std::uint8_t> cue = CueBody({{1, 10}, {2, 50}, {3, 70}, {5, 90}, {4, 90}});
+  EXPECT_EQ(ChunkData(written, "cue "), std::string(cue.begin(), cue.end()));
+
+  // Read again, it has the one event, and writing it once more changes no byte.
+  auto back = Open(out);
+  ASSERT_TRUE(back);
+  ASSERT_EQ(back->GetWavData()->GetEventMgr().Events().size(), 1U);
+  EXPECT_EQ(back->GetWavData()->GetEventMgr().Events()[0].GetSamplePosition(), 90U);
+  const std::string again = dir.File("again.wav");
+  ASSERT_EQ(back->GetWavData()->SaveAs(kFormatTypeWav, again), 1);
+  EXPECT_TRUE(ReadFile(again) == written);
+
+#if TONVALE_HAVE_SNDFILE
+  // libsndfile finds the cue points and names them after their labels (it leaves out the name
+  // that is not printable text).
+  SF_INFO info{};
+  SNDFILE* sf = sf_open(out.c_str(), SFM_READ, &info);
+  ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
+  SF_CUES cues{};
+  ASSERT_EQ(sf_command(sf, SFC_GET_CUE, &cues, sizeof cues), SF_TRUE);
+  sf_close(sf);
+  std::vector<std::tuple<std::int32_t, std::uint32_t, std::string>> seen;
+  for (std::uint32_t i = 0; i < cues.cue_count; ++i) {
+    seen.emplace_back(cues.cue_points[i].indx, cues.cue_points[i].position,
+                      i == 2 ? std::string() : std::string(cues.cue_points[i].name));
+  }
+  EXPECT_EQ(
+      seen,
+      (std::vector<std::tuple<std::int32_t, std::uint32_t, std::string>>{
+          {1, 10, "Intro"}, {2, 50, "Question 1"}, {3, 70, ""}, {5, 90, ""}, {4, 90, "(3,7)"}}));
+#endif
+}
+
+// A file whose labels are all the program's own is written as it always was: the labels
+// rebuilt with cue ids from 1 up (a point of the same id moved to its event), all labels before
+// the labelled texts, a label's size rounded up to even.
+TEST(WavFileWriteTest, FilesWithOnlyTheProgramsLabelsKeepTheirBytes) {
+  TempDir dir;
+  const auto source = RiffBuilder()
+                          .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
+                          .Chunk("data", Pcm16Bytes({1, 2, 3}))
+                          .Chunk("cue ", CueBody({{7, 2}, {3, 1}}))
+                          .Chunk("LIST", AdtlBody({{7, " SILENCE"}, {3, "(3,7)(-1,4)"}}, {{7, 2}}))
+                          .Build();
+  auto file = Open(WriteBytes(dir, "in.wav", source));
+  ASSERT_TRUE(file);
+  const std::string out = dir.File("out.wav");
+  ASSERT_EQ(file->GetWavData()->SaveAs(kFormatTypeWav, out), 1);
+  std::vector<std::uint8_t> silenceLength = CueIdAnd(3, "");
+  Put32(silenceLength, 2);
+  silenceLength.resize(20, 0);
+  std::vector<std::uint8_t> list;
+  PutText(list, "adtl");
+  for (const auto& sub : {SubChunk("labl", CueIdAnd(1, std::string_view("(3,7)\0", 6))),
+                          SubChunk("labl", CueIdAnd(2, std::string_view("(-1,4)\0\0", 8))),
+                          SubChunk("labl", CueIdAnd(3, std::string_view("SILENCE\0", 8))),
+                          SubChunk("ltxt", silenceLength)}) {
+    list.insert(list.end(), sub.begin(), sub.end());
+  }
+  const auto expected = RiffBuilder()
+                            .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
+                            .Chunk("data", Pcm16Bytes({1, 2, 3}))
+                            .Chunk("cue ", CueBody({{7, 2}, {3, 2}, {1, 1}, {2, 1}}))
+                            .Chunk("LIST", list)
+                            .Build();
+  EXPECT_TRUE(ReadFile(out) == std::string(expected.begin(), expected.end()));
 }
 
 // A sampler chunk whose loop count and sampler-data size claim more than the chunk holds is
