@@ -9,7 +9,7 @@ unsigned DepthBits(SampleDepth depth) {
   switch (depth) {
     case SampleDepth::Int16: return 16;
     case SampleDepth::Int24: return 24;
-    case SampleDepth::Int32: return 32;
+    case SampleDepth::Int32:
     case SampleDepth::Float32: return 32;
   }
   return 0;
