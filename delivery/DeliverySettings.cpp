@@ -1,6 +1,7 @@
 #include "DeliverySettings.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "delivery/Resampler.h"
 
@@ -62,6 +63,10 @@ std::optional<DeliverySettings> FindNamedDelivery(std::string_view name) {
 
 std::optional<DeliveryPlan> PlanDelivery(const DeliverySettings& settings,
                                          const SourceShape& source) {
+  if ((settings.targetLufs && !std::isfinite(*settings.targetLufs)) ||
+      (settings.ceilingDbtp && !std::isfinite(*settings.ceilingDbtp))) {
+    return std::nullopt;
+  }
   DeliveryPlan plan;
   plan.targetLufs = settings.targetLufs;
   plan.ceilingDbtp = settings.ceilingDbtp;

@@ -77,8 +77,9 @@ struct DeliveryPlan {
 
 /// The plan of `settings` for `source`: a target without a ceiling gets kDefaultCeilingDbtp;
 /// dither when the depth is reduced (DepthIsReduced) unless turned off. Empty when no step can
-/// do what the settings ask: a channel count other than 1 or the source's, or a rate change
-/// from or to a rate outside the Resampler's range.
+/// do what the settings ask: a target or ceiling that is not a finite number, a channel count
+/// other than 1 or the source's, or a rate change from or to a rate outside the Resampler's
+/// range.
 std::optional<DeliveryPlan> PlanDelivery(const DeliverySettings& settings,
                                          const SourceShape& source);
 

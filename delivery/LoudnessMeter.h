@@ -14,7 +14,8 @@ struct LoudnessResult {
   /// Integrated loudness, LUFS. Empty when the input is silent or below the gate: no 400 ms
   /// block reached the absolute gate of -70 LUFS, which includes any input shorter than 400 ms.
   std::optional<double> integratedLufs;
-  /// Loudness range, LU: 0 when below the gate or when the short-term loudness never varied.
+  /// Loudness range, LU, from the 3 s short-term windows: 0 when below the gate, and for input
+  /// too short to give the range two windows (a few seconds).
   double rangeLu = 0.0;
   /// The highest true peak over the channels, dBTP (the library's oversampling: 4 times below
   /// 96 kHz, twice below 192 kHz, none above). Empty when every sample was zero.

@@ -1,6 +1,8 @@
 // The named deliveries, explicit values over them, and the plan a delivery makes for a source.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include "delivery/DeliverySettings.h"
@@ -106,6 +108,9 @@ TEST(DeliverySettingsTest, ExplicitValuesOverrideTheNamedOnes) {
 TEST(DeliverySettingsTest, WhatNoStepCanDoGivesNoPlan) {
   EXPECT_FALSE(PlanDelivery({.channels = 2}, kMono16k16));  // no upmix
   EXPECT_FALSE(PlanDelivery({.channels = 3}, kStereo48k24));
+  EXPECT_FALSE(PlanDelivery({.targetLufs = std::nan("")}, kStereo48k24));
+  EXPECT_FALSE(
+      PlanDelivery({.ceilingDbtp = std::numeric_limits<double>::infinity()}, kStereo48k24));
   EXPECT_FALSE(PlanDelivery({.sampleRate = 400000}, kStereo48k24));
   EXPECT_FALSE(
       PlanDelivery({.sampleRate = 48000}, {.sampleRate = 4000, .channels = 1, .bits = 16}));
