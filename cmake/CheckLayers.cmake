@@ -3,20 +3,23 @@
 #
 # The layers, lowest first: platform <- LibProject <- eq <- settings <- ui <- app. The settings
 # layer sees of the engine only the band model (eq/EqBand.h), which it links as a header-only
-# target; the window sees the engine, never the file library.
+# target; the window sees the engine, never the file library. The delivery layer (loudness,
+# rate, channels, depth) stands beside the engine on the platform layer: neither sees the other,
+# the window and the application see both.
 #
 # Usage: cmake -DSOURCE_DIR=<repository root> -DSTAMP=<file to touch> -P CheckLayers.cmake
 
 set(allowed_platform "platform/")
 set(allowed_LibProject "platform/;LibProject/")
 set(allowed_eq "platform/;LibProject/;eq/")
+set(allowed_delivery "platform/;delivery/")
 set(allowed_settings "platform/;settings/;eq/EqBand.h")
-set(allowed_ui "platform/;eq/;settings/;ui/")
-set(allowed_app "platform/;LibProject/;eq/;settings/;ui/;app/")
+set(allowed_ui "platform/;eq/;delivery/;settings/;ui/")
+set(allowed_app "platform/;LibProject/;eq/;delivery/;settings/;ui/;app/")
 set(qt_allowed_ui TRUE)
 
 set(errors "")
-foreach(layer platform LibProject eq settings ui app)
+foreach(layer platform LibProject eq delivery settings ui app)
   file(GLOB_RECURSE sources "${SOURCE_DIR}/${layer}/*.h" "${SOURCE_DIR}/${layer}/*.cpp"
        "${SOURCE_DIR}/${layer}/*.in")
   foreach(source IN LISTS sources)
@@ -47,6 +50,7 @@ foreach(layer platform LibProject eq settings ui app)
 endforeach()
 
 if(errors)
-  message(FATAL_ERROR "Layer rule broken (platform <- LibProject <- eq <- settings <- ui <- app):\n${errors}")
+  message(FATAL_ERROR "Layer rule broken (platform <- LibProject <- eq <- settings <- ui <- app; "
+                      "platform <- delivery <- ui, app):\n${errors}")
 endif()
 file(TOUCH "${STAMP}")

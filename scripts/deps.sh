@@ -4,14 +4,14 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev qt6-base-dev qt6-svg-dev qt6-multimedia-dev
-          libkissfft-dev fonts-dejavu-core libsndfile1-dev)
+          libkissfft-dev fonts-dejavu-core libsndfile1-dev libebur128-dev libsoxr-dev)
 for set in "${@:-build}"; do
   case "$set" in
     build) ;;
     # Besides the libraries: the static checks' clang-format and clang-tidy (with run-clang-tidy),
     # git for the version, file for cpack's DEB generator, and the tools the tests call.
     test) packages+=(libbenchmark-dev libsndfile1-dev clang libclang-rt-14-dev locales sox ffmpeg
-                     python3 python3-jsonschema parallel git file clang-format clang-tidy
+                     python3 python3-jsonschema python3-numpy parallel git file clang-format clang-tidy
                      sndfile-programs
                      dpkg-dev desktop-file-utils appstream shared-mime-info man-db) ;;
     bench) packages+=(libbenchmark-dev libsndfile1-dev sox ffmpeg bc) ;;

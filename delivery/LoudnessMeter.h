@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace delivery {
+
+/// What a LoudnessMeter measured over everything fed to it (ITU-R BS.1770-4, EBU R128 and
+/// EBU Tech 3342, as libebur128 measures them).
+struct LoudnessResult {
+  /// Integrated loudness, LUFS. Empty when the input is silent or below the gate: no 400 ms
+  /// block reached the absolute gate of -70 LUFS, which includes any input shorter than 400 ms.
+  std::optional<double> integratedLufs;
+  /// Loudness range, LU, from the 3 s short-term windows: 0 when below the gate, and for input
+  /// too short to give the range two windows (a few seconds).
+  double rangeLu = 0.0;
+  /// The highest true peak over the channels, dBTP (the library's oversampling: 4 times below
+  /// 96 kHz, twice below 192 kHz, none above). Empty when every sample was zero.
+  std::optional<double> truePeakDbtp;
+  /// The highest sample magnitude over the channels, dBFS. Empty when every sample was zero.
+  std::optional<double> samplePeakDbfs;
+};
+
+/// A streaming loudness and peak measurement of interleaved frames through libebur128, in
+/// memory that does not grow with the input's length (the library's histogram mode, whose
+/// 0.1 dB bins put the integrated loudness and range within 0.05 LU of the exact values).
+///
+/// Channels are weighted by the library's map for the WAVE order (left, right, centre, LFE left
+/// out, left and right surround at +1.5 dB; 4 channels as left, right and two surrounds,
+/// 5 as left, right, centre and two surrounds); a seventh channel and beyond count at weight 1.
+class LoudnessMeter {
+ public:
+  /// The most channels the library measures.
+  static constexpr unsigned kMaxChannels = 64;
+
+  /// A meter for `channels` (1 to 64) at `sampleRate` Hz (16 Hz to 2822400 Hz); `fullScale` is
+  /// the magnitude fed for 0 dBFS (1.0 for float samples, 32768.0 for 16-bit values). Empty when
+  /// the library refuses the layout or cannot allocate.
+  static std::optional<LoudnessMeter> Create(unsigned channels, std::uint32_t sampleRate,
+                                             double fullScale = 1.0);
+
+  /// Feeds whole interleaved frames (the length a multiple of the channel count). A value that
+  /// is not finite counts as 0, as the filtering pass counts it.
+  void Add(std::span<const double> interleaved);
+
+  /// The measurement of everything fed so far; the meter may go on being fed.
+  LoudnessResult Result() const;
+
+  unsigned Channels() const { return m_channels; }
+
+ private:
+  struct StateDeleter {
+    void operator()(void* state) const;
+  };
+  LoudnessMeter(void* state, unsigned channels, double fullScale);
+
+  std::unique_ptr<void, StateDeleter> m_state;  // the library's ebur128_state
+  unsigned m_channels = 0;
+  double m_scale = 1.0;           // 1 / fullScale
+  std::vector<double> m_scratch;  // one bounded piece of the input, scaled
+};
+
+/// 20 log10(magnitude): a linear magnitude (1.0 = full scale) in dB; empty for 0.
+std::optional<double> MagnitudeDb(double magnitude);
+
+}  // namespace delivery
