@@ -48,6 +48,11 @@ struct ConversionJob {
   double peakDbfs = 0.0;         ///< the largest filtered magnitude before limiting, dB full scale
   bool hasPeak = false;          ///< false until samples were filtered (and for silence)
   std::vector<BandUse> bands{};  ///< every enabled band, in table order, at the file's rate
+  /// True when the source's samples end before the length its header states (or its stream
+  /// shows it was cut): the frames there were converted.
+  bool endsEarly = false;
+  std::uint64_t framesRead = 0;    ///< with endsEarly: the frames the source held
+  std::uint64_t statedFrames = 0;  ///< with endsEarly: the frames its header states; 0: none
 };
 
 /// Runs the jobs in order: opens each source (a WAVE file of 8- to 32-bit PCM, 32- or 64-bit
