@@ -328,6 +328,25 @@ std::uint64_t LeadingTagBytes(ByteSource& source) {
   return 10 + size + ((h[5] & 0x10U) != 0 ? 10 : 0);  // a footer repeats the header
 }
 
+// True when an MP3 file states its length: its first frame holds a Xing, Info or VBRI header
+// (after any ID3v2 tag). Without one, libsndfile's length is an estimate from the file's size.
+bool Mp3StatesLength(ByteSource& source) {
+  std::uint8_t start[512];
+  const std::size_t got = source.ReadAt(LeadingTagBytes(source), start, sizeof start);
+  for (std::size_t at = 0; at + 4 <= got; ++at) {
+    for (const char* tag : {"Xing", "Info", "VBRI"}) {
+      if (std::memcmp(start + at, tag, 4) == 0) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// Samples an MP3 decoder may give fewer than the header states without any loss (the frame
+// whose decoder delay and padding a header without LAME's tag leaves uncounted).
+constexpr std::uint64_t kMp3FrameSamples = 1152;
+
 }  // namespace
 
 int C_SndFile::Open(std::unique_ptr<ByteSource> source, int withInfo) {
@@ -364,8 +383,10 @@ int C_SndFile::Open(std::unique_ptr<ByteSource> source, int withInfo) {
   if (const unsigned plain = PlainWidth(info.format); plain != 0) {
     maxFrames = std::min<std::uint64_t>(maxFrames, fileBytes / plain / channels);
   }
-  const std::uint64_t stated = handle->flacTotal ? *handle->flacTotal
-                               : info.frames == SF_COUNT_MAX
+  const bool mp3 = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+  const std::uint64_t stated = handle->flacTotal             ? *handle->flacTotal
+                               : info.frames == SF_COUNT_MAX ? 0
+                               : mp3 && !Mp3StatesLength(*handle->source)
                                    ? 0
                                    : static_cast<std::uint64_t>(info.frames);
   std::optional<std::uint64_t> frames =
@@ -383,8 +404,8 @@ int C_SndFile::Open(std::unique_ptr<ByteSource> source, int withInfo) {
   }
   const bool ogg = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG;
   m_length.statedFrames = stated;
-  m_length.endsEarly =
-      stated > 0 ? *frames < stated : damaged || (ogg && !OggStreamEnds(*handle->source));
+  m_length.endsEarly = stated > 0 ? *frames + (mp3 ? kMp3FrameSamples : 0) < stated
+                                  : damaged || (ogg && !OggStreamEnds(*handle->source));
 
   I_WavData* data = GetWavData();
   data->SetFormat(
