@@ -115,6 +115,11 @@ std::string FileEntry(const BatchFileResult& file) {
   field("samples", std::to_string(job.filteredSamples));
   field("clipped_samples", std::to_string(job.clippedSamples));
   field("peak_dbfs", job.hasPeak ? Number(job.peakDbfs) : "null");
+  field("source_ends_early",
+        !job.endsEarly
+            ? std::string("null")
+            : "{\"frames_read\": " + std::to_string(job.framesRead) + ", \"frames_stated\": " +
+                  (job.statedFrames > 0 ? std::to_string(job.statedFrames) : "null") + "}");
   std::string bands = "[";
   for (std::size_t i = 0; i < job.bands.size(); ++i) {
     const BandUse& band = job.bands[i];

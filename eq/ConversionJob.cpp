@@ -36,7 +36,8 @@ bool EndsWithSeparator(const std::string& path) {
 // a protected source a plain WAVE file, as always).
 std::uint32_t OutputTypeFor(const std::string& outputPath, std::uint32_t sourceType) {
   if (const std::uint32_t asked = FormatTypeForExtension(outputPath); asked != 0) {
-    return asked;
+    // ".ogg" names the container: an Opus source stays Opus in it.
+    return asked == kFormatTypeOggVorbis && sourceType == kFormatTypeOpus ? kFormatTypeOpus : asked;
   }
   return sourceType == kFormatTypeSndWav ? kFormatTypeWav : sourceType;
 }
@@ -110,6 +111,28 @@ std::uint32_t DurationMs(std::uint64_t frames, std::uint32_t rate) {
   }
   const double ms = static_cast<double>(frames) / static_cast<double>(rate) * 1000.0;
   return ms >= 4294967295.0 ? 0xFFFFFFFFU : static_cast<std::uint32_t>(std::trunc(ms));
+}
+
+// The line of a source whose samples end before the length its header states, and the same in
+// the job.
+void NoteEndsEarly(ConversionJob& job, const C_SourceLength& length, std::uint64_t sampleBytes,
+                   const I_WavInfo& info, const platform::LogSink& log) {
+  const std::uint64_t frameBytes =
+      static_cast<std::uint64_t>(info.GetChannels()) * (info.GetStorageBits() / 8U);
+  if (!length.endsEarly || frameBytes == 0) {
+    return;
+  }
+  job.endsEarly = true;
+  job.framesRead = sampleBytes / frameBytes;
+  job.statedFrames = length.statedFrames;
+  if (length.statedFrames > 0) {
+    log(FormatText("%sThe source ends early: %llu of %llu stated frames read.%s", kInfo,
+                   static_cast<unsigned long long>(job.framesRead),
+                   static_cast<unsigned long long>(length.statedFrames), kEnd));
+  } else {
+    log(FormatText("%sThe source ends early: %llu frames read, the end of its stream is missing.%s",
+                   kInfo, static_cast<unsigned long long>(job.framesRead), kEnd));
+  }
 }
 
 // True, with a line saying so, when the caller has asked the run to stop.
@@ -222,6 +245,8 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
   if (info == nullptr) {
     return 1;
   }
+  NoteEndsEarly(job, file->GetSourceLength(),
+                streamed ? file->GetSampleBytes64() : info->GetDataLength(), *info, log);
   job.durationMs = info->GetDurationMs();
   if (streamed && file->GetSampleBytes64() > info->GetDataLength()) {
     // Beyond 4 GiB the wave info's 32-bit length stands at its limit; the file's own counts.
@@ -288,6 +313,11 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
     LogClipping(clipping, total, log);
   }
   if (result == 1 && Cancelled(cancel, job, log)) {
+    result = 0;
+  } else if (result == 1 && data->GetDataLength() == 0) {
+    // Nothing to write, and the reason lies with the source, not the output.
+    log(FormatText("%sThe source holds no samples(%s).%s", kError, job.sourcePath.c_str(), kEnd));
+    log(FormatText("%sWrite to output file(%s).%s", kError, job.outputPath.c_str(), kEnd));
     result = 0;
   } else if (result == 1) {
     // The write is atomic: an existing output is replaced only by the final rename, so a write

@@ -48,6 +48,11 @@ struct ConversionJob {
   double peakDbfs = 0.0;         ///< the largest filtered magnitude before limiting, dB full scale
   bool hasPeak = false;          ///< false until samples were filtered (and for silence)
   std::vector<BandUse> bands{};  ///< every enabled band, in table order, at the file's rate
+  /// True when the source's samples end before the length its header states (or its stream
+  /// shows it was cut): the frames there were converted.
+  bool endsEarly = false;
+  std::uint64_t framesRead = 0;    ///< with endsEarly: the frames the source held
+  std::uint64_t statedFrames = 0;  ///< with endsEarly: the frames its header states; 0: none
 };
 
 /// Runs the jobs in order: opens each source (a WAVE file of 8- to 32-bit PCM, 32- or 64-bit
@@ -58,7 +63,9 @@ struct ConversionJob {
 /// encoding, or in the container the output path's extension names (ADPCM, protected and
 /// foreign-encoding WAVE sources give 16-bit PCM WAVE). Every step is reported to `log` as an
 /// "Information:" or "Error:" line, and so is every enabled band the design leaves out at the
-/// file's rate and any clipping the sample limits caused. The output is replaced only by the
+/// file's rate, any clipping the sample limits caused, and a source whose samples end before
+/// the length its header states (its frames are converted). A source without samples fails the
+/// job, naming the source. The output is replaced only by the
 /// final rename of a completed write: a failed job never deletes or changes an existing output,
 /// and an output path that names a folder fails the job. An exception inside a job fails that
 /// job with its reason. The first failing job ends the run. Returns 1 when every job ran to its

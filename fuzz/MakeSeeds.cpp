@@ -1,5 +1,6 @@
 // Writes the hand-made seeds of the fuzz corpora: PCM files with cue, label, sampler and extra
-// chunks (corpus/wav), and protected files made from them (corpus/wio).
+// chunks and one whose data chunk runs past the end of the file (corpus/wav), and protected
+// files made from them (corpus/wio). The seeds of corpus/snd come from make-snd-seeds.sh.
 // Usage: make_seeds FUZZ_FOLDER
 #include <cstdio>
 #include <string>
@@ -61,6 +62,11 @@ int main(int argc, char** argv) {
   Save(folder + "/corpus/wav/pcm8-labels.wav", labelled);
   Save(folder + "/corpus/wav/pcm16-stereo.wav", stereo);
   Save(folder + "/corpus/wav/pcm16-editor-markers.wav", editorMarkers);
+  Save(folder + "/corpus/wav/data-past-the-end.wav",
+       RiffBuilder()
+           .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
+           .Chunk("data", Pcm16Bytes({1, -1, 300, -300}), true, 4000)
+           .Build());
   Save(folder + "/corpus/wio/empty-list.wio", testsupport::BuildProtectedFile(stereo, {}, "s.wav"));
   Save(folder + "/corpus/wio/two-phrases.wio",
        testsupport::BuildProtectedFile(labelled, {"first", std::string(kWaveReaderPassPhrase)},

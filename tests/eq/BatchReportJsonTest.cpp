@@ -34,6 +34,11 @@ TEST(BatchReportJsonTest, EveryTextIsEscapedAndEveryStateValidates) {
   converted.job.peakDbfs = 0.5;
   converted.job.bands = {BandUse{0, 2, 4, true, {}}, BandUse{3, 1, 0, false, "above Nyquist"},
                          BandUse{7, 9, 0, false, "type 9"}};
+  converted.job.endsEarly = true;
+  converted.job.framesRead = 72000;
+  converted.job.statedFrames = 144000;
+  BatchFileResult cutOgg = converted;
+  cutOgg.job.statedFrames = 0;
   BatchFileResult failed;
   failed.attempted = true;
   failed.job.sourcePath = "broken.wav";
@@ -43,8 +48,14 @@ TEST(BatchReportJsonTest, EveryTextIsEscapedAndEveryStateValidates) {
   BatchFileResult notAttempted;
   notAttempted.job.sourcePath = "later.wav";
 
-  const std::string json = FormatBatchReportJson({converted, failed, notAttempted},
+  const std::string json = FormatBatchReportJson({converted, cutOgg, failed, notAttempted},
                                                  BatchReportContext{"", 0, 2, false, 1.5, 0});
+  EXPECT_NE(json.find(R"("source_ends_early": {"frames_read": 72000, "frames_stated": 144000})"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find(R"("source_ends_early": {"frames_read": 72000, "frames_stated": null})"),
+            std::string::npos);
+  EXPECT_NE(json.find(R"("source_ends_early": null)"), std::string::npos);
   EXPECT_NE(json.find(R"("source": "odd \"name\"\\ with\ttab \u0001 and \ufffd bad byte )"
                       "\xc3\xa9"
                       R"(.wav")"),

@@ -357,22 +357,82 @@ TEST(ConversionJobTest, AFailedWriteLeavesTheEarlierOutputAsItWas) {
   TempDir dir;
   const std::string output = dir.File("out.wav");
   WriteFile(output, "the earlier output");
-  // A source without samples cannot be written.
+  // A source without samples (a WAVE file, a FLAC file sox made) names the source as the cause.
   const std::string empty = Save(dir, "empty.wav", PcmWave(1, 8000, 16, {}));
-  auto jobs = Jobs({{empty, output}});
-  const Conversion run(jobs, SpeechBands());
-  EXPECT_EQ(run.result, 0);
-  EXPECT_NE(run.log.find("Error:Can't write the output file(" + output +
-                         "): there are no samples to write.\r\nError:Write to output file(" +
-                         output + ").\r\n"),
-            std::string::npos)
-      << run.log;
-  EXPECT_EQ(ReadFile(output), "the earlier output");
+  const std::string emptyFlac = dir.File("empty.flac");
+  ASSERT_EQ(
+      RunProcess("/usr/bin/sox", {"-n", "-r", "8000", "-b", "16", emptyFlac, "trim", "0", "0"})
+          .exitCode,
+      0);
+  for (const std::string& source : {empty, emptyFlac}) {
+    auto jobs = Jobs({{source, output}});
+    const Conversion run(jobs, SpeechBands());
+    EXPECT_EQ(run.result, 0);
+    EXPECT_NE(run.log.find("Information:Apply the equalizer filter parameter.\r\n"
+                           "Error:The source holds no samples(" +
+                           source + ").\r\nError:Write to output file(" + output + ").\r\n"),
+              std::string::npos)
+        << run.log;
+    EXPECT_EQ(ReadFile(output), "the earlier output");
+  }
   // An output whose folder has gone names that as the cause.
   const std::string source = Mono16(dir, "s.wav", 8000, NoiseSamples(80, 4));
   auto gone = Jobs({{source, dir.File("gone/out.wav")}});
   EXPECT_NE(Conversion(gone, SpeechBands()).log.find("): its folder does not exist.\r\n"),
             std::string::npos);
+}
+
+// A header rate of 0 is refused when the file is opened: nothing is written.
+TEST(ConversionJobTest, ARateOfZeroIsRefusedAtOpen) {
+  TempDir dir;
+  const std::string source = Save(dir, "zero.wav",
+                                  RiffBuilder()
+                                      .Chunk("fmt ", FmtBody(1, 1, 0, 16, 2, 0))
+                                      .Chunk("data", Pcm16Bytes({1, 2}))
+                                      .Build());
+  auto jobs = Jobs({{source, dir.File("zero_out.wav")}});
+  const Conversion run(jobs, SpeechBands());
+  EXPECT_EQ(run.result, 0);
+  EXPECT_EQ(run.log, "Information:Open the file.(" + source +
+                         ").\r\nError:The file states a sample rate of 0 Hz!(" + source +
+                         ")\r\nError:Can't open the file.(" + source + ").\r\n");
+  EXPECT_FALSE(fs::exists(dir.File("zero_out.wav")));
+}
+
+// A data chunk that states more bytes than the file holds was cut: its frames are converted and
+// a line says how many of the stated ones they are. The sizes streaming writers leave open
+// (all bits set, as ffmpeg writes to a pipe; sox's whole frames below 0x7FFFF000) state no length.
+TEST(ConversionJobTest, AWaveDataChunkCutShortIsConvertedAndNamed) {
+  TempDir dir;
+  const auto samples = NoiseSamples(500, 12);
+  struct Case {
+    std::int64_t statedSize;
+    std::string line;
+  };
+  const Case cases[] = {
+      {1600, "Information:The source ends early: 500 of 800 stated frames read.\r\n"},
+      {0xFFFFFFFF, ""},
+      {0x7FFFF000, ""},
+      {1000, ""},
+  };
+  for (const Case& c : cases) {
+    const std::string source = Save(dir, "cut.wav",
+                                    RiffBuilder()
+                                        .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
+                                        .Chunk("data", Pcm16Bytes(samples), true, c.statedSize)
+                                        .Build());
+    auto jobs = Jobs({{source, dir.File("cut_out.wav")}});
+    const Conversion run(jobs, {});
+    ASSERT_EQ(run.result, 1) << run.log;
+    EXPECT_NE(run.log.find("Information:File format is WAV.\r\n" + c.line +
+                           "Information:Time:62 ms,SampleRate:8000 Hz"),
+              std::string::npos)
+        << c.statedSize << "\n"
+        << run.log;
+    EXPECT_EQ(Samples(dir.File("cut_out.wav")), samples);
+    EXPECT_EQ(jobs[0].endsEarly, !c.line.empty());
+    EXPECT_EQ(jobs[0].framesRead, c.line.empty() ? 0U : 500U);
+  }
 }
 
 TEST(ConversionJobTest, ACompletedConversionRemovesTheTemporaryFilesOfKilledRunsOnly) {

@@ -207,6 +207,176 @@ INSTANTIATE_TEST_SUITE_P(EveryLossyCodec, LossyFormatTest,
                            return std::string(info.param + 1);
                          });
 
+// `seconds` of a 300 Hz tone with a little noise, mono at 48 kHz, encoded by ffmpeg with
+// `codec` into `path`.
+void EncodeTone(const std::string& path, const std::vector<std::string>& codec, int seconds = 4) {
+  std::vector<std::string> args = {
+      "-v",
+      "error",
+      "-y",
+      "-f",
+      "lavfi",
+      "-i",
+      "aevalsrc=0.4*sin(2*PI*300*t)+0.02*(random(0)-0.5):s=48000:d=" + std::to_string(seconds)};
+  args.insert(args.end(), codec.begin(), codec.end());
+  args.push_back(path);
+  ASSERT_EQ(RunProcess("/usr/bin/ffmpeg", args).exitCode, 0) << path;
+}
+
+// The first `fraction` of a file's bytes, as a download or a copy that stopped would leave it.
+void CutFile(const std::string& from, const std::string& to, double fraction) {
+  const std::string bytes = ReadFile(from);
+  WriteFile(
+      to, bytes.substr(0, static_cast<std::size_t>(static_cast<double>(bytes.size()) * fraction)));
+}
+
+// The frames of a mono file as ffmpeg decodes them, whatever it says about damage on the way.
+std::size_t FfmpegFrames(const std::string& path) {
+  TempDir dir;
+  const ProcessResult run = RunProcess(
+      "/usr/bin/ffmpeg", {"-v", "quiet", "-i", path, "-f", "s16le", "-ac", "1", dir.File("raw")});
+  return run.exitCode == 0 ? ReadFile(dir.File("raw")).size() / 2 : 0;
+}
+
+// A cut file converts what it holds, with one line after the format line that says how much of
+// the stated length that was (Ogg files state none: theirs says the stream's end is missing).
+// The frames are counted against ffmpeg's decoding of the same cut file; an MP3 decoder may
+// give or drop the last, broken frame of 1152 samples.
+TEST(FormatInteropTest, SourcesCutShortConvertWhatTheyHoldAndSaySo) {
+  TempDir dir;
+  struct Case {
+    const char* extension;
+    const char* format;
+    std::vector<std::string> codec;
+    bool statesLength;
+    std::size_t slack;
+  };
+  const Case cases[] = {
+      {".wav", "WAV", {"-c:a", "pcm_s16le"}, true, 0},
+      {".flac", "FLAC", {"-c:a", "flac"}, true, 0},
+      {".mp3", "MP3", {"-c:a", "libmp3lame", "-b:a", "64k"}, true, 1152},
+      {".ogg", "OGG", {"-c:a", "libvorbis", "-q:a", "3"}, false, 0},
+      {".opus", "OPUS", {"-c:a", "libopus", "-b:a", "32k"}, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.extension);
+    const std::string whole = dir.File(std::string("whole") + c.extension);
+    const std::string cut = dir.File(std::string("cut") + c.extension);
+    EncodeTone(whole, c.codec);
+    CutFile(whole, cut, 0.5);
+    const std::size_t outside = FfmpegFrames(cut);
+    std::string log;
+    ASSERT_EQ(Convert(cut, dir.File("cut_out.wav"), {}, &log), 1) << log;
+    const Decoded out = DecodeWithSndfile(dir.File("cut_out.wav"));
+    ASSERT_TRUE(out.ok);
+    const std::size_t frames = out.samples.size();
+    EXPECT_NEAR(static_cast<double>(frames), static_cast<double>(outside),
+                static_cast<double>(c.slack));
+    EXPECT_GT(frames, 40000U);
+    const std::string line = c.statesLength ? "The source ends early: " + std::to_string(frames) +
+                                                  " of 192000 stated frames read."
+                                            : "The source ends early: " + std::to_string(frames) +
+                                                  " frames read, the end of its stream is missing.";
+    EXPECT_NE(log.find(std::string("Information:File format is ") + c.format +
+                       ".\r\nInformation:" + line + "\r\nInformation:Time:"),
+              std::string::npos)
+        << log;
+    // Into its own format too, and the whole file says nothing of the kind.
+    ASSERT_EQ(Convert(cut, dir.File(std::string("cut_out") + c.extension), Bands(), &log), 1)
+        << log;
+    EXPECT_NE(log.find(line), std::string::npos) << log;
+    ASSERT_EQ(Convert(whole, dir.File(std::string("whole_out") + c.extension), Bands(), &log), 1);
+    EXPECT_EQ(log.find("ends early"), std::string::npos) << log;
+  }
+  // An MP3 file without a Xing header states no length (libsndfile's is an estimate from the
+  // file's size): a whole one says nothing either.
+  EncodeTone(dir.File("plain.mp3"), {"-c:a", "libmp3lame", "-b:a", "64k", "-write_xing", "0"});
+  std::string log;
+  ASSERT_EQ(Convert(dir.File("plain.mp3"), dir.File("plain_out.wav"), {}, &log), 1) << log;
+  EXPECT_EQ(log.find("ends early"), std::string::npos) << log;
+}
+
+// A FLAC file written to a pipe states no total (0), and one whose total was written wrong
+// states 1000 of its 192000 samples: both convert all their audio, as ffmpeg decodes it.
+TEST(FormatInteropTest, FlacTotalsOfZeroOrTooFewLoseNoAudio) {
+  TempDir dir;
+  const std::string piped = dir.File("piped.flac");
+  const std::string wav = dir.File("tone.wav");
+  EncodeTone(wav, {"-c:a", "pcm_s16le"});
+  ASSERT_EQ(RunProcess("/bin/sh", {"-c", "/usr/bin/ffmpeg -v error -i '" + wav + "' -f flac - > '" +
+                                             piped + "'"})
+                .exitCode,
+            0);
+  // STREAMINFO's total: the low 4 bits of byte 21 and bytes 22 to 25.
+  std::string bytes = ReadFile(piped);
+  ASSERT_EQ(bytes.substr(0, 4), "fLaC");
+  ASSERT_EQ(bytes[21] & 0x0F, 0);
+  ASSERT_EQ(bytes.substr(22, 4), std::string(4, '\0'));
+  bytes[24] = '\x03';  // 1000 = 0x3E8
+  bytes[25] = '\xE8';
+  WriteFile(dir.File("thousand.flac"), bytes);
+  const Decoded source = DecodeWithSndfile(wav);
+  ASSERT_EQ(source.samples.size(), 192000U);
+  for (const std::string name : {"piped.flac", "thousand.flac"}) {
+    SCOPED_TRACE(name);
+    std::string log;
+    ASSERT_EQ(Convert(dir.File(name), dir.File("out.wav"), {}, &log), 1) << log;
+    EXPECT_NE(log.find("Information:Time:4000 ms,SampleRate:48000 Hz,BitPerSample:16,Channel:1."),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("ends early"), std::string::npos) << log;
+    EXPECT_EQ(DecodeWithSndfile(dir.File("out.wav")).samples, source.samples);
+    EXPECT_EQ(DecodeWithFfmpeg(dir.File(name)).samples, source.samples);
+  }
+}
+
+// Opus in a file named .ogg (the container's name) stays Opus, as "File format is OPUS" says.
+TEST(FormatInteropTest, OpusInAnOggFileStaysOpus) {
+  TempDir dir;
+  WriteFile(dir.File("talk.ogg"), ReadFile(Data("format-opus-sndfile.opus")));
+  std::string log;
+  ASSERT_EQ(Convert(dir.File("talk.ogg"), dir.File("talk_filter.ogg"), Bands(), &log), 1) << log;
+  EXPECT_NE(log.find("Information:File format is OPUS.\r\n"), std::string::npos) << log;
+  const ProcessResult probe =
+      RunProcess("/usr/bin/ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", "-of",
+                                      "csv=p=0", dir.File("talk_filter.ogg")});
+  EXPECT_EQ(probe.out, "opus\n");
+}
+
+// A lossy source is encoded again near its own bitrate: the output is about as large as the
+// source, not four to five times larger, for sources ffmpeg made at the bitrates people use.
+TEST(FormatInteropTest, LossyOutputsStayNearTheSourcesSize) {
+  TempDir dir;
+  struct Case {
+    const char* name;
+    const char* rate;
+    const char* channels;
+    std::vector<std::string> codec;
+  };
+  const Case cases[] = {
+      {"v48s.ogg", "48000", "2", {"-c:a", "libvorbis", "-q:a", "2"}},
+      {"v16m.ogg", "16000", "1", {"-c:a", "libvorbis", "-q:a", "0"}},
+      {"o48s.opus", "48000", "2", {"-c:a", "libopus", "-b:a", "96k"}},
+      {"o16m.opus", "16000", "1", {"-c:a", "libopus", "-b:a", "24k"}},
+      {"m44s.mp3", "44100", "2", {"-c:a", "libmp3lame", "-b:a", "128k"}},
+      {"m22m.mp3", "22050", "1", {"-c:a", "libmp3lame", "-q:a", "6"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = {"-v",  "error", "-y",  "-i",      EXAMPLE_SPEECH,
+                                     "-ar", c.rate,  "-ac", c.channels};
+    args.insert(args.end(), c.codec.begin(), c.codec.end());
+    args.push_back(dir.File(c.name));
+    ASSERT_EQ(RunProcess("/usr/bin/ffmpeg", args).exitCode, 0);
+    const std::string output = dir.File(std::string("out_") + c.name);
+    ASSERT_EQ(Convert(dir.File(c.name), output, Bands()), 1);
+    const double ratio = static_cast<double>(fs::file_size(output)) /
+                         static_cast<double>(fs::file_size(dir.File(c.name)));
+    EXPECT_GE(ratio, 0.7);
+    EXPECT_LE(ratio, 1.5);
+  }
+}
+
 TEST(FormatInteropTest, OutputsNamedForAContainerAreWrittenInIt) {
   TempDir dir;
   const std::string wav = Data("format-pcm24-ext-sox.wav");

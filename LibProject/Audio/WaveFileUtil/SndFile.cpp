@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -110,10 +111,35 @@ Layout LayoutFor(int format) {
   }
 }
 
-// libsndfile's virtual I/O over a byte source: reads only, within the source.
+// FLAC's STREAMINFO block opens the file: "fLaC", a block header of type 0 and length 34, and
+// at bytes 18 to 25 the rate (20 bits), the channels (3), the bits (5) and the total samples
+// (36 bits, from the low half of byte 21 on; 0 when the encoder did not know it).
+constexpr std::uint64_t kFlacTotalFirst = 21;
+constexpr std::uint64_t kFlacTotalEnd = 26;
+
+// The total samples the STREAMINFO at the start of `source` states; empty when the source does
+// not start with one.
+std::optional<std::uint64_t> FlacStatedFrames(ByteSource& source) {
+  std::uint8_t head[kFlacTotalEnd];
+  if (!source.ReadExact(0, head, sizeof head) || std::memcmp(head, "fLaC", 4) != 0 ||
+      (head[4] & 0x7FU) != 0 || head[5] != 0 || head[6] != 0 || head[7] != 34) {
+    return std::nullopt;
+  }
+  std::uint64_t total = head[kFlacTotalFirst] & 0x0FU;
+  for (std::uint64_t i = kFlacTotalFirst + 1; i < kFlacTotalEnd; ++i) {
+    total = (total << 8) | head[i];
+  }
+  return total;
+}
+
+// libsndfile's virtual I/O over a byte source: reads only, within the source. For a FLAC file
+// it shows a total of 0 ("not known"): libsndfile stops reading at a stated total, so a total
+// smaller than the stream would cut the audio, and it refuses to open a stream shorter than the
+// total it states when asked to seek there. With 0 it decodes to the stream's real end.
 struct VirtualSource {
   ByteSource* source;
   sf_count_t position = 0;
+  bool hideFlacTotal = false;
 };
 
 sf_count_t VirtualLength(void* user) {
@@ -138,8 +164,15 @@ sf_count_t VirtualRead(void* buffer, sf_count_t count, void* user) {
   if (count <= 0 || v->position < 0) {
     return 0;
   }
-  const std::size_t got = v->source->ReadAt(static_cast<std::uint64_t>(v->position), buffer,
-                                            static_cast<std::size_t>(count));
+  const auto start = static_cast<std::uint64_t>(v->position);
+  const std::size_t got = v->source->ReadAt(start, buffer, static_cast<std::size_t>(count));
+  if (v->hideFlacTotal && start < kFlacTotalEnd) {
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    for (std::uint64_t at = std::max(start, kFlacTotalFirst);
+         at < std::min<std::uint64_t>(kFlacTotalEnd, start + got); ++at) {
+      bytes[at - start] &= at == kFlacTotalFirst ? 0xF0U : 0x00U;
+    }
+  }
   v->position += static_cast<sf_count_t>(got);
   return static_cast<sf_count_t>(got);
 }
@@ -155,11 +188,34 @@ struct C_SndFile::Handle {
   SF_VIRTUAL_IO callbacks{VirtualLength, VirtualSeek, VirtualRead, VirtualWrite, VirtualTell};
   SNDFILE* file = nullptr;
   SF_INFO info{};
+  std::optional<std::uint64_t> flacTotal;  // the total a FLAC file's STREAMINFO states
 
+  Handle() = default;
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
   ~Handle() {
     if (file != nullptr) {
       sf_close(file);
     }
+  }
+
+  // A decoder at the first frame of `bytes`; null when libsndfile cannot open them.
+  static std::unique_ptr<Handle> Create(std::unique_ptr<ByteSource> bytes) {
+    auto handle = std::make_unique<Handle>();
+    handle->source = std::move(bytes);
+    handle->io.source = handle->source.get();
+    handle->flacTotal = FlacStatedFrames(*handle->source);
+    handle->io.hideFlacTotal = handle->flacTotal.has_value();
+    handle->file = sf_open_virtual(&handle->callbacks, SFM_READ, &handle->info, &handle->io);
+    return handle->file != nullptr ? std::move(handle) : nullptr;
+  }
+
+  // A fresh decoder at the first frame of the same bytes (a decoder that has sought does not
+  // always give, from the start, the samples a fresh one gives).
+  static std::unique_ptr<Handle> Reopen(std::unique_ptr<Handle> old) {
+    std::unique_ptr<ByteSource> bytes = std::move(old->source);
+    old.reset();
+    return Create(std::move(bytes));
   }
 };
 
@@ -173,7 +229,7 @@ C_SndFile::~C_SndFile() = default;
 
 void C_SndFile::Close() {
   m_handle.reset();
-  m_streamChecked = false;
+  m_measured = false;
 }
 
 int C_SndFile::ReadHeader(const std::string& path, int withInfo) {
@@ -196,54 +252,186 @@ int C_SndFile::ReadHeaderFromMemory(std::span<const std::uint8_t> bytes, int wit
   return Open(std::make_unique<MemoryByteSource>(bytes), withInfo);
 }
 
-int C_SndFile::Open(std::unique_ptr<ByteSource> source, int withInfo) {
-  m_formatType = 0;
-  auto handle = std::make_unique<Handle>();
-  handle->source = std::move(source);
-  handle->io.source = handle->source.get();
-  handle->file = sf_open_virtual(&handle->callbacks, SFM_READ, &handle->info, &handle->io);
-  if (handle->file == nullptr) {
+namespace {
+
+// The stated frame count when the decoder finds the last of them there and, where it is not
+// bound by the count (FLAC, whose total is hidden from it), nothing after it. Empty otherwise.
+std::optional<std::uint64_t> StatedFramesThere(SNDFILE* file, const SF_INFO& info, bool unbound,
+                                               std::uint64_t stated, std::uint64_t maxFrames) {
+  if (stated == 0 || stated > maxFrames || info.seekable == 0) {
+    return std::nullopt;
+  }
+  std::vector<double> frame(static_cast<std::size_t>(info.channels));
+  const auto last = static_cast<sf_count_t>(stated - 1);
+  if (sf_seek(file, last, SEEK_SET) != last || sf_readf_double(file, frame.data(), 1) != 1 ||
+      (unbound && sf_readf_double(file, frame.data(), 1) == 1)) {
+    return std::nullopt;
+  }
+  return stated;
+}
+
+// The frames the decoder gives from where it stands to the end of the stream; empty past
+// `maxFrames`. `damaged` tells that the decoder stopped on an error rather than at an end.
+std::optional<std::uint64_t> CountFrames(SNDFILE* file, int channels, std::uint64_t maxFrames,
+                                         bool& damaged) {
+  std::vector<float> block(static_cast<std::size_t>(kBlockFrames) *
+                           static_cast<std::size_t>(channels));
+  std::uint64_t frames = 0;
+  for (sf_count_t got = 0; (got = sf_readf_float(file, block.data(), kBlockFrames)) > 0;) {
+    frames += static_cast<std::uint64_t>(got);
+    if (frames > maxFrames) {
+      return std::nullopt;
+    }
+  }
+  damaged = sf_error(file) != SF_ERR_NO_ERROR;
+  return frames;
+}
+
+// True when the last Ogg page of `source` is whole and closes its stream (the end-of-stream
+// flag of its header): a file cut anywhere lacks that page.
+bool OggStreamEnds(ByteSource& source) {
+  constexpr std::size_t kHeaderBytes = 27;
+  constexpr std::uint64_t kMaxPageBytes = kHeaderBytes + 255 + 255 * 255;
+  const std::uint64_t size = source.Size();
+  const std::uint64_t from = size > kMaxPageBytes ? size - kMaxPageBytes : 0;
+  std::vector<std::uint8_t> tail(static_cast<std::size_t>(size - from));
+  tail.resize(source.ReadAt(from, tail.data(), tail.size()));
+  for (std::size_t at = tail.size() >= kHeaderBytes ? tail.size() - kHeaderBytes + 1 : 0;
+       at-- > 0;) {
+    if (std::memcmp(tail.data() + at, "OggS", 4) != 0 || tail[at + 4] != 0) {
+      continue;  // not a page header (version 0)
+    }
+    const std::size_t segments = tail[at + 26];
+    if (at + kHeaderBytes + segments > tail.size()) {
+      return false;
+    }
+    std::size_t body = 0;
+    for (std::size_t i = 0; i < segments; ++i) {
+      body += tail[at + kHeaderBytes + i];
+    }
+    return at + kHeaderBytes + segments + body <= tail.size() && (tail[at + 5] & 0x04U) != 0;
+  }
+  return false;
+}
+
+// Bytes of an ID3v2 tag at the start of `source` (MP3 files often carry one, with pictures),
+// which hold no audio; 0 without one.
+std::uint64_t LeadingTagBytes(ByteSource& source) {
+  std::uint8_t h[10];
+  if (!source.ReadExact(0, h, sizeof h) || std::memcmp(h, "ID3", 3) != 0 ||
+      ((h[6] | h[7] | h[8] | h[9]) & 0x80U) != 0) {
     return 0;
   }
-  const SF_INFO& info = handle->info;
-  const std::uint32_t type = TypeOf(info.format);
-  const Layout layout = LayoutFor(info.format);
-  const std::uint64_t fileBytes = handle->source->Size();
-  if (type == 0 || (type == kFormatTypeSndWav && !m_acceptWave) || info.channels < 1 ||
-      info.channels > kMaxChannels || info.samplerate < 1 || info.samplerate > kMaxSampleRate ||
-      info.frames < 0) {
-    return 0;
-  }
-  // What the reported frame count would need, checked against the file before anything is
-  // sized by it: uncompressed samples cannot outnumber the file's bytes, compressed ones only
-  // by kMaxExpansion.
-  const auto samples =
-      static_cast<std::uint64_t>(info.frames) * static_cast<std::uint64_t>(info.channels);
-  const unsigned plain = PlainWidth(info.format);
-  const std::uint64_t containerBytes = samples * (layout.bits / 8U);
-  if ((plain != 0 && samples > fileBytes / plain) || samples > fileBytes * kMaxExpansion ||
-      containerBytes > kMaxContainerBytes ||
-      static_cast<std::uint64_t>(info.channels) * (layout.bits / 8U) > 0xFFFFU) {
-    return 0;
-  }
-  if (withInfo != 0) {
-    I_WavData* data = GetWavData();
-    data->SetFormat(static_cast<std::uint32_t>(info.samplerate),
-                    static_cast<std::uint32_t>(containerBytes),
-                    static_cast<std::uint16_t>(info.channels), layout.bits, layout.bits,
-                    layout.bits > 8 ? 1 : 0);
-    C_WavEncoding encoding;
-    encoding.sampleTag = layout.isFloat ? kWaveTagFloat : kWaveTagPcm;
-    data->GetWavInfo()->SetEncoding(encoding);
-    data->TextInfo().Clear();
-    for (const auto& [id, kind] : kTagKinds) {
-      if (const char* text = sf_get_string(handle->file, id); text != nullptr && *text != '\0') {
-        data->TextInfo().Add(kind, text);
+  const std::uint64_t size = (static_cast<std::uint64_t>(h[6]) << 21) |
+                             (static_cast<std::uint64_t>(h[7]) << 14) |
+                             (static_cast<std::uint64_t>(h[8]) << 7) | h[9];
+  return 10 + size + ((h[5] & 0x10U) != 0 ? 10 : 0);  // a footer repeats the header
+}
+
+// True when an MP3 file states its length: its first frame holds a Xing, Info or VBRI header
+// (after any ID3v2 tag). Without one, libsndfile's length is an estimate from the file's size.
+bool Mp3StatesLength(ByteSource& source) {
+  std::uint8_t start[512];
+  const std::size_t got = source.ReadAt(LeadingTagBytes(source), start, sizeof start);
+  for (std::size_t at = 0; at + 4 <= got; ++at) {
+    for (const char* tag : {"Xing", "Info", "VBRI"}) {
+      if (std::memcmp(start + at, tag, 4) == 0) {
+        return true;
       }
     }
   }
+  return false;
+}
+
+// Samples an MP3 decoder may give fewer than the header states without any loss (the frame
+// whose decoder delay and padding a header without LAME's tag leaves uncounted).
+constexpr std::uint64_t kMp3FrameSamples = 1152;
+
+}  // namespace
+
+int C_SndFile::Open(std::unique_ptr<ByteSource> source, int withInfo) {
+  m_formatType = 0;
+  m_measured = false;
+  m_length = {};
+  std::unique_ptr<Handle> handle = Handle::Create(std::move(source));
+  if (!handle) {
+    return 0;
+  }
+  const SF_INFO info = handle->info;
+  const std::uint32_t type = TypeOf(info.format);
+  const Layout layout = LayoutFor(info.format);
+  if (type == 0 || (type == kFormatTypeSndWav && !m_acceptWave) || info.channels < 1 ||
+      info.channels > kMaxChannels || info.samplerate < 1 || info.samplerate > kMaxSampleRate ||
+      info.frames < 0 || static_cast<std::uint64_t>(info.channels) * (layout.bits / 8U) > 0xFFFFU) {
+    return 0;
+  }
+  if (withInfo == 0) {
+    m_formatType = type;
+    m_handle = std::move(handle);
+    return 1;
+  }
+  // The stream is measured before anything is sized by it: a header may state more frames than
+  // the stream holds (a file cut short), fewer (a FLAC total written wrong) or none (a FLAC file
+  // written to a pipe, an Ogg file cut anywhere). Bounds: the container's 4 GiB, and what the
+  // file's bytes can hold: uncompressed samples cannot outnumber them, compressed ones only by
+  // kMaxExpansion.
+  const std::uint64_t fileBytes = handle->source->Size();
+  const auto channels = static_cast<std::uint64_t>(info.channels);
+  const std::uint64_t frameBytes = channels * (layout.bits / 8U);
+  std::uint64_t maxFrames =
+      std::min(kMaxContainerBytes / frameBytes, fileBytes * kMaxExpansion / channels);
+  if (const unsigned plain = PlainWidth(info.format); plain != 0) {
+    maxFrames = std::min<std::uint64_t>(maxFrames, fileBytes / plain / channels);
+  }
+  const bool mp3 = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+  const std::uint64_t stated = handle->flacTotal             ? *handle->flacTotal
+                               : info.frames == SF_COUNT_MAX ? 0
+                               : mp3 && !Mp3StatesLength(*handle->source)
+                                   ? 0
+                                   : static_cast<std::uint64_t>(info.frames);
+  std::optional<std::uint64_t> frames =
+      StatedFramesThere(handle->file, info, handle->io.hideFlacTotal, stated, maxFrames);
+  bool damaged = false;
+  if (!frames) {
+    handle = Handle::Reopen(std::move(handle));
+    frames = handle ? CountFrames(handle->file, info.channels, maxFrames, damaged) : std::nullopt;
+  }
+  if (frames) {
+    handle = Handle::Reopen(std::move(handle));
+  }
+  if (!frames || !handle) {
+    return 0;
+  }
+  const bool ogg = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG;
+  m_length.statedFrames = stated;
+  m_length.endsEarly = stated > 0 ? *frames + (mp3 ? kMp3FrameSamples : 0) < stated
+                                  : damaged || (ogg && !OggStreamEnds(*handle->source));
+
+  I_WavData* data = GetWavData();
+  data->SetFormat(
+      static_cast<std::uint32_t>(info.samplerate), static_cast<std::uint32_t>(*frames * frameBytes),
+      static_cast<std::uint16_t>(info.channels), layout.bits, layout.bits, layout.bits > 8 ? 1 : 0);
+  C_WavEncoding encoding;
+  encoding.sampleTag = layout.isFloat ? kWaveTagFloat : kWaveTagPcm;
+  data->GetWavInfo()->SetEncoding(encoding);
+  data->TextInfo().Clear();
+  for (const auto& [id, kind] : kTagKinds) {
+    if (const char* text = sf_get_string(handle->file, id); text != nullptr && *text != '\0') {
+      data->TextInfo().Add(kind, text);
+    }
+  }
+  // A lossy source is written again at about its own bitrate: its bytes of audio per second.
+  data->GetWriteParam().lossyBitrate = 0;
+  if (IsLossy(info.format & SF_FORMAT_SUBMASK) && *frames > 0) {
+    const std::uint64_t audioBytes =
+        fileBytes - std::min(fileBytes, LeadingTagBytes(*handle->source));
+    const double seconds = static_cast<double>(*frames) / info.samplerate;
+    data->GetWriteParam().lossyBitrate = static_cast<std::uint32_t>(
+        std::min(static_cast<double>(audioBytes) * 8.0 / seconds, 4294967295.0));
+  }
   m_formatType = type;
   m_handle = std::move(handle);
+  m_measured = true;
   return 1;
 }
 
@@ -362,31 +550,11 @@ bool C_SndFile::CanStream() const {
 }
 
 bool C_SndFile::PrepareStream() {
-  if (!CanStream()) {
-    return false;
-  }
-  if (m_streamChecked) {
-    return true;
-  }
-  // The whole stated length must be there: a shorter stream loads into a shorter container,
-  // whose length the transcript and a WAVE output's header give before a stream could know it.
-  // The check reads the last stated frame, then a fresh decoder starts at the first.
-  const sf_count_t frames = m_handle->info.frames;
-  std::vector<double> last(static_cast<std::size_t>(m_handle->info.channels));
-  if (frames <= 0 || m_handle->info.seekable == 0 ||
-      sf_seek(m_handle->file, frames - 1, SEEK_SET) != frames - 1 ||
-      sf_readf_double(m_handle->file, last.data(), 1) != 1) {
-    return false;
-  }
-  std::unique_ptr<ByteSource> source = std::move(m_handle->source);
-  m_handle.reset();
-  if (Open(std::move(source), 0) == 0 || m_handle->info.frames != frames) {
-    m_handle.reset();
-    return false;
-  }
-  m_streamChecked = true;
-  return true;
+  // ReadHeader measured the stream and left a fresh decoder at its first frame.
+  return CanStream() && m_measured;
 }
+
+C_SourceLength C_SndFile::GetSourceLength() const { return m_length; }
 
 std::uint64_t C_SndFile::GetSampleBytes64() const {
   I_WavData* data = Container();

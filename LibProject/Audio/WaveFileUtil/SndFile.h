@@ -39,7 +39,10 @@ bool SndFileAvailable();
 /// bounded by the file's size first: channel and frame counts it reports are checked against it
 /// before any buffer is sized.
 ///
-/// Streamed (StreamTo) when the whole length the file states can be read. Written (SaveAs with
+/// The stream is measured when the header is read: the frames a header states are taken when
+/// the decoder finds them all there and, for FLAC, nothing after them; otherwise the stream is
+/// decoded once to count what it holds. The container then describes the samples really there.
+/// Streamed (StreamTo) the same way. Written (SaveAs with
 /// one of the ids above) in that container at the nearest encoding it holds, with the text tags
 /// kept, through the same atomic temporary file as the WAVE writer; a container that cannot hold
 /// the samples' rate or channel count fails with the reason.
@@ -57,6 +60,7 @@ class C_SndFile final : public C_WavFile {
   int LoadSamples(int flag) override;
   bool CanStream() const override;
   bool PrepareStream() override;
+  C_SourceLength GetSourceLength() const override;
   std::uint64_t GetSampleBytes64() const override;
   int WriteFile(const std::string& path) override;
 
@@ -72,7 +76,8 @@ class C_SndFile final : public C_WavFile {
 
   std::unique_ptr<Handle> m_handle;
   bool m_acceptWave = true;
-  bool m_streamChecked = false;  // PrepareStream found every stated frame there
+  bool m_measured = false;  // ReadHeader measured the stream and described it in the container
+  C_SourceLength m_length;
 };
 
 /// Writes a file of format type `type` (one of the ids above) at `path`, atomically: the rate,

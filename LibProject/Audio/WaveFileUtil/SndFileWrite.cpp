@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "LibProject/Audio/WaveFileUtil/LossyLevels.h"
 #include "LibProject/Audio/WaveFileUtil/SndFile.h"
 #include "LibProject/Audio/WaveFileUtil/SndFileDetail.h"
 #include "LibProject/Audio/WaveFileUtil/WavData.h"
@@ -189,9 +190,16 @@ int WriteSndFileSamples(std::uint32_t type, const std::string& path, I_WavData& 
     error = platform::FormatText("the encoder refused it (%s)", sf_strerror(nullptr));
     return 0;
   }
-  // Lossy encoders at their highest quality; values beyond full scale are limited, not wrapped,
-  // where an integer encoding is written from floats.
-  double level = 0.0;
+  // A lossy source is encoded again at the setting whose bitrate comes nearest its own (a file
+  // about as large as it); any other at the encoder's highest quality. Values beyond full scale
+  // are limited, not wrapped, where an integer encoding is written from floats.
+  const C_LossySetting setting = LossySettingFor(type, info.GetSampleRate(), info.GetChannels(),
+                                                 data.GetWriteParam().lossyBitrate);
+  if (setting.constantBitrate) {
+    int mode = SF_BITRATE_MODE_CONSTANT;
+    sf_command(out, SFC_SET_BITRATE_MODE, &mode, sizeof mode);
+  }
+  double level = setting.level;
   sf_command(out, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
   sf_command(out, SFC_SET_CLIPPING, nullptr, SF_TRUE);
   for (const C_WavDataTextInfo::Tag& tag : data.TextInfo().Tags()) {

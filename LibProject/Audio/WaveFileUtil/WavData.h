@@ -28,6 +28,9 @@ class C_WriteWavParam {
   std::uint32_t targetSignedFlag = 0;
   std::uint32_t hasTarget = 0;  ///< 1: write in the target format
   std::uint16_t options[3] = {100, 100, 100};
+  /// The bitrate a lossy encoder aims at, bits per second (a lossy source's own); 0: the
+  /// encoder's highest quality.
+  std::uint32_t lossyBitrate = 0;
 };
 
 /// Chunk-info kinds of GetChunkInfo.

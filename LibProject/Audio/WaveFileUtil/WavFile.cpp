@@ -162,6 +162,7 @@ C_WavFile::ParseResult C_WavFile::ParseHeader(ByteSource& source, int withInfo) 
   m_dataOffset = 0;
   m_dataLength = 0;
   m_dataLength64 = 0;
+  m_statedLength64 = 0;
   m_streamDecoded = false;
   for (std::size_t i = 0; i < chunks.Count(); ++i) {
     C_RiffChunk& chunk = chunks.At(i);
@@ -178,6 +179,7 @@ C_WavFile::ParseResult C_WavFile::ParseHeader(ByteSource& source, int withInfo) 
       // Beyond 4 GiB the samples can only be streamed (StreamTo); the container's 32-bit
       // length then stands at its limit and LoadSamples refuses them.
       m_dataLength64 = chunk.AvailableSize();
+      m_statedLength64 = chunk.Size();
       m_dataLength = static_cast<std::uint32_t>(std::min(m_dataLength64, kMaxRiffBytes));
     }
   }
@@ -214,6 +216,11 @@ C_WavFile::ParseResult C_WavFile::ReadFormat(C_RiffChunk& chunk) {
   const std::uint16_t bits = GetLE16(f + 14);
   const std::string unsupported =
       platform::FormatText("Unsupported wave format!(%s)", m_fileName.c_str());
+  if (rate == 0) {
+    // No rate to design the filters for, and a file written with it no player can read.
+    return {false,
+            platform::FormatText("The file states a sample rate of 0 Hz!(%s)", m_fileName.c_str())};
+  }
 
   C_WavEncoding encoding;
   std::uint16_t sampleTag = tag;
@@ -278,6 +285,25 @@ C_WavFile::ParseResult C_WavFile::ReadFormat(C_RiffChunk& chunk) {
   m_bitsPerSample = bits;
   m_fmtOffset = chunk.Offset();
   return {true, {}};
+}
+
+C_SourceLength C_WavFile::GetSourceLength() const {
+  // Streaming writers that cannot seek back leave the data size open: all bits set, or (sox)
+  // the whole frames below 0x7FFFF000. Such a size states no length.
+  const std::uint64_t frameBytes =
+      static_cast<std::uint64_t>(m_channels) * ((m_bitsPerSample + 7U) / 8U);
+  const std::uint64_t unit = IsAdpcm() ? m_blockAlign : frameBytes;
+  const bool open =
+      m_statedLength64 == 0xFFFFFFFFULL || m_statedLength64 == UINT64_MAX ||
+      (unit > 0 && m_statedLength64 <= 0x7FFFF000ULL && m_statedLength64 > 0x7FFFF000ULL - unit);
+  if (open || unit == 0) {
+    return {};
+  }
+  const std::uint64_t stated =
+      IsAdpcm() ? C_AdpcmBlockReader::DecodedFrames(m_statedLength64, AdpcmLayout())
+                : m_statedLength64 / frameBytes;
+  // A data chunk that runs past the end of the file was cut: the bytes there are read.
+  return {stated, m_statedLength64 > m_dataLength64};
 }
 
 bool C_WavFile::ReadChunkInfos(C_RiffChunkList& chunks, I_WavData& data) {

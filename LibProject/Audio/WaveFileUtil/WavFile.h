@@ -35,6 +35,16 @@ class I_WavFileInfo : public C_RefCounted {
   virtual I_WavInfo* GetWavInfo() = 0;
 };
 
+/// How the samples a file holds compare with the length its header states.
+struct C_SourceLength {
+  /// Frames the header states; 0 when it states none (a length left open by a streaming
+  /// writer, or a stream whose end cannot be found).
+  std::uint64_t statedFrames = 0;
+  /// True when the samples end before the stated length, or, without one, when the stream
+  /// shows it was cut (an Ogg stream without its last page, a decoder stopped by damage).
+  bool endsEarly = false;
+};
+
 /// Filters the samples of a streamed write (I_WavFile::StreamTo) block by block, in place.
 class I_SampleBlockFilter {
  public:
@@ -84,6 +94,10 @@ class I_WavFile : public I_WavFileInfo {
   /// well-formed file in an encoding this class does not read. Empty otherwise.
   virtual const std::string& GetDeferredLoadError() const = 0;
 
+  /// How the samples compare with the length the header states: known after ReadHeader with
+  /// its infos (the containers read through libsndfile measure the stream there).
+  virtual C_SourceLength GetSourceLength() const { return {}; }
+
   /// True when the file, read by ReadHeader with its infos and no samples, can be written with
   /// StreamTo: its samples are stored as they are filtered (PCM or float) or decode to 16-bit
   /// PCM block by block (ADPCM).
@@ -131,6 +145,7 @@ class C_WavFile : public I_WavFile {
   int WriteFile(const std::string& path) override;
   const std::string& GetWriteError() const override { return m_writeError; }
   const std::string& GetDeferredLoadError() const override { return m_deferredLoadError; }
+  C_SourceLength GetSourceLength() const override;
   bool CanStream() const override;
   bool PrepareStream() override;
   std::uint64_t GetDataLength64() const override { return m_dataLength64; }
@@ -216,8 +231,9 @@ class C_WavFile : public I_WavFile {
   std::uint64_t m_fmtOffset = 0;
   std::uint64_t m_dataOffset = 0;
   std::uint32_t m_dataLength = 0;
-  std::uint64_t m_dataLength64 = 0;  // the data chunk's bytes in the file, also beyond 4 GiB
-  bool m_streamDecoded = false;      // ADPCM readied for streaming: the info says 16-bit PCM
+  std::uint64_t m_dataLength64 = 0;    // the data chunk's bytes in the file, also beyond 4 GiB
+  std::uint64_t m_statedLength64 = 0;  // the bytes the data chunk's header states
+  bool m_streamDecoded = false;        // ADPCM readied for streaming: the info says 16-bit PCM
   I_WavData* m_attachedData = nullptr;
   C_CUTime m_fileTime;
   std::uint32_t m_fileSize = 0xFFFFFFFFU;
