@@ -86,6 +86,7 @@ def no_result_entry(source):
         "samples": 0,
         "clipped_samples": 0,
         "peak_dbfs": None,
+        "source_ends_early": None,
         "bands": [],
     }
 
