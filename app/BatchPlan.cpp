@@ -50,15 +50,25 @@ std::string PathKey(const std::string& path) {
   return key;
 }
 
-// `relative` (parts separated by "/") below `folder`, written with the system's separator.
+// `relative` (parts separated by "/") below `folder`, written with the system's separator. The
+// path is never cut or emptied, however long: one the system cannot take fails where it is
+// used, under its own name.
 std::string JoinFolderFile(const std::string& folder, const std::string& relative) {
 #if defined(_WIN32)
   std::string native = relative;
   std::replace(native.begin(), native.end(), '/', '\\');
-  return platform::JoinPath({folder, native, ""});
+  const std::string_view separators = "\\/";
+  const char separator = '\\';
 #else
-  return platform::JoinPath({folder, relative, ""});
+  const std::string& native = relative;
+  const std::string_view separators = "/";
+  const char separator = '/';
 #endif
+  if (folder.empty()) {
+    return native;
+  }
+  const bool separated = separators.find(folder.back()) != std::string_view::npos;
+  return separated ? folder + native : folder + separator + native;
 }
 
 // The files one /convert_source value stands for; false when a folder or pattern holds none.

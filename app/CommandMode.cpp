@@ -28,6 +28,8 @@ int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
     batch.log = log;
     batch.progress = sinks.progress;
     batch.progressInterval = 0.5;  // a long file moves the line too
+    // Only a single source without an output folder can be given its output's name.
+    batch.adviseConvertOutput = !plan.several && options.hasOutputFolder != 1;
     files = RunBatch(plan.jobs, bandTable, batch);
     result = plan.sourceMissing || plan.jobs.empty() ? 0 : 1;
     for (const BatchFileResult& file : files) {

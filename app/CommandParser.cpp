@@ -151,15 +151,13 @@ int CommandParser::EnsureParentFolder(const std::string& path) {
 }
 
 bool CommandParser::PathFitsLimit(const std::string& path) {
-  if (path.size() <= platform::kMaxPathChars) {
+  if (platform::PathFitsLimit(path)) {
     return true;
   }
   // Said once, here, in words that name the limit; otherwise the path would fail later as a
   // file that cannot be opened or an output name that cannot be formed.
-  Report(platform::FormatText(
-      "%sThe path is too long(%s): a path may have at most %d "
-      "characters.%s",
-      "Error:", path.c_str(), static_cast<int>(platform::kMaxPathChars), "\r\n"));
+  Report(platform::FormatText("%sThe path is too long(%s): %s.%s", "Error:", path.c_str(),
+                              platform::PathLimitText().c_str(), "\r\n"));
   return false;
 }
 

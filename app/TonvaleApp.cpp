@@ -75,8 +75,8 @@ int CTonvaleApp::Run(int argc, char** argv) {
 }
 
 void CTonvaleApp::SetUpProcessPaths() {
-  const std::string modulePath = platform::BoundedCopy(platform::GetModulePath());
-  g_exeName = platform::BoundedCopy(platform::FileNamePart(modulePath));
+  const std::string modulePath = platform::BoundedPath(platform::GetModulePath());
+  g_exeName = platform::BoundedPath(platform::FileNamePart(modulePath));
   g_exePath = modulePath;
   // Beside the program, or in the user's configuration folder when the program is installed:
   // an installed program never writes into its prefix.
@@ -85,8 +85,8 @@ void CTonvaleApp::SetUpProcessPaths() {
   if (!layout.configFolder.empty()) {
     (void)platform::CreateDirectoryTree(layout.configFolder);
   }
-  g_configPath = platform::BoundedCopy(layout.configPath);
-  g_windowModuleFolder = platform::BoundedCopy(layout.moduleFolder);
+  g_configPath = platform::BoundedPath(layout.configPath);
+  g_windowModuleFolder = platform::BoundedPath(layout.moduleFolder);
 }
 
 bool CTonvaleApp::InitInstance() {

@@ -176,6 +176,34 @@ TEST_F(BatchEndToEndTest, CommandLinesThatCannotWorkEndWithOne) {
   EXPECT_EQ(empty.out, "Error:No audio file found(empty).\r\nTerminated:ConvertFile:Result:0\r\n");
 }
 
+#if !defined(_WIN32)
+// Linux paths are bounded by the system only: a batch finds and converts files far deeper than
+// the 259 characters of Windows, names every file in full in its lines and its report, and a
+// file whose output name the system would refuse is told so without advice a batch cannot take.
+TEST_F(BatchEndToEndTest, DeepFoldersConvertAndEveryFileIsNamedInFull) {
+  std::string folder = "deep";
+  for (int i = 0; i < 3; ++i) folder += "/" + std::string(200, static_cast<char>('a' + i));
+  const std::string take = folder + "/take.wav";
+  const std::string longName = folder + "/" + std::string(245, 'n') + ".wav";
+  Wave(take);
+  Wave(longName);
+  const ProcessResult r = Run({"/command", "/access_setting:speech.cfg", "/convert_source:deep",
+                               "/recursive", "/keep_going", "/jobs:1", "/report:deep.json"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.out, "Error:Can't form the output path from the source path(" + longName +
+                       "): the output's name or path would be too long.\r\n" +
+                       Converted(take, folder + "/take_filter.wav") +
+                       "Terminated:ConvertFile:Result:0\r\n");
+  EXPECT_TRUE(Exists(folder + "/take_filter.wav"));
+  EXPECT_EQ(SchemaProblems("deep.json"), "");
+  const std::string report = ReadFile(m_dir.File("deep.json"));
+  EXPECT_NE(report.find("\"source\": \"" + take + "\""), std::string::npos);
+  EXPECT_NE(report.find("\"source\": \"" + longName + "\",\n      \"output\": null"),
+            std::string::npos);
+}
+
+#endif
+
 #if defined(__linux__)
 // Standard error a pseudo-terminal: the progress line is drawn there, redrawn in place, and
 // cleared before each transcript line and at the end; standard output keeps the transcript.
