@@ -11,10 +11,12 @@
 #include "platform/FormatText.h"
 #include "platform/NativePath.h"
 #include "platform/PathUtil.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
 using platform::FormatText;
+using platform::PrintableText;
 
 // One source file: its path, and its path below the folder or pattern it came from (empty for
 // a file named on its own), which an output folder mirrors.
@@ -115,7 +117,8 @@ BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string
   bool expanded = false;
   for (const std::string& value : options.convertSources) {
     if (!ExpandSource(value, options.recursive == 1, extensions, files, expanded)) {
-      plan.notes += FormatText("%sNo audio file found(%s).%s", "Error:", value.c_str(), "\r\n");
+      plan.notes += FormatText("%sNo audio file found(%s).%s",
+                               "Error:", PrintableText(value).c_str(), "\r\n");
       plan.sourceMissing = true;
     }
   }
@@ -163,10 +166,10 @@ BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string
     }
     const auto [place, inserted] = outputs.emplace(PathKey(jobs[i].outputPath), i);
     if (!inserted) {
-      plan.error =
-          FormatText("%sTwo sources would write the same output file(%s): %s and %s.%s",
-                     "Error:", jobs[i].outputPath.c_str(), jobs[place->second].sourcePath.c_str(),
-                     jobs[i].sourcePath.c_str(), "\r\n");
+      plan.error = FormatText("%sTwo sources would write the same output file(%s): %s and %s.%s",
+                              "Error:", PrintableText(jobs[i].outputPath).c_str(),
+                              PrintableText(jobs[place->second].sourcePath).c_str(),
+                              PrintableText(jobs[i].sourcePath).c_str(), "\r\n");
       return plan;
     }
   }
@@ -174,8 +177,8 @@ BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string
     const auto writer = outputs.find(PathKey(job.sourcePath));
     if (writer != outputs.end() && plan.several) {
       plan.notes += FormatText("%sLeft out %s: it is the output of %s.%s",
-                               "Information:", job.sourcePath.c_str(),
-                               jobs[writer->second].sourcePath.c_str(), "\r\n");
+                               "Information:", PrintableText(job.sourcePath).c_str(),
+                               PrintableText(jobs[writer->second].sourcePath).c_str(), "\r\n");
       continue;
     }
     plan.jobs.push_back(job);

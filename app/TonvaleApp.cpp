@@ -20,6 +20,7 @@
 #include "platform/FormatText.h"
 #include "platform/ModulePath.h"
 #include "platform/PathUtil.h"
+#include "platform/PrintableText.h"
 #include "platform/ProgramLayout.h"
 #include "settings/LiveFlag.h"
 #include "settings/UserSettings.h"
@@ -58,8 +59,8 @@ int CTonvaleApp::Run(int argc, char** argv) {
     reason = platform::CurrentExceptionReason();
   }
   // Nothing may end the program unexplained: the run mode's own channel says why.
-  const std::string message =
-      platform::FormatText("%sThe program stopped: %s.%s", "Error:", reason.c_str(), "\r\n");
+  const std::string message = platform::FormatText(
+      "%sThe program stopped: %s.%s", "Error:", platform::PrintableText(reason).c_str(), "\r\n");
   if (g_cmdOptions.consoleMode == 1) {
     ConsoleLog(message);
   } else {

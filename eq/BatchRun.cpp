@@ -10,6 +10,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/FormatText.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -94,7 +95,7 @@ class Batch {
       const platform::LogSink collect = [&file](std::string_view text) { file.log.append(text); };
       if (file.job.outputPath.empty()) {
         // Writing to a made-up name would surprise the caller more than a clear refusal.
-        const std::string& source = file.job.sourcePath;
+        const std::string source = platform::PrintableText(file.job.sourcePath);
         collect(m_settings.adviseConvertOutput
                     ? platform::FormatText("%sCan't form the output path from the source path(%s). "
                                            "Please use /convert_output to name the output file.%s",

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FormatText.h"
 #include "platform/NativePath.h"
 #include "tests/app/AppFixture.h"
 #include "tests/support/TestSupport.h"
@@ -202,6 +203,73 @@ TEST_F(BatchEndToEndTest, DeepFoldersConvertAndEveryFileIsNamedInFull) {
             std::string::npos);
 }
 
+// Any byte but "/" and NUL may stand in a Linux file name. Control characters are escaped
+// wherever a name is printed, so that every line still starts with its prefix; the report keeps
+// each name exact. Names in other scripts print as they are.
+TEST_F(BatchEndToEndTest, ControlCharactersInNamesAreEscapedOnEveryLine) {
+  Wave("names/a\nb.wav");
+  Wave("names/a\nb_filter.wav");  // an earlier output: left out, with a note naming both
+  Wave("names/b\r\\c\t.wav");
+  Broken("names/c\x1b[31m.wav");
+  Wave("names/d\xC2\x85\xC3\xBC.wav");  // U+0085 (a C1 control) and "ü"
+  const auto everyLineHasItsPrefix = [](const std::string& out) {
+    std::size_t start = 0;
+    while (start < out.size()) {
+      const std::size_t end = out.find("\r\n", start);
+      if (end == std::string::npos) return false;
+      const std::string line = out.substr(start, end - start);
+      const bool prefixed = line.rfind("Information:", 0) == 0 || line.rfind("Error:", 0) == 0 ||
+                            line.rfind("Terminated:", 0) == 0;
+      if (!prefixed || line.find_first_of("\r\n") != std::string::npos) return false;
+      start = end + 2;
+    }
+    return true;
+  };
+
+  const ProcessResult r = Run({"/command", "/access_setting:speech.cfg", "/convert_source:names",
+                               "/jobs:1", "/report:names.json"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(everyLineHasItsPrefix(r.out)) << r.out;
+  EXPECT_EQ(
+      r.out,
+      "Information:Left out names/a\\nb_filter.wav: it is the output of names/a\\nb.wav.\r\n" +
+          Converted("names/a\\nb.wav", "names/a\\nb_filter.wav") +
+          Converted("names/b\\r\\c\\t.wav", "names/b\\r\\c\\t_filter.wav") +
+          Unopened("names/c\\x1b[31m.wav") +
+          "Information:Not attempted, the run stopped at a failed file(names/d\\u0085\xC3\xBC"
+          ".wav).\r\nTerminated:ConvertFile:Result:0\r\n");
+  // The report's names, as Python's JSON reader decodes them, in hexadecimal.
+  const ProcessResult sources = testsupport::RunProcess(
+      "/usr/bin/python3", {"-c",
+                           "import json, sys\n"
+                           "for f in json.load(open(sys.argv[1], encoding='utf-8'))['files']:\n"
+                           "    print(f['source'].encode('utf-8').hex())\n",
+                           m_dir.File("names.json")});
+  std::string expected;
+  for (const std::string name : {"names/a\nb.wav", "names/b\r\\c\t.wav", "names/c\x1b[31m.wav",
+                                 "names/d\xC2\x85\xC3\xBC.wav"}) {
+    for (const unsigned char c : name) expected += platform::FormatText("%02x", c);
+    expected += "\n";
+  }
+  EXPECT_EQ(sources.out, expected);
+
+  // Command-line errors and the lines of a preset import escape the names they print too. (An
+  // option's value ends at a line break, so a name holding one is not an option at all.)
+  const ProcessResult missing = Run({"/command", "/convert_source:no\tsuch.wav"});
+  EXPECT_EQ(missing.out, "Error:File not exist(no\\tsuch.wav).\r\n");
+  const ProcessResult unknown = Run({"/command", "/convert_source:no\nsuch.wav"});
+  EXPECT_EQ(unknown.out,
+            "Error:Can't support the param: /convert_source:no\\nsuch.wav. Please use /h to show "
+            "how to use it.\r\n");
+  testsupport::WriteFile(m_dir.File("pre\x1bset.txt"),
+                         "Filter 1: ON PK Fc 1000 Hz Gain 3 dB Q 1\n");
+  const ProcessResult preset =
+      Run({"/command", "/access_setting:new\tsettings.cfg", "/import_preset:pre\x1bset.txt"});
+  EXPECT_EQ(preset.exitCode, 0) << preset.out;
+  EXPECT_TRUE(everyLineHasItsPrefix(preset.out)) << preset.out;
+  EXPECT_EQ(preset.out.rfind("Information:Import the preset(pre\\x1bset.txt).\r\n", 0), 0U);
+  EXPECT_NE(preset.out.find("of the settings file(new\\tsettings.cfg).\r\n"), std::string::npos);
+}
 #endif
 
 #if defined(__linux__)
