@@ -177,6 +177,79 @@ TEST_F(BatchEndToEndTest, CommandLinesThatCannotWorkEndWithOne) {
   EXPECT_EQ(empty.out, "Error:No audio file found(empty).\r\nTerminated:ConvertFile:Result:0\r\n");
 }
 
+// A report never lands on a file of the run: the same file under any name (another spelling,
+// a link, a hard link, a file a folder or pattern stands for, an output not written yet) is
+// refused before anything is read or written. A report of its own replaces its file whole.
+TEST_F(BatchEndToEndTest, AReportThatIsAFileOfTheRunIsRefused) {
+  Wave("a.wav");
+  Wave("in/b.wav");
+  Wave("t1.wav");
+  testsupport::WriteFile(m_dir.File("p.txt"), "Filter 1: ON PK Fc 1000 Hz Gain 3 dB Q 1\n");
+  const auto inputs = [this] {  // every input's bytes, one after the other
+    std::string all;
+    for (const char* name : {"a.wav", "in/b.wav", "t1.wav", "p.txt", "speech.cfg"}) {
+      all += ReadFile(m_dir.File(name)) + "|";
+    }
+    return all;
+  };
+  const std::string before = inputs();
+  struct Case {
+    std::vector<std::string> args;
+    std::string report;
+    std::string what;  // what the report would overwrite, as the line names it
+  };
+  const std::vector<std::string> single = {"/convert_source:a.wav", "/convert_output:out.wav"};
+  std::vector<Case> cases = {
+      {single, "a.wav", "source(a.wav)"},
+      {single, "./a.wav", "source(a.wav)"},
+      {single, "out.wav", "output(out.wav)"},
+      {single, "in/../out.wav", "output(out.wav)"},
+      {{"/convert_source:a.wav"}, "a_filter.wav", "output(a_filter.wav)"},
+      {{"/convert_source:in", "/recursive"}, P("in/b.wav"), "source(" + P("in/b.wav") + ")"},
+      {{"/convert_source:in", "/output_folder:o"},
+       "o/b_filter.wav",
+       "output(" + P("o/b_filter.wav") + ")"},
+      {{"/convert_source:t*.wav"}, "t1.wav", "source(t1.wav)"},
+      {single, "speech.cfg", "settings file(speech.cfg)"},
+      {{"/convert_source:a.wav", "/import_preset:p.txt"}, "p.txt", "imported preset(p.txt)"},
+      {{"/convert_source:a.wav", "/export_preset:e.txt"}, "./e.txt", "exported preset(e.txt)"},
+  };
+#if defined(_WIN32)
+  cases.push_back({single, "A.WAV", "source(a.wav)"});
+#else
+  fs::create_symlink("a.wav", m_dir.File("soft.wav"));
+  fs::create_hard_link(m_dir.File("a.wav"), m_dir.File("hard.wav"));
+  cases.push_back({single, "soft.wav", "source(a.wav)"});
+  cases.push_back({single, "hard.wav", "source(a.wav)"});
+#endif
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"/command", "/access_setting:speech.cfg"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.push_back("/report:" + c.report);
+    const ProcessResult r = Run(args);
+    EXPECT_EQ(r.exitCode, 1) << c.report;
+    EXPECT_EQ(r.out, "Error:The report(" + c.report + ") would overwrite the " + c.what +
+                         ": they are the same file.\r\n");
+  }
+  EXPECT_TRUE(inputs() == before);
+  for (const char* name : {"out.wav", "a_filter.wav", "t1_filter.wav", "e.txt"}) {
+    EXPECT_FALSE(Exists(name)) << name;
+  }
+
+  testsupport::WriteFile(m_dir.File("r.json"), "earlier report");
+#if !defined(_WIN32)
+  // Another name of the earlier report keeps it: the new one is a new file renamed into place.
+  fs::create_hard_link(m_dir.File("r.json"), m_dir.File("earlier.json"));
+#endif
+  const ProcessResult r = Run({"/command", "/access_setting:speech.cfg", "/convert_source:a.wav",
+                               "/convert_output:out.wav", "/report:r.json"});
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(SchemaProblems("r.json"), "");
+#if !defined(_WIN32)
+  EXPECT_EQ(ReadFile(m_dir.File("earlier.json")), "earlier report");
+#endif
+}
+
 #if !defined(_WIN32)
 // Linux paths are bounded by the system only: a batch finds and converts files far deeper than
 // the 259 characters of Windows, names every file in full in its lines and its report, and a
