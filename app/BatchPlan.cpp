@@ -11,10 +11,12 @@
 #include "platform/FormatText.h"
 #include "platform/NativePath.h"
 #include "platform/PathUtil.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
 using platform::FormatText;
+using platform::PrintableText;
 
 // One source file: its path, and its path below the folder or pattern it came from (empty for
 // a file named on its own), which an output folder mirrors.
@@ -50,15 +52,25 @@ std::string PathKey(const std::string& path) {
   return key;
 }
 
-// `relative` (parts separated by "/") below `folder`, written with the system's separator.
+// `relative` (parts separated by "/") below `folder`, written with the system's separator. The
+// path is never cut or emptied, however long: one the system cannot take fails where it is
+// used, under its own name.
 std::string JoinFolderFile(const std::string& folder, const std::string& relative) {
 #if defined(_WIN32)
   std::string native = relative;
   std::replace(native.begin(), native.end(), '/', '\\');
-  return platform::JoinPath({folder, native, ""});
+  const std::string_view separators = "\\/";
+  const char separator = '\\';
 #else
-  return platform::JoinPath({folder, relative, ""});
+  const std::string& native = relative;
+  const std::string_view separators = "/";
+  const char separator = '/';
 #endif
+  if (folder.empty()) {
+    return native;
+  }
+  const bool separated = separators.find(folder.back()) != std::string_view::npos;
+  return separated ? folder + native : folder + separator + native;
 }
 
 // The files one /convert_source value stands for; false when a folder or pattern holds none.
@@ -97,6 +109,40 @@ bool ExpandSource(const std::string& value, bool recursive,
   return found > 0;
 }
 
+// The line refusing a report that would overwrite a file of the run (its sources, its outputs,
+// its settings file, the presets it imports or exports); empty when the report overwrites none.
+// Files are compared by identity: a link, another spelling or another name of one file is that
+// file.
+std::string ReportClash(const CommandOptions& options, const std::vector<ConversionJob>& jobs) {
+  if (options.hasReport != 1) {
+    return {};
+  }
+  const std::string& report = options.reportPath;
+  const auto clash = [&report](const char* what, const std::string& path) {
+    return FormatText("%sThe report(%s) would overwrite the %s(%s): they are the same file.%s",
+                      "Error:", PrintableText(report).c_str(), what, PrintableText(path).c_str(),
+                      "\r\n");
+  };
+  if (options.hasAccessSetting == 1 && platform::SameFile(report, options.accessSettingPath)) {
+    return clash("settings file", options.accessSettingPath);
+  }
+  if (options.hasImportPreset == 1 && platform::SameFile(report, options.importPresetPath)) {
+    return clash("imported preset", options.importPresetPath);
+  }
+  if (options.hasExportPreset == 1 && platform::SameFile(report, options.exportPresetPath)) {
+    return clash("exported preset", options.exportPresetPath);
+  }
+  for (const ConversionJob& job : jobs) {
+    if (platform::SameFile(report, job.sourcePath)) {
+      return clash("source", job.sourcePath);
+    }
+    if (platform::SameFile(report, job.outputPath)) {
+      return clash("output", job.outputPath);
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string>& extensions) {
@@ -105,7 +151,8 @@ BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string
   bool expanded = false;
   for (const std::string& value : options.convertSources) {
     if (!ExpandSource(value, options.recursive == 1, extensions, files, expanded)) {
-      plan.notes += FormatText("%sNo audio file found(%s).%s", "Error:", value.c_str(), "\r\n");
+      plan.notes += FormatText("%sNo audio file found(%s).%s",
+                               "Error:", PrintableText(value).c_str(), "\r\n");
       plan.sourceMissing = true;
     }
   }
@@ -153,19 +200,24 @@ BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string
     }
     const auto [place, inserted] = outputs.emplace(PathKey(jobs[i].outputPath), i);
     if (!inserted) {
-      plan.error =
-          FormatText("%sTwo sources would write the same output file(%s): %s and %s.%s",
-                     "Error:", jobs[i].outputPath.c_str(), jobs[place->second].sourcePath.c_str(),
-                     jobs[i].sourcePath.c_str(), "\r\n");
+      plan.error = FormatText("%sTwo sources would write the same output file(%s): %s and %s.%s",
+                              "Error:", PrintableText(jobs[i].outputPath).c_str(),
+                              PrintableText(jobs[place->second].sourcePath).c_str(),
+                              PrintableText(jobs[i].sourcePath).c_str(), "\r\n");
       return plan;
     }
+  }
+  // Every file of the run, those left out below included, is safe from the report.
+  plan.error = ReportClash(options, jobs);
+  if (!plan.error.empty()) {
+    return plan;
   }
   for (ConversionJob& job : jobs) {
     const auto writer = outputs.find(PathKey(job.sourcePath));
     if (writer != outputs.end() && plan.several) {
       plan.notes += FormatText("%sLeft out %s: it is the output of %s.%s",
-                               "Information:", job.sourcePath.c_str(),
-                               jobs[writer->second].sourcePath.c_str(), "\r\n");
+                               "Information:", PrintableText(job.sourcePath).c_str(),
+                               PrintableText(jobs[writer->second].sourcePath).c_str(), "\r\n");
       continue;
     }
     plan.jobs.push_back(job);

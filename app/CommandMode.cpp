@@ -5,6 +5,7 @@
 
 #include "eq/BatchReportJson.h"
 #include "platform/FormatText.h"
+#include "platform/PrintableText.h"
 
 int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
                    const EqBandTable& bandTable, const SettingsLoadReport* settings,
@@ -15,7 +16,8 @@ int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
   const auto start = std::chrono::steady_clock::now();
   if (settings != nullptr && settings->status != SettingsLoadStatus::Loaded) {
     log(platform::FormatText("%sCan't load EQ index %d from the settings file(%s): %s.%s",
-                             "Error:", options.eqIndex, options.accessSettingPath.c_str(),
+                             "Error:", options.eqIndex,
+                             platform::PrintableText(options.accessSettingPath).c_str(),
                              settings->reason.c_str(), "\r\n"));
     for (const ConversionJob& job : plan.jobs) {
       files.push_back(BatchFileResult{job, false, 0, {}, 0.0});
@@ -28,12 +30,15 @@ int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
     batch.log = log;
     batch.progress = sinks.progress;
     batch.progressInterval = 0.5;  // a long file moves the line too
+    // Only a single source without an output folder can be given its output's name.
+    batch.adviseConvertOutput = !plan.several && options.hasOutputFolder != 1;
     files = RunBatch(plan.jobs, bandTable, batch);
     result = plan.sourceMissing || plan.jobs.empty() ? 0 : 1;
     for (const BatchFileResult& file : files) {
       if (!file.attempted) {
-        log(platform::FormatText("%sNot attempted, the run stopped at a failed file(%s).%s",
-                                 "Information:", file.job.sourcePath.c_str(), "\r\n"));
+        log(platform::FormatText(
+            "%sNot attempted, the run stopped at a failed file(%s).%s",
+            "Information:", platform::PrintableText(file.job.sourcePath).c_str(), "\r\n"));
       }
       if (file.result != 1) {
         result = 0;
@@ -52,7 +57,8 @@ int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
     std::string error;
     if (!sinks.storeReport(FormatBatchReportJson(files, context), error)) {
       log(platform::FormatText("%sCan't write the report file(%s): %s.%s",
-                               "Error:", options.reportPath.c_str(), error.c_str(), "\r\n"));
+                               "Error:", platform::PrintableText(options.reportPath).c_str(),
+                               error.c_str(), "\r\n"));
       result = 0;
     }
   }

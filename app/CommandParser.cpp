@@ -6,6 +6,7 @@
 #include "platform/FormatText.h"
 #include "platform/NumberText.h"
 #include "platform/PathUtil.h"
+#include "platform/PrintableText.h"
 
 const std::array<OptionRow, 17> g_optionTable = {{
     {1, "h", R"(^\s*[\-/]h\s*$)", "Open help information", "/h"},
@@ -47,6 +48,8 @@ const std::array<OptionRow, 17> g_optionTable = {{
 }};
 
 namespace {
+
+using platform::PrintableText;
 
 // The patterns, compiled once for the process.
 const std::vector<std::regex>& CompiledPatterns() {
@@ -98,7 +101,7 @@ int CommandParser::ParseCommandLine(const std::vector<std::string>& args) {
       Report(
           platform::FormatText("%sCan't support the param: %s. Please use /h to show how to "
                                "use it.%s",
-                               "Error:", argument.c_str(), "\r\n"));
+                               "Error:", PrintableText(argument).c_str(), "\r\n"));
       return 0;
     }
   }
@@ -132,8 +135,8 @@ int CommandParser::EnsureFolder(const std::string& directory) {
     (void)platform::CreateDirectoryTree(directory);
   }
   if (!platform::DirectoryExists(directory)) {
-    Report(platform::FormatText("%sCan't create directory(%s).%s", "Error:", directory.c_str(),
-                                "\r\n"));
+    Report(platform::FormatText("%sCan't create directory(%s).%s",
+                                "Error:", PrintableText(directory).c_str(), "\r\n"));
     return 0;
   }
   return 1;
@@ -151,15 +154,14 @@ int CommandParser::EnsureParentFolder(const std::string& path) {
 }
 
 bool CommandParser::PathFitsLimit(const std::string& path) {
-  if (path.size() <= platform::kMaxPathChars) {
+  if (platform::PathFitsLimit(path)) {
     return true;
   }
   // Said once, here, in words that name the limit; otherwise the path would fail later as a
   // file that cannot be opened or an output name that cannot be formed.
-  Report(platform::FormatText(
-      "%sThe path is too long(%s): a path may have at most %d "
-      "characters.%s",
-      "Error:", path.c_str(), static_cast<int>(platform::kMaxPathChars), "\r\n"));
+  Report(platform::FormatText("%sThe path is too long(%s): %s.%s",
+                              "Error:", PrintableText(path).c_str(),
+                              platform::PathLimitText().c_str(), "\r\n"));
   return false;
 }
 
@@ -184,7 +186,8 @@ int CommandParser::ValidateOption(int id, const std::smatch& match) {
         return 0;
       }
       if (!SourceExists(value)) {
-        Report(platform::FormatText("%sFile not exist(%s).%s", "Error:", value.c_str(), "\r\n"));
+        Report(platform::FormatText("%sFile not exist(%s).%s",
+                                    "Error:", PrintableText(value).c_str(), "\r\n"));
         return 0;
       }
       return 1;
@@ -209,7 +212,7 @@ int CommandParser::ValidateOption(int id, const std::smatch& match) {
       if (!jobs || *jobs < 1 || *jobs > kMaxJobs) {
         Report(
             platform::FormatText("%sThe number of jobs must be a whole number from 1 to %u(%s).%s",
-                                 "Error:", kMaxJobs, value.c_str(), "\r\n"));
+                                 "Error:", kMaxJobs, PrintableText(value).c_str(), "\r\n"));
         return 0;
       }
       m_options.jobs = *jobs;
@@ -243,7 +246,8 @@ int CommandParser::ValidateOption(int id, const std::smatch& match) {
         return 0;
       }
       if (!platform::PathExists(value)) {
-        Report(platform::FormatText("%sFile not exist(%s).%s", "Error:", value.c_str(), "\r\n"));
+        Report(platform::FormatText("%sFile not exist(%s).%s",
+                                    "Error:", PrintableText(value).c_str(), "\r\n"));
         return 0;
       }
       return 1;

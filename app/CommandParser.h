@@ -53,7 +53,7 @@ class CommandParser {
   // The same for the folder of the file `path` (a bare file name: the current folder).
   int EnsureParentFolder(const std::string& path);
   void Report(const std::string& message);
-  /// False, with a message, for a file path longer than the 259 characters a path may have.
+  /// False, with a message, for a path beyond the limits a path has (platform::PathFitsLimit).
   bool PathFitsLimit(const std::string& path);
 
   CommandOptions& m_options;

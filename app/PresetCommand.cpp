@@ -9,11 +9,13 @@
 #include "platform/FileError.h"
 #include "platform/FileOpen.h"
 #include "platform/FormatText.h"
+#include "platform/PrintableText.h"
 #include "settings/UserSettings.h"
 
 namespace {
 
 using platform::FormatText;
+using platform::PrintableText;
 
 constexpr const char* kInfo = "Information:";
 constexpr const char* kError = "Error:";
@@ -29,21 +31,23 @@ int Finish(const char* what, int result, const platform::LogSink& log) {
 int RunImportPreset(const CommandOptions& options, AppConfig& config, EqBandTable& bandTable,
                     const platform::LogSink& log) {
   const std::string& path = options.importPresetPath;
-  log(FormatText("%sImport the preset(%s).%s", kInfo, path.c_str(), kEnd));
+  const std::string shown = PrintableText(path);
+  const std::string settingsShown = PrintableText(options.accessSettingPath);
+  log(FormatText("%sImport the preset(%s).%s", kInfo, shown.c_str(), kEnd));
   int error = 0;
   const auto text = platform::ReadFileBytes(path, &error);
   if (!text) {
-    log(FormatText("%sCan't read the preset file(%s): %s.%s", kError, path.c_str(),
+    log(FormatText("%sCan't read the preset file(%s): %s.%s", kError, shown.c_str(),
                    platform::DescribeFileError(error).c_str(), kEnd));
     return Finish("ImportPreset", 0, log);
   }
   const PresetImport preset = ReadPresetText(*text);
   for (const std::string& note : preset.notes) {
-    log(FormatText("%s%s%s", kInfo, note.c_str(), kEnd));
+    log(FormatText("%s%s%s", kInfo, PrintableText(note).c_str(), kEnd));
   }
   if (preset.table.empty()) {
     log(FormatText("%sThe preset file holds no filter that can be imported(%s).%s", kError,
-                   path.c_str(), kEnd));
+                   shown.c_str(), kEnd));
     return Finish("ImportPreset", 0, log);
   }
   // What the bands do at the sample rate the window opens with: a band that does nothing
@@ -58,37 +62,37 @@ int RunImportPreset(const CommandOptions& options, AppConfig& config, EqBandTabl
   AppConfig saved = config;
   saved.bandNum = static_cast<std::int32_t>(preset.table.size());
   if (SaveUserSettings(options.accessSettingPath, options.eqIndex, saved, preset.table) != 1) {
-    log(FormatText("%sCan't write the settings file(%s).%s", kError,
-                   options.accessSettingPath.c_str(), kEnd));
+    log(FormatText("%sCan't write the settings file(%s).%s", kError, settingsShown.c_str(), kEnd));
     return Finish("ImportPreset", 0, log);
   }
   config = saved;
   bandTable = preset.table;
   log(FormatText("%sImported %d filters into EQ index %d of the settings file(%s).%s", kInfo,
-                 static_cast<int>(bandTable.size()), options.eqIndex,
-                 options.accessSettingPath.c_str(), kEnd));
+                 static_cast<int>(bandTable.size()), options.eqIndex, settingsShown.c_str(), kEnd));
   return Finish("ImportPreset", 1, log);
 }
 
 int RunExportPreset(const CommandOptions& options, const EqBandTable& bandTable, bool loaded,
                     const std::string& reason, const platform::LogSink& log) {
   const std::string& path = options.exportPresetPath;
+  const std::string shown = PrintableText(path);
   if (!loaded) {
     log(FormatText("%sCan't load EQ index %d from the settings file(%s): %s.%s", kError,
-                   options.eqIndex, options.accessSettingPath.c_str(), reason.c_str(), kEnd));
+                   options.eqIndex, PrintableText(options.accessSettingPath).c_str(),
+                   reason.c_str(), kEnd));
     return Finish("ExportPreset", 0, log);
   }
   log(FormatText("%sExport EQ index %d to the preset file(%s).%s", kInfo, options.eqIndex,
-                 path.c_str(), kEnd));
+                 shown.c_str(), kEnd));
   std::vector<std::string> notes;
   const std::string text = WritePresetText(bandTable, &notes);
   for (const std::string& note : notes) {
-    log(FormatText("%s%s%s", kInfo, note.c_str(), kEnd));
+    log(FormatText("%s%s%s", kInfo, PrintableText(note).c_str(), kEnd));
   }
   int error = 0;
   auto file = platform::AtomicFile::Create(path, &error);
   if (!file || !file->Write(text.data(), text.size()) || !file->Commit()) {
-    log(FormatText("%sCan't write the preset file(%s): %s.%s", kError, path.c_str(),
+    log(FormatText("%sCan't write the preset file(%s): %s.%s", kError, shown.c_str(),
                    platform::DescribeFileError(file ? file->ErrorNumber() : error).c_str(), kEnd));
     return Finish("ExportPreset", 0, log);
   }

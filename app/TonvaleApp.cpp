@@ -20,6 +20,7 @@
 #include "platform/FormatText.h"
 #include "platform/ModulePath.h"
 #include "platform/PathUtil.h"
+#include "platform/PrintableText.h"
 #include "platform/ProgramLayout.h"
 #include "settings/LiveFlag.h"
 #include "settings/UserSettings.h"
@@ -58,8 +59,8 @@ int CTonvaleApp::Run(int argc, char** argv) {
     reason = platform::CurrentExceptionReason();
   }
   // Nothing may end the program unexplained: the run mode's own channel says why.
-  const std::string message =
-      platform::FormatText("%sThe program stopped: %s.%s", "Error:", reason.c_str(), "\r\n");
+  const std::string message = platform::FormatText(
+      "%sThe program stopped: %s.%s", "Error:", platform::PrintableText(reason).c_str(), "\r\n");
   if (g_cmdOptions.consoleMode == 1) {
     ConsoleLog(message);
   } else {
@@ -75,8 +76,8 @@ int CTonvaleApp::Run(int argc, char** argv) {
 }
 
 void CTonvaleApp::SetUpProcessPaths() {
-  const std::string modulePath = platform::BoundedCopy(platform::GetModulePath());
-  g_exeName = platform::BoundedCopy(platform::FileNamePart(modulePath));
+  const std::string modulePath = platform::BoundedPath(platform::GetModulePath());
+  g_exeName = platform::BoundedPath(platform::FileNamePart(modulePath));
   g_exePath = modulePath;
   // Beside the program, or in the user's configuration folder when the program is installed:
   // an installed program never writes into its prefix.
@@ -85,8 +86,8 @@ void CTonvaleApp::SetUpProcessPaths() {
   if (!layout.configFolder.empty()) {
     (void)platform::CreateDirectoryTree(layout.configFolder);
   }
-  g_configPath = platform::BoundedCopy(layout.configPath);
-  g_windowModuleFolder = platform::BoundedCopy(layout.moduleFolder);
+  g_configPath = platform::BoundedPath(layout.configPath);
+  g_windowModuleFolder = platform::BoundedPath(layout.moduleFolder);
 }
 
 bool CTonvaleApp::InitInstance() {

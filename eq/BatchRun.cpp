@@ -10,6 +10,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/FormatText.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -94,10 +95,14 @@ class Batch {
       const platform::LogSink collect = [&file](std::string_view text) { file.log.append(text); };
       if (file.job.outputPath.empty()) {
         // Writing to a made-up name would surprise the caller more than a clear refusal.
-        collect(platform::FormatText(
-            "%sCan't form the output path from the source path(%s). Please use /convert_output "
-            "to name the output file.%s",
-            "Error:", file.job.sourcePath.c_str(), "\r\n"));
+        const std::string source = platform::PrintableText(file.job.sourcePath);
+        collect(m_settings.adviseConvertOutput
+                    ? platform::FormatText("%sCan't form the output path from the source path(%s). "
+                                           "Please use /convert_output to name the output file.%s",
+                                           "Error:", source.c_str(), "\r\n")
+                    : platform::FormatText("%sCan't form the output path from the source path(%s): "
+                                           "the output's name or path would be too long.%s",
+                                           "Error:", source.c_str(), "\r\n"));
         file.result = 0;
       } else {
         // An output folder's mirrored subfolders are made as their first file needs them.

@@ -47,6 +47,9 @@ struct BatchSettings {
   /// Asked, on the thread of the file that failed, when a file fails and `keepGoing` is off:
   /// true goes on with the batch, false stops it. Unset: the batch stops.
   std::function<bool(const BatchFileResult&)> continueAfterFailure;
+  /// True when a job without an output path may be told to name its output with
+  /// /convert_output: the one source of a command line that names no output folder.
+  bool adviseConvertOutput = false;
 };
 
 /// Converts the files of `jobs`, several at a time: at most `settings.threads` files run at

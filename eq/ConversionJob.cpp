@@ -13,11 +13,13 @@
 #include "platform/FileSystem.h"
 #include "platform/FormatText.h"
 #include "platform/NumberText.h"
+#include "platform/PrintableText.h"
 #include "platform/TempFileNames.h"
 
 namespace {
 
 using platform::FormatText;
+using platform::PrintableText;
 
 constexpr const char* kInfo = "Information:";
 constexpr const char* kError = "Error:";
@@ -141,7 +143,8 @@ bool Cancelled(const std::atomic<bool>* cancel, const ConversionJob& job,
   if (cancel == nullptr || !cancel->load()) {
     return false;
   }
-  log(FormatText("%sThe conversion was cancelled(%s).%s", kError, job.sourcePath.c_str(), kEnd));
+  log(FormatText("%sThe conversion was cancelled(%s).%s", kError,
+                 PrintableText(job.sourcePath).c_str(), kEnd));
   return true;
 }
 
@@ -191,11 +194,11 @@ int StreamOne(ConversionJob& job, I_WavFile& file, const SampleFormat& format, F
   LogClipping(clipping, total, log);
   job.writeResult = static_cast<std::uint32_t>(written);
   if (written != 1 && !file.GetWriteError().empty()) {
-    log(FormatText("%sCan't write the output file(%s): %s.%s", kError, job.outputPath.c_str(),
-                   file.GetWriteError().c_str(), kEnd));
+    log(FormatText("%sCan't write the output file(%s): %s.%s", kError,
+                   PrintableText(job.outputPath).c_str(), file.GetWriteError().c_str(), kEnd));
   }
   log(FormatText("%sWrite to output file(%s).%s", written == 1 ? kInfo : kError,
-                 job.outputPath.c_str(), kEnd));
+                 PrintableText(job.outputPath).c_str(), kEnd));
   if (written == 1) {
     (void)platform::RemoveStaleTempFiles(platform::ParentFolder(job.outputPath),
                                          platform::kAtomicTempPrefix);
@@ -210,7 +213,7 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
   if (EndsWithSeparator(job.outputPath) || platform::DirectoryExists(job.outputPath)) {
     // Nothing is opened, written or deleted: a folder is never replaced by a file.
     log(FormatText("%sThe output path names a folder, not a file(%s).%s", kError,
-                   job.outputPath.c_str(), kEnd));
+                   PrintableText(job.outputPath).c_str(), kEnd));
     return 0;
   }
   T_RefPtr<I_WavFile> file;
@@ -221,12 +224,13 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
   } catch (const std::runtime_error& error) {
     loadError = error.what();
   }
-  log(FormatText("%sOpen the file.(%s).%s", kInfo, job.sourcePath.c_str(), kEnd));
+  log(FormatText("%sOpen the file.(%s).%s", kInfo, PrintableText(job.sourcePath).c_str(), kEnd));
   if (!file) {
     if (!loadError.empty()) {
-      log(FormatText("%s%s%s", kError, loadError.c_str(), kEnd));
+      log(FormatText("%s%s%s", kError, PrintableText(loadError).c_str(), kEnd));
     }
-    log(FormatText("%sCan't open the file.(%s).%s", kError, job.sourcePath.c_str(), kEnd));
+    log(FormatText("%sCan't open the file.(%s).%s", kError, PrintableText(job.sourcePath).c_str(),
+                   kEnd));
     return 0;
   }
 
@@ -326,11 +330,11 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
     job.writeResult = static_cast<std::uint32_t>(written);
     result = written;
     if (written != 1 && !data->GetSaveError().empty()) {
-      log(FormatText("%sCan't write the output file(%s): %s.%s", kError, job.outputPath.c_str(),
-                     data->GetSaveError().c_str(), kEnd));
+      log(FormatText("%sCan't write the output file(%s): %s.%s", kError,
+                     PrintableText(job.outputPath).c_str(), data->GetSaveError().c_str(), kEnd));
     }
     log(FormatText("%sWrite to output file(%s).%s", written == 1 ? kInfo : kError,
-                   job.outputPath.c_str(), kEnd));
+                   PrintableText(job.outputPath).c_str(), kEnd));
     if (written == 1) {
       // What killed conversions left in this folder goes now.
       (void)platform::RemoveStaleTempFiles(platform::ParentFolder(job.outputPath),
@@ -351,8 +355,8 @@ int ConvertOneGuarded(ConversionJob& job, const EqBandTable& bandTable,
   } catch (...) {
     reason = platform::CurrentExceptionReason();
   }
-  log(FormatText("%sThe conversion of the file stopped(%s): %s.%s", kError, job.sourcePath.c_str(),
-                 reason.c_str(), kEnd));
+  log(FormatText("%sThe conversion of the file stopped(%s): %s.%s", kError,
+                 PrintableText(job.sourcePath).c_str(), PrintableText(reason).c_str(), kEnd));
   return 0;
 }
 

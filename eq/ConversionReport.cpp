@@ -1,5 +1,6 @@
 #include "eq/ConversionReport.h"
 
+#include "platform/BoundedText.h"
 #include "platform/PathUtil.h"
 
 std::string DefaultOutputPath(const std::string& sourcePath) {
@@ -9,7 +10,15 @@ std::string DefaultOutputPath(const std::string& sourcePath) {
   if (platform::SplitPath(sourcePath, directory, name, extension) == 0) {
     return {};
   }
-  return platform::JoinPath({directory, name + "_filter" + extension, ""});
+  std::string output = platform::JoinPath({directory, name + "_filter" + extension, ""});
+#if !defined(_WIN32)
+  // "_filter" can take a name past what the system takes: no name is clearer than one that
+  // every write refuses.
+  if (!platform::PathFitsLimit(output)) {
+    return {};
+  }
+#endif
+  return output;
 }
 
 std::vector<std::string> LinesStartingWith(const std::string& log, std::string_view prefix) {

@@ -6,7 +6,8 @@
 
 /// The output path a conversion uses when none is given: the source's folder and name with
 /// "_filter" before the extension (C:\a\voice.wav gives C:\a\voice_filter.wav). Empty when the
-/// source path cannot be split (a part longer than its limit) or the result would be too long.
+/// result would be too long: on Windows a part of the source path longer than its limit or a
+/// result beyond 519 characters, elsewhere a name or path beyond the system's limits.
 std::string DefaultOutputPath(const std::string& sourcePath);
 
 /// The lines of a transcript (CR LF or LF ended) that begin with `prefix`, in order, without

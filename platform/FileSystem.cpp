@@ -7,9 +7,47 @@
 
 #include <sys/stat.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace platform {
+namespace {
+
+// The file a write to `path`, which does not exist, would create: its absolute path with "."
+// and ".." resolved, the folders above it resolved through their links, and a symbolic link
+// that leads nowhere yet followed to where it leads (a writer follows it there).
+fs::path CreationName(fs::path path, std::error_code& ec) {
+  path = fs::absolute(path, ec);
+  constexpr int kMaxLinks = 40;  // as many as the system follows before it gives up (ELOOP)
+  for (int links = 0; !ec && links < kMaxLinks && fs::is_symlink(fs::symlink_status(path, ec));
+       ++links) {
+    const fs::path target = fs::read_symlink(path, ec);
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  ec.clear();
+  return fs::weakly_canonical(path, ec);
+}
+
+#if defined(_WIN32)
+// The volume serial number and file index of the existing file `path` (links followed), which
+// tell one file from every other; false when the file cannot be opened to read them.
+bool ReadFileIndex(const fs::path& path, BY_HANDLE_FILE_INFORMATION& info) {
+  const HANDLE handle =
+      ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  const bool read = ::GetFileInformationByHandle(handle, &info) != 0;
+  ::CloseHandle(handle);
+  return read;
+}
+#endif
+
+}  // namespace
 
 bool PathExists(const std::string& path) {
   std::error_code ec;
@@ -33,6 +71,50 @@ bool CreateDirectoryTree(const std::string& path) {
   std::error_code ec;
   fs::create_directories(NativePath(path), ec);
   return DirectoryExists(path);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) {
+    return false;
+  }
+  const fs::path first = NativePath(a);
+  const fs::path second = NativePath(b);
+  std::error_code ec;
+  const bool firstExists = fs::exists(first, ec);
+  const bool secondExists = fs::exists(second, ec);
+  if (firstExists || secondExists) {
+    if (!firstExists || !secondExists) {
+      return false;
+    }
+#if defined(_WIN32)
+    BY_HANDLE_FILE_INFORMATION firstInfo{};
+    BY_HANDLE_FILE_INFORMATION secondInfo{};
+    return ReadFileIndex(first, firstInfo) && ReadFileIndex(second, secondInfo) &&
+           firstInfo.dwVolumeSerialNumber == secondInfo.dwVolumeSerialNumber &&
+           firstInfo.nFileIndexHigh == secondInfo.nFileIndexHigh &&
+           firstInfo.nFileIndexLow == secondInfo.nFileIndexLow;
+#else
+    struct stat firstInfo {};
+    struct stat secondInfo {};
+    return ::stat(first.c_str(), &firstInfo) == 0 && ::stat(second.c_str(), &secondInfo) == 0 &&
+           firstInfo.st_dev == secondInfo.st_dev && firstInfo.st_ino == secondInfo.st_ino;
+#endif
+  }
+  // Neither exists yet: the names they would be created under.
+  const fs::path firstName = CreationName(first, ec);
+  if (ec) {
+    return false;
+  }
+  const fs::path secondName = CreationName(second, ec);
+  if (ec) {
+    return false;
+  }
+#if defined(_WIN32)
+  // File names on Windows are compared without case, as its file systems compare them.
+  return ::CompareStringOrdinal(firstName.c_str(), -1, secondName.c_str(), -1, TRUE) == CSTR_EQUAL;
+#else
+  return firstName == secondName;
+#endif
 }
 
 bool DeleteFilePath(const std::string& path) {

@@ -26,6 +26,13 @@ bool IsRegularFile(const std::string& path);
 /// Creates `path` and every missing folder above it. True when the folder exists afterwards.
 bool CreateDirectoryTree(const std::string& path);
 
+/// True when `a` and `b` name one file, however they are spelt. Two existing paths are compared
+/// by identity (device and inode; on Windows volume and file index), so that symbolic links are
+/// followed and hard links found. Two paths of which neither exists are compared as absolute
+/// paths with "." and ".." resolved and the folders that exist resolved through their links (on
+/// Windows without regard to case). An existing path and a missing one are never the same file.
+bool SameFile(const std::string& a, const std::string& b);
+
 /// Deletes the file at `path`. True when it was deleted.
 bool DeleteFilePath(const std::string& path);
 

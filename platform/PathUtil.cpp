@@ -38,17 +38,19 @@ int SplitPath(std::string_view path, std::string& directory, std::string& name,
               std::string& extension) {
   const std::size_t driveLength = DriveLength(path);
   const std::size_t nameStart = std::max(NameStart(path), driveLength);
-  const std::string_view drive = path.substr(0, driveLength);
-  const std::string_view folder = path.substr(driveLength, nameStart - driveLength);
   const std::string_view file = path.substr(nameStart);
   const auto dot = file.rfind('.');
   const std::string_view base = dot == std::string_view::npos ? file : file.substr(0, dot);
   const std::string_view ext =
       dot == std::string_view::npos ? std::string_view() : file.substr(dot);
+#if defined(_WIN32)
+  const std::string_view drive = path.substr(0, driveLength);
+  const std::string_view folder = path.substr(driveLength, nameStart - driveLength);
   if (drive.size() > kMaxDriveChars || folder.size() > kMaxFolderChars ||
       base.size() > kMaxNameChars || ext.size() > kMaxExtensionChars) {
     return 0;
   }
+#endif
   directory.assign(path.substr(0, nameStart));
   name.assign(base);
   extension.assign(ext);
@@ -80,7 +82,11 @@ std::string JoinPath(std::initializer_list<std::string_view> pieces) {
     }
     result.append(piece.substr(skip));
   }
+#if defined(_WIN32)
   return result.size() > kMaxJoinedChars ? std::string() : result;
+#else
+  return result;
+#endif
 }
 
 std::string FileNamePart(std::string_view path) {

@@ -7,24 +7,28 @@
 
 namespace platform {
 
-/// Longest parts SplitPath accepts, in characters: drive 9, folder 259, name 259, extension 9.
+#if defined(_WIN32)
+/// Longest parts SplitPath accepts on Windows, in characters: drive 9, folder 259, name 259,
+/// extension 9 (the buffers of the Windows path functions).
 inline constexpr std::size_t kMaxDriveChars = 9;
 inline constexpr std::size_t kMaxFolderChars = 259;
 inline constexpr std::size_t kMaxNameChars = 259;
 inline constexpr std::size_t kMaxExtensionChars = 9;
 
-/// Longest result of JoinPath: it works in a buffer of 520 characters.
+/// Longest result of JoinPath on Windows: it works in a buffer of 520 characters.
 inline constexpr std::size_t kMaxJoinedChars = 519;
+#endif
 
 /// Splits `path` into its directory (drive and folder, ending with the separator), file name
-/// without extension, and extension with its dot. Returns 1 on success; 0 when a part is longer
-/// than its limit, leaving the three outputs unchanged. On POSIX the drive is always empty and
-/// "/" separates folders; on Windows "X:" is a drive and both "\" and "/" separate.
+/// without extension, and extension with its dot. Returns 1 on success; on Windows 0 when a part
+/// is longer than its limit, leaving the three outputs unchanged (elsewhere no part has a limit
+/// of its own). On POSIX the drive is always empty and "/" separates folders; on Windows "X:" is
+/// a drive and both "\" and "/" separate.
 int SplitPath(std::string_view path, std::string& directory, std::string& name,
               std::string& extension);
 
 /// Joins pieces with one separator between them, none doubled. An empty piece ends the list.
-/// Returns an empty text when the result would not fit 519 characters.
+/// On Windows returns an empty text when the result would not fit 519 characters.
 std::string JoinPath(std::initializer_list<std::string_view> pieces);
 
 /// The file-name part of `path` (everything after its last separator).

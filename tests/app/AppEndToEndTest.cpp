@@ -117,14 +117,37 @@ TEST_F(AppEndToEndTest, HelpYieldsToAConversionAndAFailedOneExitsWithTwoItsOutpu
   EXPECT_TRUE(fs::is_directory(m_dir.File("out/deeper")));
 }
 
+// On Windows a part of the path beyond the buffers of its path functions (here an extension of
+// more than 9 characters); elsewhere a name that "_filter" takes beyond the system's 255 bytes.
 TEST_F(AppEndToEndTest, SourceWhoseOutputNameCannotBeFormedFailsClearly) {
-  testsupport::WriteFile(m_dir.File("voice.recording1"), "x");
-  const ProcessResult r = Run({"/command", "/convert_source:voice.recording1"});
+#if defined(_WIN32)
+  const std::string source = "voice.recording1";
+#else
+  const std::string source = std::string(245, 'v') + ".wav";
+#endif
+  testsupport::WriteFile(m_dir.File(source), "x");
+  const ProcessResult r = Run({"/command", "/convert_source:" + source});
   EXPECT_EQ(r.exitCode, 2);
-  EXPECT_EQ(r.out,
-            "Error:Can't form the output path from the source path(voice.recording1). Please "
-            "use /convert_output to name the output file.\r\nTerminated:ConvertFile:Result:0\r\n");
+  EXPECT_EQ(r.out, "Error:Can't form the output path from the source path(" + source +
+                       "). Please use /convert_output to name the output file.\r\n"
+                       "Terminated:ConvertFile:Result:0\r\n");
 }
+
+#if !defined(_WIN32)
+// A program kept deeper than the Windows buffers of 780 bytes still finds its configuration
+// file beside itself, instead of a name cut short somewhere above.
+TEST_F(AppEndToEndTest, AProgramInADeepFolderKeepsItsConfigurationBesideItself) {
+  std::string folder = m_dir.File("deep");
+  for (int i = 0; i < 4; ++i) folder += "/" + std::string(250, static_cast<char>('a' + i));
+  ASSERT_GT(folder.size(), 1000U);
+  fs::create_directories(folder);
+  const std::string exe = folder + "/" + apptest::kExeName;
+  fs::copy_file(m_exe, exe);
+  const ProcessResult r = testsupport::RunProcess(exe, {"/h"}, m_dir.Path(), kNoDisplay);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(ReadFile(folder + "/tonvale.ini"), DefaultConfigAfterRun());
+}
+#endif
 
 TEST_F(AppEndToEndTest, InteractiveModeWithoutAWindowSaysSoAndSavesNothing) {
   const ProcessResult r = Run({"/access_setting:user.cfg", "/eq_index:2"});

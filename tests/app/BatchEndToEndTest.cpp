@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FormatText.h"
 #include "platform/NativePath.h"
 #include "tests/app/AppFixture.h"
 #include "tests/support/TestSupport.h"
@@ -175,6 +176,174 @@ TEST_F(BatchEndToEndTest, CommandLinesThatCannotWorkEndWithOne) {
   EXPECT_EQ(empty.exitCode, 2);
   EXPECT_EQ(empty.out, "Error:No audio file found(empty).\r\nTerminated:ConvertFile:Result:0\r\n");
 }
+
+// A report never lands on a file of the run: the same file under any name (another spelling,
+// a link, a hard link, a file a folder or pattern stands for, an output not written yet) is
+// refused before anything is read or written. A report of its own replaces its file whole.
+TEST_F(BatchEndToEndTest, AReportThatIsAFileOfTheRunIsRefused) {
+  Wave("a.wav");
+  Wave("in/b.wav");
+  Wave("t1.wav");
+  testsupport::WriteFile(m_dir.File("p.txt"), "Filter 1: ON PK Fc 1000 Hz Gain 3 dB Q 1\n");
+  const auto inputs = [this] {  // every input's bytes, one after the other
+    std::string all;
+    for (const char* name : {"a.wav", "in/b.wav", "t1.wav", "p.txt", "speech.cfg"}) {
+      all += ReadFile(m_dir.File(name)) + "|";
+    }
+    return all;
+  };
+  const std::string before = inputs();
+  struct Case {
+    std::vector<std::string> args;
+    std::string report;
+    std::string what;  // what the report would overwrite, as the line names it
+  };
+  const std::vector<std::string> single = {"/convert_source:a.wav", "/convert_output:out.wav"};
+  std::vector<Case> cases = {
+      {single, "a.wav", "source(a.wav)"},
+      {single, "./a.wav", "source(a.wav)"},
+      {single, "out.wav", "output(out.wav)"},
+      {single, "in/../out.wav", "output(out.wav)"},
+      {{"/convert_source:a.wav"}, "a_filter.wav", "output(a_filter.wav)"},
+      {{"/convert_source:in", "/recursive"}, P("in/b.wav"), "source(" + P("in/b.wav") + ")"},
+      {{"/convert_source:in", "/output_folder:o"},
+       "o/b_filter.wav",
+       "output(" + P("o/b_filter.wav") + ")"},
+      {{"/convert_source:t*.wav"}, "t1.wav", "source(t1.wav)"},
+      {single, "speech.cfg", "settings file(speech.cfg)"},
+      {{"/convert_source:a.wav", "/import_preset:p.txt"}, "p.txt", "imported preset(p.txt)"},
+      {{"/convert_source:a.wav", "/export_preset:e.txt"}, "./e.txt", "exported preset(e.txt)"},
+  };
+#if defined(_WIN32)
+  cases.push_back({single, "A.WAV", "source(a.wav)"});
+#else
+  fs::create_symlink("a.wav", m_dir.File("soft.wav"));
+  fs::create_hard_link(m_dir.File("a.wav"), m_dir.File("hard.wav"));
+  cases.push_back({single, "soft.wav", "source(a.wav)"});
+  cases.push_back({single, "hard.wav", "source(a.wav)"});
+#endif
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"/command", "/access_setting:speech.cfg"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.push_back("/report:" + c.report);
+    const ProcessResult r = Run(args);
+    EXPECT_EQ(r.exitCode, 1) << c.report;
+    EXPECT_EQ(r.out, "Error:The report(" + c.report + ") would overwrite the " + c.what +
+                         ": they are the same file.\r\n");
+  }
+  EXPECT_TRUE(inputs() == before);
+  for (const char* name : {"out.wav", "a_filter.wav", "t1_filter.wav", "e.txt"}) {
+    EXPECT_FALSE(Exists(name)) << name;
+  }
+
+  testsupport::WriteFile(m_dir.File("r.json"), "earlier report");
+#if !defined(_WIN32)
+  // Another name of the earlier report keeps it: the new one is a new file renamed into place.
+  fs::create_hard_link(m_dir.File("r.json"), m_dir.File("earlier.json"));
+#endif
+  const ProcessResult r = Run({"/command", "/access_setting:speech.cfg", "/convert_source:a.wav",
+                               "/convert_output:out.wav", "/report:r.json"});
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(SchemaProblems("r.json"), "");
+#if !defined(_WIN32)
+  EXPECT_EQ(ReadFile(m_dir.File("earlier.json")), "earlier report");
+#endif
+}
+
+#if !defined(_WIN32)
+// Linux paths are bounded by the system only: a batch finds and converts files far deeper than
+// the 259 characters of Windows, names every file in full in its lines and its report, and a
+// file whose output name the system would refuse is told so without advice a batch cannot take.
+TEST_F(BatchEndToEndTest, DeepFoldersConvertAndEveryFileIsNamedInFull) {
+  std::string folder = "deep";
+  for (int i = 0; i < 3; ++i) folder += "/" + std::string(200, static_cast<char>('a' + i));
+  const std::string take = folder + "/take.wav";
+  const std::string longName = folder + "/" + std::string(245, 'n') + ".wav";
+  Wave(take);
+  Wave(longName);
+  const ProcessResult r = Run({"/command", "/access_setting:speech.cfg", "/convert_source:deep",
+                               "/recursive", "/keep_going", "/jobs:1", "/report:deep.json"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.out, "Error:Can't form the output path from the source path(" + longName +
+                       "): the output's name or path would be too long.\r\n" +
+                       Converted(take, folder + "/take_filter.wav") +
+                       "Terminated:ConvertFile:Result:0\r\n");
+  EXPECT_TRUE(Exists(folder + "/take_filter.wav"));
+  EXPECT_EQ(SchemaProblems("deep.json"), "");
+  const std::string report = ReadFile(m_dir.File("deep.json"));
+  EXPECT_NE(report.find("\"source\": \"" + take + "\""), std::string::npos);
+  EXPECT_NE(report.find("\"source\": \"" + longName + "\",\n      \"output\": null"),
+            std::string::npos);
+}
+
+// Any byte but "/" and NUL may stand in a Linux file name. Control characters are escaped
+// wherever a name is printed, so that every line still starts with its prefix; the report keeps
+// each name exact. Names in other scripts print as they are.
+TEST_F(BatchEndToEndTest, ControlCharactersInNamesAreEscapedOnEveryLine) {
+  Wave("names/a\nb.wav");
+  Wave("names/a\nb_filter.wav");  // an earlier output: left out, with a note naming both
+  Wave("names/b\r\\c\t.wav");
+  Broken("names/c\x1b[31m.wav");
+  Wave("names/d\xC2\x85\xC3\xBC.wav");  // U+0085 (a C1 control) and "ü"
+  const auto everyLineHasItsPrefix = [](const std::string& out) {
+    std::size_t start = 0;
+    while (start < out.size()) {
+      const std::size_t end = out.find("\r\n", start);
+      if (end == std::string::npos) return false;
+      const std::string line = out.substr(start, end - start);
+      const bool prefixed = line.rfind("Information:", 0) == 0 || line.rfind("Error:", 0) == 0 ||
+                            line.rfind("Terminated:", 0) == 0;
+      if (!prefixed || line.find_first_of("\r\n") != std::string::npos) return false;
+      start = end + 2;
+    }
+    return true;
+  };
+
+  const ProcessResult r = Run({"/command", "/access_setting:speech.cfg", "/convert_source:names",
+                               "/jobs:1", "/report:names.json"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(everyLineHasItsPrefix(r.out)) << r.out;
+  EXPECT_EQ(
+      r.out,
+      "Information:Left out names/a\\nb_filter.wav: it is the output of names/a\\nb.wav.\r\n" +
+          Converted("names/a\\nb.wav", "names/a\\nb_filter.wav") +
+          Converted("names/b\\r\\c\\t.wav", "names/b\\r\\c\\t_filter.wav") +
+          Unopened("names/c\\x1b[31m.wav") +
+          "Information:Not attempted, the run stopped at a failed file(names/d\\u0085\xC3\xBC"
+          ".wav).\r\nTerminated:ConvertFile:Result:0\r\n");
+  // The report's names, as Python's JSON reader decodes them, in hexadecimal.
+  const ProcessResult sources = testsupport::RunProcess(
+      "/usr/bin/python3", {"-c",
+                           "import json, sys\n"
+                           "for f in json.load(open(sys.argv[1], encoding='utf-8'))['files']:\n"
+                           "    print(f['source'].encode('utf-8').hex())\n",
+                           m_dir.File("names.json")});
+  std::string expected;
+  for (const std::string name : {"names/a\nb.wav", "names/b\r\\c\t.wav", "names/c\x1b[31m.wav",
+                                 "names/d\xC2\x85\xC3\xBC.wav"}) {
+    for (const unsigned char c : name) expected += platform::FormatText("%02x", c);
+    expected += "\n";
+  }
+  EXPECT_EQ(sources.out, expected);
+
+  // Command-line errors and the lines of a preset import escape the names they print too. (An
+  // option's value ends at a line break, so a name holding one is not an option at all.)
+  const ProcessResult missing = Run({"/command", "/convert_source:no\tsuch.wav"});
+  EXPECT_EQ(missing.out, "Error:File not exist(no\\tsuch.wav).\r\n");
+  const ProcessResult unknown = Run({"/command", "/convert_source:no\nsuch.wav"});
+  EXPECT_EQ(unknown.out,
+            "Error:Can't support the param: /convert_source:no\\nsuch.wav. Please use /h to show "
+            "how to use it.\r\n");
+  testsupport::WriteFile(m_dir.File("pre\x1bset.txt"),
+                         "Filter 1: ON PK Fc 1000 Hz Gain 3 dB Q 1\n");
+  const ProcessResult preset =
+      Run({"/command", "/access_setting:new\tsettings.cfg", "/import_preset:pre\x1bset.txt"});
+  EXPECT_EQ(preset.exitCode, 0) << preset.out;
+  EXPECT_TRUE(everyLineHasItsPrefix(preset.out)) << preset.out;
+  EXPECT_EQ(preset.out.rfind("Information:Import the preset(pre\\x1bset.txt).\r\n", 0), 0U);
+  EXPECT_NE(preset.out.find("of the settings file(new\\tsettings.cfg).\r\n"), std::string::npos);
+}
+#endif
 
 #if defined(__linux__)
 // Standard error a pseudo-terminal: the progress line is drawn there, redrawn in place, and

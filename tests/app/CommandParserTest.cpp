@@ -139,9 +139,16 @@ TEST(CommandParserTest, ConvertOutputCreatesItsFolderChainOrSaysWhyNot) {
   EXPECT_EQ(bare.console, "");
   EXPECT_EQ(bare.options.convertOutputPath, "out.wav");
 
+  // A part beyond the Windows path buffers (an extension of 10 characters) cannot be split
+  // there; elsewhere no part has a limit of its own.
   Parse unsplittable({"/command", "/convert_output:" + dir.File("out.extension10")});
+#if defined(_WIN32)
   EXPECT_EQ(unsplittable.result, 0);
   EXPECT_EQ(unsplittable.console, "Error:Can't create directory().\r\n");
+#else
+  EXPECT_EQ(unsplittable.result, 1);
+  EXPECT_EQ(unsplittable.console, "");
+#endif
 
   testsupport::WriteFile(dir.File("file"), "x");
   Parse blocked({"/command", "/convert_output:" + dir.File("file/sub/out.wav")});

@@ -118,17 +118,24 @@ TEST_F(BatchRunTest, NoFileStartsWhileAFailureWaitsForItsAnswer) {
   }
 }
 
+// Only the one source of a command line can be given its output's name; a batch's file is told
+// why its name cannot be formed.
 TEST_F(BatchRunTest, AJobWithoutAnOutputNameFailsAlone) {
   auto jobs = MakeJobs(2, 99);
   jobs[0].outputPath.clear();
   BatchSettings settings;
   settings.keepGoing = true;
-  const auto results = RunBatch(jobs, SpeechBands(), settings);
+  auto results = RunBatch(jobs, SpeechBands(), settings);
   EXPECT_EQ(results[0].result, 0);
   EXPECT_EQ(results[0].log, "Error:Can't form the output path from the source path(" +
                                 jobs[0].sourcePath +
-                                "). Please use /convert_output to name the output file.\r\n");
+                                "): the output's name or path would be too long.\r\n");
   EXPECT_EQ(results[1].result, 1);
+  settings.adviseConvertOutput = true;
+  results = RunBatch({jobs[0]}, SpeechBands(), settings);
+  EXPECT_EQ(results[0].log, "Error:Can't form the output path from the source path(" +
+                                jobs[0].sourcePath +
+                                "). Please use /convert_output to name the output file.\r\n");
 }
 
 // A running file's filtered frames are counted block by block, and with an interval set the

@@ -11,7 +11,19 @@ TEST(ConversionReportTest, DefaultOutputGoesBesideTheSourceWithFilterBeforeTheEx
   EXPECT_EQ(DefaultOutputPath("voice.wav"), "voice_filter.wav");
   EXPECT_EQ(DefaultOutputPath("/a/take.two.wio"), "/a/take.two_filter.wio");
   EXPECT_EQ(DefaultOutputPath("/a/noext"), "/a/noext_filter");
+#if defined(_WIN32)
   EXPECT_EQ(DefaultOutputPath("/a/voice.recording1"), "");  // an extension beyond 9 characters
+#else
+  // Only the system's limits count: a deep folder and a long extension are none, a name that
+  // "_filter" takes beyond 255 bytes is.
+  EXPECT_EQ(DefaultOutputPath("/a/voice.recording1"), "/a/voice_filter.recording1");
+  std::string deep = "/";
+  for (int i = 0; i < 3; ++i) deep += std::string(200, 'd') + "/";
+  EXPECT_EQ(DefaultOutputPath(deep + "v.wav"), deep + "v_filter.wav");
+  const std::string longest(244, 'n');  // 244 + "_filter" + ".wav": 255 bytes
+  EXPECT_EQ(DefaultOutputPath("/a/" + longest + ".wav"), "/a/" + longest + "_filter.wav");
+  EXPECT_EQ(DefaultOutputPath("/a/" + longest + "n.wav"), "");
+#endif
 }
 
 TEST(ConversionReportTest, ReportListsEachFileWithTheErrorsOfFailedOnes) {

@@ -48,6 +48,51 @@ TEST(FileSystemTest, CreatesFolderChainsAndTellsFilesFromFolders) {
   EXPECT_FALSE(platform::PathExists(dir.File("f")));
 }
 
+// One file, however it is named: spellings, links and hard links of an existing file; for paths
+// not there yet, the file a write would create (a link that leads nowhere yet counts as the
+// file it leads to, since a write follows it there).
+TEST(FileSystemTest, SameFileComparesIdentityNotSpelling) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  testsupport::WriteFile(dir.File("a.wav"), "x");
+  testsupport::WriteFile(dir.File("b.wav"), "x");  // the same bytes, another file
+  fs::create_directory(dir.File("sub"));
+  const std::string a = dir.File("a.wav");
+  struct Case {
+    std::string first;
+    std::string second;
+    bool same;
+  };
+  std::vector<Case> cases = {
+      {a, a, true},
+      {a, dir.File("./a.wav"), true},
+      {a, dir.File("sub/../a.wav"), true},
+      {a, dir.File("b.wav"), false},
+      {a, dir.File("sub"), false},
+      {a, dir.File("new.wav"), false},  // one there, one not
+      {dir.File("new.json"), dir.File("sub/.././new.json"), true},
+      {dir.File("new.json"), dir.File("sub/new.json"), false},
+      {a, "", false},
+  };
+#if defined(_WIN32)
+  cases.push_back({a, dir.File("A.WAV"), true});
+  cases.push_back({dir.File("New.Json"), dir.File("NEW.json"), true});
+#else
+  fs::create_hard_link(a, dir.File("hard.wav"));
+  fs::create_symlink(a, dir.File("soft.wav"));
+  fs::create_directory_symlink(dir.File("sub"), dir.File("folder"));
+  fs::create_symlink(dir.File("sub/later.json"), dir.File("dangling.json"));
+  cases.push_back({a, dir.File("hard.wav"), true});
+  cases.push_back({dir.File("soft.wav"), a, true});
+  cases.push_back({dir.File("folder/new.json"), dir.File("sub/new.json"), true});
+  cases.push_back({dir.File("dangling.json"), dir.File("sub/later.json"), true});
+  cases.push_back({a, dir.File("A.WAV"), false});
+#endif
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::SameFile(c.first, c.second), c.same) << c.first << " | " << c.second;
+  }
+}
+
 TEST(FileSystemTest, ExclusiveCreateNeverReplacesAndLeavesNothingBehind) {
   TempDir dir;
   const std::string file = dir.File("cfg.ini");

@@ -9,6 +9,7 @@
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
 #include "LibProject/Audio/WaveFileUtil/MSADPCMEncDec.h"
 #include "LibProject/Audio/WaveFileUtil/RiffFile.h"
+#include "platform/BoundedText.h"
 #include "platform/FormatText.h"
 
 static_assert(std::endian::native == std::endian::little,
@@ -20,9 +21,6 @@ constexpr std::uint16_t kTagPcm = 1;
 constexpr std::uint16_t kTagFloat = 3;
 constexpr std::uint16_t kTagMsAdpcm = 2;
 constexpr std::uint16_t kTagImaAdpcm = 17;
-
-// The longest path a file object accepts: its file-name field holds 259 characters.
-constexpr std::size_t kMaxFileNameChars = 259;
 
 constexpr std::uint64_t kMaxRiffBytes = 0xFFFFFFFFULL;
 
@@ -96,8 +94,9 @@ int C_WavFile::ReadHeader(const std::string& path, int withInfo) {
   m_fromMemory = false;
   m_memory = {};
   m_fileName = path;
-  // A longer path would not fit the file-name field; cutting it short could name another file.
-  if (path.size() > kMaxFileNameChars) {
+  // A longer path would not fit the file-name field (on Windows 259 characters); cutting it
+  // short could name another file.
+  if (!platform::PathFitsLimit(path)) {
     return 0;
   }
   C_EncryptNewPC1 cipher;
