@@ -320,8 +320,10 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
     result = 0;
   } else if (result == 1 && data->GetDataLength() == 0) {
     // Nothing to write, and the reason lies with the source, not the output.
-    log(FormatText("%sThe source holds no samples(%s).%s", kError, job.sourcePath.c_str(), kEnd));
-    log(FormatText("%sWrite to output file(%s).%s", kError, job.outputPath.c_str(), kEnd));
+    log(FormatText("%sThe source holds no samples(%s).%s", kError,
+                   PrintableText(job.sourcePath).c_str(), kEnd));
+    log(FormatText("%sWrite to output file(%s).%s", kError, PrintableText(job.outputPath).c_str(),
+                   kEnd));
     result = 0;
   } else if (result == 1) {
     // The write is atomic: an existing output is replaced only by the final rename, so a write
