@@ -109,40 +109,6 @@ bool ExpandSource(const std::string& value, bool recursive,
   return found > 0;
 }
 
-// The line refusing a report that would overwrite a file of the run (its sources, its outputs,
-// its settings file, the presets it imports or exports); empty when the report overwrites none.
-// Files are compared by identity: a link, another spelling or another name of one file is that
-// file.
-std::string ReportClash(const CommandOptions& options, const std::vector<ConversionJob>& jobs) {
-  if (options.hasReport != 1) {
-    return {};
-  }
-  const std::string& report = options.reportPath;
-  const auto clash = [&report](const char* what, const std::string& path) {
-    return FormatText("%sThe report(%s) would overwrite the %s(%s): they are the same file.%s",
-                      "Error:", PrintableText(report).c_str(), what, PrintableText(path).c_str(),
-                      "\r\n");
-  };
-  if (options.hasAccessSetting == 1 && platform::SameFile(report, options.accessSettingPath)) {
-    return clash("settings file", options.accessSettingPath);
-  }
-  if (options.hasImportPreset == 1 && platform::SameFile(report, options.importPresetPath)) {
-    return clash("imported preset", options.importPresetPath);
-  }
-  if (options.hasExportPreset == 1 && platform::SameFile(report, options.exportPresetPath)) {
-    return clash("exported preset", options.exportPresetPath);
-  }
-  for (const ConversionJob& job : jobs) {
-    if (platform::SameFile(report, job.sourcePath)) {
-      return clash("source", job.sourcePath);
-    }
-    if (platform::SameFile(report, job.outputPath)) {
-      return clash("output", job.outputPath);
-    }
-  }
-  return {};
-}
-
 }  // namespace
 
 BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string>& extensions) {
@@ -206,11 +172,6 @@ BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string
                               PrintableText(jobs[i].sourcePath).c_str(), "\r\n");
       return plan;
     }
-  }
-  // Every file of the run, those left out below included, is safe from the report.
-  plan.error = ReportClash(options, jobs);
-  if (!plan.error.empty()) {
-    return plan;
   }
   for (ConversionJob& job : jobs) {
     const auto writer = outputs.find(PathKey(job.sourcePath));

@@ -25,6 +25,5 @@ struct BatchPlan {
 /// named twice is converted once. Outputs go to /convert_output (one source only), into
 /// /output_folder (a folder's structure below it mirrored, the default output name), or beside
 /// each source under the default output name. A source that is another source's output is
-/// left out with a note; two sources that would write one output make the plan fail, and so
-/// does a /report that is the same file as a source, an output, the settings file or a preset.
+/// left out with a note; two sources that would write one output make the plan fail.
 BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string>& extensions);

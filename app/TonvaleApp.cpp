@@ -11,6 +11,7 @@
 #include "app/HelpListing.h"
 #include "app/PresetCommand.h"
 #include "app/ProgressLine.h"
+#include "app/RunFileClash.h"
 #include "app/VersionText.h"
 #include "eq/ConversionJob.h"
 #include "platform/BoundedText.h"
@@ -112,12 +113,16 @@ bool CTonvaleApp::InitInstance() {
   BatchPlan plan;
   if (g_cmdOptions.consoleMode == 1 && g_cmdOptions.hasConvertSource == 1) {
     plan = PlanBatch(g_cmdOptions, ConvertibleFileExtensions());
-    if (!plan.error.empty()) {
-      ConsoleLog(plan.error);
-      WriteLiveFlag(g_configPath, 0);
-      m_exitCode = kExitBadCommandLine;
-      return false;
-    }
+  }
+  if (plan.error.empty() && g_cmdOptions.consoleMode == 1) {
+    // No file the run writes may land on a file it reads or writes besides.
+    plan.error = FindRunFileClash(g_cmdOptions, plan.jobs);
+  }
+  if (!plan.error.empty()) {
+    ConsoleLog(plan.error);
+    WriteLiveFlag(g_configPath, 0);
+    m_exitCode = kExitBadCommandLine;
+    return false;
   }
 
   SettingsLoadReport settings;

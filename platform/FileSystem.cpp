@@ -73,6 +73,28 @@ bool CreateDirectoryTree(const std::string& path) {
   return DirectoryExists(path);
 }
 
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  if (path.empty()) {
+    return std::nullopt;
+  }
+  const fs::path native = NativePath(path);
+#if defined(_WIN32)
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!ReadFileIndex(native, info)) {
+    return std::nullopt;
+  }
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+#else
+  struct stat info {};
+  if (::stat(native.c_str(), &info) != 0) {
+    return std::nullopt;
+  }
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                      static_cast<std::uint64_t>(info.st_ino)};
+#endif
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) {
     return false;
@@ -86,19 +108,9 @@ bool SameFile(const std::string& a, const std::string& b) {
     if (!firstExists || !secondExists) {
       return false;
     }
-#if defined(_WIN32)
-    BY_HANDLE_FILE_INFORMATION firstInfo{};
-    BY_HANDLE_FILE_INFORMATION secondInfo{};
-    return ReadFileIndex(first, firstInfo) && ReadFileIndex(second, secondInfo) &&
-           firstInfo.dwVolumeSerialNumber == secondInfo.dwVolumeSerialNumber &&
-           firstInfo.nFileIndexHigh == secondInfo.nFileIndexHigh &&
-           firstInfo.nFileIndexLow == secondInfo.nFileIndexLow;
-#else
-    struct stat firstInfo {};
-    struct stat secondInfo {};
-    return ::stat(first.c_str(), &firstInfo) == 0 && ::stat(second.c_str(), &secondInfo) == 0 &&
-           firstInfo.st_dev == secondInfo.st_dev && firstInfo.st_ino == secondInfo.st_ino;
-#endif
+    const auto firstIdentity = IdentityOf(a);
+    const auto secondIdentity = IdentityOf(b);
+    return firstIdentity && secondIdentity && *firstIdentity == *secondIdentity;
   }
   // Neither exists yet: the names they would be created under.
   const fs::path firstName = CreationName(first, ec);

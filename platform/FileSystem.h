@@ -2,6 +2,7 @@
 
 // The file services of the platform layer: path queries here, and the headers of the file
 // objects, so that one include brings them all.
+#include <compare>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,6 +33,17 @@ bool CreateDirectoryTree(const std::string& path);
 /// paths with "." and ".." resolved and the folders that exist resolved through their links (on
 /// Windows without regard to case). An existing path and a missing one are never the same file.
 bool SameFile(const std::string& a, const std::string& b);
+
+/// What tells one existing file from every other: device and inode (on Windows volume serial
+/// number and file index), symbolic links followed.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t index = 0;
+  friend auto operator<=>(const FileIdentity&, const FileIdentity&) = default;
+};
+
+/// The identity of the existing file `path`; empty when it does not exist or cannot be read.
+std::optional<FileIdentity> IdentityOf(const std::string& path);
 
 /// Deletes the file at `path`. True when it was deleted.
 bool DeleteFilePath(const std::string& path);

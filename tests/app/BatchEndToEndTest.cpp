@@ -250,6 +250,60 @@ TEST_F(BatchEndToEndTest, AReportThatIsAFileOfTheRunIsRefused) {
 #endif
 }
 
+// Nothing the run writes (an output, an exported preset, the settings file an import saves into)
+// may land on a file the run reads or writes besides: the run is refused before anything is read
+// or written, whatever name the file goes by.
+TEST_F(BatchEndToEndTest, NoFileTheRunWritesLandsOnAnotherFileOfTheRun) {
+  Wave("a.wav");
+  testsupport::WriteFile(m_dir.File("p.txt"), "Filter 1: ON PK Fc 1000 Hz Gain 3 dB Q 1\n");
+  const auto inputs = [this] {
+    return ReadFile(m_dir.File("a.wav")) + "|" + ReadFile(m_dir.File("p.txt")) + "|" +
+           ReadFile(m_dir.File("speech.cfg"));
+  };
+  const std::string before = inputs();
+  struct Case {
+    std::vector<std::string> args;
+    std::string line;  // after "Error:The ", before ": they are the same file."
+  };
+  std::vector<Case> cases = {
+      {{"/convert_source:a.wav", "/convert_output:a.wav"},
+       "output(a.wav) would overwrite the source(a.wav)"},
+      {{"/convert_source:a.wav", "/convert_output:./speech.cfg"},
+       "output(./speech.cfg) would overwrite the settings file(speech.cfg)"},
+      {{"/convert_source:a.wav", "/convert_output:p.txt", "/import_preset:p.txt"},
+       "output(p.txt) would overwrite the imported preset(p.txt)"},
+      {{"/convert_source:a.wav", "/export_preset:a.wav"},
+       "exported preset(a.wav) would overwrite the source(a.wav)"},
+      {{"/export_preset:speech.cfg"},
+       "exported preset(speech.cfg) would overwrite the settings file(speech.cfg)"},
+      {{"/import_preset:speech.cfg"},
+       "settings file(speech.cfg) would overwrite the imported preset(speech.cfg)"},
+  };
+#if !defined(_WIN32)
+  fs::create_hard_link(m_dir.File("a.wav"), m_dir.File("hard.wav"));
+  cases.push_back({{"/convert_source:a.wav", "/convert_output:hard.wav"},
+                   "output(hard.wav) would overwrite the source(a.wav)"});
+#endif
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"/command", "/access_setting:speech.cfg"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProcessResult r = Run(args);
+    EXPECT_EQ(r.exitCode, 1) << c.line;
+    EXPECT_EQ(r.out, "Error:The " + c.line + ": they are the same file.\r\n");
+  }
+  EXPECT_TRUE(inputs() == before);
+
+  // A settings file that is a source of the run is not written by an import.
+  const ProcessResult r = Run({"/command", "/access_setting:a.wav", "/import_preset:p.txt",
+                               "/convert_source:a.wav", "/convert_output:out.wav"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out,
+            "Error:The settings file(a.wav) would overwrite the source(a.wav): they are the same "
+            "file.\r\n");
+  EXPECT_TRUE(inputs() == before);
+  EXPECT_FALSE(Exists("out.wav"));
+}
+
 #if !defined(_WIN32)
 // Linux paths are bounded by the system only: a batch finds and converts files far deeper than
 // the 259 characters of Windows, names every file in full in its lines and its report, and a
