@@ -117,7 +117,7 @@ class Batch {
           (void)platform::CreateDirectoryTree(folder);
         }
         file.result = ConvertFile(file.job, m_bandTable, collect, m_settings.cancel,
-                                  m_filterThreads, &m_designs, &m_running[index]);
+                                  m_filterThreads, &m_designs, &m_running[index], &m_sweep);
       }
       file.seconds = SecondsSince(start);
       bool goOn = file.result == 1 || m_settings.keepGoing;
@@ -231,6 +231,7 @@ class Batch {
 
   const EqBandTable& m_bandTable;
   DesignCache m_designs;            // each rate's design, made by the first file at that rate
+  platform::TempFileSweep m_sweep;  // each output folder swept once, after its first file
   const BatchSettings& m_settings;
   const Clock::time_point m_start;
   std::vector<BatchFileResult> m_results;

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/TempFileNames.h"
 #include "tests/support/BandFixtures.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
@@ -230,6 +231,41 @@ TEST_F(BatchRunTest, ASlowConsoleHoldsUpNoOtherFile) {
     expected += result.log;
   }
   EXPECT_EQ(log, expected);
+}
+
+// What a killed conversion left in an output folder goes once the first output lands there;
+// what appears later in the same run stays for the next run: each folder is listed once per run,
+// not once per file.
+TEST_F(BatchRunTest, EachOutputFolderIsSweptOncePerRun) {
+  const std::string litter = std::string(platform::kAtomicTempPrefix) + platform::HostName() + "." +
+                             std::to_string(DeadProcessId()) + ".";
+  std::vector<ConversionJob> jobs = MakeJobs(6, 99);
+  for (const char* folder : {"a", "b"}) {
+    std::filesystem::create_directory(m_dir.File(folder));
+    WriteFile(m_dir.File(std::string(folder) + "/" + litter + "1.a"), "x");
+  }
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    jobs[i].outputPath =
+        m_dir.File(std::string(i % 2 == 0 ? "a" : "b") + "/" + std::to_string(i) + ".wav");
+  }
+  BatchSettings settings;
+  settings.threads = 1;
+  int files = 0;
+  settings.log = [&](std::string_view) {
+    if (++files == 2) {  // both folders have their first output
+      for (const char* folder : {"a", "b"}) {
+        WriteFile(m_dir.File(std::string(folder) + "/" + litter + "2.b"), "x");
+      }
+    }
+  };
+  const auto results = RunBatch(jobs, SpeechBands(), settings);
+  for (const BatchFileResult& result : results) {
+    EXPECT_EQ(result.result, 1);
+  }
+  for (const char* folder : {"a", "b"}) {
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File(std::string(folder) + "/" + litter + "1.a")));
+    EXPECT_TRUE(std::filesystem::exists(m_dir.File(std::string(folder) + "/" + litter + "2.b")));
+  }
 }
 
 }  // namespace
