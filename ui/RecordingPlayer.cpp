@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -11,6 +12,13 @@ namespace {
 constexpr std::size_t kChunkFrames = 4096;
 
 }  // namespace
+
+void RecordingPlayer::Free(Setup* list) {
+  while (list != nullptr) {
+    const std::unique_ptr<Setup> setup(list);
+    list = setup->next;
+  }
+}
 
 RecordingPlayer::RecordingPlayer(RecordingPcm pcm, QObject* parent)
     : QIODevice(parent),
@@ -22,11 +30,8 @@ RecordingPlayer::RecordingPlayer(RecordingPcm pcm, QObject* parent)
 
 RecordingPlayer::~RecordingPlayer() {
   // The audio sink has stopped pulling by now.
-  delete m_pending.exchange(nullptr);
-  Setup* returned = m_returned.exchange(nullptr);
-  while (returned != nullptr) {
-    delete std::exchange(returned, returned->next);
-  }
+  Free(m_pending.exchange(nullptr));
+  Free(m_returned.exchange(nullptr));
 }
 
 void RecordingPlayer::SetBands(const EqBandTable& table) {
@@ -46,16 +51,13 @@ void RecordingPlayer::SetLoop(std::size_t first, std::size_t end) {
 }
 
 void RecordingPlayer::Publish() {
-  auto* setup = new Setup{.bands = m_renderer.Prepare(m_table),
-                          .loopFirst = m_loopFirst,
-                          .loopEnd = m_loopEnd,
-                          .next = nullptr};
+  auto setup = std::make_unique<Setup>(Setup{.bands = m_renderer.Prepare(m_table),
+                                             .loopFirst = m_loopFirst,
+                                             .loopEnd = m_loopEnd,
+                                             .next = nullptr});
   // A setup still pending was never seen by the audio thread: this one replaces it.
-  delete m_pending.exchange(setup, std::memory_order_acq_rel);
-  Setup* returned = m_returned.exchange(nullptr, std::memory_order_acquire);
-  while (returned != nullptr) {
-    delete std::exchange(returned, returned->next);
-  }
+  Free(m_pending.exchange(setup.release(), std::memory_order_acq_rel));
+  Free(m_returned.exchange(nullptr, std::memory_order_acquire));
 }
 
 void RecordingPlayer::TakeUp() {
@@ -119,5 +121,6 @@ qint64 RecordingPlayer::readData(char* data, qint64 maxSize) {
   const std::size_t frameBytes = sizeof(float) * std::max<std::size_t>(m_pcm.channels, 1);
   const std::size_t frames = static_cast<std::size_t>(maxSize) / frameBytes;
   Fill(reinterpret_cast<unsigned char*>(data), frames);
-  return static_cast<qint64>(frames * frameBytes);
+  const std::size_t bytes = frames * frameBytes;
+  return static_cast<qint64>(bytes);
 }

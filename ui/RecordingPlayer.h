@@ -57,6 +57,8 @@ class RecordingPlayer final : public QIODevice {
     Setup* next = nullptr;  // in the list of setups handed back
   };
 
+  // Frees the setups of a list linked through `next` (window's thread).
+  static void Free(Setup* list);
   // Hands a setup of the bands and loop last set to the audio thread, and frees the setups it
   // has handed back (window's thread).
   void Publish();

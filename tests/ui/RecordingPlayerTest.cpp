@@ -45,10 +45,9 @@ class RecordingPlayerTest : public QObject {
     std::atomic<std::size_t> wild{0};  // samples no band set of these can give
     std::thread audio([&] {
       std::vector<float> block(441);
+      const qint64 bytes = sizeof(float) * 441;
       while (!stop.load()) {
-        const qint64 got =
-            player.read(reinterpret_cast<char*>(block.data()), sizeof(float) * block.size());
-        if (got != static_cast<qint64>(sizeof(float) * block.size())) {
+        if (player.read(reinterpret_cast<char*>(block.data()), bytes) != bytes) {
           ++wild;
         }
         for (const float value : block) {
