@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
-#include <system_error>
+#include <stop_token>
 #include <thread>
 
+#include "platform/FanOut.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatText.h"
 #include "platform/PrintableText.h"
@@ -43,47 +46,55 @@ class Batch {
       return std::move(m_results);
     }
     m_filterThreads = std::max(1U, threads / workers);
-    std::thread ticker;
+    platform::FanOut ticker;
     if (m_settings.progress && m_settings.progressInterval > 0.0) {
-      try {
-        ticker = std::thread([this] { Tick(); });
-      } catch (const std::system_error&) {
-        // no ticks: progress still comes as each file ends
+      // Without a thread there are no ticks: progress still comes as each file ends.
+      (void)ticker.Start([this] { Tick(); });
+    }
+    std::exception_ptr failure;
+    try {
+      // A worker whose file or callback throws stops the others at their next file (the fan's
+      // stop token); the exception is passed on once every worker has ended.
+      platform::FanOut pool;
+      const std::stop_token stop = pool.StopToken();
+      for (unsigned w = 1; w < workers; ++w) {
+        if (!pool.Start([this, stop] { Work(stop); })) {
+          break;  // fewer workers; this thread still runs every file left
+        }
+      }
+      Work(stop);
+      pool.Join();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    {
+      const std::lock_guard<std::mutex> lock(m_mutex);
+      m_finished = true;
+    }
+    m_tick.notify_all();
+    try {
+      ticker.Join();
+    } catch (...) {
+      if (!failure) {
+        failure = std::current_exception();
       }
     }
-    std::vector<std::thread> pool;
-    for (unsigned w = 1; w < workers; ++w) {
-      try {
-        pool.emplace_back([this] { Work(); });
-      } catch (const std::system_error&) {
-        break;  // fewer workers; this thread still runs every file left
-      }
-    }
-    Work();
-    for (std::thread& thread : pool) {
-      thread.join();
-    }
-    if (ticker.joinable()) {
-      {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_finished = true;
-      }
-      m_tick.notify_all();
-      ticker.join();
+    if (failure) {
+      std::rethrow_exception(failure);
     }
     return std::move(m_results);
   }
 
  private:
   // Takes the next file while the batch goes on, and runs it.
-  void Work() {
+  void Work(const std::stop_token& stop) {
     for (;;) {
       std::size_t index = 0;
       {
         std::unique_lock<std::mutex> lock(m_mutex);
         // No file starts while a failure waits for its answer.
         m_resumed.wait(lock, [this] { return m_asking == 0; });
-        if (m_stopped || m_next >= m_results.size() ||
+        if (m_stopped || stop.stop_requested() || m_next >= m_results.size() ||
             (m_settings.cancel != nullptr && m_settings.cancel->load())) {
           return;
         }
@@ -111,7 +122,7 @@ class Batch {
           (void)platform::CreateDirectoryTree(folder);
         }
         file.result = ConvertFile(file.job, m_bandTable, collect, m_settings.cancel,
-                                  m_filterThreads, &m_designs, &m_running[index]);
+                                  m_filterThreads, &m_designs, &m_running[index], &m_sweep);
       }
       file.seconds = SecondsSince(start);
       bool goOn = file.result == 1 || m_settings.keepGoing;
@@ -150,13 +161,15 @@ class Batch {
         }
       }
       now.elapsedSeconds = SecondsSince(m_start);
-      m_settings.progress(now);
+      m_notes.push_back(Note{.file = kNoFile, .progress = now});
+      Pass(lock);
     }
   }
 
-  // Records file `index` as ended, passes on the transcripts now in order, and reports progress.
+  // Records file `index` as ended and queues the transcripts now in order and the progress;
+  // then passes them on.
   void End(std::size_t index, bool goOn) {
-    const std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_ended[index] = true;
     if (!goOn) {
       m_stopped = true;
@@ -171,17 +184,59 @@ class Batch {
     m_progress.elapsedSeconds = SecondsSince(m_start);
     while (m_emitted < m_results.size() && m_ended[m_emitted]) {
       if (m_settings.log) {
-        m_settings.log(m_results[m_emitted].log);
+        m_notes.push_back(Note{.file = m_emitted, .progress = {}});
       }
       ++m_emitted;
     }
     if (m_settings.progress) {
-      m_settings.progress(m_progress);
+      m_notes.push_back(Note{.file = kNoFile, .progress = m_progress});
     }
+    Pass(lock);
   }
 
+  // Passes the queued notes to the callbacks, in order, outside the lock (held on entry and on
+  // return), so that a slow console stalls no other file. One thread passes at a time: a thread
+  // that finds another one passing leaves its notes to it, and that one goes on until the
+  // queue is empty. A file's transcript is complete and unchanged once queued, so it is read
+  // without the lock.
+  void Pass(std::unique_lock<std::mutex>& lock) {
+    if (m_passing) {
+      return;
+    }
+    m_passing = true;
+    while (!m_notes.empty()) {
+      std::deque<Note> notes;
+      notes.swap(m_notes);
+      lock.unlock();
+      try {
+        for (const Note& note : notes) {
+          if (note.file != kNoFile) {
+            m_settings.log(m_results[note.file].log);
+          } else {
+            m_settings.progress(note.progress);
+          }
+        }
+      } catch (...) {
+        lock.lock();
+        m_passing = false;
+        m_stopped = true;
+        throw;
+      }
+      lock.lock();
+    }
+    m_passing = false;
+  }
+
+  // A transcript or a progress report waiting to be passed on.
+  static constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
+  struct Note {
+    std::size_t file = kNoFile;  // the file whose transcript it is; kNoFile: a progress report
+    BatchProgress progress;
+  };
+
   const EqBandTable& m_bandTable;
-  DesignCache m_designs;  // each rate's design, made by the first file at that rate
+  DesignCache m_designs;            // each rate's design, made by the first file at that rate
+  platform::TempFileSweep m_sweep;  // each output folder swept once, after its first file
   const BatchSettings& m_settings;
   const Clock::time_point m_start;
   std::vector<BatchFileResult> m_results;
@@ -195,6 +250,8 @@ class Batch {
   std::size_t m_next = 0;
   std::size_t m_emitted = 0;
   bool m_stopped = false;
+  std::deque<Note> m_notes;  // queued under m_mutex, passed on by Pass
+  bool m_passing = false;    // a thread is passing notes on
   unsigned m_filterThreads = 1;
   BatchProgress m_progress;
 };

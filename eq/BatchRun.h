@@ -37,9 +37,12 @@ struct BatchSettings {
   /// other file starts.
   const std::atomic<bool>* cancel = nullptr;
   /// Each file's transcript, in file order: a file's lines are passed on, together, once the
-  /// file and every file before it have ended. Called on one thread at a time.
+  /// file and every file before it have ended. Called on one thread at a time, with no lock of
+  /// the batch held: a slow console holds up the thread that passes the lines on, while the
+  /// other files go on running.
   platform::LogSink log;
-  /// Called after each file has ended, on one thread at a time.
+  /// Called after each file has ended, on one thread at a time and in turn with `log`, with no
+  /// lock of the batch held.
   std::function<void(const BatchProgress&)> progress;
   /// Above 0: `progress` is also called this often (seconds) while files run, the audio of the
   /// running files counted as far as their filtering has come, so that a long file moves it.
@@ -57,7 +60,8 @@ struct BatchSettings {
 /// batch's threads divided by the files running. A job without an output path fails with a
 /// line saying so. Unless told to go on, the batch stops at the first failing file: files
 /// running then end and are reported, files not started are left unattempted. Returns one
-/// result per job, in the jobs' order.
+/// result per job, in the jobs' order. An exception from a callback (or from a file) stops the
+/// batch as a failure does and is rethrown once every thread of the batch has ended.
 std::vector<BatchFileResult> RunBatch(std::vector<ConversionJob> jobs, const EqBandTable& bandTable,
                                       const BatchSettings& settings);
 

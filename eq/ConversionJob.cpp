@@ -199,10 +199,6 @@ int StreamOne(ConversionJob& job, I_WavFile& file, const SampleFormat& format, F
   }
   log(FormatText("%sWrite to output file(%s).%s", written == 1 ? kInfo : kError,
                  PrintableText(job.outputPath).c_str(), kEnd));
-  if (written == 1) {
-    (void)platform::RemoveStaleTempFiles(platform::ParentFolder(job.outputPath),
-                                         platform::kAtomicTempPrefix);
-  }
   return written;
 }
 
@@ -337,11 +333,6 @@ int ConvertOne(ConversionJob& job, const EqBandTable& bandTable, const platform:
     }
     log(FormatText("%sWrite to output file(%s).%s", written == 1 ? kInfo : kError,
                    PrintableText(job.outputPath).c_str(), kEnd));
-    if (written == 1) {
-      // What killed conversions left in this folder goes now.
-      (void)platform::RemoveStaleTempFiles(platform::ParentFolder(job.outputPath),
-                                           platform::kAtomicTempPrefix);
-    }
   }
   FreeFilterChain(chain);
   return result;
@@ -388,19 +379,30 @@ std::optional<SampleFormat> FilterFormatOf(const I_WavInfo& info) {
 int ConvertFiles(std::vector<ConversionJob>& jobs, const EqBandTable& bandTable,
                  const platform::LogSink& log, const std::atomic<bool>* cancel) {
   int result = 1;
+  platform::TempFileSweep sweep;
   for (ConversionJob& job : jobs) {
     if (result == 0) {
       break;
     }
-    result = ConvertOneGuarded(job, bandTable, log, cancel, 0, nullptr, nullptr);
+    result = ConvertFile(job, bandTable, log, cancel, 0, nullptr, nullptr, &sweep);
   }
   return result;
 }
 
 int ConvertFile(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
                 const std::atomic<bool>* cancel, unsigned threads, DesignCache* designs,
-                ConversionProgress* progress) {
-  return ConvertOneGuarded(job, bandTable, log, cancel, threads, designs, progress);
+                ConversionProgress* progress, platform::TempFileSweep* sweep) {
+  const int result = ConvertOneGuarded(job, bandTable, log, cancel, threads, designs, progress);
+  if (result == 1) {
+    // What killed conversions left in the output's folder goes once the first output is there.
+    const std::string folder = platform::ParentFolder(job.outputPath);
+    if (sweep != nullptr) {
+      sweep->Sweep(folder, platform::kAtomicTempPrefix);
+    } else {
+      (void)platform::RemoveStaleTempFiles(folder, platform::kAtomicTempPrefix);
+    }
+  }
+  return result;
 }
 
 std::vector<std::string> ConvertibleFileExtensions() { return ReadableFileExtensions(); }

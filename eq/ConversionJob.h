@@ -10,6 +10,7 @@
 #include "eq/EqBand.h"
 #include "eq/PcmFilter.h"
 #include "platform/Console.h"
+#include "platform/TempFileSweep.h"
 
 class I_WavInfo;
 
@@ -91,11 +92,13 @@ struct ConversionProgress {
 
 /// One job as ConvertFiles runs it, with its filtering spread over at most `threads` threads
 /// (0: the processor count), its bands designed through `designs` when given (which must be
-/// for `bandTable`), how far it has come kept in `progress` when given. Returns the job's result
-/// (1 = converted).
+/// for `bandTable`), how far it has come kept in `progress` when given. Once the output is
+/// written, what killed conversions left in its folder is removed: through `sweep` when given
+/// (once per folder for all the jobs of a run), otherwise now. Returns the job's result (1 =
+/// converted).
 int ConvertFile(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
                 const std::atomic<bool>* cancel, unsigned threads, DesignCache* designs = nullptr,
-                ConversionProgress* progress = nullptr);
+                ConversionProgress* progress = nullptr, platform::TempFileSweep* sweep = nullptr);
 
 /// The file name extensions of the kinds ConvertFiles reads in this build, lower case with the
 /// dot (".wav", ".wio", and the libsndfile containers where the build has them).

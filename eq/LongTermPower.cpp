@@ -21,7 +21,8 @@ std::size_t SpectrumFftSize(double sampleRate) {
   return std::size_t{1} << static_cast<int>(std::clamp(exponent, 4.0, 20.0));
 }
 
-LongTermPower WelchSpectrum(std::span<const float> mono, double sampleRate) {
+LongTermPower WelchSpectrum(std::span<const float> mono, double sampleRate,
+                            const std::stop_token& stop) {
   LongTermPower spectrum;
   spectrum.sampleRate = sampleRate;
   const std::size_t n = SpectrumFftSize(sampleRate);
@@ -39,6 +40,9 @@ LongTermPower WelchSpectrum(std::span<const float> mono, double sampleRate) {
   std::vector<kiss_fft_cpx> bins(n / 2 + 1);
   std::size_t segments = 0;
   for (std::size_t start = 0; segments == 0 || start + n <= mono.size(); start += n / 2) {
+    if (stop.stop_requested()) {
+      return LongTermPower{.sampleRate = sampleRate, .fftSize = n, .powerDb = {}, .maxDb = 0.0};
+    }
     for (std::size_t i = 0; i < n; ++i) {
       frame[i] = start + i < mono.size() ? mono[start + i] * window[i] : 0.0F;
     }

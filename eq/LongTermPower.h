@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <span>
+#include <stop_token>
 #include <vector>
 
 /// The long-term average spectrum of a recording.
@@ -17,8 +18,10 @@ struct LongTermPower {
 std::size_t SpectrumFftSize(double sampleRate);
 
 /// Welch's estimate over `mono`: Hann windows of SpectrumFftSize samples, half overlapping, their
-/// power spectra averaged. Fewer samples than one window are one zero-padded window.
-LongTermPower WelchSpectrum(std::span<const float> mono, double sampleRate);
+/// power spectra averaged. Fewer samples than one window are one zero-padded window. Once `stop`
+/// is requested (looked at between windows) it returns a spectrum without bins.
+LongTermPower WelchSpectrum(std::span<const float> mono, double sampleRate,
+                            const std::stop_token& stop = {});
 
 /// The spectrum at `freq` Hz, dB, interpolated linearly between its bins.
 double SpectrumDbAt(const LongTermPower& spectrum, double freq);

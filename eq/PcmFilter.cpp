@@ -7,9 +7,10 @@
 
 #include <algorithm>
 #include <array>
-#include <system_error>
 #include <thread>
 #include <vector>
+
+#include "platform/FanOut.h"
 
 namespace {
 
@@ -47,29 +48,27 @@ void RunWavefrontOnCores(FilterKernel kernel, const FilterChain& chain, Io& io,
     return;
   }
   std::vector<Io> ios(groups, io);
-  std::vector<std::thread> pool;
   std::vector<ChannelSpan> leftOver;
-  for (unsigned g = 0; g < groups; ++g) {
-    const ChannelSpan span{static_cast<std::uint16_t>(channels * g / groups),
-                           static_cast<std::uint16_t>(channels * (g + 1) / groups)};
-    if (g + 1 == groups) {
-      leftOver.push_back(span);  // the last group runs here
-      continue;
+  {
+    platform::FanOut pool;
+    for (unsigned g = 0; g < groups; ++g) {
+      const ChannelSpan span{static_cast<std::uint16_t>(channels * g / groups),
+                             static_cast<std::uint16_t>(channels * (g + 1) / groups)};
+      if (g + 1 == groups) {
+        leftOver.push_back(span);  // the last group runs here
+        continue;
+      }
+      if (!pool.Start([&, span, g] {
+            RunWavefrontPass(kernel, chain, ios[g], samples, count, channels, span);
+          })) {
+        leftOver.push_back(span);
+      }
     }
-    try {
-      pool.emplace_back([&, span, g] {
-        RunWavefrontPass(kernel, chain, ios[g], samples, count, channels, span);
-      });
-    } catch (const std::system_error&) {
-      leftOver.push_back(span);
+    Io& own = ios[groups - 1];
+    for (const ChannelSpan& span : leftOver) {
+      RunWavefrontPass(kernel, chain, own, samples, count, channels, span);
     }
-  }
-  Io& own = ios[groups - 1];
-  for (const ChannelSpan& span : leftOver) {
-    RunWavefrontPass(kernel, chain, own, samples, count, channels, span);
-  }
-  for (std::thread& thread : pool) {
-    thread.join();
+    pool.Join();
   }
   for (const Io& part : ios) {
     io.stats.Add(part.stats);

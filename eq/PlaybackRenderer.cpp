@@ -12,23 +12,38 @@ PlaybackRenderer::PlaybackRenderer(SampleFormat format, std::uint16_t channels, 
       m_chains(m_channels) {}
 
 void PlaybackRenderer::SetBands(const EqBandTable& table) {
+  Bands bands = Prepare(table);
+  Adopt(bands);
+}
+
+PlaybackRenderer::Bands PlaybackRenderer::Prepare(const EqBandTable& table) const {
   FilterChain designed;
   DesignBandFilters(table, designed, m_sampleRate);
-  const bool carry = CountSections(designed) == CountSections(m_chains.front());
-  for (FilterChain& chain : m_chains) {
-    std::vector<BiquadState> states;
-    if (carry) {
-      ForEachSection(chain,
-                     [&states](const BiquadCoefs&, const BiquadState& s) { states.push_back(s); });
-    }
-    FilterChain next;
-    AppendFilterChain(designed, next);  // states zeroed
-    if (carry) {
-      std::size_t k = 0;
-      ForEachSection(next, [&states, &k](const BiquadCoefs&, BiquadState& s) { s = states[k++]; });
-    }
-    chain = std::move(next);
+  Bands bands;
+  bands.chains.resize(m_channels);
+  for (FilterChain& chain : bands.chains) {
+    AppendFilterChain(designed, chain);  // states zeroed
   }
+  bands.carried.resize(CountSections(designed));
+  FreeFilterChain(designed);
+  return bands;
+}
+
+void PlaybackRenderer::Adopt(Bands& bands) {
+  const bool carry = bands.chains.size() == m_chains.size() &&
+                     bands.carried.size() == CountSections(m_chains.front());
+  if (carry) {
+    for (std::size_t c = 0; c < m_chains.size(); ++c) {
+      std::size_t k = 0;
+      ForEachSection(m_chains[c], [&bands, &k](const BiquadCoefs&, const BiquadState& s) {
+        bands.carried[k++] = s;
+      });
+      k = 0;
+      ForEachSection(bands.chains[c],
+                     [&bands, &k](const BiquadCoefs&, BiquadState& s) { s = bands.carried[k++]; });
+    }
+  }
+  m_chains.swap(bands.chains);
 }
 
 void PlaybackRenderer::Reset() {

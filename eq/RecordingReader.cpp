@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
@@ -45,12 +46,16 @@ float SampleAsFloat(SampleEncoding encoding, const std::uint8_t* p) {
 
 namespace {
 
-// Keeps the frames a streamed write passes through it, as they are, until it has enough; then
-// it asks the write to stop (nothing is written anywhere).
+// Keeps the frames a streamed write passes through it, as they are, until it has enough or
+// `stop` is requested; then it asks the write to stop (nothing is written anywhere).
 class Capture final : public I_SampleBlockFilter {
  public:
-  Capture(std::size_t frameBytes, std::size_t maxFrames, std::vector<std::uint8_t>& out)
-      : m_frameBytes(frameBytes), m_maxBytes(maxFrames * frameBytes), m_out(out) {}
+  Capture(std::size_t frameBytes, std::size_t maxFrames, std::vector<std::uint8_t>& out,
+          std::stop_token stop)
+      : m_frameBytes(frameBytes),
+        m_maxBytes(maxFrames * frameBytes),
+        m_out(out),
+        m_stop(std::move(stop)) {}
 
   std::size_t FrameBytes() const override { return m_frameBytes; }
   std::size_t LagFrames() const override { return 0; }
@@ -60,13 +65,23 @@ class Capture final : public I_SampleBlockFilter {
     m_out.insert(m_out.end(), block, block + take);
     return {0, static_cast<std::ptrdiff_t>(frames)};
   }
-  bool Stopped() const override { return m_out.size() >= m_maxBytes; }
+  bool Stopped() const override { return m_out.size() >= m_maxBytes || m_stop.stop_requested(); }
 
  private:
   std::size_t m_frameBytes;
   std::size_t m_maxBytes;
   std::vector<std::uint8_t>& m_out;
+  std::stop_token m_stop;
 };
+
+// Says so in `error` when `stop` is requested.
+bool StopRequested(const std::stop_token& stop, std::string& error) {
+  if (!stop.stop_requested()) {
+    return false;
+  }
+  error = "the reading was stopped";
+  return true;
+}
 
 class DiscardSink final : public ByteSink {
  public:
@@ -76,7 +91,10 @@ class DiscardSink final : public ByteSink {
 }  // namespace
 
 std::optional<RecordingPcm> ReadRecordingPcm(const std::string& path, double maxSeconds,
-                                             std::string& error) {
+                                             std::string& error, const std::stop_token& stop) {
+  if (StopRequested(stop, error)) {
+    return std::nullopt;
+  }
   C_WavFileFormat registry;
   T_RefPtr<I_WavFile> file;
   try {
@@ -104,18 +122,27 @@ std::optional<RecordingPcm> ReadRecordingPcm(const std::string& path, double max
       result.format = *format;
       const std::uint64_t frames = file->GetSampleBytes64() / result.FrameBytes();  // whole
       result.totalSeconds = static_cast<double>(frames) / result.sampleRate;
-      Capture capture(result.FrameBytes(), maxFrames, result.bytes);
+      Capture capture(result.FrameBytes(), maxFrames, result.bytes, stop);
       DiscardSink sink;
       (void)wave->StreamInto(sink, capture, std::size_t{1} << 16);  // stops once it has enough
+      if (StopRequested(stop, error)) {
+        return std::nullopt;
+      }
       result.bytes.resize(result.Frames() * result.FrameBytes());
       return result;
     }
   }
   // Formats that only load whole.
+  if (StopRequested(stop, error)) {
+    return std::nullopt;
+  }
   try {
     file = registry.OpenFile(path, 1, 1);
   } catch (const std::runtime_error& e) {
     error = e.what();
+    return std::nullopt;
+  }
+  if (StopRequested(stop, error)) {
     return std::nullopt;
   }
   const auto format = file ? FilterFormatOf(*file->GetWavData()->GetWavInfo()) : std::nullopt;
@@ -148,8 +175,8 @@ std::vector<float> MonoFloats(const RecordingPcm& pcm) {
 }
 
 std::optional<RecordingSamples> ReadRecording(const std::string& path, double maxSeconds,
-                                              std::string& error) {
-  const auto pcm = ReadRecordingPcm(path, maxSeconds, error);
+                                              std::string& error, const std::stop_token& stop) {
+  const auto pcm = ReadRecordingPcm(path, maxSeconds, error, stop);
   if (!pcm) {
     return std::nullopt;
   }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -30,13 +31,14 @@ struct RecordingSamples {
 /// Reads the first `maxSeconds` of the recording at `path` through the format registry (every
 /// format a conversion reads), a block at a time where the format allows, so that a long file
 /// costs no more memory than its first minutes. Empty, with the reason in `error`, when the
-/// file cannot be read.
+/// file cannot be read, or once `stop` is requested: it is looked at between the blocks (and
+/// before and after a format that only loads whole).
 std::optional<RecordingPcm> ReadRecordingPcm(const std::string& path, double maxSeconds,
-                                             std::string& error);
+                                             std::string& error, const std::stop_token& stop = {});
 
 /// ReadRecordingPcm's samples as mono floats.
 std::optional<RecordingSamples> ReadRecording(const std::string& path, double maxSeconds,
-                                              std::string& error);
+                                              std::string& error, const std::stop_token& stop = {});
 
 /// The channels of `pcm` averaged into floats of full scale 1.0.
 std::vector<float> MonoFloats(const RecordingPcm& pcm);

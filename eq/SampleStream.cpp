@@ -1,13 +1,13 @@
 #include "eq/SampleStream.h"
 
 #include <algorithm>
-#include <system_error>
 #include <thread>
 #include <type_traits>
 #include <vector>
 
 #include "eq/PlainPass.h"
 #include "eq/SplitStream.h"
+#include "platform/FanOut.h"
 
 namespace {
 
@@ -74,12 +74,10 @@ class TypedStream final : public SampleStream {
   template <typename Run>
   void RunChannels(Run run) {
     const unsigned groups = std::min<unsigned>(m_threads, m_channels);
-    std::vector<std::thread> pool;
+    platform::FanOut pool;
     std::vector<unsigned> leftOver;
     for (unsigned g = 1; g < groups; ++g) {
-      try {
-        pool.emplace_back([&, g] { RunGroup(run, g, groups); });
-      } catch (const std::system_error&) {
+      if (!pool.Start([&, g] { RunGroup(run, g, groups); })) {
         leftOver.push_back(g);  // this thread runs the group instead
       }
     }
@@ -87,9 +85,7 @@ class TypedStream final : public SampleStream {
     for (const unsigned g : leftOver) {
       RunGroup(run, g, groups);
     }
-    for (std::thread& thread : pool) {
-      thread.join();
-    }
+    pool.Join();
   }
 
   // Runs `run(channel)` for the channels of group `g` of `groups`.

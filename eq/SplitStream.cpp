@@ -4,7 +4,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <mutex>
+#include <stdexcept>
 #include <type_traits>
 #include <vector>
 
@@ -12,9 +14,13 @@
 
 namespace {
 
+// Thrown on either side of a hand-over that the other side has cancelled.
+struct HandOverCancelled {};
+
 // Values passed from one thread to the other in order, through a ring: the producer waits
 // while the ring is full, the consumer while what it needs has not come yet. Positions count
-// from the start of the stream.
+// from the start of the stream. Either side can cancel it when it fails: the other side's
+// waits then throw HandOverCancelled instead of waiting for ever.
 class HandOver {
  public:
   static constexpr std::size_t kSize = 8192;  // values; a power of two, fits the second cache
@@ -37,6 +43,13 @@ class HandOver {
     Publish(m_consumed, end);
   }
 
+  // Wakes the other side, whose waits throw from now on.
+  void Cancel() {
+    m_cancelled.store(true, std::memory_order_release);
+    { const std::lock_guard<std::mutex> lock(m_mutex); }  // a sleeper is in its wait now
+    m_wake.notify_all();
+  }
+
  private:
   // Waits until `ready(count)`. The two threads run at about the same pace, so the other one
   // usually answers within a chunk's time: spin that long before sleeping, which would cost a
@@ -51,6 +64,9 @@ class HandOver {
   void Await(const std::atomic<std::uint64_t>& count, Ready ready) {
     constexpr int kSpins = 4096;
     for (int spin = 0; spin < kSpins; ++spin) {
+      if (Cancelled()) {
+        throw HandOverCancelled{};
+      }
       if (ready(count.load(std::memory_order_acquire))) {
         return;
       }
@@ -58,12 +74,17 @@ class HandOver {
     }
     std::unique_lock<std::mutex> lock(m_mutex);
     m_sleepers.fetch_add(1, std::memory_order_relaxed);
-    while (!m_wake.wait_for(lock, std::chrono::milliseconds(1), [&count, &ready] {
-      return ready(count.load(std::memory_order_acquire));
+    while (!m_wake.wait_for(lock, std::chrono::milliseconds(1), [this, &count, &ready] {
+      return Cancelled() || ready(count.load(std::memory_order_acquire));
     })) {
     }
     m_sleepers.fetch_sub(1, std::memory_order_relaxed);
+    if (Cancelled()) {
+      throw HandOverCancelled{};
+    }
   }
+
+  bool Cancelled() const { return m_cancelled.load(std::memory_order_acquire); }
 
   // Makes `end` the new count and wakes the other thread if it sleeps.
   void Publish(std::atomic<std::uint64_t>& count, std::uint64_t end) {
@@ -86,9 +107,18 @@ class HandOver {
   std::atomic<std::uint64_t> m_produced{0};
   std::atomic<std::uint64_t> m_consumed{0};
   std::atomic<int> m_sleepers{0};
+  std::atomic<bool> m_cancelled{false};
   std::mutex m_mutex;
   std::condition_variable m_wake;
 };
+
+// A Put of p values waits while the ring holds more than kSize - p, a Take of t values while it
+// holds fewer than t; both wait at once only when p + t exceeds kSize + 1. The first segment
+// puts, and the second takes, at most one chunk at a time, so two chunks must fit in the ring;
+// the bound is kept strict, so that the count above is never the only thing between the two
+// threads and a stall (a chunk of half the ring has been seen to stall a run).
+static_assert(2 * kWavefrontChunk < HandOver::kSize,
+              "the hand-over's ring must hold two wavefront chunks, or the threads can deadlock");
 
 // The block's samples as the first segment's inputs.
 template <typename Io>
@@ -106,20 +136,18 @@ class BlockSource final : public WavefrontSource {
   const typename Io::Sample* m_samples;
 };
 
-// The second segment's outputs stored into the block; `offset` places the run's first input.
+// The second segment's outputs stored into the block, position 0 at the block's first sample.
 template <typename Io>
 class BlockSink final : public WavefrontSink {
  public:
-  BlockSink(Io& io, typename Io::Sample* samples, std::ptrdiff_t offset)
-      : m_io(io), m_samples(samples), m_offset(offset) {}
+  BlockSink(Io& io, typename Io::Sample* samples) : m_io(io), m_samples(samples) {}
   void Write(const double* out, std::ptrdiff_t position, std::size_t count) override {
-    StoreOutputs(m_io, out, m_samples + m_offset + position, count, 1);
+    StoreOutputs(m_io, out, m_samples + position, count, 1);
   }
 
  private:
   Io& m_io;
   typename Io::Sample* m_samples;
-  std::ptrdiff_t m_offset;
 };
 
 // The hand-over as the first segment's sink and the second segment's source; `start` is the
@@ -147,34 +175,45 @@ class RingSource final : public WavefrontSource {
   std::uint64_t m_start;
 };
 
+// A sink that moves the positions it is given by `offset`.
+class ShiftedSink final : public WavefrontSink {
+ public:
+  ShiftedSink(WavefrontSink& sink, std::ptrdiff_t offset) : m_sink(sink), m_offset(offset) {}
+  void Write(const double* out, std::ptrdiff_t position, std::size_t count) override {
+    m_sink.Write(out, position + m_offset, count);
+  }
+
+ private:
+  WavefrontSink& m_sink;
+  std::ptrdiff_t m_offset;
+};
+
+// The outputs a segment of lag `lag` has given after `fed` inputs.
+std::uint64_t Finished(std::uint64_t fed, std::uint64_t lag, bool flushed) {
+  if (flushed) {
+    return fed;
+  }
+  return fed > lag ? fed - lag : 0;
+}
+
 template <typename Io>
 class SplitStream final : public SampleStream {
  public:
   SplitStream(FilterKernel kernel, const Io& io, const FilterChain& chain, std::size_t split)
-      : m_in(io),
-        m_out(io),
-        m_first(kernel, chain, 0, split),
-        m_second(kernel, chain, split, CountSections(chain)) {}
+      : m_in(io), m_out(io), m_segments(kernel, chain, split) {}
 
-  std::size_t LagFrames() const override { return m_first.Lag() + m_second.Lag(); }
+  std::size_t LagFrames() const override { return m_segments.Lag(); }
 
   std::pair<std::ptrdiff_t, std::ptrdiff_t> Filter(void* block, std::size_t frames,
                                                    bool final) override {
     auto* samples = static_cast<typename Io::Sample*>(block);
     const std::uint64_t before = m_done;
-    // What the first segment has handed over before this block and after it.
-    const std::uint64_t handedFrom = Finished(before, m_first.Lag(), false);
-    const std::uint64_t handedTo = Finished(before + frames, m_first.Lag(), final);
     BlockSource<Io> source(m_in, samples);
-    RingSink handOut(m_ring, before);
-    RingSource handIn(m_ring, handedFrom);
-    BlockSink<Io> sink(m_out, samples, static_cast<std::ptrdiff_t>(handedFrom - before));
-    m_worker.Start([&] { m_second.Run(handIn, sink, handedTo - handedFrom, final); });
-    m_first.Run(source, handOut, frames, final);
-    m_worker.Wait();
+    BlockSink<Io> sink(m_out, samples);
+    m_segments.Run(source, sink, frames, final);
     m_done += frames;
-    const std::uint64_t finishedFrom = Finished(handedFrom, m_second.Lag(), false);
-    const std::uint64_t finishedTo = Finished(handedTo, m_second.Lag(), final);
+    const std::uint64_t finishedFrom = Finished(before, m_segments.Lag(), false);
+    const std::uint64_t finishedTo = Finished(m_done, m_segments.Lag(), final);
     return {static_cast<std::ptrdiff_t>(finishedFrom - before),
             static_cast<std::ptrdiff_t>(finishedTo - before)};
   }
@@ -183,27 +222,87 @@ class SplitStream final : public SampleStream {
 
   unsigned Threads() const override { return 2; }
 
-  bool HasWorker() const { return m_worker.HasThread(); }
+  bool HasWorker() const { return m_segments.HasWorker(); }
 
  private:
-  // The outputs a segment of lag `lag` has given after `fed` inputs.
-  static std::uint64_t Finished(std::uint64_t fed, std::uint64_t lag, bool flushed) {
-    if (flushed) {
-      return fed;
-    }
-    return fed > lag ? fed - lag : 0;
-  }
-
   Io m_in;   // converts the inputs (first thread)
   Io m_out;  // converts the outputs and counts what the limits changed (second thread)
-  WavefrontSegment m_first;
-  WavefrontSegment m_second;
-  HandOver m_ring;
+  SplitSegments m_segments;
   std::uint64_t m_done = 0;
-  platform::WorkerThread m_worker;  // last: joined before the segments and the ring go
 };
 
 }  // namespace
+
+struct SplitSegments::Impl {
+  Impl(FilterKernel kernel, const FilterChain& chain, std::size_t split)
+      : first(kernel, chain, 0, split), second(kernel, chain, split, CountSections(chain)) {}
+  WavefrontSegment first;
+  WavefrontSegment second;
+  HandOver ring;
+  std::uint64_t done = 0;
+  bool spent = false;             // a run failed: the segments' states and the ring are lost
+  platform::WorkerThread worker;  // last: joined before the segments and the ring go
+};
+
+SplitSegments::SplitSegments(FilterKernel kernel, const FilterChain& chain, std::size_t split)
+    : m_impl(std::make_unique<Impl>(kernel, chain, split)) {}
+
+SplitSegments::~SplitSegments() = default;
+
+bool SplitSegments::HasWorker() const { return m_impl->worker.HasThread(); }
+
+std::size_t SplitSegments::Lag() const { return m_impl->first.Lag() + m_impl->second.Lag(); }
+
+void SplitSegments::Run(WavefrontSource& source, WavefrontSink& sink, std::size_t steps,
+                        bool flush) {
+  Impl& impl = *m_impl;
+  if (impl.spent) {
+    throw std::runtime_error("the two-thread filter stopped at an earlier fault");
+  }
+  const std::uint64_t before = impl.done;
+  // What the first segment has handed over before this run and after it.
+  const std::uint64_t handedFrom = Finished(before, impl.first.Lag(), false);
+  const std::uint64_t handedTo = Finished(before + steps, impl.first.Lag(), flush);
+  RingSink handOut(impl.ring, before);
+  RingSource handIn(impl.ring, handedFrom);
+  ShiftedSink out(sink, static_cast<std::ptrdiff_t>(handedFrom - before));
+  // A side that fails cancels the hand-over, so that the other one stops waiting on it; once
+  // both have stopped, the fault is passed on (the other side's cancellation is not one).
+  impl.worker.Start([&] {
+    try {
+      impl.second.Run(handIn, out, handedTo - handedFrom, flush);
+    } catch (...) {
+      impl.ring.Cancel();
+      throw;
+    }
+  });
+  std::exception_ptr fault;
+  try {
+    impl.first.Run(source, handOut, steps, flush);
+  } catch (const HandOverCancelled&) {
+    impl.spent = true;  // the worker's fault comes from Wait
+  } catch (...) {
+    fault = std::current_exception();
+    impl.ring.Cancel();
+  }
+  try {
+    impl.worker.Wait();
+  } catch (const HandOverCancelled&) {
+    impl.spent = true;
+  } catch (...) {
+    if (!fault) {
+      fault = std::current_exception();
+    }
+  }
+  if (fault) {
+    impl.spent = true;
+    std::rethrow_exception(fault);
+  }
+  if (impl.spent) {
+    throw std::runtime_error("the two-thread filter was cancelled");
+  }
+  impl.done += steps;
+}
 
 std::unique_ptr<SampleStream> CreateSplitStream(FilterKernel kernel, const SampleFormat& format,
                                                 const FilterChain& chain) {

@@ -97,6 +97,10 @@ class WavefrontStream {
   std::unique_ptr<Impl> m_impl;
 };
 
+/// The most values a wavefront reads from its source, or gives its sink, in one call: it runs
+/// its steps a chunk at a time.
+inline constexpr std::size_t kWavefrontChunk = 1024;
+
 /// Where a WavefrontSegment takes its inputs: values [from, from + count) of the current run.
 class WavefrontSource {
  public:

@@ -224,7 +224,7 @@ template <int L, int Groups, typename Source, typename Sink>
 [[gnu::always_inline]] inline void RunWavefront(const SectionPlan& plan, const double* coefs,
                                                 double* state, Source& source, Sink& sink,
                                                 std::size_t n, std::uint64_t done, bool flush) {
-  constexpr std::size_t kChunk = 1024;
+  constexpr std::size_t kChunk = kWavefrontChunk;
   const std::size_t groups = Groups > 0 ? static_cast<std::size_t>(Groups) : plan.padded / L;
   alignas(64) double in[kChunk];
   alignas(64) double out[kChunk];

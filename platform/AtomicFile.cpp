@@ -1,6 +1,7 @@
 #include "platform/AtomicFile.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -81,6 +82,19 @@ int MoveOver(const std::string& from, const std::string& to, bool /*replace*/) {
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
+// Renames `from` to `to` unless `to` exists; 0 or the error number (EEXIST when it exists, or
+// why the system cannot rename so).
+int RenameNoReplace(const std::string& from, const std::string& to) {
+#if defined(RENAME_NOREPLACE)
+  return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? 0
+                                                                                          : errno;
+#else
+  (void)from;
+  (void)to;
+  return ENOSYS;
+#endif
+}
+
 // Creates `path` exclusively with `mode` (before the umask) and writes `bytes`, flushed to disk.
 bool WriteNewFile(const std::string& path, std::string_view bytes, mode_t mode) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
@@ -129,7 +143,7 @@ std::optional<AtomicFile> AtomicFile::Create(const std::string& path, int* error
   return file;
 }
 
-bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
+bool CreateFileExclusive(const std::string& path, std::string_view bytes, AtomicFileMode /*mode*/) {
   // Written under a private name, then moved into place without replacing: the name appears
   // only with its complete content, and an existing file is never replaced.
   const std::string folder = ParentFolder(path);
@@ -209,39 +223,41 @@ std::optional<AtomicFile> AtomicFile::Create(const std::string& requested, int* 
   return file;
 }
 
-bool CreateFileExclusive(const std::string& path, std::string_view bytes) {
+bool CreateFileExclusive(const std::string& path, std::string_view bytes, AtomicFileMode mode) {
   // The name appears only with its complete content, and an existing file is never replaced:
   // an unnamed file is filled and then linked in, which fails when the name is taken.
   const std::string folder = ParentFolder(path);
-  const int unnamed = OpenUnnamedFile(folder, 0666);
-  if (unnamed >= 0) {
-    int error = WriteAndSync(unnamed, bytes);
-    if (error == 0) {
-      error = LinkUnnamedFile(unnamed, path);
+  if (mode == AtomicFileMode::Automatic) {
+    const int unnamed = OpenUnnamedFile(folder, 0666);
+    if (unnamed >= 0) {
+      int error = WriteAndSync(unnamed, bytes);
+      if (error == 0) {
+        error = LinkUnnamedFile(unnamed, path);
+      }
+      ::close(unnamed);
+      return error == 0;
     }
-    ::close(unnamed);
-    return error == 0;
+    if (!UnnamedFilesUnsupported(errno) && errno != ENOENT) {
+      return false;
+    }
   }
-  if (!UnnamedFilesUnsupported(errno) && errno != ENOENT) {
-    return false;
-  }
-  // Otherwise the same under a private name, linked into place.
+  // Otherwise the same under a private name, linked into place. Where that name cannot be
+  // written, neither is the target's: another process could read it half-written.
   const std::string temp = folder + kSeparator + UniqueTempName(kExclusiveTempPrefix);
   if (!WriteNewFile(temp, bytes, 0666)) {
-    return WriteNewFile(path, bytes, 0666);
-  }
-  const int linked = ::link(temp.c_str(), path.c_str());
-  const int linkError = errno;
-  ::unlink(temp.c_str());
-  if (linked == 0) {
-    (void)RemoveStaleTempFiles(folder, kExclusiveTempPrefix);
-    return true;
-  }
-  if (linkError == EEXIST) {
     return false;
   }
-  // Some file systems have no hard links: fall back to an exclusive create.
-  return WriteNewFile(path, bytes, 0666);
+  int error = ::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
+  if (error != 0 && error != EEXIST) {
+    // Some file systems have no hard links: a rename that never replaces does the same.
+    error = RenameNoReplace(temp, path);
+  }
+  ::unlink(temp.c_str());  // after a rename, nothing is left under that name
+  if (error != 0) {
+    return false;
+  }
+  (void)RemoveStaleTempFiles(folder, kExclusiveTempPrefix);
+  return true;
 }
 
 #endif

@@ -77,7 +77,9 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
 
 /// Creates a file that must not exist yet and writes `bytes` into it. Another process sees
 /// either no file or the complete one. False when the file already existed or could not be
-/// written (nothing is left behind then).
-bool CreateFileExclusive(const std::string& path, std::string_view bytes);
+/// written (nothing is left behind then). `mode` as for AtomicFile: Named always fills a named
+/// temporary file first.
+bool CreateFileExclusive(const std::string& path, std::string_view bytes,
+                         AtomicFileMode mode = AtomicFileMode::Automatic);
 
 }  // namespace platform

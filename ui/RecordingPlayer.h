@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QIODevice>
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "eq/EqBand.h"
@@ -11,21 +13,29 @@
 /// A recording played through the band table: the device an audio sink pulls from. Each block
 /// is rendered in the recording's own encoding (PlaybackRenderer: the conversion's bits) and
 /// handed out as 32-bit floats; at the end the recording starts over from silence.
+///
+/// The setters run on the window's thread, the blocks may be pulled on the audio system's own
+/// thread. The two share no lock: a setter prepares the whole setup (designed chains and loop)
+/// and hands it over through an atomic pointer; the audio thread takes it up at the start of its
+/// next block and hands back the setup it replaced the same way, for the window's thread to
+/// free. Pulling a block neither locks, allocates nor frees.
 class RecordingPlayer final : public QIODevice {
   Q_OBJECT
 
  public:
   RecordingPlayer(RecordingPcm pcm, QObject* parent = nullptr);
+  ~RecordingPlayer() override;
 
   const RecordingPcm& Pcm() const { return m_pcm; }
   /// A band edit: heard from the next block on.
-  void SetBands(const EqBandTable& table) { m_renderer.SetBands(table); }
+  void SetBands(const EqBandTable& table);
   /// A/B: true plays the recording as it is.
-  void SetBypass(bool bypass) { m_renderer.SetBypass(bypass); }
-  /// Loops frames [first, end) from now on (end 0 or beyond the recording: to its end); a
-  /// position outside them starts over at `first`. Each round starts from silence, so what
-  /// plays is what a conversion of the selection alone writes.
+  void SetBypass(bool bypass) { m_bypass.store(bypass, std::memory_order_relaxed); }
+  /// Loops frames [first, end) from the next block on (end 0 or beyond the recording: to its
+  /// end); a position outside them starts over at `first`. Each round starts from silence, so
+  /// what plays is what a conversion of the selection alone writes.
   void SetLoop(std::size_t first, std::size_t end);
+  /// The loop last set.
   std::size_t LoopFirst() const { return m_loopFirst; }
   std::size_t LoopEnd() const { return m_loopEnd; }
   /// The next `frames` frames as floats (what readData hands out).
@@ -39,10 +49,37 @@ class RecordingPlayer final : public QIODevice {
   qint64 writeData(const char* /*data*/, qint64 /*maxSize*/) override { return -1; }
 
  private:
+  // What the audio thread plays by, handed over whole.
+  struct Setup {
+    PlaybackRenderer::Bands bands;
+    std::size_t loopFirst = 0;
+    std::size_t loopEnd = 0;
+    Setup* next = nullptr;  // in the list of setups handed back
+  };
+
+  // Frees the setups of a list linked through `next` (window's thread).
+  static void Free(Setup* list);
+  // Hands a setup of the bands and loop last set to the audio thread, and frees the setups it
+  // has handed back (window's thread).
+  void Publish();
+  // Takes up a setup handed over since the last block (audio thread).
+  void TakeUp();
+  // Writes the next `frames` frames as floats at `out` (audio thread).
+  void Fill(unsigned char* out, std::size_t frames);
+
   RecordingPcm m_pcm;
-  PlaybackRenderer m_renderer;
-  std::size_t m_position = 0;  // the next frame
+  // The window's thread's side.
+  EqBandTable m_table;
   std::size_t m_loopFirst = 0;
   std::size_t m_loopEnd = 0;  // one past the loop's last frame
-  std::vector<std::uint8_t> m_block;
+  // The hand-over.
+  std::atomic<Setup*> m_pending{nullptr};   // the setup last published, not yet taken up
+  std::atomic<Setup*> m_returned{nullptr};  // setups replaced on the audio thread, to be freed
+  std::atomic<bool> m_bypass{false};
+  // The audio thread's side.
+  PlaybackRenderer m_renderer;
+  std::size_t m_position = 0;  // the next frame
+  std::size_t m_playFirst = 0;
+  std::size_t m_playEnd = 0;
+  std::vector<std::uint8_t> m_block;  // one chunk of frames, sized once
 };

@@ -181,9 +181,11 @@ CTonvaleDlg::~CTonvaleDlg() {
   if (m_sink != nullptr) {
     m_sink->stop();
   }
-  if (m_spectrumThread.joinable()) {
-    m_spectrumThread.join();
+  // A read still running stops at its next block or window: the window waits that long.
+  for (RecordingRead& read : m_reads) {
+    read.thread.request_stop();
   }
+  m_reads.clear();
 }
 
 void CTonvaleDlg::CreateBandEditors() {

@@ -94,7 +94,8 @@ class CTonvaleDlg : public QDialog {
   /// Opens a recording: its spectrum (the first 10 minutes) is computed on a worker thread and
   /// then drawn under the curve with its prediction after the EQ, and the sample rate switches
   /// to the recording's (added to the list when missing). A file that cannot be read is
-  /// reported.
+  /// reported. A recording still being read is given up: its reading stops unseen, and the
+  /// window does not wait for it.
   void OpenRecording(const QString& path);
   /// True once a recording's spectrum is shown.
   bool HasSpectrum() const { return m_hasSpectrum; }
@@ -165,6 +166,8 @@ class CTonvaleDlg : public QDialog {
   /// Makes `table` the window's (undo and redo), rebuilding the editors when its bands' count
   /// or types differ from theirs.
   void ApplyTable(const EqBandTable& table);
+  /// Joins the recording reads that have ended (at once: their threads have returned).
+  void JoinEndedReads();
   /// The spectrum of an opened recording is ready (or its reading failed with `error`).
   void OnSpectrumReady(const QString& path, bool ok, const LongTermPower& spectrum,
                        const std::shared_ptr<RecordingPcm>& pcm, const QString& error);
@@ -201,7 +204,14 @@ class CTonvaleDlg : public QDialog {
   CButtonST* m_openRecording;
   LongTermPower m_spectrum;
   bool m_hasSpectrum = false;
-  std::thread m_spectrumThread;
+  // A recording being read for its spectrum, on a thread of its own; `ended` is set as the
+  // thread's last step.
+  struct RecordingRead {
+    std::jthread thread;
+    std::shared_ptr<std::atomic<bool>> ended;
+  };
+  std::vector<RecordingRead> m_reads;  // the latest last; the others have been asked to stop
+  unsigned m_readSerial = 0;           // the latest read's: only its result is shown
   RecordingPlayer* m_player = nullptr;
   int m_spectrumAnalyses = 0;
   QAudioSink* m_sink = nullptr;

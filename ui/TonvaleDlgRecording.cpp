@@ -21,8 +21,11 @@
 #include <initializer_list>
 #include <iterator>
 #include <memory>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "eq/LongTermPower.h"
 #include "eq/RecordingReader.h"
@@ -97,27 +100,46 @@ void CTonvaleDlg::PlaceRecordingControls() {
 }
 
 void CTonvaleDlg::OpenRecording(const QString& path) {
-  if (m_spectrumThread.joinable()) {
-    m_spectrumThread.join();
+  // A read still running is asked to stop and left to end on its own: the window never waits
+  // for a read. Reads that have ended are joined, which takes no time.
+  for (RecordingRead& read : m_reads) {
+    read.thread.request_stop();
   }
+  JoinEndedReads();
   // The reading and the transform run beside the window; the result comes back as a queued
-  // call, which Qt drops if the window has gone by then.
+  // call, which Qt drops if the window has gone by then. A stopped read sends nothing, and the
+  // result of a read that a later one has replaced is not shown.
+  const unsigned serial = ++m_readSerial;
   const std::string file = path.toStdString();
-  m_spectrumThread = std::thread([this, path, file] {
+  auto ended = std::make_shared<std::atomic<bool>>(false);
+  std::jthread thread([this, path, file, serial, ended](const std::stop_token& stop) {
     std::string error;
     LongTermPower spectrum;
     std::shared_ptr<RecordingPcm> pcm;
-    if (auto read = ReadRecordingPcm(file, 600.0, error)) {
+    if (auto read = ReadRecordingPcm(file, 600.0, error, stop)) {
       pcm = std::make_shared<RecordingPcm>(std::move(*read));
-      spectrum = WelchSpectrum(MonoFloats(*pcm), pcm->sampleRate);
+      spectrum = WelchSpectrum(MonoFloats(*pcm), pcm->sampleRate, stop);
     }
-    const bool ok = pcm != nullptr;
-    QMetaObject::invokeMethod(
-        this,
-        [this, path, ok, spectrum, pcm, error] {
-          OnSpectrumReady(path, ok, spectrum, pcm, QString::fromStdString(error));
-        },
-        Qt::QueuedConnection);
+    if (!stop.stop_requested()) {
+      const bool ok = pcm != nullptr;
+      QMetaObject::invokeMethod(
+          this,
+          [this, serial, path, ok, spectrum, pcm, error] {
+            JoinEndedReads();
+            if (serial == m_readSerial) {
+              OnSpectrumReady(path, ok, spectrum, pcm, QString::fromStdString(error));
+            }
+          },
+          Qt::QueuedConnection);
+    }
+    ended->store(true, std::memory_order_release);
+  });
+  m_reads.push_back(RecordingRead{.thread = std::move(thread), .ended = std::move(ended)});
+}
+
+void CTonvaleDlg::JoinEndedReads() {
+  std::erase_if(m_reads, [](const RecordingRead& read) {
+    return read.ended->load(std::memory_order_acquire);
   });
 }
 

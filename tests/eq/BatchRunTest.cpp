@@ -4,10 +4,14 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/TempFileNames.h"
 #include "tests/support/BandFixtures.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
@@ -173,6 +177,102 @@ TEST_F(BatchRunTest, ProgressCountsTheFramesOfRunningFiles) {
   EXPECT_EQ(seen.back().done, 1U);
   EXPECT_DOUBLE_EQ(seen.back().audioSeconds, 100.0);
   EXPECT_EQ(ReadFile(m_dir.File("a.wav")), ReadFile(m_dir.File("b.wav")));
+}
+
+// A callback that throws while other files run ends the batch with that exception once every
+// thread has ended; the program goes on.
+TEST_F(BatchRunTest, AnExceptionFromACallbackEndsTheBatchAndNotTheProgram) {
+  auto jobs = MakeJobs(8, 99);
+  BatchSettings settings;
+  settings.threads = 3;
+  settings.log = [](std::string_view) { throw std::runtime_error("the console is gone"); };
+  try {
+    (void)RunBatch(jobs, SpeechBands(), settings);
+    ADD_FAILURE() << "no exception";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "the console is gone");
+  }
+}
+
+// The transcript of the first file is held up by a console that does not take it until two
+// more files have been written: the other thread goes on converting meanwhile.
+TEST_F(BatchRunTest, ASlowConsoleHoldsUpNoOtherFile) {
+  std::vector<ConversionJob> jobs;
+  for (std::size_t i = 0; i < 8; ++i) {
+    const auto bytes = NoiseWave(i == 0 ? 1000 : 200000, static_cast<unsigned>(i));
+    const std::string source = m_dir.File("s" + std::to_string(i) + ".wav");
+    WriteFile(source, std::string(bytes.begin(), bytes.end()));
+    jobs.push_back(ConversionJob{.sourcePath = source,
+                                 .outputPath = m_dir.File("s" + std::to_string(i) + "_out.wav")});
+  }
+  auto written = [&jobs] {
+    std::size_t count = 0;
+    for (const ConversionJob& job : jobs) {
+      count += std::filesystem::exists(job.outputPath) ? 1 : 0;
+    }
+    return count;
+  };
+  BatchSettings settings;
+  settings.threads = 2;
+  bool first = true;
+  bool othersWentOn = false;
+  std::string log;
+  settings.log = [&](std::string_view text) {
+    if (first) {
+      first = false;
+      const std::size_t before = written();
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      while (written() < std::min(before + 2, jobs.size()) &&
+             std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      othersWentOn = written() >= std::min(before + 2, jobs.size());
+    }
+    log.append(text);
+  };
+  const auto results = RunBatch(jobs, SpeechBands(), settings);
+  EXPECT_TRUE(othersWentOn);
+  std::string expected;
+  for (const BatchFileResult& result : results) {
+    EXPECT_EQ(result.result, 1);
+    expected += result.log;
+  }
+  EXPECT_EQ(log, expected);
+}
+
+// What a killed conversion left in an output folder goes once the first output lands there;
+// what appears later in the same run stays for the next run: each folder is listed once per run,
+// not once per file.
+TEST_F(BatchRunTest, EachOutputFolderIsSweptOncePerRun) {
+  const std::string litter = std::string(platform::kAtomicTempPrefix) + platform::HostName() + "." +
+                             std::to_string(DeadProcessId()) + ".";
+  std::vector<ConversionJob> jobs = MakeJobs(6, 99);
+  for (const char* folder : {"a", "b"}) {
+    std::filesystem::create_directory(m_dir.File(folder));
+    WriteFile(m_dir.File(std::string(folder) + "/" + litter + "1.a"), "x");
+  }
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    jobs[i].outputPath =
+        m_dir.File(std::string(i % 2 == 0 ? "a" : "b") + "/" + std::to_string(i) + ".wav");
+  }
+  BatchSettings settings;
+  settings.threads = 1;
+  int files = 0;
+  settings.log = [&](std::string_view) {
+    if (++files == 2) {  // both folders have their first output
+      for (const char* folder : {"a", "b"}) {
+        WriteFile(m_dir.File(std::string(folder) + "/" + litter + "2.b"), "x");
+      }
+    }
+  };
+  const auto results = RunBatch(jobs, SpeechBands(), settings);
+  for (const BatchFileResult& result : results) {
+    EXPECT_EQ(result.result, 1);
+  }
+  for (const char* folder : {"a", "b"}) {
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File(std::string(folder) + "/" + litter + "1.a")));
+    EXPECT_TRUE(std::filesystem::exists(m_dir.File(std::string(folder) + "/" + litter + "2.b")));
+  }
 }
 
 }  // namespace

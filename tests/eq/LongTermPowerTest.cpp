@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,24 @@ TEST(LongTermPowerTest, ReadsTheStartOfAnyFormatAsTheIndependentReaderDoes) {
   }
   EXPECT_FALSE(ReadRecording(dir.File("missing.wav"), 1.0, error));
   EXPECT_FALSE(error.empty());
+}
+
+// A read whose stop is requested gives nothing, whatever the format, and so does the transform.
+TEST(LongTermPowerTest, AStoppedReadAndTransformGiveNothing) {
+  testsupport::TempDir dir;
+  const auto bytes =
+      testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(std::vector<std::int16_t>(8000)));
+  testsupport::WriteFile(dir.File("quiet.wav"), std::string(bytes.begin(), bytes.end()));
+  std::stop_source stop;
+  stop.request_stop();
+  for (const std::string& path :
+       {dir.File("quiet.wav"), std::string(TEST_DATA_DIR) + "/format-flac16-sox.flac"}) {
+    std::string error;
+    EXPECT_FALSE(ReadRecordingPcm(path, 600.0, error, stop.get_token())) << path;
+    EXPECT_EQ(error, "the reading was stopped");
+  }
+  const std::vector<float> mono(80000, 0.5F);
+  EXPECT_TRUE(WelchSpectrum(mono, 8000, stop.get_token()).powerDb.empty());
 }
 
 }  // namespace

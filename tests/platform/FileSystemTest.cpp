@@ -105,6 +105,28 @@ TEST(FileSystemTest, ExclusiveCreateNeverReplacesAndLeavesNothingBehind) {
             1);
 }
 
+#if !defined(_WIN32)  // the path length limit of Linux
+// A folder so deep that its path leaves room for the file's short name but not for the longer
+// name of the temporary file: the create fails, and the file's name is not written instead.
+TEST(FileSystemTest, AnExclusiveCreateWhoseTemporaryFileCannotBeMadeLeavesNoFile) {
+  TempDir dir;
+  // A path holds at most 4,095 bytes: "/c" fits after the folder, "/.tonvale-new.<host>..." not.
+  constexpr std::size_t kFolderLength = 4080;
+  std::string folder = dir.Path();
+  ASSERT_LT(folder.size() + 2, kFolderLength);
+  while (folder.size() < kFolderLength) {
+    const std::size_t left = kFolderLength - folder.size();  // 2 or more
+    folder += '/' + std::string(left > 250 ? 200 : left - 1, 'd');
+    ASSERT_TRUE(std::filesystem::create_directory(folder)) << folder.size();
+  }
+  ASSERT_EQ(folder.size(), kFolderLength);
+  const std::string file = folder + "/c";
+  EXPECT_FALSE(platform::CreateFileExclusive(file, "content", platform::AtomicFileMode::Named));
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_TRUE(ListFolder(folder).empty());
+}
+#endif
+
 #if !defined(_WIN32)  // permission bits and symbolic links
 TEST(FileSystemTest, AtomicReplaceKeepsPermissionsAndFollowsLinks) {
   TempDir dir;

@@ -127,6 +127,27 @@ class RecordingViewTest : public UiFixture {
     QVERIFY(report.startsWith(QStringLiteral("The recording cannot be read")));
   }
 
+  // A second recording opened while the first, ten minutes long, is still being read: the
+  // window does not wait for the first read, which stops unseen, and shows the second.
+  void openingARecordingStopsTheReadOfTheOneBefore() {
+    std::vector<std::int16_t> talk(16000 * 600);
+    std::uint32_t state = 1;
+    for (auto& sample : talk) {
+      state = state * 1664525U + 1013904223U;
+      sample = static_cast<std::int16_t>(state >> 20);
+    }
+    const std::string longer = WriteWave("talk.wav", talk, 16000);
+    talk = {};
+    const std::string tone = WriteWave("tone.wav", Recording(), 22050);
+    auto dialog = MakeDialog();
+    dialog->OpenRecording(QString::fromStdString(longer));
+    dialog->OpenRecording(QString::fromStdString(tone));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog->HasSpectrum(), 60000);
+    QCOMPARE(dialog->SpectrumAnalyses(), 1);
+    QCOMPARE(dialog->RateList()->currentText(), QStringLiteral("22050"));
+    QCOMPARE(dialog->Player()->Pcm().sampleRate, 22050.0);
+  }
+
   // The controls take the top row where it has room and otherwise a strip over the graph's
   // top-right corner; the window's size follows the editors alone either way.
   void theControlsSitInTheTopRowOrOverTheGraphsCorner() {

@@ -11,13 +11,14 @@ QObject* MakeBandEditorTest();
 QObject* MakeDlgEQPainterTest();
 QObject* MakeBandTypeTest();
 QObject* MakeRecordingViewTest();
+QObject* MakeRecordingPlayerTest();
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   const char* only = std::getenv("UI_TEST_CLASS");
   int failed = 0;
   for (QObject* (*make)() : {MakeTonvaleDlgTest, MakeBandEditorTest, MakeDlgEQPainterTest,
-                             MakeBandTypeTest, MakeRecordingViewTest}) {
+                             MakeBandTypeTest, MakeRecordingViewTest, MakeRecordingPlayerTest}) {
     const std::unique_ptr<QObject> test(make());
     if (only != nullptr && std::strcmp(only, test->metaObject()->className()) != 0) {
       continue;
