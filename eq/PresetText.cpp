@@ -24,6 +24,9 @@ constexpr double kDefaultNotchQual = 30.0;
 constexpr double kDefaultShelfSlope = 0.9;
 // A Butterworth band's stop frequency lies this factor beyond its cut-off.
 constexpr double kStopFactor = 1.25;
+// The most LPQ or HPQ lines taken as one band: the sections of the highest order a pass band is
+// designed with.
+constexpr std::size_t kMaxRunSections = kMaxHighLowOrder / 2;
 
 std::string Upper(std::string_view text) {
   std::string upper(text);
@@ -362,8 +365,21 @@ class PresetReader {
     run.swap(m_run);
     std::size_t at = 0;
     while (at < run.size()) {
+      // The highest Q among the first n lines, for each n: a Butterworth filter of order 2n has
+      // one section of Q 1 / (2 sin(pi / 4n)), so only an n whose highest Q is that one needs
+      // the whole comparison: the time grows with the run's length, not with its cube.
+      const std::size_t longest = std::min(run.size() - at, kMaxRunSections);
+      std::vector<double> highest(longest);
+      for (std::size_t k = 0; k < longest; ++k) {
+        highest[k] = k == 0 ? *run[at].qual : std::max(highest[k - 1], *run[at + k].qual);
+      }
       std::size_t taken = 0;
-      for (std::size_t n = run.size() - at; n >= 1 && taken == 0; --n) {
+      for (std::size_t n = longest; n >= 1 && taken == 0; --n) {
+        const double top =
+            1.0 / (2.0 * std::sin(std::numbers::pi / (4.0 * static_cast<double>(n))));
+        if (!(std::fabs(highest[n - 1] - top) <= kQualTolerance)) {
+          continue;
+        }
         std::vector<double> quals;
         for (std::size_t k = 0; k < n; ++k) quals.push_back(*run[at + k].qual);
         if (AreButterworthQuals(quals)) {
@@ -396,6 +412,17 @@ std::vector<double> ButterworthSectionQuals(unsigned order) {
     quals.push_back(1.0 / (2.0 * std::sin((2.0 * m - 1.0) * std::numbers::pi / (2.0 * order))));
   }
   return quals;
+}
+
+std::string DescribeImportRefusal(const PresetImport& preset) {
+  if (preset.table.empty()) {
+    return "The preset file holds no filter that can be imported";
+  }
+  if (preset.table.size() > static_cast<std::size_t>(kMaxBandCount)) {
+    return FormatText("The preset file holds %zu filters, more than the limit of %d bands",
+                      preset.table.size(), kMaxBandCount);
+  }
+  return {};
 }
 
 PresetImport ReadPresetText(std::string_view text) {

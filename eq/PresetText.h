@@ -32,6 +32,11 @@ struct PresetImport {
 /// note naming its line; blank and comment ("#") lines are passed over silently.
 PresetImport ReadPresetText(std::string_view text);
 
+/// Why `preset` cannot replace a setup, as a sentence without its final point ("The preset file
+/// holds no filter that can be imported", or one naming its band count above kMaxBandCount);
+/// empty when it can.
+std::string DescribeImportRefusal(const PresetImport& preset);
+
 /// Writes `table` as Equalizer APO text that ReadPresetText reads back: a "Preamp:" line, then
 /// one "Filter n:" line per band (bells as PK with the cookbook Q, shelves as LSC or HSC with
 /// their Q, notches as NO, Butterworth passes as one LPQ or HPQ line per section). A pass band of

@@ -86,6 +86,11 @@ int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
     return fallBack(SettingsLoadStatus::NoSetup, noSetup);
   }
   config.bandNum = platform::ParseDecimalInt(bandNum);
+  if (config.bandNum > kMaxBandCount) {
+    found.status = SettingsLoadStatus::TooManyBands;
+    found.reason = platform::FormatText("its setup holds %d bands, more than the limit of %d",
+                                        static_cast<int>(config.bandNum), kMaxBandCount);
+  }
   const std::string sampleRate = file->GetString(section, "SampleRate");
   if (!sampleRate.empty()) {
     config.defaultSampleRate = platform::ParseDecimalInt(sampleRate);
@@ -100,7 +105,9 @@ int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
     }
   }
   if (bandTable.empty()) {
-    return fallBack(SettingsLoadStatus::NoSetup, noSetup);
+    return fallBack(found.status == SettingsLoadStatus::TooManyBands ? found.status
+                                                                     : SettingsLoadStatus::NoSetup,
+                    found.status == SettingsLoadStatus::TooManyBands ? found.reason : noSetup);
   }
   // Absent (every file written before the preamp existed) means 0 dB; so does a value that is
   // not a finite number.
@@ -117,6 +124,9 @@ int SaveUserSettings(const std::string& path, int eqIndex, const AppConfig& conf
                      const EqBandTable& bandTable) {
   using platform::FormatFixed6;
   using platform::FormatText;
+  if (bandTable.size() > static_cast<std::size_t>(kMaxBandCount)) {
+    return 0;
+  }
   const std::string section = BandSectionName(eqIndex);
   std::vector<platform::ProfileEntry> entries;
   entries.reserve(3 + 7 * bandTable.size());
