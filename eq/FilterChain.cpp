@@ -121,7 +121,17 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
     }
   };
   const std::string half = " is above half the sample rate (" + Hz(nyquist) + ")";
-  if (bandTable.preampDb != 0.0 && std::isfinite(bandTable.preampDb)) {
+  // A preamp beyond the limit (or infinite) would push every sample out of range, one that is
+  // not a number would silence them: it is named and left out rather than taken as 0 dB.
+  const double preamp = bandTable.preampDb;
+  const EqBand preampBand{.type = kPreampKind, .index = kPreampKind};
+  if (std::isnan(preamp)) {
+    skip(preampBand, BandSkipReason::PreampUnusable, "its gain is not a number");
+  } else if (!(std::fabs(preamp) <= kMaxPreampDb)) {
+    skip(preampBand, BandSkipReason::PreampUnusable,
+         "its gain " + FormatShortest(preamp) + " dB lies outside -" +
+             FormatShortest(kMaxPreampDb) + " to " + FormatShortest(kMaxPreampDb) + " dB");
+  } else if (preamp != 0.0) {
     // The preamp as a first section whose only coefficient is its gain: each sample is
     // multiplied by it once before the bands.
     FilterEntry entry;
@@ -205,6 +215,9 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
 }
 
 std::string DescribeBandSkip(const BandSkip& skip, double sampleRate) {
+  if (skip.type == kPreampKind) {
+    return "The preamp is left out: " + skip.detail + ".";
+  }
   const char* name = BandTypeName(skip.type);
   const char* kind = name != nullptr ? name : "unknown type";
   return platform::FormatText("Band%.2d (%s) is left out at %s Hz: %s.",

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 #include "platform/FileSystem.h"
@@ -109,10 +110,14 @@ int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
                                                                      : SettingsLoadStatus::NoSetup,
                     found.status == SettingsLoadStatus::TooManyBands ? found.reason : noSetup);
   }
-  // Absent (every file written before the preamp existed) means 0 dB; so does a value that is
-  // not a finite number.
-  const double preamp = platform::ParseDouble(file->GetString(section, kPreampKey));
-  bandTable.preampDb = std::isfinite(preamp) ? preamp : 0.0;
+  // Absent (every file written before the preamp existed) means 0 dB. Any other value is kept as
+  // it reads, text without a number as not-a-number: the design names a preamp that is not a
+  // usable number and leaves it out, where taking it as 0 dB would hide it.
+  const std::string preamp = file->GetString(section, kPreampKey);
+  bandTable.preampDb =
+      preamp.empty()
+          ? 0.0
+          : platform::ParseNumber(preamp).value_or(std::numeric_limits<double>::quiet_NaN());
   config.bandNum = static_cast<std::int32_t>(bandTable.size());
   if (report != nullptr) {
     *report = found;

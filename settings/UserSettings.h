@@ -35,6 +35,8 @@ struct SettingsLoadReport {
 /// or unreadable (a folder, a device or FIFO, which is never opened, or no permission), the
 /// index or its BandNum is missing, or no band is complete; `report`, when given, says which.
 /// A BandNum above kMaxBandCount loads the first kMaxBandCount bands and reports TooManyBands.
+/// A Preamp value is kept as it reads (text without a number as not-a-number), so that the design
+/// names one that is not usable instead of taking it as 0 dB.
 /// Afterwards `config.bandNum` equals the table's size. Always returns 1.
 int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
                      EqBandTable& bandTable, SettingsLoadReport* report = nullptr);

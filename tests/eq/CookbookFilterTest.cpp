@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -124,6 +125,48 @@ TEST(CookbookFilterTest, PreampIsOneMultiplicationBeforeTheBandsAndZeroAddsNothi
                             static_cast<std::uint32_t>(got.size()), chain, 1),
               1);
     EXPECT_EQ(got, expected);
+  }
+}
+
+// A preamp that is not a usable number is named and left out, as an undesignable band is: one
+// beyond 60 dB either way (1e308 dB made every sample infinite or not a number), an infinite one
+// and not-a-number (which text without a number in the settings file reads as). The bands still
+// run; 60 dB itself is applied.
+TEST(CookbookFilterTest, APreampThatIsNotFiniteOrBeyondSixtyDbIsNamedAndLeftOut) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    double preampDb;
+    const char* line;
+  } cases[] = {
+      {1e308, "The preamp is left out: its gain 1e+308 dB lies outside -60 to 60 dB."},
+      {-60.5, "The preamp is left out: its gain -60.5 dB lies outside -60 to 60 dB."},
+      {inf, "The preamp is left out: its gain inf dB lies outside -60 to 60 dB."},
+      {-inf, "The preamp is left out: its gain -inf dB lies outside -60 to 60 dB."},
+      {std::numeric_limits<double>::quiet_NaN(),
+       "The preamp is left out: its gain is not a number."},
+  };
+  for (const auto& c : cases) {
+    EqBandTable table{Band(EqBandType::Bell, 1000, 6, 1)};
+    table.preampDb = c.preampDb;
+    FilterChain chain;
+    std::vector<BandSkip> skipped;
+    DesignBandFilters(table, chain, 16000, &skipped);
+    ASSERT_EQ(chain.entries.size(), 1U) << c.line;
+    EXPECT_EQ(chain.entries[0].kind, 1U);
+    ASSERT_EQ(skipped.size(), 1U) << c.line;
+    EXPECT_EQ(skipped[0].reason, BandSkipReason::PreampUnusable);
+    EXPECT_EQ(DescribeBandSkip(skipped[0], 16000), c.line);
+  }
+  for (const double preampDb : {60.0, -60.0}) {
+    EqBandTable table;
+    table.preampDb = preampDb;
+    FilterChain chain;
+    std::vector<BandSkip> skipped;
+    DesignBandFilters(table, chain, 16000, &skipped);
+    ASSERT_EQ(chain.entries.size(), 1U);
+    EXPECT_EQ(chain.entries[0].kind, kPreampKind);
+    EXPECT_DOUBLE_EQ(chain.entries[0].bell->coefs.b0, preampDb > 0 ? 1000.0 : 0.001);
+    EXPECT_TRUE(skipped.empty());
   }
 }
 
