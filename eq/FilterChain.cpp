@@ -1,5 +1,6 @@
 #include "eq/FilterChain.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "eq/CookbookFilter.h"
@@ -16,6 +17,17 @@ using platform::FormatShortest;
 double OrderEstimate(double gain, double ratio) { return gain / std::log10(ratio) / 20.0 + 0.98; }
 
 std::string Hz(double value) { return FormatShortest(value) + " Hz"; }
+
+// A frequency found on a grid, for a message: whole hertz from 10 Hz, three digits below.
+std::string GridHz(double value) {
+  if (value >= 10.0) {
+    return Hz(std::round(value));
+  }
+  char text[32];
+  const auto written =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, 3);
+  return std::string(text, written.ptr) + " Hz";
+}
 
 // Why the values of a bell, shelf or notch (which has no gain) make no filter; empty when they
 // make one.
@@ -86,7 +98,8 @@ bool SkipForFault(const SectionCheckResult& check, const EqBand& band, unsigned 
       case SectionFault::ResponseTooHigh:
         skip.reason = BandSkipReason::ResponseTooHigh;
         skip.detail = filter + " would rise to " + platform::FormatFixed(check.valueDb, 1) +
-                      " dB, above what it is designed to reach";
+                      " dB at " + GridHz(check.freq) + ", where it is designed to reach " +
+                      platform::FormatFixed(check.idealDb, 1) + " dB";
         break;
       default:
         skip.reason = BandSkipReason::Imprecise;
@@ -160,8 +173,8 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
         continue;
       }
       auto bell = std::make_unique<BellFilter>(DesignSection(band, sampleRate));
-      const double nominalMax = !notch && band.gain > 0.0 ? band.gain : 0.0;
-      if (SkipForFault(CheckSections({&bell->coefs, 1}, nominalMax, sampleRate, band.centFreq),
+      if (SkipForFault(CheckSections({&bell->coefs, 1}, IdealResponse::Of(band, 0, sampleRate),
+                                     sampleRate, band.centFreq),
                        band, 0, skipped)) {
         continue;
       }
@@ -197,8 +210,9 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
       auto highLow = std::make_unique<HighLowFilter>();
       DesignHighLowFilter(*highLow, highPass ? kDesignHighPass : kDesignLowPass, *order,
                           band.cutoffFreq, sampleRate);
-      if (SkipForFault(CheckSections(highLow->coefs, 0.0, sampleRate, band.cutoffFreq), band,
-                       *order, skipped)) {
+      if (SkipForFault(CheckSections(highLow->coefs, IdealResponse::Of(band, *order, sampleRate),
+                                     sampleRate, band.cutoffFreq),
+                       band, *order, skipped)) {
         continue;
       }
       FilterEntry entry;

@@ -47,7 +47,7 @@ enum class BandSkipReason {
   AboveNyquist,      ///< a frequency it needs lies above half the sample rate
   OrderBeyondLimit,  ///< a pass band would need an order above kMaxHighLowOrder
   Unstable,          ///< a designed section would grow without bound
-  ResponseTooHigh,   ///< the designed response rises more than 1 dB above what it should reach
+  ResponseTooHigh,   ///< the designed response rises above the band's ideal (CheckSections)
   Imprecise,         ///< the cascade is too steep to compute in double precision
   PreampUnusable,    ///< the preamp is not a finite number within kMaxPreampDb
 };
