@@ -188,16 +188,15 @@ TEST(PresetTextTest, AQThatMakesNoFilterOrWouldBeStoredAsZeroIsNamed) {
       "Filter 9: ON LS 1000dB Fc 100 Hz Gain 3 dB\n");
   ASSERT_EQ(got.table.size(), 1U);
   EXPECT_EQ(got.table[0].qual, 0.0000006);
+  const std::string storedAsZero = " would be stored as 0 (the settings file keeps six decimals).";
   const std::vector<std::string> expected = {
       "Line 1 is skipped: its Q 0 makes no filter (it must be above 0).",
       "Line 2 is skipped: its Q -1.5 makes no filter (it must be above 0).",
       "Line 3 is skipped: its bandwidth 0 octaves makes no filter (it and its Q must be above 0).",
       "Line 4 is skipped: its Q 0 makes no filter (it must be above 0).",
       "Line 5 is skipped: its Q -2 makes no filter (it must be above 0).",
-      "Line 6 is skipped: its Q 1e-09 would be stored as 0 (the settings file keeps six "
-      "decimals).",
-      "Line 7 is skipped: its Q 4e-07 would be stored as 0 (the settings file keeps six "
-      "decimals).",
+      "Line 6 is skipped: its Q 1e-09" + storedAsZero,
+      "Line 7 is skipped: its Q 4e-07" + storedAsZero,
       "Line 9 is skipped: its slope is too steep for its gain.",
   };
   EXPECT_EQ(got.notes, expected);
