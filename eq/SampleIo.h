@@ -209,13 +209,14 @@ inline void LimitToIntegers(const double* y, std::int32_t* out, std::size_t coun
   for (; i + kWidth <= count; i += kWidth) {
     D v;
     std::memcpy(&v, y + i, sizeof v);
+    const M isNumber = v == v;
     D magnitude = v < zero ? -v : v;
-    magnitude = v == v ? magnitude : infinite;  // not a number: beyond every limit
+    magnitude = isNumber ? magnitude : infinite;  // not a number: beyond every limit
     peak = magnitude > peak ? magnitude : peak;
-    changed -= (v > hi) | (v < lo) | (v != v);  // -1 where the limits change the value
     D limited = v > hi ? hi : v;
     limited = limited < lo ? lo : limited;
-    limited = v == v ? limited : zero;
+    changed -= limited != v;  // -1 where the limits change the value, or it is not a number
+    limited = isNumber ? limited : zero;
     const I integers = __builtin_convertvector(limited, I);  // truncation toward zero
     std::memcpy(out + i, &integers, sizeof integers);
   }
