@@ -97,6 +97,7 @@ std::vector<BandHandle> BandHandles(const EqGraphParams& p, const EqBandTable& t
       continue;
     }
     handles.push_back(BandHandle{.band = i,
+                                 .index = band.index,
                                  .x = FreqToX(p, pass ? band.cutoffFreq : band.centFreq),
                                  .y = RowOf(p, HandleDb(band, p)),
                                  .enabled = band.enable == 1,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,10 @@
 
 /// Where a band's handle sits on the graph.
 struct BandHandle {
-  std::size_t band = 0;  ///< the band's position in the table
-  double x = 0.0;        ///< pixels, not rounded
-  double y = 0.0;        ///< pixels, not rounded
+  std::size_t band = 0;     ///< the band's position in the table
+  std::uint32_t index = 0;  ///< the band's `index`
+  double x = 0.0;           ///< pixels, not rounded
+  double y = 0.0;           ///< pixels, not rounded
   bool enabled = false;
   bool passBand = false;  ///< a high- or low-pass band: its corner frequency
 };

@@ -23,6 +23,13 @@ void RecordingPlayer::SetLoop(std::size_t first, std::size_t end) {
     m_position = m_loopFirst;
     m_renderer.Reset();
   }
+  m_played.store(m_position, std::memory_order_relaxed);
+}
+
+void RecordingPlayer::SetPosition(std::size_t frame) {
+  m_position = frame < m_loopFirst || frame >= m_loopEnd ? m_loopFirst : frame;
+  m_renderer.Reset();
+  m_played.store(m_position, std::memory_order_relaxed);
 }
 
 std::vector<float> RecordingPlayer::Next(std::size_t frames) {
@@ -50,6 +57,7 @@ std::vector<float> RecordingPlayer::Next(std::size_t frames) {
     m_position += n;
     frames -= n;
   }
+  m_played.store(m_position, std::memory_order_relaxed);
   return out;
 }
 

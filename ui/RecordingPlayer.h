@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIODevice>
+#include <atomic>
 #include <cstddef>
 #include <vector>
 
@@ -28,6 +29,10 @@ class RecordingPlayer final : public QIODevice {
   void SetLoop(std::size_t first, std::size_t end);
   std::size_t LoopFirst() const { return m_loopFirst; }
   std::size_t LoopEnd() const { return m_loopEnd; }
+  /// Plays on from `frame` (held within the loop), from silence, as a loop's round starts.
+  void SetPosition(std::size_t frame);
+  /// The next frame to be played, as of the last block handed out (read from any thread).
+  std::size_t Position() const { return m_played.load(std::memory_order_relaxed); }
   /// The next `frames` frames as floats (what readData hands out).
   std::vector<float> Next(std::size_t frames);
 
@@ -45,4 +50,5 @@ class RecordingPlayer final : public QIODevice {
   std::size_t m_loopFirst = 0;
   std::size_t m_loopEnd = 0;  // one past the loop's last frame
   std::vector<std::uint8_t> m_block;
+  std::atomic<std::size_t> m_played{0};  // m_position after the last block, for the playhead
 };

@@ -31,6 +31,7 @@
 #include "ui/DialogUnits.h"
 #include "ui/DlgEQPainter.h"
 #include "ui/RecordingPlayer.h"
+#include "ui/RecordingStrip.h"
 #include "ui/TonvaleDlg.h"
 
 void CTonvaleDlg::PlaceRecordingControls() {
@@ -130,11 +131,13 @@ void CTonvaleDlg::OnSpectrumReady(const QString& path, bool ok, const LongTermPo
     return;
   }
   m_spectrum = spectrum;
+  m_fullSpectrum = spectrum;
   m_hasSpectrum = true;
   ++m_spectrumAnalyses;
   if (m_sink != nullptr) {
     m_sink->stop();
   }
+  ShowTimeline(path.toStdString(), *pcm);
   delete m_player;
   m_player = new RecordingPlayer(std::move(*pcm), this);
   m_player->SetBands(m_context.bandTable);
@@ -195,20 +198,11 @@ bool CTonvaleDlg::SetLoop(double fromSeconds, double toSeconds) {
     return false;
   }
   const double rate = m_player->Pcm().sampleRate;
-  const double frames = static_cast<double>(m_player->Pcm().Frames());
+  const double frames = static_cast<double>(m_strip->Frames());
   auto frame = [rate, frames](double seconds) {
-    return static_cast<std::size_t>(std::clamp(std::round(seconds * rate), 0.0, frames));
+    return static_cast<std::uint64_t>(std::clamp(std::round(seconds * rate), 0.0, frames));
   };
-  m_player->SetLoop(frame(fromSeconds), frame(toSeconds));
-  const bool whole = m_player->LoopFirst() == 0 && m_player->LoopEnd() == m_player->Pcm().Frames();
-  m_playButton->setToolTip(
-      whole ? QStringLiteral("Play the whole recording in a loop")
-            : QString::fromStdString(
-                  "Play " +
-                  platform::FormatFixed(static_cast<double>(m_player->LoopFirst()) / rate, 2) +
-                  " s to " +
-                  platform::FormatFixed(static_cast<double>(m_player->LoopEnd()) / rate, 2) +
-                  " s in a loop"));
+  OnStripSelection(frame(fromSeconds), frame(toSeconds));
   return true;
 }
 
@@ -217,7 +211,7 @@ void CTonvaleDlg::ChooseLoop() {
     return;
   }
   const double rate = m_player->Pcm().sampleRate;
-  const double length = static_cast<double>(m_player->Pcm().Frames()) / rate;
+  const double length = static_cast<double>(m_strip->Frames()) / rate;
   QDialog ask(this);
   ask.setWindowTitle(QStringLiteral("Loop selection"));
   auto* form = new QFormLayout(&ask);
@@ -231,8 +225,9 @@ void CTonvaleDlg::ChooseLoop() {
     box->setValue(value);
     return box;
   };
-  QDoubleSpinBox* from = field(static_cast<double>(m_player->LoopFirst()) / rate);
-  QDoubleSpinBox* to = field(static_cast<double>(m_player->LoopEnd()) / rate);
+  const bool whole = m_selEnd <= m_selFirst;
+  QDoubleSpinBox* from = field(whole ? 0.0 : static_cast<double>(m_selFirst) / rate);
+  QDoubleSpinBox* to = field(whole ? length : static_cast<double>(m_selEnd) / rate);
   form->addRow(QStringLiteral("From:"), from);
   form->addRow(QStringLiteral("To:"), to);
   auto* buttons = new QDialogButtonBox(

@@ -108,6 +108,7 @@ std::vector<double> NaiveWelchDb(const std::vector<float>& mono, std::size_t n) 
   }
   kiss_fftr_free(cfg);
   std::vector<double> db;
+  db.reserve(power.size());
   for (const double p : power) {
     db.push_back(10.0 * std::log10(p / static_cast<double>(windows) + 1e-30));
   }

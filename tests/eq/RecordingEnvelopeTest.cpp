@@ -81,6 +81,7 @@ TEST(RecordingEnvelopeTest, MatchesADirectMinMaxOfTheSamplesPerColumn) {
   }
   pcm[2 * 30001 + 1] = 32767;  // the right channel's peak alone
   std::vector<float> expected;
+  expected.reserve(pcm.size());
   for (const std::int16_t s : pcm) {
     expected.push_back(static_cast<float>(s) / 32768.0F);
   }
