@@ -193,6 +193,9 @@ void CTonvaleDlg::Report(const QString& title, const QString& text, bool failed)
 
 CTonvaleDlg::~CTonvaleDlg() {
   m_jobs.StopAll();  // nothing reports to the window from here on
+  // A drag the graph ends as it goes (its hiding) must not reach the half-destroyed window.
+  disconnect(m_painter, nullptr, this, nullptr);
+  m_playheadTimer->stop();
   StopLiveCheck();
   if (m_sink != nullptr) {
     m_sink->stop();
