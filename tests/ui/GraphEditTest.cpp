@@ -114,6 +114,18 @@ class GraphEditTest : public UiFixture {
     // A press and release without a move changes nothing and records nothing.
     Drag(graph, Rounded(HandleOf(graph, 2)), Rounded(HandleOf(graph, 2)));
     QCOMPARE(undo->count(), before + 1);
+    // Escape during a drag puts the band back where the drag began, and records nothing.
+    const QPoint again = Rounded(HandleOf(graph, 2));
+    QTest::mousePress(graph, Qt::LeftButton, {}, again);
+    QTest::mouseMove(graph, again + QPoint(-40, 25));
+    QVERIFY(m_table[2] != dragged);
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Escape);
+    QCOMPARE(m_table[2], dragged);
+    QCOMPARE(graph->DraggedHandle(), -1);
+    QVERIFY(dialog->isVisible());
+    QTest::mouseRelease(graph, Qt::LeftButton, {}, again + QPoint(-40, 25));
+    QCOMPARE(m_table[2], dragged);
+    QCOMPARE(undo->count(), before + 1);
   }
 
   // While a band is dragged, what plays is already the conversion through the new bands: a loop
