@@ -3,8 +3,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 
-#include "platform/FormatText.h"
 #include "platform/NumberText.h"
 
 namespace {
@@ -17,14 +17,18 @@ std::string Label(double seconds, double step, double totalSeconds) {
   if (step < 1.0) {
     return platform::FormatFixed(seconds, step < 0.1 ? 2 : 1) + " s";
   }
-  const auto whole = static_cast<long long>(std::llround(seconds));
+  const auto whole = static_cast<std::int64_t>(std::llround(seconds));
+  auto twoDigits = [](std::int64_t value) {
+    return (value < 10 ? "0" : "") + std::to_string(value);
+  };
   if (totalSeconds < 60.0) {
-    return platform::FormatText("%lld s", whole);
+    return std::to_string(whole) + " s";
   }
   if (totalSeconds < 3600.0) {
-    return platform::FormatText("%lld:%02lld", whole / 60, whole % 60);
+    return std::to_string(whole / 60) + ":" + twoDigits(whole % 60);
   }
-  return platform::FormatText("%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60, whole % 60);
+  return std::to_string(whole / 3600) + ":" + twoDigits(whole / 60 % 60) + ":" +
+         twoDigits(whole % 60);
 }
 
 }  // namespace

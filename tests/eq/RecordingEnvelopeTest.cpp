@@ -1,22 +1,18 @@
-// The time line's envelope against a direct minimum and maximum of the samples per column, and
-// the reading of a stretch of a recording that feeds it.
+// The time line's envelope against a direct minimum and maximum of the samples per column.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <random>
-#include <stop_token>
 #include <string>
 #include <vector>
 
 #include "eq/RecordingEnvelope.h"
 #include "eq/RecordingScan.h"
-#include "eq/TimeAxis.h"
 #include "tests/support/RiffBuilder.h"
 #if TONVALE_HAVE_SNDFILE
 #include "tests/support/SndfileReader.h"
 #endif
-#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -127,74 +123,6 @@ TEST(RecordingEnvelopeTest, BucketsOfSeveralFramesAndEightBitSamples) {
   EXPECT_GT(columns[255].low, -0.07F);
 }
 
-class RecordingScanTest : public ::testing::Test {
- protected:
-  // A stereo 16-bit file of `frames` frames whose samples count up, and its samples.
-  std::string Write(const std::string& name, std::size_t frames) {
-    m_samples.resize(frames * 2);
-    for (std::size_t i = 0; i < m_samples.size(); ++i) {
-      m_samples[i] = static_cast<std::int16_t>((i * 37) % 65536 - 32768);
-    }
-    const auto bytes = testsupport::PcmWave(2, 8000, 16, testsupport::Pcm16Bytes(m_samples));
-    testsupport::WriteFile(m_dir.File(name), std::string(bytes.begin(), bytes.end()));
-    return m_dir.File(name);
-  }
-
-  testsupport::TempDir m_dir;
-  std::vector<std::int16_t> m_samples;
-};
-
-// A stretch read from the file holds exactly its frames, across the reader's blocks; the
-// layout is the file's; a stretch at the end holds what there is.
-TEST_F(RecordingScanTest, AStretchHoldsExactlyItsFrames) {
-  const std::string path = Write("count.wav", 200000);
-  std::string error;
-  const auto slice = ReadRecordingSlice(path, 65000, 70000, {}, error);
-  ASSERT_TRUE(slice) << error;
-  EXPECT_EQ(slice->channels, 2);
-  EXPECT_EQ(slice->sampleRate, 8000.0);
-  EXPECT_EQ(slice->totalSeconds, 25.0);
-  const std::vector<std::uint8_t> want = testsupport::Pcm16Bytes(
-      std::vector<std::int16_t>(m_samples.begin() + 130000, m_samples.begin() + 270000));
-  EXPECT_EQ(slice->bytes, want);
-  EXPECT_EQ(ReadRecordingSlice(path, 199990, 70000, {}, error)->Frames(), 10U);
-  EXPECT_EQ(ReadRecordingSlice(path, 300000, 10, {}, error)->Frames(), 0U);
-
-  // The whole file through the envelope, as the window reads it.
-  RecordingEnvelope envelope;
-  ASSERT_TRUE(ScanRecording(
-      path, 0, UINT64_MAX,
-      [&envelope](const RecordingLayout& layout) {
-        EXPECT_EQ(layout.frames, 200000U);
-        envelope = RecordingEnvelope(layout.format, layout.channels, layout.frames);
-        return true;
-      },
-      [&envelope](const std::uint8_t* frames, std::size_t count) { envelope.Add(frames, count); },
-      {}, error));
-  EXPECT_EQ(envelope.FramesAdded(), 200000U);
-}
-
-// A stop asked for ends the scan between blocks, with a reason; a file that is not there says
-// why.
-TEST_F(RecordingScanTest, AStopEndsTheScan) {
-  const std::string path = Write("long.wav", 400000);
-  std::stop_source stop;
-  std::size_t blocks = 0;
-  std::string error;
-  EXPECT_FALSE(ScanRecording(
-      path, 0, UINT64_MAX, [](const RecordingLayout&) { return true; },
-      [&](const std::uint8_t*, std::size_t) {
-        if (++blocks == 2) {
-          stop.request_stop();
-        }
-      },
-      stop.get_token(), error));
-  EXPECT_EQ(error, "the reading was stopped");
-  EXPECT_EQ(blocks, 2U);
-  EXPECT_FALSE(ReadRecordingSlice(m_dir.File("missing.wav"), 0, 10, {}, error));
-  EXPECT_FALSE(error.empty());
-}
-
 #if TONVALE_HAVE_SNDFILE
 // A FLAC file (through libsndfile): the envelope of the file as the window reads it against the
 // samples as libsndfile itself reads them.
@@ -223,26 +151,5 @@ TEST(RecordingEnvelopeFileTest, AFlacFileAsTheIndependentReaderReadsIt) {
   ExpectSameColumns(envelope.Columns(700), DirectColumns(samples, channels, 700));
 }
 #endif
-
-// Ticks at least the asked spacing apart, on round steps, labelled for the recording's length.
-TEST(TimeAxisTest, RoundStepsLabelledForTheLength) {
-  // 8.47 s over 1300 pixels: 153 pixels a second, so half seconds (77 px) for 60 px apart.
-  const std::vector<TimeTick> clip = TimeAxisTicks(8.472, 1300, 60);
-  ASSERT_EQ(clip.size(), 17U);
-  EXPECT_EQ(clip[1].seconds, 0.5);
-  EXPECT_EQ(clip[1].label, "0.5 s");
-  EXPECT_EQ(clip[16].label, "8.0 s");
-  // 45 s: whole seconds; 10 min: minutes and seconds; an hour: hours too.
-  EXPECT_EQ(TimeAxisTicks(45, 1300, 60)[1].label, "5 s");
-  const std::vector<TimeTick> talk = TimeAxisTicks(600, 1300, 60);
-  EXPECT_EQ(talk[1].label, "0:30");
-  EXPECT_EQ(talk.back().label, "10:00");
-  const std::vector<TimeTick> hour = TimeAxisTicks(3600, 1300, 60);
-  EXPECT_EQ(hour[1].label, "0:05:00");
-  EXPECT_EQ(hour.size(), 13U);
-  // One sample: the start alone; nothing without a length.
-  EXPECT_EQ(TimeAxisTicks(1.0 / 16000, 1300, 60).size(), 1U);
-  EXPECT_TRUE(TimeAxisTicks(0, 1300, 60).empty());
-}
 
 }  // namespace
