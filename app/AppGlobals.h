@@ -3,9 +3,9 @@
 #include <string>
 
 #include "app/CommandOptions.h"
-#include "eq/BQCalculator.h"
-#include "eq/EqBand.h"
-#include "eq/EqGraphParams.h"
+#include "eq/band/EqBand.h"
+#include "eq/response/BQCalculator.h"
+#include "eq/response/EqGraphParams.h"
 #include "settings/AppConfig.h"
 
 // The process-wide objects. Only the application shell and the window read them; they pass

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "eq/ConversionReport.h"
+#include "convert/ConversionReport.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderListing.h"
 #include "platform/FormatText.h"

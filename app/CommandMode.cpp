@@ -3,7 +3,7 @@
 #include <chrono>
 #include <vector>
 
-#include "eq/BatchReportJson.h"
+#include "convert/BatchReportJson.h"
 #include "platform/FormatText.h"
 #include "platform/PrintableText.h"
 

@@ -4,8 +4,8 @@
 
 #include "app/BatchPlan.h"
 #include "app/CommandOptions.h"
-#include "eq/BatchRun.h"
-#include "eq/EqBand.h"
+#include "convert/BatchRun.h"
+#include "eq/band/EqBand.h"
 #include "platform/Console.h"
 #include "settings/UserSettings.h"
 

@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "eq/FilterChain.h"
-#include "eq/PresetText.h"
+#include "eq/design/FilterChain.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileError.h"
 #include "platform/FileOpen.h"
 #include "platform/FormatText.h"
 #include "platform/PrintableText.h"
+#include "preset/PresetText.h"
 #include "settings/UserSettings.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/CommandOptions.h"
-#include "eq/EqBand.h"
+#include "eq/band/EqBand.h"
 #include "platform/Console.h"
 #include "settings/AppConfig.h"
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-#include "eq/BatchRun.h"
+#include "convert/BatchRun.h"
 #include "platform/Console.h"
 
 /// The one-line progress display of a batch on a terminal: files done of total, hours of audio

@@ -13,7 +13,7 @@
 #include "app/ProgressLine.h"
 #include "app/RunFileClash.h"
 #include "app/VersionText.h"
-#include "eq/ConversionJob.h"
+#include "convert/ConversionJob.h"
 #include "platform/BoundedText.h"
 #include "platform/Console.h"
 #include "platform/ExceptionText.h"

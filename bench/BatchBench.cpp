@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench/ShippedSet.h"
-#include "eq/BatchRun.h"
+#include "convert/BatchRun.h"
 
 namespace {
 

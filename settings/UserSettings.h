@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "eq/EqBand.h"
+#include "eq/band/EqBand.h"
 #include "settings/AppConfig.h"
 
 /// Most bands a table holds. A count from a file is bounded here so that a damaged or hostile

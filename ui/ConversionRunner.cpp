@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "eq/BatchRun.h"
+#include "convert/BatchRun.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <QMenu>
 #include <QToolTip>
 
-#include "eq/EqBand.h"
+#include "eq/band/EqBand.h"
 #include "platform/BoundedText.h"
 #include "platform/FormatText.h"
 #include "ui/BandFloatNumEdit.h"

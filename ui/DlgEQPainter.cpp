@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "eq/BQCalculator.h"
+#include "eq/response/BQCalculator.h"
 #include "platform/FormatText.h"
 #include "platform/NumberText.h"
 

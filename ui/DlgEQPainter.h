@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "eq/EqGraphParams.h"
+#include "eq/response/EqGraphParams.h"
 
 /// One line of the response graph's grid: its position in pixels (from the left for frequency
 /// lines, from the top for dB lines), its kind and, for a major line, the value it is labelled

@@ -15,9 +15,9 @@
 #include <QUndoStack>
 #include <algorithm>
 
-#include "eq/ConversionJob.h"
-#include "eq/ConversionReport.h"
-#include "eq/FilterChain.h"
+#include "convert/ConversionJob.h"
+#include "convert/ConversionReport.h"
+#include "eq/design/FilterChain.h"
 #include "platform/NumberText.h"
 #include "ui/BandEditCommand.h"
 #include "ui/BandFloatNumEdit.h"

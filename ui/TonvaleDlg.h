@@ -12,11 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "eq/BQCalculator.h"
-#include "eq/EqBand.h"
-#include "eq/EqGraphParams.h"
-#include "eq/LongTermPower.h"
-#include "eq/RecordingReader.h"
+#include "analysis/LongTermPower.h"
+#include "analysis/RecordingReader.h"
+#include "eq/band/EqBand.h"
+#include "eq/response/BQCalculator.h"
+#include "eq/response/EqGraphParams.h"
 #include "settings/AppConfig.h"
 #include "ui/ConversionRunner.h"
 #include "ui/InteractiveMode.h"

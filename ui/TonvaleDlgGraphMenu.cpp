@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "eq/FilterChain.h"
-#include "eq/PresetText.h"
+#include "eq/design/FilterChain.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileError.h"
 #include "platform/FileOpen.h"
+#include "preset/PresetText.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/ButtonST.h"
 #include "ui/DlgEQPainter.h"

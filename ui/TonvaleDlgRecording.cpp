@@ -27,8 +27,8 @@
 #include <utility>
 #include <vector>
 
-#include "eq/LongTermPower.h"
-#include "eq/RecordingReader.h"
+#include "analysis/LongTermPower.h"
+#include "analysis/RecordingReader.h"
 #include "platform/NumberText.h"
 #include "ui/ButtonST.h"
 #include "ui/DialogUnits.h"

@@ -12,9 +12,9 @@
 #include <memory>
 #include <vector>
 
-#include "eq/FilterChain.h"
-#include "eq/LongTermPower.h"
-#include "eq/PcmFilter.h"
+#include "analysis/LongTermPower.h"
+#include "eq/design/FilterChain.h"
+#include "eq/filter/PcmFilter.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/ButtonST.h"
 #include "ui/DlgEQController.h"

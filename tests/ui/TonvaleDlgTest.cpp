@@ -15,7 +15,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "eq/ConversionReport.h"
+#include "convert/ConversionReport.h"
 #include "settings/LiveFlag.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/ui/UiFixture.h"

@@ -1,0 +1,259 @@
+#include "eq/design/FilterChain.h"
+
+#include <cmath>
+
+#include "eq/design/CookbookFilter.h"
+#include "eq/design/SectionCheck.h"
+#include "platform/FormatText.h"
+#include "platform/NumberText.h"
+
+namespace {
+
+using platform::FormatShortest;
+
+// The order estimate before it is truncated: the quotient by log10(ratio), then by 20, then the
+// 0.98 offset that rounds a shortfall of under 0.02 of an order down.
+double OrderEstimate(double gain, double ratio) { return gain / std::log10(ratio) / 20.0 + 0.98; }
+
+std::string Hz(double value) { return FormatShortest(value) + " Hz"; }
+
+// Why the values of a bell, shelf or notch (which has no gain) make no filter; empty when they
+// make one.
+std::string SectionValueFault(const EqBand& band, bool usesGain) {
+  if (!(band.qual > 0.0)) {
+    return "its Q " + FormatShortest(band.qual) + " makes no filter (it must be above 0)";
+  }
+  if (!(band.centFreq > 0.0)) {
+    return "its centre frequency " + Hz(band.centFreq) + " makes no filter (it must be above 0)";
+  }
+  if (usesGain && !std::isfinite(band.gain)) {
+    return "its gain " + FormatShortest(band.gain) + " dB makes no filter";
+  }
+  return {};
+}
+
+// The one section of a bell, shelf or notch band.
+BellFilter DesignSection(const EqBand& band, double sampleRate) {
+  switch (static_cast<EqBandType>(band.type)) {
+    case EqBandType::LowShelf:
+    case EqBandType::HighShelf:
+      return DesignShelfFilter(band.type == ToCode(EqBandType::HighShelf), band.centFreq, band.gain,
+                               band.qual, sampleRate);
+    case EqBandType::Notch: return DesignNotchFilter(band.centFreq, band.qual, sampleRate);
+    default: return DesignBellFilter(band.centFreq, band.gain, band.qual, sampleRate);
+  }
+}
+
+// Why a pass band's values make no filter; empty when they make one.
+std::string PassValueFault(const EqBand& band, bool highPass) {
+  for (const auto& [name, value] :
+       {std::pair{"cutoff", band.cutoffFreq}, std::pair{"stop", band.stopFreq}}) {
+    if (!(value >= kMinPassBandFreq)) {
+      return std::string("its ") + name + " frequency " + Hz(value) +
+             " makes no filter (it must be at least 0.001 Hz)";
+    }
+  }
+  if (!(band.gain >= 0.0)) {
+    return "its attenuation " + FormatShortest(band.gain) +
+           " dB makes no filter (it must not be negative)";
+  }
+  if (highPass && !(band.stopFreq < band.cutoffFreq)) {
+    return "its stop frequency " + Hz(band.stopFreq) + " is not below its cutoff frequency " +
+           Hz(band.cutoffFreq);
+  }
+  if (!highPass && !(band.stopFreq > band.cutoffFreq)) {
+    return "its stop frequency " + Hz(band.stopFreq) + " is not above its cutoff frequency " +
+           Hz(band.cutoffFreq);
+  }
+  return {};
+}
+
+// Appends the fault CheckSections found as a skip; false when there is none. `order` is a pass
+// band's order, 0 for a bell.
+bool SkipForFault(const SectionCheckResult& check, const EqBand& band, unsigned order,
+                  std::vector<BandSkip>* skipped) {
+  if (check.fault == SectionFault::None) {
+    return false;
+  }
+  if (skipped != nullptr) {
+    BandSkip skip{band.index, band.type, BandSkipReason::Unstable, {}};
+    const std::string filter =
+        order == 0 ? std::string("its filter") : "its filter of order " + std::to_string(order);
+    switch (check.fault) {
+      case SectionFault::Unstable:
+        skip.detail = filter + " would be unstable (a pole on or outside the unit circle)";
+        break;
+      case SectionFault::ResponseTooHigh:
+        skip.reason = BandSkipReason::ResponseTooHigh;
+        skip.detail = filter + " would rise to " + platform::FormatFixed(check.valueDb, 1) +
+                      " dB, above what it is designed to reach";
+        break;
+      default:
+        skip.reason = BandSkipReason::Imprecise;
+        skip.detail = filter + " is too steep to compute with precision (a gain above " +
+                      platform::FormatFixed(kMaxCascadeGainDb, 0) + " dB inside its cascade)";
+        break;
+    }
+    skipped->push_back(std::move(skip));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::uint16_t> EstimateHighLowOrder(double gain, double ratio) {
+  if (!(gain >= 0.0) || !(ratio > 1.0)) {
+    return std::nullopt;
+  }
+  const double estimate = OrderEstimate(gain, ratio);
+  if (!(estimate < static_cast<double>(kMaxHighLowOrder) + 1.0)) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint16_t>(std::trunc(estimate));
+}
+
+int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double sampleRate,
+                      std::vector<BandSkip>* skipped) {
+  const double nyquist = sampleRate * 0.5;
+  auto skip = [skipped](const EqBand& band, BandSkipReason reason, std::string detail) {
+    if (skipped != nullptr) {
+      skipped->push_back(BandSkip{band.index, band.type, reason, std::move(detail)});
+    }
+  };
+  const std::string half = " is above half the sample rate (" + Hz(nyquist) + ")";
+  if (bandTable.preampDb != 0.0 && std::isfinite(bandTable.preampDb)) {
+    // The preamp as a first section whose only coefficient is its gain: each sample is
+    // multiplied by it once before the bands.
+    FilterEntry entry;
+    entry.kind = kPreampKind;
+    entry.bandIndex = kPreampKind;
+    entry.bell = std::make_unique<BellFilter>();
+    entry.bell->sampleRate = sampleRate;
+    entry.bell->gain = bandTable.preampDb;
+    entry.bell->coefs =
+        BiquadCoefs{std::pow(10.0, bandTable.preampDb / 20.0), 0.0, 0.0, 1.0, 0.0, 0.0};
+    chain.entries.push_back(std::move(entry));
+  }
+  for (const EqBand& band : bandTable) {
+    if (band.enable != 1) {
+      continue;
+    }
+    if (IsSingleSectionType(band.type)) {
+      const bool notch = band.type == ToCode(EqBandType::Notch);
+      if (const std::string fault = SectionValueFault(band, !notch); !fault.empty()) {
+        skip(band, BandSkipReason::NoFilter, fault);
+        continue;
+      }
+      if (!(nyquist >= band.centFreq)) {
+        skip(band, BandSkipReason::AboveNyquist,
+             "its centre frequency " + Hz(band.centFreq) + half);
+        continue;
+      }
+      auto bell = std::make_unique<BellFilter>(DesignSection(band, sampleRate));
+      const double nominalMax = !notch && band.gain > 0.0 ? band.gain : 0.0;
+      if (SkipForFault(CheckSections({&bell->coefs, 1}, nominalMax, sampleRate, band.centFreq),
+                       band, 0, skipped)) {
+        continue;
+      }
+      FilterEntry entry;
+      entry.kind = band.type;
+      entry.bandIndex = band.index;
+      entry.bell = std::move(bell);
+      chain.entries.push_back(std::move(entry));
+    } else if (IsPassType(band.type)) {
+      const bool highPass = band.type == ToCode(EqBandType::HighPass);
+      if (const std::string fault = PassValueFault(band, highPass); !fault.empty()) {
+        skip(band, BandSkipReason::NoFilter, fault);
+        continue;
+      }
+      if (!(nyquist >= band.cutoffFreq)) {
+        skip(band, BandSkipReason::AboveNyquist,
+             "its cutoff frequency " + Hz(band.cutoffFreq) + half);
+        continue;
+      }
+      if (!(nyquist >= band.stopFreq)) {
+        skip(band, BandSkipReason::AboveNyquist, "its stop frequency " + Hz(band.stopFreq) + half);
+        continue;
+      }
+      const double ratio =
+          highPass ? band.cutoffFreq / band.stopFreq : band.stopFreq / band.cutoffFreq;
+      const auto order = EstimateHighLowOrder(band.gain, ratio);
+      if (!order) {
+        skip(band, BandSkipReason::OrderBeyondLimit,
+             "its order would be " + FormatShortest(std::trunc(OrderEstimate(band.gain, ratio))) +
+                 ", above the limit of " + std::to_string(kMaxHighLowOrder));
+        continue;
+      }
+      auto highLow = std::make_unique<HighLowFilter>();
+      DesignHighLowFilter(*highLow, highPass ? kDesignHighPass : kDesignLowPass, *order,
+                          band.cutoffFreq, sampleRate);
+      if (SkipForFault(CheckSections(highLow->coefs, 0.0, sampleRate, band.cutoffFreq), band,
+                       *order, skipped)) {
+        continue;
+      }
+      FilterEntry entry;
+      entry.kind = band.type;
+      entry.bandIndex = band.index;
+      entry.highLow = std::move(highLow);
+      chain.entries.push_back(std::move(entry));
+    } else {
+      skip(band, BandSkipReason::UnknownType,
+           "its type " + std::to_string(band.type) + " names no filter this program knows");
+    }
+  }
+  return 1;
+}
+
+std::string DescribeBandSkip(const BandSkip& skip, double sampleRate) {
+  const char* name = BandTypeName(skip.type);
+  const char* kind = name != nullptr ? name : "unknown type";
+  return platform::FormatText("Band%.2d (%s) is left out at %s Hz: %s.",
+                              static_cast<int>(skip.index), kind,
+                              FormatShortest(sampleRate).c_str(), skip.detail.c_str());
+}
+
+void AppendFilterChain(const FilterChain& from, FilterChain& to) {
+  for (const FilterEntry& entry : from.entries) {
+    FilterEntry copy;
+    copy.kind = entry.kind;
+    copy.bandIndex = entry.bandIndex;
+    if (entry.highLow) {
+      copy.highLow = std::make_unique<HighLowFilter>(*entry.highLow);
+      copy.highLow->states.assign(copy.highLow->states.size(), BiquadState{});
+    }
+    if (entry.bell) {
+      copy.bell = std::make_unique<BellFilter>(*entry.bell);
+      copy.bell->state = BiquadState{};
+    }
+    to.entries.push_back(std::move(copy));
+  }
+}
+
+void FreeFilterChain(FilterChain& chain) {
+  while (!chain.entries.empty()) {
+    chain.entries.pop_back();
+  }
+  chain.entries.shrink_to_fit();
+}
+
+std::size_t CountSections(const FilterChain& chain) {
+  std::size_t count = 0;
+  ForEachSection(chain, [&count](const BiquadCoefs&, const BiquadState&) { ++count; });
+  return count;
+}
+
+void ResetFilterStates(FilterChain& chain) {
+  ForEachSection(chain, [](const BiquadCoefs&, BiquadState& state) { state = BiquadState{}; });
+}
+
+const char* BandTypeName(std::uint32_t type) {
+  switch (type) {
+    case ToCode(EqBandType::Bell): return "bell";
+    case ToCode(EqBandType::HighPass): return "high-pass";
+    case ToCode(EqBandType::LowPass): return "low-pass";
+    case ToCode(EqBandType::LowShelf): return "low-shelf";
+    case ToCode(EqBandType::HighShelf): return "high-shelf";
+    case ToCode(EqBandType::Notch): return "notch";
+    default: return nullptr;
+  }
+}

@@ -1,0 +1,428 @@
+// Parametric-EQ preset text in: the reader of the text other equalizers write.
+#include "preset/PresetText.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <numbers>
+#include <optional>
+
+#include "eq/design/CookbookFilter.h"
+#include "eq/design/FilterChain.h"
+#include "platform/FormatText.h"
+#include "platform/NumberText.h"
+
+namespace {
+
+using platform::FormatShortest;
+using platform::FormatText;
+
+// Two Qs within this are the same (the tools write three or four decimals).
+constexpr double kQualTolerance = 0.001;
+constexpr double kButterworthQual = 0.70710678118654752;
+constexpr double kDefaultNotchQual = 30.0;
+constexpr double kDefaultShelfSlope = 0.9;
+// A Butterworth band's stop frequency lies this factor beyond its cut-off.
+constexpr double kStopFactor = 1.25;
+
+std::string Upper(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    }
+  }
+  return upper;
+}
+
+std::vector<std::string> Tokens(std::string_view text) {
+  std::vector<std::string> tokens;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+    const std::size_t begin = at;
+    while (at < text.size() && text[at] != ' ' && text[at] != '\t') ++at;
+    if (at > begin) {
+      tokens.emplace_back(text.substr(begin, at - begin));
+    }
+  }
+  return tokens;
+}
+
+// A whole token as a number (after the commas became points), whatever the locale.
+std::optional<double> Number(std::string_view token) {
+  double value = 0.0;
+  const char* begin = token.data();
+  if (!token.empty() && token.front() == '+') {
+    ++begin;
+  }
+  const auto [end, error] = std::from_chars(begin, token.data() + token.size(), value);
+  if (error != std::errc() || end != token.data() + token.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// A frequency token: Room EQ Wizard writes thousands with a separator ("1,234" or "1.234"),
+// which its readers take as thousands when the point stands fourth from the end.
+std::optional<double> Frequency(std::string_view token) {
+  const auto value = Number(token);
+  if (value && token.size() >= 5 && token[token.size() - 4] == '.' &&
+      token.find_first_of("eE") == std::string_view::npos) {
+    return *value * 1000.0;
+  }
+  return value;
+}
+
+// The analogue Q of a bandwidth of `octaves`.
+double QualFromOctaves(double octaves) {
+  const double ratio = std::pow(2.0, octaves);
+  return std::sqrt(ratio) / (ratio - 1.0);
+}
+
+// One "Filter" line taken apart.
+struct FilterLine {
+  int line = 0;
+  bool on = true;
+  std::string type;  // upper case
+  std::optional<double> slopeDb, fc, gain, qual, octaves;
+};
+
+// Reads the tokens after "Filter n:"; empty, with `why`, when they are not a filter.
+std::optional<FilterLine> ParseFilter(const std::vector<std::string>& tokens, std::string& why) {
+  FilterLine f;
+  std::size_t i = 0;
+  if (i < tokens.size() && (Upper(tokens[i]) == "ON" || Upper(tokens[i]) == "OFF")) {
+    f.on = Upper(tokens[i++]) == "ON";
+  } else {
+    why = "it says neither ON nor OFF";
+    return std::nullopt;
+  }
+  if (i >= tokens.size()) {
+    why = "it names no filter type";
+    return std::nullopt;
+  }
+  f.type = Upper(tokens[i++]);
+  if (f.type == "NONE") {
+    why = "it is an unused filter";
+    return std::nullopt;
+  }
+  // A slope after a shelf's type: "6dB" or "6 dB".
+  if (i < tokens.size() && f.type.size() >= 2 && (f.type[0] == 'L' || f.type[0] == 'H') &&
+      f.type[1] == 'S') {
+    std::string token = tokens[i];
+    const bool unitAttached = Upper(token).ends_with("DB");
+    if (unitAttached) {
+      token.resize(token.size() - 2);
+    }
+    if (const auto slope = Number(token)) {
+      f.slopeDb = slope;
+      ++i;
+      if (!unitAttached && i < tokens.size() && Upper(tokens[i]) == "DB") {
+        ++i;
+      }
+    }
+  }
+  while (i < tokens.size()) {
+    const std::string key = Upper(tokens[i++]);
+    if (key == "HZ" || key == "DB") {
+      continue;  // the unit of the value before
+    }
+    if (key == "BW" && i < tokens.size() && Upper(tokens[i]) == "OCT") {
+      ++i;
+    }
+    if (i >= tokens.size()) {
+      why = "\"" + key + "\" has no value";
+      return std::nullopt;
+    }
+    const std::string& value = tokens[i++];
+    std::optional<double> number = key == "FC" ? Frequency(value) : Number(value);
+    if (!number) {
+      why = "\"" + value + "\" is not a number";
+      return std::nullopt;
+    }
+    if (key == "FC") {
+      f.fc = number;
+    } else if (key == "GAIN") {
+      f.gain = number;
+    } else if (key == "Q") {
+      f.qual = number;
+    } else if (key == "BW") {
+      f.octaves = number;
+    } else {
+      why = "\"" + key + "\" is not a filter value this program reads";
+      return std::nullopt;
+    }
+  }
+  if (!f.fc || !(*f.fc > 0.0)) {
+    why = "it gives no frequency above 0 Hz";
+    return std::nullopt;
+  }
+  return f;
+}
+
+// True when `quals` are the section Qs of a Butterworth filter of order 2 x their count.
+bool AreButterworthQuals(std::vector<double> quals) {
+  std::vector<double> expected = ButterworthSectionQuals(static_cast<unsigned>(2 * quals.size()));
+  std::sort(quals.begin(), quals.end());
+  std::sort(expected.begin(), expected.end());
+  for (std::size_t k = 0; k < quals.size(); ++k) {
+    if (!(std::fabs(quals[k] - expected[k]) <= kQualTolerance)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A Butterworth band of `order` at `fc` Hz, stored in whole hertz and hundredths of a dB so that
+// its order reads back exactly, also after the window's fields have rounded it.
+std::optional<EqBand> PassBand(bool highPass, double fc, unsigned order) {
+  EqBand band;
+  band.type = ToCode(highPass ? EqBandType::HighPass : EqBandType::LowPass);
+  band.qual = kButterworthQual;
+  band.cutoffFreq = std::round(fc);
+  band.stopFreq =
+      std::round(highPass ? band.cutoffFreq / kStopFactor : band.cutoffFreq * kStopFactor);
+  const double ratio = highPass ? band.cutoffFreq / band.stopFreq : band.stopFreq / band.cutoffFreq;
+  if (!(band.stopFreq >= 1.0) || !(ratio > 1.0)) {
+    return std::nullopt;
+  }
+  band.gain = std::round((order - 0.5) * 20.0 * std::log10(ratio) * 100.0) / 100.0;
+  if (EstimateHighLowOrder(band.gain, ratio) != order) {
+    return std::nullopt;
+  }
+  return band;
+}
+
+// Reads the filters of the preset into `out`, in order, with notes on what was not taken.
+class PresetReader {
+ public:
+  explicit PresetReader(PresetImport& out) : m_out(out) {}
+
+  void Line(int number, std::string text) {
+    std::replace(text.begin(), text.end(), ',', '.');
+    const std::size_t colon = text.find(':');
+    const std::vector<std::string> head = Tokens(text.substr(0, colon));
+    const std::string keyword = head.empty() ? std::string() : Upper(head[0]);
+    const std::vector<std::string> rest = Tokens(
+        colon == std::string::npos ? std::string_view() : std::string_view(text).substr(colon + 1));
+    if (keyword == "CHANNEL" && colon != std::string::npos) {
+      FlushRun();
+      m_skipChannels = !NamesAllChannels(rest);
+      return;
+    }
+    if (m_skipChannels) {
+      Skip(number, "it belongs to a section for some channels only");
+      return;
+    }
+    if (keyword == "PREAMP" && colon != std::string::npos && !rest.empty()) {
+      std::string value = rest[0];
+      if (Upper(value).ends_with("DB")) {
+        value.resize(value.size() - 2);
+      }
+      if (const auto db = Number(value)) {
+        m_out.table.preampDb += *db;
+        return;
+      }
+      Skip(number, "its preamp \"" + rest[0] + "\" is not a number");
+      return;
+    }
+    if (keyword.starts_with("FILTER") && colon != std::string::npos &&
+        (keyword.size() == 6 || std::all_of(keyword.begin() + 6, keyword.end(),
+                                            [](char c) { return c >= '0' && c <= '9'; })) &&
+        (head.size() == 1 || (head.size() == 2 && Number(head[1])))) {
+      std::string why;
+      auto filter = ParseFilter(rest, why);
+      if (!filter) {
+        Skip(number, why);
+        return;
+      }
+      filter->line = number;
+      Filter(*filter);
+      return;
+    }
+    if (keyword == "GRAPHICEQ" || keyword == "CONVOLUTION" || keyword == "INCLUDE") {
+      Skip(number, Upper(keyword) == "GRAPHICEQ"     ? "a graphic equalizer's curve is not read"
+                   : Upper(keyword) == "CONVOLUTION" ? "a convolution is not read"
+                                                     : "included files are not read");
+      return;
+    }
+    Skip(number, "it is not a filter or preamp line");
+  }
+
+  void Finish() { FlushRun(); }
+
+ private:
+  static bool NamesAllChannels(const std::vector<std::string>& names) {
+    bool left = false;
+    bool right = false;
+    for (const std::string& name : names) {
+      const std::string upper = Upper(name);
+      if (upper == "ALL") {
+        return true;
+      }
+      left = left || upper == "L" || upper == "1";
+      right = right || upper == "R" || upper == "2";
+    }
+    return left && right;
+  }
+
+  void Skip(int number, const std::string& why) {
+    FlushRun();
+    m_out.notes.push_back(FormatText("Line %d is skipped: %s.", number, why.c_str()));
+  }
+
+  void Add(EqBand band, bool on) {
+    band.index = static_cast<std::uint32_t>(m_out.table.size());
+    band.enable = on ? 1 : 0;
+    m_out.table.push_back(band);
+  }
+
+  void Filter(const FilterLine& f) {
+    const std::string& t = f.type;
+    if (t == "LPQ" || t == "HPQ") {
+      if (!m_run.empty() &&
+          (m_run.front().type != t || m_run.front().fc != f.fc || m_run.front().on != f.on)) {
+        FlushRun();
+      }
+      if (!f.qual) {
+        Skip(f.line, "an " + t + " filter needs a Q");
+        return;
+      }
+      m_run.push_back(f);
+      return;
+    }
+    FlushRun();
+    const double gain = f.gain.value_or(0.0);
+    EqBand band;
+    band.centFreq = *f.fc;
+    if (t == "PK" || t == "PEQ" || t == "MODAL") {
+      if (!f.qual && !f.octaves) {
+        Skip(f.line, "a peaking filter needs a Q or a bandwidth");
+        return;
+      }
+      const double cookbook = f.qual ? *f.qual : QualFromOctaves(*f.octaves);
+      band.type = ToCode(EqBandType::Bell);
+      band.gain = gain;
+      band.qual = cookbook * std::pow(10.0, std::fabs(gain) / 40.0);
+    } else if (t == "LS" || t == "HS" || t == "LSC" || t == "HSC") {
+      const bool low = t[0] == 'L';
+      band.type = ToCode(low ? EqBandType::LowShelf : EqBandType::HighShelf);
+      band.gain = gain;
+      if (f.qual) {
+        band.qual = *f.qual;
+      } else {
+        const double slope = f.slopeDb ? *f.slopeDb / 12.0 : kDefaultShelfSlope;
+        band.qual = ShelfQualFromSlope(gain, slope);
+        if (t.size() == 2) {
+          // LS and HS name the corner frequency; the shelf's centre lies towards the shelf.
+          const double factor = std::pow(10.0, std::fabs(gain) / (80.0 * slope));
+          band.centFreq = low ? *f.fc * factor : *f.fc / factor;
+        }
+      }
+    } else if (t == "NO") {
+      band.type = ToCode(EqBandType::Notch);
+      band.qual = f.qual ? *f.qual : f.octaves ? QualFromOctaves(*f.octaves) : kDefaultNotchQual;
+    } else if (t == "LP" || t == "HP") {
+      if (f.qual && !(std::fabs(*f.qual - kButterworthQual) <= kQualTolerance)) {
+        Skip(f.line, "its Q " + FormatShortest(*f.qual) +
+                         " is not a Butterworth filter's (0.7071), the only pass filter stored");
+        return;
+      }
+      AddPass(f, 2);
+      return;
+    } else {
+      Skip(f.line, "the filter type \"" + f.type + "\" is not read");
+      return;
+    }
+    if (!(band.qual > 0.0) || !std::isfinite(band.qual)) {
+      Skip(f.line, "its slope is too steep for its gain");
+      return;
+    }
+    Add(band, f.on);
+  }
+
+  void AddPass(const FilterLine& f, unsigned order) {
+    const bool highPass = f.type[0] == 'H';
+    const auto band = PassBand(highPass, *f.fc, order);
+    if (!band) {
+      m_out.notes.push_back(
+          FormatText("Line %d is skipped: its frequency %s Hz is too low to "
+                     "store as a Butterworth band.",
+                     f.line, FormatShortest(*f.fc).c_str()));
+      return;
+    }
+    Add(*band, f.on);
+  }
+
+  // The pending LPQ or HPQ lines: the longest leading run whose Qs are a Butterworth filter's
+  // becomes one band, again and again; a line that starts no such run is skipped.
+  void FlushRun() {
+    std::vector<FilterLine> run;
+    run.swap(m_run);
+    std::size_t at = 0;
+    while (at < run.size()) {
+      std::size_t taken = 0;
+      for (std::size_t n = run.size() - at; n >= 1 && taken == 0; --n) {
+        std::vector<double> quals;
+        for (std::size_t k = 0; k < n; ++k) quals.push_back(*run[at + k].qual);
+        if (AreButterworthQuals(quals)) {
+          taken = n;
+        }
+      }
+      if (taken == 0) {
+        m_out.notes.push_back(FormatText(
+            "Line %d is skipped: its Q %s is not that of a Butterworth filter's section, the "
+            "only pass filter stored.",
+            run[at].line, FormatShortest(*run[at].qual).c_str()));
+        ++at;
+        continue;
+      }
+      AddPass(run[at], static_cast<unsigned>(2 * taken));
+      at += taken;
+    }
+  }
+
+  PresetImport& m_out;
+  std::vector<FilterLine> m_run;
+  bool m_skipChannels = false;
+};
+
+}  // namespace
+
+std::vector<double> ButterworthSectionQuals(unsigned order) {
+  std::vector<double> quals;
+  for (unsigned m = 1; m <= order / 2; ++m) {
+    quals.push_back(1.0 / (2.0 * std::sin((2.0 * m - 1.0) * std::numbers::pi / (2.0 * order))));
+  }
+  return quals;
+}
+
+PresetImport ReadPresetText(std::string_view text) {
+  PresetImport result;
+  PresetReader reader(result);
+  int number = 0;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) {
+      end = text.size();
+    }
+    std::string line(text.substr(at, end - at));
+    at = end + 1;
+    ++number;
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    if (number == 1 && line.starts_with("\xEF\xBB\xBF")) {
+      line.erase(0, 3);  // a UTF-8 byte order mark
+    }
+    const std::vector<std::string> tokens = Tokens(line);
+    if (tokens.empty() || tokens[0].starts_with("#")) {
+      continue;
+    }
+    reader.Line(number, line);
+  }
+  reader.Finish();
+  return result;
+}
