@@ -6,12 +6,12 @@
 #include <set>
 
 #include "convert/ConversionReport.h"
-#include "platform/FileSystem.h"
-#include "platform/FolderListing.h"
-#include "platform/FormatText.h"
-#include "platform/NativePath.h"
-#include "platform/PathUtil.h"
-#include "platform/PrintableText.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/fs/FolderListing.h"
+#include "platform/fs/NativePath.h"
+#include "platform/fs/PathUtil.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/PrintableText.h"
 
 namespace {
 

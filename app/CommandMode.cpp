@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "convert/BatchReportJson.h"
-#include "platform/FormatText.h"
-#include "platform/PrintableText.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/PrintableText.h"
 
 int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
                    const EqBandTable& bandTable, const SettingsLoadReport* settings,

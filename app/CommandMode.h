@@ -6,7 +6,7 @@
 #include "app/CommandOptions.h"
 #include "convert/BatchRun.h"
 #include "eq/band/EqBand.h"
-#include "platform/Console.h"
+#include "platform/process/Console.h"
 #include "settings/UserSettings.h"
 
 /// Where a command-mode run reports besides its transcript.

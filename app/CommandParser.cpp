@@ -1,12 +1,12 @@
 #include "app/CommandParser.h"
 
-#include "platform/BoundedText.h"
-#include "platform/FileSystem.h"
-#include "platform/FolderListing.h"
-#include "platform/FormatText.h"
-#include "platform/NumberText.h"
-#include "platform/PathUtil.h"
-#include "platform/PrintableText.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/fs/FolderListing.h"
+#include "platform/fs/PathUtil.h"
+#include "platform/text/BoundedText.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/NumberText.h"
+#include "platform/text/PrintableText.h"
 
 const std::array<OptionRow, 17> g_optionTable = {{
     {1, "h", R"(^\s*[\-/]h\s*$)", "Open help information", "/h"},

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/CommandOptions.h"
-#include "platform/Console.h"
+#include "platform/process/Console.h"
 #include "settings/AppConfig.h"
 
 /// One command-line option: its action id, name, pattern (ECMAScript, case-sensitive, matched

@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "eq/design/FilterChain.h"
-#include "platform/AtomicFile.h"
-#include "platform/FileError.h"
-#include "platform/FileOpen.h"
-#include "platform/FormatText.h"
-#include "platform/PrintableText.h"
+#include "platform/fs/AtomicFile.h"
+#include "platform/fs/FileError.h"
+#include "platform/fs/FileOpen.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/PrintableText.h"
 #include "preset/PresetText.h"
 #include "settings/UserSettings.h"
 

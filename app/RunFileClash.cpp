@@ -2,9 +2,9 @@
 
 #include <set>
 
-#include "platform/FileSystem.h"
-#include "platform/FormatText.h"
-#include "platform/PrintableText.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/PrintableText.h"
 
 namespace {
 

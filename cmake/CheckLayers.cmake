@@ -4,7 +4,10 @@
 # the same rule a compile error: a room sees only the rooms it links.
 #
 # The rooms and what each may include besides itself, lowest first (README, Layout):
-#   platform                    the platform's stand-ins
+#   platform/text               formatting, parsing, bounded and printable text: nothing
+#   platform/fs                 paths, files, atomic and temporary files: platform/text
+#   platform/process            console, threads, the program's path, modules: platform/fs
+#   platform/profile            INI profile files: platform/fs
 #   LibProject                  the audio file library: platform
 #   eq/band                     the band model (header only): nothing
 #   eq/design                   band design: platform, eq/band
@@ -21,10 +24,13 @@
 #
 # Usage: cmake -DSOURCE_DIR=<repository root> -DSTAMP=<file to touch> -P CheckLayers.cmake
 
-set(rooms platform LibProject eq/band eq/design eq/response eq/filter eq/fileio convert analysis
+set(rooms platform/text platform/fs platform/process platform/profile LibProject eq/band eq/design eq/response eq/filter eq/fileio convert analysis
     delivery settings preset ui app)
 set(design_below "platform/;eq/band/;eq/design/")
-set(allowed_platform "platform/")
+set(allowed_platform/text "platform/text/")
+set(allowed_platform/fs "platform/text/;platform/fs/")
+set(allowed_platform/process "platform/text/;platform/fs/;platform/process/")
+set(allowed_platform/profile "platform/text/;platform/fs/;platform/profile/")
 set(allowed_LibProject "platform/;LibProject/")
 set(allowed_eq/band "eq/band/")
 set(allowed_eq/design "${design_below}")

@@ -5,8 +5,8 @@
 
 #include "convert/ConversionReport.h"
 #include "eq/band/EqBand.h"
-#include "platform/FormatText.h"
-#include "platform/NumberText.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/NumberText.h"
 
 namespace {
 

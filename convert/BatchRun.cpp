@@ -10,10 +10,10 @@
 #include <stop_token>
 #include <thread>
 
-#include "platform/FanOut.h"
-#include "platform/FileSystem.h"
-#include "platform/FormatText.h"
-#include "platform/PrintableText.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/process/FanOut.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/PrintableText.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "convert/ConversionJob.h"
 #include "eq/band/EqBand.h"
-#include "platform/Console.h"
+#include "platform/process/Console.h"
 
 /// What became of one file of a batch.
 struct BatchFileResult {

@@ -11,12 +11,12 @@
 #include "eq/fileio/StreamBlockFilter.h"
 #include "eq/filter/PcmFilter.h"
 #include "eq/filter/SampleStream.h"
-#include "platform/ExceptionText.h"
-#include "platform/FileSystem.h"
-#include "platform/FormatText.h"
-#include "platform/NumberText.h"
-#include "platform/PrintableText.h"
-#include "platform/TempFileNames.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/fs/TempFileNames.h"
+#include "platform/text/ExceptionText.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/NumberText.h"
+#include "platform/text/PrintableText.h"
 
 namespace {
 

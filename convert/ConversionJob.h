@@ -9,8 +9,8 @@
 #include "eq/band/EqBand.h"
 #include "eq/design/DesignCache.h"
 #include "eq/filter/PcmFilter.h"
-#include "platform/Console.h"
-#include "platform/TempFileSweep.h"
+#include "platform/fs/TempFileSweep.h"
+#include "platform/process/Console.h"
 
 /// What the design made of one enabled band at a file's sample rate.
 struct BandUse {

@@ -1,7 +1,7 @@
 #include "convert/ConversionReport.h"
 
-#include "platform/BoundedText.h"
-#include "platform/PathUtil.h"
+#include "platform/fs/PathUtil.h"
+#include "platform/text/BoundedText.h"
 
 std::string DefaultOutputPath(const std::string& sourcePath) {
   std::string directory;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "eq/design/FilterChain.h"
-#include "platform/FormatText.h"
-#include "platform/NumberText.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/NumberText.h"
 #include "preset/PresetText.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <optional>
 
-#include "platform/FileSystem.h"
-#include "platform/FormatText.h"
-#include "platform/NumberText.h"
-#include "platform/Profile.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/profile/Profile.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/NumberText.h"
 
 namespace {
 

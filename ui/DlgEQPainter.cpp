@@ -7,8 +7,8 @@
 #include <cmath>
 
 #include "eq/response/BQCalculator.h"
-#include "platform/FormatText.h"
-#include "platform/NumberText.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/NumberText.h"
 
 namespace {
 

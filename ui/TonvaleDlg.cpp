@@ -18,7 +18,7 @@
 #include "convert/ConversionJob.h"
 #include "convert/ConversionReport.h"
 #include "eq/design/FilterChain.h"
-#include "platform/NumberText.h"
+#include "platform/text/NumberText.h"
 #include "ui/BandEditCommand.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/ButtonST.h"

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "eq/design/FilterChain.h"
-#include "platform/AtomicFile.h"
-#include "platform/FileError.h"
-#include "platform/FileOpen.h"
+#include "platform/fs/AtomicFile.h"
+#include "platform/fs/FileError.h"
+#include "platform/fs/FileOpen.h"
 #include "preset/PresetText.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/ButtonST.h"

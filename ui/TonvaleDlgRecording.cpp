@@ -29,7 +29,7 @@
 
 #include "analysis/LongTermPower.h"
 #include "analysis/RecordingReader.h"
-#include "platform/NumberText.h"
+#include "platform/text/NumberText.h"
 #include "ui/ButtonST.h"
 #include "ui/DialogUnits.h"
 #include "ui/DlgEQPainter.h"

@@ -4,8 +4,8 @@
 
 #include "eq/design/CookbookFilter.h"
 #include "eq/design/SectionCheck.h"
-#include "platform/FormatText.h"
-#include "platform/NumberText.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/NumberText.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/FanOut.h"
+#include "platform/process/FanOut.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "eq/filter/PlainPass.h"
 #include "eq/filter/SplitStream.h"
-#include "platform/FanOut.h"
+#include "platform/process/FanOut.h"
 
 namespace {
 

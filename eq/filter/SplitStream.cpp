@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "platform/WorkerThread.h"
+#include "platform/process/WorkerThread.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/NativePath.h"
+#include "platform/fs/NativePath.h"
 #include "tests/app/AppFixture.h"
 #include "tests/support/ProtectedFileBuilder.h"
 #include "tests/support/RiffBuilder.h"

@@ -3,7 +3,7 @@
 // meets, with their lines and exit statuses.
 #include <string>
 
-#include "platform/Profile.h"
+#include "platform/profile/Profile.h"
 #include "tests/app/AppFixture.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/TempFileNames.h"
+#include "platform/fs/TempFileNames.h"
 #include "tests/support/BandFixtures.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "eq/filter/PcmFilter.h"
-#include "platform/TempFileNames.h"
+#include "platform/fs/TempFileNames.h"
 #include "tests/support/BandFixtures.h"
 #include "tests/support/NaiveEqualizer.h"
 #include "tests/support/ProtectedFileBuilder.h"

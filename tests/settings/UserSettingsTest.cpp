@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/Profile.h"
+#include "platform/profile/Profile.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

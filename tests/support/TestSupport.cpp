@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/NativePath.h"
+#include "platform/fs/NativePath.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/FileError.h"
+#include "platform/fs/FileError.h"
 
 std::unique_ptr<FileByteSource> FileByteSource::Open(const std::string& path) {
   // Only a regular file: a FIFO would block the open, a device may never end.

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/AtomicFile.h"
-#include "platform/FileSystem.h"
+#include "platform/fs/AtomicFile.h"
+#include "platform/fs/FileSystem.h"
 
 // Every field of a file is decoded from bytes through these helpers rather than by casting
 // packed records, and every read is bounded by what the source really holds.

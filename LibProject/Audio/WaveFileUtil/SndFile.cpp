@@ -14,8 +14,8 @@
 
 #include "LibProject/Audio/WaveFileUtil/SndFileDetail.h"
 #include "LibProject/Audio/WaveFileUtil/WavData.h"
-#include "platform/FileSystem.h"
-#include "platform/FormatText.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/text/FormatText.h"
 
 using sndfile_detail::HeldLayout;
 using sndfile_detail::HeldLayoutOf;

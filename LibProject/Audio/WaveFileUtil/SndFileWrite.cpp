@@ -11,8 +11,8 @@
 #include "LibProject/Audio/WaveFileUtil/SndFile.h"
 #include "LibProject/Audio/WaveFileUtil/SndFileDetail.h"
 #include "LibProject/Audio/WaveFileUtil/WavData.h"
-#include "platform/FileError.h"
-#include "platform/FormatText.h"
+#include "platform/fs/FileError.h"
+#include "platform/text/FormatText.h"
 
 using sndfile_detail::HeldLayout;
 using sndfile_detail::HeldLayoutOf;

@@ -9,8 +9,8 @@
 #include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
 #include "LibProject/Audio/WaveFileUtil/MSADPCMEncDec.h"
 #include "LibProject/Audio/WaveFileUtil/RiffFile.h"
-#include "platform/BoundedText.h"
-#include "platform/FormatText.h"
+#include "platform/text/BoundedText.h"
+#include "platform/text/FormatText.h"
 
 static_assert(std::endian::native == std::endian::little,
               "decoded samples are stored in the host's byte order, which must be little-endian");

@@ -17,7 +17,7 @@
 #include "LibProject/Audio/WaveFileUtil/RiffFile.h"
 #include "LibProject/Audio/WaveFileUtil/SampleReader.h"
 #include "LibProject/Audio/WaveFileUtil/WavData.h"
-#include "platform/FileSystem.h"
+#include "platform/fs/FileSystem.h"
 
 /// What a file object tells about the file it read.
 class I_WavFileInfo : public C_RefCounted {

@@ -10,8 +10,8 @@
 #include "LibProject/Audio/WaveFileUtil/StreamPipeline.h"
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
-#include "platform/AtomicFile.h"
-#include "platform/FileError.h"
+#include "platform/fs/AtomicFile.h"
+#include "platform/fs/FileError.h"
 
 namespace {
 

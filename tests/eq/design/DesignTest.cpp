@@ -5,7 +5,7 @@
 
 #include "eq/design/DesignCache.h"
 #include "eq/design/FilterChain.h"
-#include "platform/NumberText.h"
+#include "platform/text/NumberText.h"
 #include "settings/UserSettings.h"
 
 namespace {
