@@ -83,7 +83,7 @@ bool StopRequested(const std::stop_token& stop, std::string& error) {
   return true;
 }
 
-class DiscardSink final : public ByteSink {
+class DiscardSink final : public I_ByteSink {
  public:
   bool Write(const void* /*data*/, std::size_t /*size*/) override { return true; }
 };

@@ -4,8 +4,8 @@
 #include <optional>
 #include <stdexcept>
 
-#include "LibProject/Audio/WaveFileUtil/SndFile.h"
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
+#include "LibProject/Audio/WaveFileUtil/sndfile/SndFile.h"
 #include "eq/design/FilterChain.h"
 #include "eq/fileio/FileSampleFormat.h"
 #include "eq/fileio/StreamBlockFilter.h"

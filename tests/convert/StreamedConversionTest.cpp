@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "LibProject/Audio/WaveFileUtil/SndFile.h"
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
+#include "LibProject/Audio/WaveFileUtil/sndfile/SndFile.h"
 #include "convert/ConversionJob.h"
 #include "eq/fileio/StreamBlockFilter.h"
 #include "eq/filter/PcmFilter.h"
@@ -223,7 +223,7 @@ TEST(StreamedConversionTest, TinyBlocksAndRf64GiveTheWholeBufferWriterBytes) {
       I_WavData* data = whole.GetWavData();
       FilterSamples(BestFilterKernel(), format, data->GetBuffer(), data->GetDataLength() / 2, chain,
                     2);
-      StringByteSink expected;
+      C_StringByteSink expected;
       ASSERT_EQ(whole.WriteTo(expected, threshold), 1);
 
       // One thread reads, filters and writes in turn; with threads to spare a helper reads and
@@ -235,7 +235,7 @@ TEST(StreamedConversionTest, TinyBlocksAndRf64GiveTheWholeBufferWriterBytes) {
         const auto stream = SampleStream::Create(BestFilterKernel(), format, chain, 2, 1);
         StreamBlockFilter filter(*stream, 4, nullptr, threads);
         EXPECT_EQ(filter.SpareThread(), threads == 4);
-        StringByteSink got;
+        C_StringByteSink got;
         ASSERT_EQ(streamed.StreamInto(got, filter, block, threshold), 1);
         EXPECT_TRUE(got.Bytes() == expected.Bytes()) << threads << " threads";
         EXPECT_EQ(got.Bytes().substr(0, 4), threshold == 64 ? "RF64" : "RIFF");

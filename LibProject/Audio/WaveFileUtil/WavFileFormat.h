@@ -57,18 +57,18 @@ int GetFormatTypeName(std::uint32_t type, std::string& outName);
 /// A probe: non-zero when the file at the path is of the row's type.
 using FormatProbe = int (*)(const std::string& path);
 
-struct FormatProbeRow {
+struct C_FormatProbeRow {
   std::uint32_t type;
   FormatProbe probe;  ///< null where the type's class is not part of this build
 };
 
 /// The probe routines in the order DetectFormatType tries them.
-extern const std::array<FormatProbeRow, 44> kFormatProbeTable;
+extern const std::array<C_FormatProbeRow, 44> kFormatProbeTable;
 
-struct FormatNameRow {
+struct C_FormatNameRow {
   std::uint32_t type;
   char name[5];
 };
 
 /// Short names of format types; the first row of a type wins.
-extern const std::array<FormatNameRow, 28> kFormatTypeNames;
+extern const std::array<C_FormatNameRow, 28> kFormatTypeNames;

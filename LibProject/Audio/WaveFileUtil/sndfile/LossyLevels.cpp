@@ -8,14 +8,14 @@
 // are measured in their default (variable) mode at steps of 0.1, MP3 in constant-bitrate mode at
 // steps of 0.025, each of its bitrates listed at one level inside the span of levels that give
 // it.
-#include "LibProject/Audio/WaveFileUtil/LossyLevels.h"
+#include "LibProject/Audio/WaveFileUtil/sndfile/LossyLevels.h"
 
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <span>
 
-#include "LibProject/Audio/WaveFileUtil/SndFile.h"
+#include "LibProject/Audio/WaveFileUtil/sndfile/SndFile.h"
 
 namespace {
 

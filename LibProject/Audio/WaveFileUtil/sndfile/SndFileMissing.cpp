@@ -1,5 +1,5 @@
 // A build without libsndfile (Windows): the class is left out; WAVE is the only container.
-#include "LibProject/Audio/WaveFileUtil/SndFile.h"
+#include "LibProject/Audio/WaveFileUtil/sndfile/SndFile.h"
 
 bool SndFileAvailable() { return false; }
 

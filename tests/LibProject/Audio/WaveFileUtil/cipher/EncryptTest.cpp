@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
+#include "LibProject/Audio/WaveFileUtil/cipher/EncryptNewPC1.h"
 #include "tests/LibProject/Audio/WaveFileUtil/WaveTestUtil.h"
 #include "tests/support/ProtectedFileBuilder.h"
 

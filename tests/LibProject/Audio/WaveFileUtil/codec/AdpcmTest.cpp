@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "LibProject/Audio/WaveFileUtil/DVIADPCMCodec.h"
-#include "LibProject/Audio/WaveFileUtil/MSADPCMEncDec.h"
+#include "LibProject/Audio/WaveFileUtil/codec/DVIADPCMCodec.h"
+#include "LibProject/Audio/WaveFileUtil/codec/MSADPCMEncDec.h"
 #include "tests/LibProject/Audio/WaveFileUtil/WaveTestUtil.h"
 
 namespace {

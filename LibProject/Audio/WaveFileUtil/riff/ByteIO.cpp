@@ -1,4 +1,4 @@
-#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,19 +6,19 @@
 
 #include "platform/fs/FileError.h"
 
-std::unique_ptr<FileByteSource> FileByteSource::Open(const std::string& path) {
+std::unique_ptr<C_FileByteSource> C_FileByteSource::Open(const std::string& path) {
   // Only a regular file: a FIFO would block the open, a device may never end.
   std::uint64_t size = 0;
   std::FILE* file = platform::OpenRegularFile(path, nullptr, &size);
   if (file == nullptr) {
     return nullptr;
   }
-  return std::unique_ptr<FileByteSource>(new FileByteSource(file, size));
+  return std::unique_ptr<C_FileByteSource>(new C_FileByteSource(file, size));
 }
 
-FileByteSource::~FileByteSource() { std::fclose(m_file); }
+C_FileByteSource::~C_FileByteSource() { std::fclose(m_file); }
 
-std::size_t FileByteSource::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) {
+std::size_t C_FileByteSource::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) {
   if (offset >= m_size || size == 0) {
     return 0;
   }
@@ -35,7 +35,7 @@ std::size_t FileByteSource::ReadAt(std::uint64_t offset, void* buffer, std::size
   return std::fread(buffer, 1, wanted, m_file);
 }
 
-std::size_t MemoryByteSource::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) {
+std::size_t C_MemoryByteSource::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) {
   if (offset >= m_bytes.size()) {
     return 0;
   }

@@ -17,9 +17,9 @@
 // packed records, and every read is bounded by what the source really holds.
 
 /// Random-access bytes: a file or a block of memory.
-class ByteSource {
+class I_ByteSource {
  public:
-  virtual ~ByteSource() = default;
+  virtual ~I_ByteSource() = default;
   /// Bytes in the source.
   virtual std::uint64_t Size() const = 0;
   /// Reads up to `size` bytes at `offset`; returns the number read (short at the end).
@@ -32,24 +32,24 @@ class ByteSource {
 };
 
 /// A file opened for reading.
-class FileByteSource final : public ByteSource {
+class C_FileByteSource final : public I_ByteSource {
  public:
   /// Opens `path`; empty when it cannot be opened.
-  static std::unique_ptr<FileByteSource> Open(const std::string& path);
-  ~FileByteSource() override;
+  static std::unique_ptr<C_FileByteSource> Open(const std::string& path);
+  ~C_FileByteSource() override;
   std::uint64_t Size() const override { return m_size; }
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override;
 
  private:
-  FileByteSource(std::FILE* file, std::uint64_t size) : m_file(file), m_size(size) {}
+  C_FileByteSource(std::FILE* file, std::uint64_t size) : m_file(file), m_size(size) {}
   std::FILE* m_file;
   std::uint64_t m_size;
 };
 
 /// Bytes in memory, borrowed for the source's lifetime.
-class MemoryByteSource final : public ByteSource {
+class C_MemoryByteSource final : public I_ByteSource {
  public:
-  explicit MemoryByteSource(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+  explicit C_MemoryByteSource(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
   std::uint64_t Size() const override { return m_bytes.size(); }
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override;
 
@@ -58,14 +58,14 @@ class MemoryByteSource final : public ByteSource {
 };
 
 /// Where written bytes go.
-class ByteSink {
+class I_ByteSink {
  public:
-  virtual ~ByteSink() = default;
+  virtual ~I_ByteSink() = default;
   virtual bool Write(const void* data, std::size_t size) = 0;
 };
 
 /// Collects the bytes in a string.
-class StringByteSink final : public ByteSink {
+class C_StringByteSink final : public I_ByteSink {
  public:
   bool Write(const void* data, std::size_t size) override {
     m_bytes.append(static_cast<const char*>(data), size);
@@ -78,9 +78,9 @@ class StringByteSink final : public ByteSink {
 };
 
 /// Writes into an atomically replaced file.
-class AtomicFileSink final : public ByteSink {
+class C_AtomicFileSink final : public I_ByteSink {
  public:
-  explicit AtomicFileSink(platform::AtomicFile& file) : m_file(file) {}
+  explicit C_AtomicFileSink(platform::AtomicFile& file) : m_file(file) {}
   bool Write(const void* data, std::size_t size) override { return m_file.Write(data, size); }
 
  private:
@@ -114,9 +114,9 @@ inline void PutId(std::vector<std::uint8_t>& out, const char id[4]) {
 }
 
 /// Reads fields from a byte span; a read past its end yields zero bytes and marks the reader.
-class SpanReader {
+class C_SpanReader {
  public:
-  explicit SpanReader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+  explicit C_SpanReader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
   std::uint16_t U16() { return Take(2) ? GetLE16(m_bytes.data() + m_pos - 2) : 0; }
   std::uint32_t U32() { return Take(4) ? GetLE32(m_bytes.data() + m_pos - 4) : 0; }
   bool Id(char id[4]) {

@@ -1,4 +1,4 @@
-#include "LibProject/Audio/WaveFileUtil/SndFile.h"
+#include "LibProject/Audio/WaveFileUtil/sndfile/SndFile.h"
 
 #include <sndfile.h>
 
@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "LibProject/Audio/WaveFileUtil/SndFileDetail.h"
 #include "LibProject/Audio/WaveFileUtil/WavData.h"
+#include "LibProject/Audio/WaveFileUtil/sndfile/SndFileDetail.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/text/FormatText.h"
 
@@ -119,7 +119,7 @@ constexpr std::uint64_t kFlacTotalEnd = 26;
 
 // The total samples the STREAMINFO at the start of `source` states; empty when the source does
 // not start with one.
-std::optional<std::uint64_t> FlacStatedFrames(ByteSource& source) {
+std::optional<std::uint64_t> FlacStatedFrames(I_ByteSource& source) {
   std::uint8_t head[kFlacTotalEnd];
   if (!source.ReadExact(0, head, sizeof head) || std::memcmp(head, "fLaC", 4) != 0 ||
       (head[4] & 0x7FU) != 0 || head[5] != 0 || head[6] != 0 || head[7] != 34) {
@@ -137,7 +137,7 @@ std::optional<std::uint64_t> FlacStatedFrames(ByteSource& source) {
 // smaller than the stream would cut the audio, and it refuses to open a stream shorter than the
 // total it states when asked to seek there. With 0 it decodes to the stream's real end.
 struct VirtualSource {
-  ByteSource* source;
+  I_ByteSource* source;
   sf_count_t position = 0;
   bool hideFlacTotal = false;
 };
@@ -183,7 +183,7 @@ sf_count_t VirtualTell(void* user) { return static_cast<VirtualSource*>(user)->p
 
 // An open libsndfile reader and the source it reads.
 struct C_SndFile::Handle {
-  std::unique_ptr<ByteSource> source;
+  std::unique_ptr<I_ByteSource> source;
   VirtualSource io{nullptr, 0};
   SF_VIRTUAL_IO callbacks{VirtualLength, VirtualSeek, VirtualRead, VirtualWrite, VirtualTell};
   SNDFILE* file = nullptr;
@@ -200,7 +200,7 @@ struct C_SndFile::Handle {
   }
 
   // A decoder at the first frame of `bytes`; null when libsndfile cannot open them.
-  static std::unique_ptr<Handle> Create(std::unique_ptr<ByteSource> bytes) {
+  static std::unique_ptr<Handle> Create(std::unique_ptr<I_ByteSource> bytes) {
     auto handle = std::make_unique<Handle>();
     handle->source = std::move(bytes);
     handle->io.source = handle->source.get();
@@ -213,7 +213,7 @@ struct C_SndFile::Handle {
   // A fresh decoder at the first frame of the same bytes (a decoder that has sought does not
   // always give, from the start, the samples a fresh one gives).
   static std::unique_ptr<Handle> Reopen(std::unique_ptr<Handle> old) {
-    std::unique_ptr<ByteSource> bytes = std::move(old->source);
+    std::unique_ptr<I_ByteSource> bytes = std::move(old->source);
     old.reset();
     return Create(std::move(bytes));
   }
@@ -235,7 +235,7 @@ void C_SndFile::Close() {
 int C_SndFile::ReadHeader(const std::string& path, int withInfo) {
   Close();
   m_fileName = path;
-  auto source = FileByteSource::Open(path);
+  auto source = C_FileByteSource::Open(path);
   if (!source) {
     return 0;
   }
@@ -249,7 +249,7 @@ int C_SndFile::ReadHeader(const std::string& path, int withInfo) {
 int C_SndFile::ReadHeaderFromMemory(std::span<const std::uint8_t> bytes, int withInfo) {
   Close();
   m_fileName.clear();
-  return Open(std::make_unique<MemoryByteSource>(bytes), withInfo);
+  return Open(std::make_unique<C_MemoryByteSource>(bytes), withInfo);
 }
 
 namespace {
@@ -289,7 +289,7 @@ std::optional<std::uint64_t> CountFrames(SNDFILE* file, int channels, std::uint6
 
 // True when the last Ogg page of `source` is whole and closes its stream (the end-of-stream
 // flag of its header): a file cut anywhere lacks that page.
-bool OggStreamEnds(ByteSource& source) {
+bool OggStreamEnds(I_ByteSource& source) {
   constexpr std::size_t kHeaderBytes = 27;
   constexpr std::uint64_t kMaxPageBytes = kHeaderBytes + 255 + 255 * 255;
   const std::uint64_t size = source.Size();
@@ -316,7 +316,7 @@ bool OggStreamEnds(ByteSource& source) {
 
 // Bytes of an ID3v2 tag at the start of `source` (MP3 files often carry one, with pictures),
 // which hold no audio; 0 without one.
-std::uint64_t LeadingTagBytes(ByteSource& source) {
+std::uint64_t LeadingTagBytes(I_ByteSource& source) {
   std::uint8_t h[10];
   if (!source.ReadExact(0, h, sizeof h) || std::memcmp(h, "ID3", 3) != 0 ||
       ((h[6] | h[7] | h[8] | h[9]) & 0x80U) != 0) {
@@ -330,7 +330,7 @@ std::uint64_t LeadingTagBytes(ByteSource& source) {
 
 // True when an MP3 file states its length: its first frame holds a Xing, Info or VBRI header
 // (after any ID3v2 tag). Without one, libsndfile's length is an estimate from the file's size.
-bool Mp3StatesLength(ByteSource& source) {
+bool Mp3StatesLength(I_ByteSource& source) {
   std::uint8_t start[512];
   const std::size_t got = source.ReadAt(LeadingTagBytes(source), start, sizeof start);
   for (std::size_t at = 0; at + 4 <= got; ++at) {
@@ -349,7 +349,7 @@ constexpr std::uint64_t kMp3FrameSamples = 1152;
 
 }  // namespace
 
-int C_SndFile::Open(std::unique_ptr<ByteSource> source, int withInfo) {
+int C_SndFile::Open(std::unique_ptr<I_ByteSource> source, int withInfo) {
   m_formatType = 0;
   m_measured = false;
   m_length = {};

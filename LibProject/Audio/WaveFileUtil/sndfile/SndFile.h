@@ -6,9 +6,9 @@
 #include <span>
 #include <string>
 
-#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
 #include "LibProject/Audio/WaveFileUtil/StreamPipeline.h"
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
+#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 
 // Format type ids of the containers read and written through libsndfile (ids the library's
 // own classes leave free).
@@ -70,7 +70,7 @@ class C_SndFile final : public C_WavFile {
  private:
   struct Handle;
 
-  int Open(std::unique_ptr<ByteSource> source, int withInfo);
+  int Open(std::unique_ptr<I_ByteSource> source, int withInfo);
   void Close();
   std::unique_ptr<I_SampleReader> OpenSampleReader() override;
 

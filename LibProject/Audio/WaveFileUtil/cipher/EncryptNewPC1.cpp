@@ -1,4 +1,4 @@
-#include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
+#include "LibProject/Audio/WaveFileUtil/cipher/EncryptNewPC1.h"
 
 namespace {
 
@@ -15,8 +15,8 @@ bool C_EncryptNewPC1::HasWifExtension(const std::string& path) {
   return path.size() >= 4 && path.compare(path.size() - 4, 4, ".wif") == 0;
 }
 
-bool C_EncryptNewPC1::ReadProtectedHeader(ByteSource& source, ProtectedHeader& header) {
-  header = ProtectedHeader{};
+bool C_EncryptNewPC1::ReadProtectedHeader(I_ByteSource& source, C_ProtectedHeader& header) {
+  header = C_ProtectedHeader{};
   std::uint8_t magic[4];
   if (!source.ReadExact(0, magic, 4) || magic[0] != 'W' || magic[1] != 'E' || magic[2] != 'N' ||
       magic[3] != 'C') {
@@ -88,11 +88,11 @@ bool C_EncryptNewPC1::ReadProtectedHeader(ByteSource& source, ProtectedHeader& h
 
 bool C_EncryptNewPC1::IsProtectedFile(const std::string& path, std::uint32_t* count,
                                       std::uint32_t* size) {
-  const auto source = FileByteSource::Open(path);
+  const auto source = C_FileByteSource::Open(path);
   if (!source) {
     return true;
   }
-  ProtectedHeader header;
+  C_ProtectedHeader header;
   if (!ReadProtectedHeader(*source, header)) {
     return HasWifExtension(path) && m_fallback.IsProtectedFile(path, count, size);
   }

@@ -1,4 +1,4 @@
-#include "LibProject/Audio/WaveFileUtil/RiffFile.h"
+#include "LibProject/Audio/WaveFileUtil/riff/RiffFile.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <vector>
 
 C_RiffChunk::C_RiffChunk(std::uint32_t itemId, const char id[4], std::uint64_t size,
-                         std::uint64_t offset, ByteSource* source)
+                         std::uint64_t offset, I_ByteSource* source)
     : m_itemId(itemId), m_size(size), m_offset(offset), m_source(source) {
   std::memcpy(m_id, id, 4);
 }
@@ -63,7 +63,7 @@ struct Ds64 {
 };
 
 // Reads the "ds64" chunk at `position` (its header included); false when it is not one.
-bool ReadDs64(ByteSource& source, std::uint64_t position, Ds64& ds64, std::uint64_t& next) {
+bool ReadDs64(I_ByteSource& source, std::uint64_t position, Ds64& ds64, std::uint64_t& next) {
   std::uint8_t head[8 + 28];
   if (!source.ReadExact(position, head, sizeof head) ||
       !SameIdNoCase(reinterpret_cast<const char*>(head), "ds64")) {
@@ -95,7 +95,7 @@ bool ReadDs64(ByteSource& source, std::uint64_t position, Ds64& ds64, std::uint6
 
 }  // namespace
 
-bool C_RiffFile::Open(ByteSource& source, const char formType[4]) {
+bool C_RiffFile::Open(I_ByteSource& source, const char formType[4]) {
   m_chunks.Clear();
   m_rf64 = false;
   std::uint8_t header[12];

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "LibProject/Audio/WaveFileUtil/LossyLevels.h"
-#include "LibProject/Audio/WaveFileUtil/SndFile.h"
-#include "LibProject/Audio/WaveFileUtil/SndFileDetail.h"
 #include "LibProject/Audio/WaveFileUtil/WavData.h"
+#include "LibProject/Audio/WaveFileUtil/sndfile/LossyLevels.h"
+#include "LibProject/Audio/WaveFileUtil/sndfile/SndFile.h"
+#include "LibProject/Audio/WaveFileUtil/sndfile/SndFileDetail.h"
 #include "platform/fs/FileError.h"
 #include "platform/text/FormatText.h"
 
@@ -202,7 +202,7 @@ int WriteSndFileSamples(std::uint32_t type, const std::string& path, I_WavData& 
   double level = setting.level;
   sf_command(out, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
   sf_command(out, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-  for (const C_WavDataTextInfo::Tag& tag : data.TextInfo().Tags()) {
+  for (const C_WavDataTextInfo::C_Tag& tag : data.TextInfo().Tags()) {
     for (const auto& [id, kind] : kTagKinds) {
       if (kind == tag.kind) {
         sf_set_string(out, id, tag.text.c_str());

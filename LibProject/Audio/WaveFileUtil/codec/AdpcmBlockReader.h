@@ -6,8 +6,8 @@
 #include <span>
 #include <vector>
 
-#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
 #include "LibProject/Audio/WaveFileUtil/SampleReader.h"
+#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 
 /// Decodes a Microsoft or IMA ADPCM data chunk into 16-bit PCM a group of blocks at a time, so
 /// that a streamed conversion holds a few blocks rather than the whole recording. The frames
@@ -15,7 +15,7 @@
 /// partial block giving what its bytes hold.
 class C_AdpcmBlockReader final : public I_SampleReader {
  public:
-  struct Layout {
+  struct C_Layout {
     bool microsoft = false;  ///< Microsoft ADPCM; IMA otherwise
     std::uint16_t channels = 0;
     std::uint16_t blockAlign = 0;
@@ -25,11 +25,11 @@ class C_AdpcmBlockReader final : public I_SampleReader {
 
   /// Reads the `length` bytes at `offset` of `source`; the layout's coefficients must outlive
   /// the reader.
-  C_AdpcmBlockReader(std::unique_ptr<ByteSource> source, std::uint64_t offset, std::uint64_t length,
-                     const Layout& layout);
+  C_AdpcmBlockReader(std::unique_ptr<I_ByteSource> source, std::uint64_t offset,
+                     std::uint64_t length, const C_Layout& layout);
 
   /// The 16-bit PCM frames of `compressedBytes` bytes of blocks.
-  static std::uint64_t DecodedFrames(std::uint64_t compressedBytes, const Layout& layout);
+  static std::uint64_t DecodedFrames(std::uint64_t compressedBytes, const C_Layout& layout);
 
   /// Fills `out` with the next `bytes` bytes of decoded samples (host byte order, as the
   /// whole-chunk decode stores them); fewer only at the end of the chunk.
@@ -39,10 +39,10 @@ class C_AdpcmBlockReader final : public I_SampleReader {
   // Reads and decodes the next group of blocks; false at the end of the chunk.
   bool Refill();
 
-  std::unique_ptr<ByteSource> m_source;
+  std::unique_ptr<I_ByteSource> m_source;
   std::uint64_t m_offset;
   std::uint64_t m_length;
-  Layout m_layout;
+  C_Layout m_layout;
   std::uint64_t m_consumed = 0;  // compressed bytes decoded so far
   std::vector<std::uint8_t> m_compressed;
   std::vector<std::int16_t> m_decoded;

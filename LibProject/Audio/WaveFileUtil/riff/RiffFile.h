@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 
 /// One chunk of a RIFF file: its id, stated size and where its data starts. The data is read
 /// on first use, and only the bytes the source really holds: a chunk whose stated size runs
@@ -13,7 +13,7 @@
 class C_RiffChunk {
  public:
   C_RiffChunk(std::uint32_t itemId, const char id[4], std::uint64_t size, std::uint64_t offset,
-              ByteSource* source);
+              I_ByteSource* source);
 
   std::uint32_t ItemId() const { return m_itemId; }
   const char* Id() const { return m_id; }
@@ -40,7 +40,7 @@ class C_RiffChunk {
   char m_id[4];
   std::uint64_t m_size;
   std::uint64_t m_offset;
-  ByteSource* m_source;
+  I_ByteSource* m_source;
   std::vector<std::uint8_t> m_data;
   bool m_loaded = false;
 };
@@ -68,7 +68,7 @@ class C_RiffFile {
   /// their first chunk "ds64" holds the 64-bit sizes that replace the 32-bit fields set to
   /// 0xFFFFFFFF (the form's size, the "data" chunk's, and others from its table). Such a file
   /// without a valid "ds64" chunk is refused.
-  bool Open(ByteSource& source, const char formType[4]);
+  bool Open(I_ByteSource& source, const char formType[4]);
 
   C_RiffChunkList& Chunks() { return m_chunks; }
   /// True for an RF64 or BW64 file.

@@ -1,19 +1,19 @@
 // Block-group decoding of an ADPCM data chunk for streamed conversion.
-#include "LibProject/Audio/WaveFileUtil/AdpcmBlockReader.h"
+#include "LibProject/Audio/WaveFileUtil/codec/AdpcmBlockReader.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "LibProject/Audio/WaveFileUtil/DVIADPCMCodec.h"
-#include "LibProject/Audio/WaveFileUtil/MSADPCMEncDec.h"
+#include "LibProject/Audio/WaveFileUtil/codec/DVIADPCMCodec.h"
+#include "LibProject/Audio/WaveFileUtil/codec/MSADPCMEncDec.h"
 
 namespace {
 
 // Compressed bytes read at a time (whole blocks, at least one).
 constexpr std::size_t kGroupBytes = std::size_t{64} << 10;
 
-std::uint32_t FramesInBlock(std::size_t bytes, const C_AdpcmBlockReader::Layout& layout) {
+std::uint32_t FramesInBlock(std::size_t bytes, const C_AdpcmBlockReader::C_Layout& layout) {
   const std::uint32_t capacity = layout.microsoft
                                      ? C_MSADPCMEncDec::SamplesInBlock(bytes, layout.channels)
                                      : C_DVIADPCMCodec::SamplesInBlock(bytes, layout.channels);
@@ -22,8 +22,8 @@ std::uint32_t FramesInBlock(std::size_t bytes, const C_AdpcmBlockReader::Layout&
 
 }  // namespace
 
-C_AdpcmBlockReader::C_AdpcmBlockReader(std::unique_ptr<ByteSource> source, std::uint64_t offset,
-                                       std::uint64_t length, const Layout& layout)
+C_AdpcmBlockReader::C_AdpcmBlockReader(std::unique_ptr<I_ByteSource> source, std::uint64_t offset,
+                                       std::uint64_t length, const C_Layout& layout)
     : m_source(std::move(source)), m_offset(offset), m_length(length), m_layout(layout) {
   const std::size_t blocks = std::max<std::size_t>(kGroupBytes / layout.blockAlign, 1);
   m_compressed.resize(blocks * layout.blockAlign);
@@ -31,7 +31,7 @@ C_AdpcmBlockReader::C_AdpcmBlockReader(std::unique_ptr<ByteSource> source, std::
 }
 
 std::uint64_t C_AdpcmBlockReader::DecodedFrames(std::uint64_t compressedBytes,
-                                                const Layout& layout) {
+                                                const C_Layout& layout) {
   if (layout.blockAlign == 0) {
     return 0;
   }

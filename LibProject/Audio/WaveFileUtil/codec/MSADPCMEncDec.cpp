@@ -1,4 +1,4 @@
-#include "LibProject/Audio/WaveFileUtil/MSADPCMEncDec.h"
+#include "LibProject/Audio/WaveFileUtil/codec/MSADPCMEncDec.h"
 
 #include <algorithm>
 

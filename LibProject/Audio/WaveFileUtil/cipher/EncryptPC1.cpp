@@ -1,4 +1,4 @@
-#include "LibProject/Audio/WaveFileUtil/EncryptPC1.h"
+#include "LibProject/Audio/WaveFileUtil/cipher/EncryptPC1.h"
 
 #include <cstdio>
 #include <memory>
@@ -12,7 +12,7 @@ constexpr unsigned kRoundMultiplier = 20021;
 // Bytes deciphered between two reads of the source.
 constexpr std::size_t kStreamBlock = 64 * 1024;
 
-class FileSink final : public ByteSink {
+class FileSink final : public I_ByteSink {
  public:
   explicit FileSink(std::FILE* file) : m_file(file) {}
   bool Write(const void* data, std::size_t size) override {
@@ -87,13 +87,13 @@ std::uint8_t C_EncryptPC1::EncipherByte(std::uint8_t plainByte) {
   return static_cast<std::uint8_t>(plainByte ^ (r >> 8) ^ (r & 0xFF));
 }
 
-bool C_EncryptPC1::ReadProtectedHeader(ByteSource& /*source*/, ProtectedHeader& /*header*/) {
+bool C_EncryptPC1::ReadProtectedHeader(I_ByteSource& /*source*/, C_ProtectedHeader& /*header*/) {
   return false;  // the older layout is not read by this program
 }
 
 bool C_EncryptPC1::IsProtectedFile(const std::string& path, std::uint32_t* count,
                                    std::uint32_t* size) {
-  const auto source = FileByteSource::Open(path);
+  const auto source = C_FileByteSource::Open(path);
   if (!source) {
     return true;  // so that the caller tries to decipher it and fails on opening
   }
@@ -113,7 +113,7 @@ bool C_EncryptPC1::IsProtectedFile(const std::string& path, std::uint32_t* count
   return true;
 }
 
-int C_EncryptPC1::DecryptStream(ByteSource& source, std::string_view passPhrase, ByteSink& sink,
+int C_EncryptPC1::DecryptStream(I_ByteSource& source, std::string_view passPhrase, I_ByteSink& sink,
                                 const DecryptProgress& progress) {
   if (!ReadProtectedHeader(source, m_header)) {
     return kDecryptBadHeader;
@@ -163,7 +163,7 @@ int C_EncryptPC1::DecryptStream(ByteSource& source, std::string_view passPhrase,
 
 int C_EncryptPC1::DecryptFile(const std::string& source, const std::string& output,
                               std::string_view passPhrase, const DecryptProgress& progress) {
-  const auto input = FileByteSource::Open(source);
+  const auto input = C_FileByteSource::Open(source);
   if (!input) {
     return kDecryptCannotOpenSource;
   }

@@ -1,4 +1,4 @@
-#include "LibProject/Audio/WaveFileUtil/DVIADPCMCodec.h"
+#include "LibProject/Audio/WaveFileUtil/codec/DVIADPCMCodec.h"
 
 #include <algorithm>
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 
 /// The pass phrase with which the wave reader always deciphers protected files.
 inline constexpr std::string_view kWaveReaderPassPhrase = "QZK40731";
@@ -44,7 +44,7 @@ class I_Encrypt {
 };
 
 /// The header of a protected file, as read.
-struct ProtectedHeader {
+struct C_ProtectedHeader {
   std::string name;                      ///< record 0x100
   std::vector<std::string> passPhrases;  ///< records 0x201, in order
   std::uint32_t plainSize = 0;           ///< record 0x101
@@ -62,11 +62,11 @@ class C_EncryptPC1 : public I_Encrypt {
 
   /// Deciphers the data of a protected file from `source` into `sink`; a kDecrypt code
   /// (without the file codes 1 and 2).
-  int DecryptStream(ByteSource& source, std::string_view passPhrase, ByteSink& sink,
+  int DecryptStream(I_ByteSource& source, std::string_view passPhrase, I_ByteSink& sink,
                     const DecryptProgress& progress);
 
   /// Reads the header; false when it is not a valid header of this class's layout.
-  virtual bool ReadProtectedHeader(ByteSource& source, ProtectedHeader& header);
+  virtual bool ReadProtectedHeader(I_ByteSource& source, C_ProtectedHeader& header);
 
   /// Derives the key from `passPhrase` and restarts the cipher.
   void StartCipher(std::string_view passPhrase);
@@ -79,7 +79,7 @@ class C_EncryptPC1 : public I_Encrypt {
 
  protected:
   /// The header last read.
-  ProtectedHeader m_header;
+  C_ProtectedHeader m_header;
   /// Enciphers the header records and their payloads.
   std::string m_defaultPassPhrase{kDefaultCipherKey};
 
