@@ -20,7 +20,7 @@ int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
                              platform::PrintableText(options.accessSettingPath).c_str(),
                              settings->reason.c_str(), "\r\n"));
     for (const ConversionJob& job : plan.jobs) {
-      files.push_back(BatchFileResult{job, false, 0, {}, 0.0});
+      files.push_back(BatchFileResult{job, {}, 0.0});
     }
   } else {
     log(plan.notes);
@@ -35,12 +35,12 @@ int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
     files = RunBatch(plan.jobs, bandTable, batch);
     result = plan.sourceMissing || plan.jobs.empty() ? 0 : 1;
     for (const BatchFileResult& file : files) {
-      if (!file.attempted) {
+      if (file.conversion.outcome == ConversionStatus::NotAttempted) {
         log(platform::FormatText(
             "%sNot attempted, the run stopped at a failed file(%s).%s",
             "Information:", platform::PrintableText(file.job.sourcePath).c_str(), "\r\n"));
       }
-      if (file.result != 1) {
+      if (!file.conversion.Converted()) {
         result = 0;
       }
     }

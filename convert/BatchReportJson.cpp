@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string_view>
 
-#include "convert/ConversionReport.h"
 #include "eq/band/EqBand.h"
 #include "platform/text/FormatText.h"
 #include "platform/text/NumberText.h"
@@ -83,17 +82,11 @@ const char* ReportTypeName(std::uint32_t type) {
   return name != nullptr ? name : "unknown";
 }
 
-// The "Error:" lines of a transcript, without their prefix, one per line.
-std::string ErrorText(const std::string& log) {
-  std::string errors;
-  for (const std::string& line : LinesStartingWith(log, "Error:")) {
-    errors += (errors.empty() ? "" : "\n") + line.substr(6);
-  }
-  return errors;
-}
-
 std::string FileEntry(const BatchFileResult& file) {
   const ConversionJob& job = file.job;
+  const ConversionResult& conversion = file.conversion;
+  const ClipCounts& counts = conversion.counts;
+  const bool attempted = conversion.outcome != ConversionStatus::NotAttempted;
   const bool opened = job.sampleRate > 0;
   std::string out = "    {\n";
   auto field = [&out](const char* name, const std::string& value, bool last = false) {
@@ -101,20 +94,20 @@ std::string FileEntry(const BatchFileResult& file) {
   };
   field("source", Quoted(job.sourcePath));
   field("output", job.outputPath.empty() ? "null" : Quoted(job.outputPath));
-  field("result", Quoted(!file.attempted    ? "not_attempted"
-                         : file.result == 1 ? "converted"
-                                            : "failed"));
-  const std::string errors = ErrorText(file.log);
+  field("result", Quoted(!attempted               ? "not_attempted"
+                         : conversion.Converted() ? "converted"
+                                                  : "failed"));
+  const std::string errors = conversion.ErrorText();
   field("error", errors.empty() ? "null" : Quoted(errors));
-  field("seconds", file.attempted ? platform::FormatFixed(file.seconds, 3) : "null");
+  field("seconds", attempted ? platform::FormatFixed(file.seconds, 3) : "null");
   field("format", job.formatName.empty() ? "null" : Quoted(job.formatName));
   field("duration_ms", opened ? std::to_string(job.durationMs) : "null");
   field("sample_rate", opened ? std::to_string(job.sampleRate) : "null");
   field("channels", opened ? std::to_string(job.channels) : "null");
   field("encoding", job.encoding.empty() ? "null" : Quoted(job.encoding));
-  field("samples", std::to_string(job.filteredSamples));
-  field("clipped_samples", std::to_string(job.clippedSamples));
-  field("peak_dbfs", job.hasPeak ? Number(job.peakDbfs) : "null");
+  field("samples", std::to_string(counts.filteredSamples));
+  field("clipped_samples", std::to_string(counts.clippedSamples));
+  field("peak_dbfs", counts.hasPeak ? Number(counts.peakDbfs) : "null");
   field("source_ends_early",
         !job.endsEarly
             ? std::string("null")
@@ -147,9 +140,9 @@ std::string FormatBatchReportJson(const std::vector<BatchFileResult>& files,
   std::size_t failed = 0;
   std::size_t notAttempted = 0;
   for (const BatchFileResult& file : files) {
-    if (!file.attempted) {
+    if (file.conversion.outcome == ConversionStatus::NotAttempted) {
       ++notAttempted;
-    } else if (file.result == 1) {
+    } else if (file.conversion.Converted()) {
       ++converted;
     } else {
       ++failed;

@@ -34,6 +34,7 @@ class Batch {
     for (std::size_t i = 0; i < jobs.size(); ++i) {
       m_results[i].job = std::move(jobs[i]);
     }
+    m_started.assign(m_results.size(), false);
     m_ended.assign(m_results.size(), false);
     m_running = std::make_unique<ConversionProgress[]>(m_results.size());
   }
@@ -99,33 +100,13 @@ class Batch {
           return;
         }
         index = m_next++;
-        m_results[index].attempted = true;
+        m_started[index] = true;
       }
       BatchFileResult& file = m_results[index];
       const Clock::time_point start = Clock::now();
-      const platform::LogSink collect = [&file](std::string_view text) { file.log.append(text); };
-      if (file.job.outputPath.empty()) {
-        // Writing to a made-up name would surprise the caller more than a clear refusal.
-        const std::string source = platform::PrintableText(file.job.sourcePath);
-        collect(m_settings.adviseConvertOutput
-                    ? platform::FormatText("%sCan't form the output path from the source path(%s). "
-                                           "Please use /convert_output to name the output file.%s",
-                                           "Error:", source.c_str(), "\r\n")
-                    : platform::FormatText("%sCan't form the output path from the source path(%s): "
-                                           "the output's name or path would be too long.%s",
-                                           "Error:", source.c_str(), "\r\n"));
-        file.result = 0;
-      } else {
-        // An output folder's mirrored subfolders are made as their first file needs them.
-        const std::string folder = platform::ParentFolder(file.job.outputPath);
-        if (!platform::DirectoryExists(folder)) {
-          (void)platform::CreateDirectoryTree(folder);
-        }
-        file.result = ConvertFile(file.job, m_bandTable, collect, m_settings.cancel,
-                                  m_filterThreads, &m_designs, &m_running[index], &m_sweep);
-      }
+      file.conversion = Convert(file.job, index);
       file.seconds = SecondsSince(start);
-      bool goOn = file.result == 1 || m_settings.keepGoing;
+      bool goOn = file.conversion.Converted() || m_settings.keepGoing;
       if (!goOn && m_settings.continueAfterFailure) {
         {
           const std::lock_guard<std::mutex> lock(m_mutex);
@@ -147,6 +128,33 @@ class Batch {
     }
   }
 
+  // Converts the job of file `index`; a job without an output path fails with a line saying so.
+  ConversionResult Convert(ConversionJob& job, std::size_t index) {
+    if (job.outputPath.empty()) {
+      // Writing to a made-up name would surprise the caller more than a clear refusal.
+      const std::string source = platform::PrintableText(job.sourcePath);
+      ConversionResult refused;
+      refused.outcome = ConversionStatus::Failed;
+      refused.Error(m_settings.adviseConvertOutput
+                        ? platform::FormatText("Can't form the output path from the source "
+                                               "path(%s). Please use /convert_output to name the "
+                                               "output file.",
+                                               source.c_str())
+                        : platform::FormatText("Can't form the output path from the source "
+                                               "path(%s): the output's name or path would be too "
+                                               "long.",
+                                               source.c_str()));
+      return refused;
+    }
+    // An output folder's mirrored subfolders are made as their first file needs them.
+    const std::string folder = platform::ParentFolder(job.outputPath);
+    if (!platform::DirectoryExists(folder)) {
+      (void)platform::CreateDirectoryTree(folder);
+    }
+    return ConvertFile(job, m_bandTable, m_settings.cancel, m_filterThreads, &m_designs,
+                       &m_running[index], &m_sweep);
+  }
+
   // Reports progress every interval until the batch has finished, the running files' audio
   // counted as far as it has been filtered.
   void Tick() {
@@ -156,7 +164,7 @@ class Batch {
       BatchProgress now = m_progress;
       now.total = m_results.size();
       for (std::size_t i = 0; i < m_results.size(); ++i) {
-        if (m_results[i].attempted && !m_ended[i]) {
+        if (m_started[i] && !m_ended[i]) {
           now.audioSeconds += m_running[i].AudioSeconds();
         }
       }
@@ -176,7 +184,7 @@ class Batch {
     }
     const BatchFileResult& file = m_results[index];
     ++m_progress.done;
-    if (file.result != 1) {
+    if (!file.conversion.Converted()) {
       ++m_progress.failed;
     }
     m_progress.total = m_results.size();
@@ -211,7 +219,7 @@ class Batch {
       try {
         for (const Note& note : notes) {
           if (note.file != kNoFile) {
-            m_settings.log(m_results[note.file].log);
+            m_settings.log(RenderTranscript(m_results[note.file].conversion.lines));
           } else {
             m_settings.progress(note.progress);
           }
@@ -240,6 +248,7 @@ class Batch {
   const BatchSettings& m_settings;
   const Clock::time_point m_start;
   std::vector<BatchFileResult> m_results;
+  std::vector<bool> m_started;  // under m_mutex: the file has been handed to a worker
   std::vector<bool> m_ended;
   std::mutex m_mutex;
   std::condition_variable m_resumed;

@@ -13,11 +13,11 @@
 
 /// What became of one file of a batch.
 struct BatchFileResult {
-  ConversionJob job;       ///< the job, with what the conversion filled in
-  bool attempted = false;  ///< false for a file the batch never started
-  int result = 0;          ///< the job's result, 1 = converted
-  std::string log;         ///< the file's transcript lines, CR LF ended
-  double seconds = 0.0;    ///< wall time the file took
+  ConversionJob job;  ///< the job, with what the conversion filled in
+  /// How it ended (NotAttempted for a file the batch never started), its transcript, and what
+  /// the output's limits did
+  ConversionResult conversion;
+  double seconds = 0.0;  ///< wall time the file took
 };
 
 /// Where a batch stands, after a file has ended.

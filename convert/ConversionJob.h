@@ -2,13 +2,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "convert/ConversionResult.h"
 #include "eq/band/EqBand.h"
 #include "eq/design/DesignCache.h"
-#include "eq/filter/PcmFilter.h"
 #include "platform/fs/TempFileSweep.h"
 #include "platform/process/Console.h"
 
@@ -42,10 +41,6 @@ struct ConversionJob {
   std::string formatName{};       ///< the source's format, as "File format is" names it
   std::string
       encoding{};  ///< the samples filtered and written: "pcm8" ... "pcm32", "float32", "float64"
-  std::uint64_t filteredSamples = 0;  ///< samples filtered, all channels
-  std::uint64_t clippedSamples = 0;   ///< of them, values the output's limits changed
-  double peakDbfs = 0.0;         ///< the largest filtered magnitude before limiting, dB full scale
-  bool hasPeak = false;          ///< false until samples were filtered (and for silence)
   std::vector<BandUse> bands{};  ///< every enabled band, in table order, at the file's rate
   /// True when the source's samples end before the length its header states (or its stream
   /// shows it was cut): the frames there were converted.
@@ -60,16 +55,15 @@ struct ConversionJob {
 /// samples through `bandTable` designed at the file's own sample rate, each channel on its own
 /// and in the samples' own encoding, and writes the output in the source's container and
 /// encoding, or in the container the output path's extension names (ADPCM, protected and
-/// foreign-encoding WAVE sources give 16-bit PCM WAVE). Every step is reported to `log` as an
-/// "Information:" or "Error:" line, and so is every enabled band the design leaves out at the
-/// file's rate, any clipping the sample limits caused, and a source whose samples end before
-/// the length its header states (its frames are converted). A source without samples fails the
-/// job, naming the source. The output is replaced only by the
-/// final rename of a completed write: a failed job never deletes or changes an existing output,
-/// and an output path that names a folder fails the job. An exception inside a job fails that
-/// job with its reason. The first failing job ends the run. Returns 1 when every job ran to its
-/// end (also for an empty list), otherwise the result of the last job that ran (0 for a
-/// failure).
+/// foreign-encoding WAVE sources give 16-bit PCM WAVE). Each job's transcript goes to `log` once
+/// the job has ended: a line per step, "Information:" or "Error:", and one for every enabled
+/// band the design leaves out at the file's rate, for any clipping the sample limits caused,
+/// and for a source whose samples end before the length its header states (its frames are
+/// converted). A source without samples fails the job, naming the source. The output is
+/// replaced only by the final rename of a completed write: a failed job never deletes or
+/// changes an existing output, and an output path that names a folder fails the job. An
+/// exception inside a job fails that job with its reason. The first failing job ends the run.
+/// Returns 1 when every job ran to its end (also for an empty list), otherwise 0.
 ///
 /// `cancel`, when given, is looked at between the steps of a job (open, filter, write): once it
 /// is set, the job in hand stops before anything is written ("Error:" line, result 0).
@@ -92,11 +86,12 @@ struct ConversionProgress {
 /// (0: the processor count), its bands designed through `designs` when given (which must be
 /// for `bandTable`), how far it has come kept in `progress` when given. Once the output is
 /// written, what killed conversions left in its folder is removed: through `sweep` when given
-/// (once per folder for all the jobs of a run), otherwise now. Returns the job's result (1 =
-/// converted).
-int ConvertFile(ConversionJob& job, const EqBandTable& bandTable, const platform::LogSink& log,
-                const std::atomic<bool>* cancel, unsigned threads, DesignCache* designs = nullptr,
-                ConversionProgress* progress = nullptr, platform::TempFileSweep* sweep = nullptr);
+/// (once per folder for all the jobs of a run), otherwise now. Returns how the job ended, with
+/// its transcript and what the output's limits did.
+ConversionResult ConvertFile(ConversionJob& job, const EqBandTable& bandTable,
+                             const std::atomic<bool>* cancel, unsigned threads,
+                             DesignCache* designs = nullptr, ConversionProgress* progress = nullptr,
+                             platform::TempFileSweep* sweep = nullptr);
 
 /// The file name extensions of the kinds ConvertFiles reads in this build, lower case with the
 /// dot (".wav", ".wio", and the libsndfile containers where the build has them).

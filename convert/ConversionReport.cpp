@@ -21,38 +21,6 @@ std::string DefaultOutputPath(const std::string& sourcePath) {
   return output;
 }
 
-std::vector<std::string> LinesStartingWith(const std::string& log, std::string_view prefix) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < log.size()) {
-    std::size_t end = log.find('\n', start);
-    if (end == std::string::npos) {
-      end = log.size();
-    }
-    std::string line = log.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') {
-      line.pop_back();
-    }
-    if (line.rfind(prefix, 0) == 0) {
-      lines.push_back(std::move(line));
-    }
-    start = end + 1;
-  }
-  return lines;
-}
-
-namespace {
-
-// The lines of a job's transcript that begin with `prefix`, indented under the job's own line.
-void AppendLinesStartingWith(const std::string& log, const char* prefix,
-                             std::vector<std::string>& lines) {
-  for (const std::string& line : LinesStartingWith(log, prefix)) {
-    lines.push_back("    " + line);
-  }
-}
-
-}  // namespace
-
 ConversionReport FormatConversionReport(const std::vector<ConversionOutcome>& outcomes) {
   ConversionReport report;
   std::vector<std::string> lines;
@@ -62,17 +30,21 @@ ConversionReport FormatConversionReport(const std::vector<ConversionOutcome>& ou
       report.failed = true;
       skipped.push_back("Skipped (no output name can be formed from its path): " +
                         outcome.sourcePath);
-    } else if (!outcome.attempted) {
+    } else if (outcome.conversion.outcome == ConversionStatus::NotAttempted) {
       report.failed = true;
       lines.push_back("Not attempted: " + outcome.sourcePath);
-    } else if (outcome.result == 1) {
+    } else if (outcome.conversion.Converted()) {
       lines.push_back("Converted " + outcome.sourcePath + " to " + outcome.outputPath);
       // A converted file that clipped says so, as the transcript does.
-      AppendLinesStartingWith(outcome.log, "Information:Clipped ", lines);
+      if (const std::string clipped = ClippingText(outcome.conversion.counts); !clipped.empty()) {
+        lines.push_back("    Information:" + clipped);
+      }
     } else {
       report.failed = true;
       lines.push_back("Failed: " + outcome.sourcePath);
-      AppendLinesStartingWith(outcome.log, "Error:", lines);
+      for (const std::string& error : outcome.conversion.ErrorLines()) {
+        lines.push_back("    " + error);
+      }
     }
   }
   lines.insert(lines.end(), skipped.begin(), skipped.end());

@@ -6,29 +6,21 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <string>
-#include <thread>
 
 #include "convert/BatchRun.h"
+#include "platform/process/FanOut.h"
 
 namespace {
 
 ConversionOutcome OutcomeOf(const BatchFileResult& file) {
-  ConversionOutcome outcome;
-  outcome.sourcePath = file.job.sourcePath;
-  outcome.outputPath = file.job.outputPath;
-  outcome.attempted = file.attempted;
-  outcome.result = file.result;
-  outcome.log = file.log;
-  return outcome;
+  return ConversionOutcome{file.job.sourcePath, file.job.outputPath, file.conversion};
 }
 
-// The "Error:" lines of a file's transcript, one per line, without the line ends.
-QString ErrorLines(const std::string& log) {
+// The "Error:" lines of a file's transcript, one per line.
+QString ErrorLines(const ConversionResult& conversion) {
   QStringList errors;
-  for (const QString& line : QString::fromStdString(log).split(QStringLiteral("\r\n"))) {
-    if (line.startsWith(QStringLiteral("Error:"))) {
-      errors << line;
-    }
+  for (const std::string& line : conversion.ErrorLines()) {
+    errors << QString::fromStdString(line);
   }
   return errors.join(QLatin1Char('\n'));
 }
@@ -36,10 +28,11 @@ QString ErrorLines(const std::string& log) {
 }  // namespace
 
 bool AskToContinueAfterFailure(QWidget* owner, const ConversionOutcome& failed) {
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Convert File"),
-                  QStringLiteral("%1 could not be converted:\n%2\n\nGo on with the other files?")
-                      .arg(QString::fromStdString(failed.sourcePath), ErrorLines(failed.log)),
-                  QMessageBox::NoButton, owner);
+  QMessageBox box(
+      QMessageBox::Warning, QStringLiteral("Convert File"),
+      QStringLiteral("%1 could not be converted:\n%2\n\nGo on with the other files?")
+          .arg(QString::fromStdString(failed.sourcePath), ErrorLines(failed.conversion)),
+      QMessageBox::NoButton, owner);
   QPushButton* goOn = box.addButton(QStringLiteral("Continue"), QMessageBox::AcceptRole);
   QPushButton* stop = box.addButton(QStringLiteral("Stop"), QMessageBox::RejectRole);
   box.setDefaultButton(stop);
@@ -104,13 +97,18 @@ std::vector<ConversionOutcome> RunConversions(QWidget* owner, std::vector<Conver
   };
 
   std::vector<BatchFileResult> results;
-  std::thread worker([&] {
+  const auto run = [&] {
     results = RunBatch(std::move(jobs), snapshot, settings);
     QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-  });
-  progress.show();
-  loop.exec();
-  worker.join();
+  };
+  platform::FanOut worker;
+  if (worker.Start(run)) {
+    progress.show();
+    loop.exec();
+  } else {
+    run();  // no thread to be had: the run takes the window's thread and stops at a failure
+  }
+  worker.Join();
   progress.reset();
 
   std::vector<ConversionOutcome> outcomes;

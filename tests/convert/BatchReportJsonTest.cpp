@@ -18,8 +18,7 @@ std::string SchemaProblems(const std::string& json) {
 
 TEST(BatchReportJsonTest, EveryTextIsEscapedAndEveryStateValidates) {
   BatchFileResult converted;
-  converted.attempted = true;
-  converted.result = 1;
+  converted.conversion.outcome = ConversionStatus::Converted;
   converted.seconds = 0.25;
   converted.job.sourcePath = "odd \"name\"\\ with\ttab \x01 and \xff bad byte \xc3\xa9.wav";
   converted.job.outputPath = "out.wav";
@@ -28,10 +27,7 @@ TEST(BatchReportJsonTest, EveryTextIsEscapedAndEveryStateValidates) {
   converted.job.durationMs = 1500;
   converted.job.formatName = "WAV";
   converted.job.encoding = "pcm24";
-  converted.job.filteredSamples = 144000;
-  converted.job.clippedSamples = 3;
-  converted.job.hasPeak = true;
-  converted.job.peakDbfs = 0.5;
+  converted.conversion.counts = ClipCounts{144000, 3, 0.5, true};
   converted.job.bands = {BandUse{0, 2, 4, true, {}}, BandUse{3, 1, 0, false, "above Nyquist"},
                          BandUse{7, 9, 0, false, "type 9"}};
   converted.job.endsEarly = true;
@@ -40,11 +36,12 @@ TEST(BatchReportJsonTest, EveryTextIsEscapedAndEveryStateValidates) {
   BatchFileResult cutOgg = converted;
   cutOgg.job.statedFrames = 0;
   BatchFileResult failed;
-  failed.attempted = true;
+  failed.conversion.outcome = ConversionStatus::Failed;
   failed.job.sourcePath = "broken.wav";
   failed.job.outputPath = "broken_filter.wav";
-  failed.log =
-      "Information:Open the file.(broken.wav).\r\nError:Can't open the file.(broken.wav).\r\n";
+  failed.conversion.Information("Open the file.(broken.wav).");
+  failed.conversion.Error("Can't open the file.(broken.wav).");
+  failed.conversion.Error("A second line.");
   BatchFileResult notAttempted;
   notAttempted.job.sourcePath = "later.wav";
 
@@ -61,7 +58,8 @@ TEST(BatchReportJsonTest, EveryTextIsEscapedAndEveryStateValidates) {
                       R"(.wav")"),
             std::string::npos)
       << json;
-  EXPECT_NE(json.find(R"("error": "Can't open the file.(broken.wav).")"), std::string::npos);
+  EXPECT_NE(json.find(R"("error": "Can't open the file.(broken.wav).\nA second line.")"),
+            std::string::npos);
   EXPECT_NE(json.find(R"("result": "not_attempted")"), std::string::npos);
   EXPECT_NE(json.find(R"({"index": 0, "type": "high-pass", "applied": true, "order": 4})"),
             std::string::npos);

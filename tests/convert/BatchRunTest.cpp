@@ -73,8 +73,7 @@ TEST_F(BatchRunTest, TranscriptsComeInFileOrderAndOutputsMatchOneFileAtATime) {
   EXPECT_EQ(log, expectedLog);
   EXPECT_EQ(progressCalls, 6);
   for (std::size_t i = 0; i < results.size(); ++i) {
-    EXPECT_TRUE(results[i].attempted);
-    EXPECT_EQ(results[i].result, 1);
+    EXPECT_EQ(results[i].conversion.outcome, ConversionStatus::Converted);
     EXPECT_EQ(ReadFile(jobs[i].outputPath), expectedBytes[i]) << "file " << i;
     EXPECT_EQ(results[i].job.sampleRate, 16000U);
     EXPECT_EQ(results[i].job.encoding, "pcm16");
@@ -104,7 +103,7 @@ TEST_F(BatchRunTest, NoFileStartsWhileAFailureWaitsForItsAnswer) {
     };
     settings.continueAfterFailure = [&](const BatchFileResult& failed) {
       ++asked;
-      EXPECT_EQ(failed.result, 0);
+      EXPECT_EQ(failed.conversion.outcome, ConversionStatus::Failed);
       std::unique_lock<std::mutex> lock(mutex);
       ended.wait_for(lock, std::chrono::seconds(5), [&done] { return done >= 1; });
       return goOn;
@@ -112,7 +111,9 @@ TEST_F(BatchRunTest, NoFileStartsWhileAFailureWaitsForItsAnswer) {
     const auto results = RunBatch(jobs, SpeechBands(), settings);
     EXPECT_EQ(asked, 1);
     std::size_t attempted = 0;
-    for (const auto& r : results) attempted += r.attempted ? 1 : 0;
+    for (const auto& r : results) {
+      attempted += r.conversion.outcome != ConversionStatus::NotAttempted ? 1 : 0;
+    }
     // Stopped: at most the file the other thread had already started ran besides the failure.
     if (goOn) {
       EXPECT_EQ(attempted, 8U);
@@ -130,16 +131,16 @@ TEST_F(BatchRunTest, AJobWithoutAnOutputNameFailsAlone) {
   BatchSettings settings;
   settings.keepGoing = true;
   auto results = RunBatch(jobs, SpeechBands(), settings);
-  EXPECT_EQ(results[0].result, 0);
-  EXPECT_EQ(results[0].log, "Error:Can't form the output path from the source path(" +
-                                jobs[0].sourcePath +
-                                "): the output's name or path would be too long.\r\n");
-  EXPECT_EQ(results[1].result, 1);
+  EXPECT_EQ(results[0].conversion.outcome, ConversionStatus::Failed);
+  EXPECT_EQ(RenderTranscript(results[0].conversion.lines),
+            "Error:Can't form the output path from the source path(" + jobs[0].sourcePath +
+                "): the output's name or path would be too long.\r\n");
+  EXPECT_EQ(results[1].conversion.outcome, ConversionStatus::Converted);
   settings.adviseConvertOutput = true;
   results = RunBatch({jobs[0]}, SpeechBands(), settings);
-  EXPECT_EQ(results[0].log, "Error:Can't form the output path from the source path(" +
-                                jobs[0].sourcePath +
-                                "). Please use /convert_output to name the output file.\r\n");
+  EXPECT_EQ(RenderTranscript(results[0].conversion.lines),
+            "Error:Can't form the output path from the source path(" + jobs[0].sourcePath +
+                "). Please use /convert_output to name the output file.\r\n");
 }
 
 // A running file's filtered frames are counted block by block, and with an interval set the
@@ -151,9 +152,7 @@ TEST_F(BatchRunTest, ProgressCountsTheFramesOfRunningFiles) {
   WriteFile(m_dir.File("long.wav"), std::string(bytes.begin(), bytes.end()));
   ConversionJob job{.sourcePath = m_dir.File("long.wav"), .outputPath = m_dir.File("a.wav")};
   ConversionProgress progress;
-  ASSERT_EQ(ConvertFile(
-                job, SpeechBands(), [](std::string_view) {}, nullptr, 1, nullptr, &progress),
-            1);
+  ASSERT_TRUE(ConvertFile(job, SpeechBands(), nullptr, 1, nullptr, &progress).Converted());
   EXPECT_EQ(progress.frames.load(), frames);
   EXPECT_EQ(progress.sampleRate.load(), 16000U);
   EXPECT_DOUBLE_EQ(progress.AudioSeconds(), 100.0);
@@ -234,8 +233,8 @@ TEST_F(BatchRunTest, ASlowConsoleHoldsUpNoOtherFile) {
   EXPECT_TRUE(othersWentOn);
   std::string expected;
   for (const BatchFileResult& result : results) {
-    EXPECT_EQ(result.result, 1);
-    expected += result.log;
+    EXPECT_TRUE(result.conversion.Converted());
+    expected += RenderTranscript(result.conversion.lines);
   }
   EXPECT_EQ(log, expected);
 }
@@ -267,7 +266,7 @@ TEST_F(BatchRunTest, EachOutputFolderIsSweptOncePerRun) {
   };
   const auto results = RunBatch(jobs, SpeechBands(), settings);
   for (const BatchFileResult& result : results) {
-    EXPECT_EQ(result.result, 1);
+    EXPECT_TRUE(result.conversion.Converted());
   }
   for (const char* folder : {"a", "b"}) {
     EXPECT_FALSE(std::filesystem::exists(m_dir.File(std::string(folder) + "/" + litter + "1.a")));

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -26,13 +28,25 @@ TEST(ConversionReportTest, DefaultOutputGoesBesideTheSourceWithFilterBeforeTheEx
 #endif
 }
 
+// One file's outcome: `status`, with `errors` as its Error lines.
+ConversionOutcome Outcome(const char* source, const char* output, ConversionStatus status,
+                          std::vector<std::string> errors = {}) {
+  ConversionOutcome outcome{source, output, {}};
+  outcome.conversion.outcome = status;
+  outcome.conversion.Information(std::string("Open the file.(") + source + ").");
+  for (std::string& error : errors) {
+    outcome.conversion.Error(std::move(error));
+  }
+  return outcome;
+}
+
 TEST(ConversionReportTest, ReportListsEachFileWithTheErrorsOfFailedOnes) {
   const std::vector<ConversionOutcome> outcomes = {
-      {"/a/one.wav", "/a/one_filter.wav", true, 1, "Information:Open the file.(/a/one.wav).\r\n"},
-      {"/a/x.recording1", "", false, 0, ""},
-      {"/a/two.wav", "/a/two_filter.wav", true, 0,
-       "Information:Open the file.(/a/two.wav).\r\nError:Can't open the file.(/a/two.wav).\r\n"},
-      {"/a/three.wav", "/a/three_filter.wav", false, 0, ""},
+      Outcome("/a/one.wav", "/a/one_filter.wav", ConversionStatus::Converted),
+      Outcome("/a/x.recording1", "", ConversionStatus::NotAttempted),
+      Outcome("/a/two.wav", "/a/two_filter.wav", ConversionStatus::Failed,
+              {"Can't open the file.(/a/two.wav).", "Write to output file(/a/two_filter.wav)."}),
+      Outcome("/a/three.wav", "/a/three_filter.wav", ConversionStatus::NotAttempted),
   };
   const ConversionReport report = FormatConversionReport(outcomes);
   EXPECT_TRUE(report.failed);
@@ -41,6 +55,7 @@ TEST(ConversionReportTest, ReportListsEachFileWithTheErrorsOfFailedOnes) {
             "Converted /a/one.wav to /a/one_filter.wav\n"
             "Failed: /a/two.wav\n"
             "    Error:Can't open the file.(/a/two.wav).\n"
+            "    Error:Write to output file(/a/two_filter.wav).\n"
             "Not attempted: /a/three.wav\n"
             "Skipped (no output name can be formed from its path): /a/x.recording1");
 
@@ -49,11 +64,11 @@ TEST(ConversionReportTest, ReportListsEachFileWithTheErrorsOfFailedOnes) {
   EXPECT_EQ(done.title, "Convert File: done");
   EXPECT_EQ(done.text, "Converted /a/one.wav to /a/one_filter.wav");
 
-  const ConversionReport clipped =
-      FormatConversionReport({{"/a/loud.wav", "/a/loud_filter.wav", true, 1,
-                               "Information:Apply the equalizer filter parameter.\r\n"
-                               "Information:Clipped 12 of 9600 samples, peak 1.25 dBFS.\r\n"
-                               "Information:Write to output file(/a/loud_filter.wav).\r\n"}});
+  // The clipping line as the transcript has it, rendered from the counts.
+  ConversionOutcome loud =
+      Outcome("/a/loud.wav", "/a/loud_filter.wav", ConversionStatus::Converted);
+  loud.conversion.counts = ClipCounts{9600, 12, 1.25, true};
+  const ConversionReport clipped = FormatConversionReport({loud});
   EXPECT_FALSE(clipped.failed);
   EXPECT_EQ(clipped.text,
             "Converted /a/loud.wav to /a/loud_filter.wav\n"

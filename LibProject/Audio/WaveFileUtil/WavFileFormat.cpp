@@ -185,12 +185,8 @@ T_RefPtr<I_WavFile> C_WavFileFormat::OpenFile(const std::string& path, int loadS
       }
       continue;
     }
-    if (loadSamples != 0) {
-      if (file->LoadSamples(loadFlag) == 0) {
-        continue;
-      }
-      I_WavData* data = file->GetWavData();
-      data->GetEventMgr().SetSampleRate(data->GetWavInfo()->GetSampleRate());
+    if (loadSamples != 0 && LoadOpenedSamples(*file, loadFlag) == 0) {
+      continue;
     }
     return file;
   }
@@ -198,6 +194,15 @@ T_RefPtr<I_WavFile> C_WavFileFormat::OpenFile(const std::string& path, int loadS
     throw std::runtime_error(deferred);
   }
   return T_RefPtr<I_WavFile>();
+}
+
+int LoadOpenedSamples(I_WavFile& file, int loadFlag) {
+  if (file.LoadSamples(loadFlag) == 0) {
+    return 0;
+  }
+  I_WavData* data = file.GetWavData();
+  data->GetEventMgr().SetSampleRate(data->GetWavInfo()->GetSampleRate());
+  return 1;
 }
 
 T_RefPtr<I_WavFile> C_WavFileFormat::OpenFileInfo(const std::string& path) {

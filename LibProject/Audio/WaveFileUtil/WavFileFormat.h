@@ -38,6 +38,11 @@ class C_WavFileFormat final : public I_WavFileFormat {
   std::uint32_t ownerWindow = 0;
 };
 
+/// Loads the samples of a file that OpenFile opened without them, as OpenFile does with
+/// `loadSamples`: the file is not read again from the start (a protected file is not
+/// deciphered again). 1 on success; a load error raises std::runtime_error as OpenFile's does.
+int LoadOpenedSamples(I_WavFile& file, int loadFlag);
+
 /// The format type a file name's extension asks for on writing (".wav" WAVE, ".flac" FLAC,
 /// ".ogg" Ogg Vorbis, ".opus", ".mp3", ".aif"/".aiff", ".caf", ".w64", ".au"), whether or not
 /// this build can write it; 0 for any other extension.
