@@ -45,9 +45,8 @@ int RunImportPreset(const CommandOptions& options, AppConfig& config, EqBandTabl
   for (const std::string& note : preset.notes) {
     log(FormatText("%s%s%s", kInfo, PrintableText(note).c_str(), kEnd));
   }
-  if (preset.table.empty()) {
-    log(FormatText("%sThe preset file holds no filter that can be imported(%s).%s", kError,
-                   shown.c_str(), kEnd));
+  if (const std::string refusal = DescribeImportRefusal(preset); !refusal.empty()) {
+    log(FormatText("%s%s(%s).%s", kError, refusal.c_str(), shown.c_str(), kEnd));
     return Finish("ImportPreset", 0, log);
   }
   // What the bands do at the sample rate the window opens with: a band that does nothing

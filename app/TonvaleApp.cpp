@@ -12,6 +12,7 @@
 #include "app/PresetCommand.h"
 #include "app/ProgressLine.h"
 #include "app/RunFileClash.h"
+#include "app/StartupWarning.h"
 #include "app/VersionText.h"
 #include "convert/ConversionJob.h"
 #include "platform/fs/FileSystem.h"
@@ -198,18 +199,21 @@ bool CTonvaleApp::InitInstance() {
 
   // The bands are saved when the window closes with OK, inside the window, so that a save that
   // fails can be reported while the user can still act on it.
-  const InteractiveContext context{g_appConfig,
-                                   g_bandTable,
-                                   g_graphParams,
-                                   g_bqCalculator,
-                                   g_cmdOptions.hasAccessSetting == 1,
-                                   g_configPath,
-                                   [] {
-                                     return SaveUserSettings(g_cmdOptions.accessSettingPath,
-                                                             g_cmdOptions.eqIndex, g_appConfig,
-                                                             g_bandTable) == 1;
-                                   },
-                                   g_cmdOptions.openRecordingPath};
+  const InteractiveContext context{
+      g_appConfig,
+      g_bandTable,
+      g_graphParams,
+      g_bqCalculator,
+      g_cmdOptions.hasAccessSetting == 1,
+      g_configPath,
+      [] {
+        return SaveUserSettings(g_cmdOptions.accessSettingPath, g_cmdOptions.eqIndex, g_appConfig,
+                                g_bandTable) == 1;
+      },
+      g_cmdOptions.openRecordingPath,
+      g_cmdOptions.hasAccessSetting == 1
+          ? StartupWarning(settings, g_cmdOptions.eqIndex, g_cmdOptions.accessSettingPath)
+          : std::string()};
   const DialogResult result = RunInteractiveMode(m_argc, m_argv, context);
   WriteLiveFlag(g_configPath, 0);
   if (result == DialogResult::NoWindow) {

@@ -1,9 +1,11 @@
 // libFuzzer harness for the INI parser: any bytes as a profile file. Looks keys up, writes a key
-// and checks that it then reads back, and that the write kept the text before the edited line.
+// and checks that it then reads back, and that a batch of writes and removals gives the bytes of
+// the same edits made one at a time.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/profile/Profile.h"
 
@@ -26,6 +28,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (document.Find("musiceq", "musiceq_index00") != "MusicEQBand00") {
       std::abort();
     }
+  }
+
+  // Names from the input again, written and removed as one batch and one by one.
+  std::vector<platform::ProfileEntry> entries;
+  for (std::size_t at = 0; at + 2 < size && entries.size() < 8; at += 1 + size / 9) {
+    const std::size_t length = static_cast<std::size_t>(data[at]) % 4;
+    entries.push_back({text.substr(at + 1, length), text.substr(at + 2, length / 2 + 1), "v",
+                       (data[at] & 0x80) != 0});
+  }
+  platform::ProfileDocument oneByOne(text);
+  bool stored = true;
+  for (const platform::ProfileEntry& entry : entries) {
+    if (entry.remove) {
+      oneByOne.Remove(entry.section, entry.key);
+    } else {
+      stored = stored && oneByOne.Set(entry.section, entry.key, entry.value);
+    }
+  }
+  platform::ProfileDocument batch(text);
+  if (batch.Apply(entries) != stored) {
+    std::abort();
+  }
+  if (stored && batch.Text() != oneByOne.Text()) {
+    std::abort();
   }
   return 0;
 }

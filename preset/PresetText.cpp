@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <optional>
 
@@ -24,6 +25,9 @@ constexpr double kDefaultNotchQual = 30.0;
 constexpr double kDefaultShelfSlope = 0.9;
 // A Butterworth band's stop frequency lies this factor beyond its cut-off.
 constexpr double kStopFactor = 1.25;
+// The most LPQ or HPQ lines taken as one band: the sections of the highest order a pass band is
+// designed with.
+constexpr std::size_t kMaxRunSections = kMaxHighLowOrder / 2;
 
 std::string Upper(std::string_view text) {
   std::string upper(text);
@@ -72,6 +76,55 @@ std::optional<double> Frequency(std::string_view token) {
     return *value * 1000.0;
   }
   return value;
+}
+
+// Appends the UTF-8 bytes of code point `code` to `out`.
+void AppendUtf8(std::uint32_t code, std::string& out) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Text that starts with a UTF-16 byte order mark (little- or big-endian, as Windows editors save
+// "Unicode" text) as UTF-8 without the mark; empty for any other text. A lone surrogate becomes
+// U+FFFD and an odd last byte is dropped.
+std::optional<std::string> Utf16AsUtf8(std::string_view text) {
+  const bool little = text.starts_with("\xFF\xFE");
+  if (!little && !text.starts_with("\xFE\xFF")) {
+    return std::nullopt;
+  }
+  auto unit = [&text, little](std::size_t at) {
+    const auto first = static_cast<std::uint8_t>(text[at]);
+    const auto second = static_cast<std::uint8_t>(text[at + 1]);
+    return little ? static_cast<std::uint32_t>(first | (second << 8))
+                  : static_cast<std::uint32_t>((first << 8) | second);
+  };
+  std::string out;
+  out.reserve(text.size() / 2);
+  for (std::size_t at = 2; at + 1 < text.size(); at += 2) {
+    std::uint32_t code = unit(at);
+    if (code >= 0xD800 && code < 0xDC00 && at + 3 < text.size() && unit(at + 2) >= 0xDC00 &&
+        unit(at + 2) < 0xE000) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
+      at += 2;
+    } else if (code >= 0xD800 && code < 0xE000) {
+      code = 0xFFFD;
+    }
+    AppendUtf8(code, out);
+  }
+  return out;
 }
 
 // The analogue Q of a bandwidth of `octaves`.
@@ -335,11 +388,43 @@ class PresetReader {
       Skip(f.line, "the filter type \"" + f.type + "\" is not read");
       return;
     }
-    if (!(band.qual > 0.0) || !std::isfinite(band.qual)) {
-      Skip(f.line, "its slope is too steep for its gain");
+    const bool shelf =
+        band.type == ToCode(EqBandType::LowShelf) || band.type == ToCode(EqBandType::HighShelf);
+    if (const std::string fault = QualFault(f, !shelf && f.octaves.has_value(), band.qual);
+        !fault.empty()) {
+      Skip(f.line, fault);
       return;
     }
     Add(band, f.on);
+  }
+
+  // Why the Q a line gives (or its bandwidth, when `fromOctaves`, or its slope gives) cannot be
+  // stored as `stored`, the Q the band gets; empty when it can. The settings file keeps six
+  // decimals: a Q that they would store as 0 is refused here, where the line can be named.
+  static std::string QualFault(const FilterLine& f, bool fromOctaves, double stored) {
+    double given = stored;
+    if (f.qual) {
+      given = *f.qual;
+      if (!(given > 0.0)) {
+        return "its Q " + FormatShortest(given) + " makes no filter (it must be above 0)";
+      }
+    } else if (fromOctaves) {
+      if (!(*f.octaves > 0.0)) {
+        return "its bandwidth " + FormatShortest(*f.octaves) +
+               " octaves makes no filter (it and its Q must be above 0)";
+      }
+      given = QualFromOctaves(*f.octaves);
+    } else if (!(stored > 0.0) || !std::isfinite(stored)) {
+      return "its slope is too steep for its gain";
+    }
+    if (!std::isfinite(stored)) {
+      return "its Q " + FormatShortest(given) + " is too large to store";
+    }
+    if (platform::FormatFixed6(stored) == "0.000000") {
+      return "its Q " + FormatShortest(given) +
+             " would be stored as 0 (the settings file keeps six decimals)";
+    }
+    return {};
   }
 
   void AddPass(const FilterLine& f, unsigned order) {
@@ -362,8 +447,21 @@ class PresetReader {
     run.swap(m_run);
     std::size_t at = 0;
     while (at < run.size()) {
+      // The highest Q among the first n lines, for each n: a Butterworth filter of order 2n has
+      // one section of Q 1 / (2 sin(pi / 4n)), so only an n whose highest Q is that one needs
+      // the whole comparison: the time grows with the run's length, not with its cube.
+      const std::size_t longest = std::min(run.size() - at, kMaxRunSections);
+      std::vector<double> highest(longest);
+      for (std::size_t k = 0; k < longest; ++k) {
+        highest[k] = k == 0 ? *run[at].qual : std::max(highest[k - 1], *run[at + k].qual);
+      }
       std::size_t taken = 0;
-      for (std::size_t n = run.size() - at; n >= 1 && taken == 0; --n) {
+      for (std::size_t n = longest; n >= 1 && taken == 0; --n) {
+        const double top =
+            1.0 / (2.0 * std::sin(std::numbers::pi / (4.0 * static_cast<double>(n))));
+        if (!(std::fabs(highest[n - 1] - top) <= kQualTolerance)) {
+          continue;
+        }
         std::vector<double> quals;
         for (std::size_t k = 0; k < n; ++k) quals.push_back(*run[at + k].qual);
         if (AreButterworthQuals(quals)) {
@@ -398,7 +496,21 @@ std::vector<double> ButterworthSectionQuals(unsigned order) {
   return quals;
 }
 
+std::string DescribeImportRefusal(const PresetImport& preset) {
+  if (preset.table.empty()) {
+    return "The preset file holds no filter that can be imported";
+  }
+  if (preset.table.size() > static_cast<std::size_t>(kMaxBandCount)) {
+    return FormatText("The preset file holds %zu filters, more than the limit of %d bands",
+                      preset.table.size(), kMaxBandCount);
+  }
+  return {};
+}
+
 PresetImport ReadPresetText(std::string_view text) {
+  if (const auto utf8 = Utf16AsUtf8(text)) {
+    return ReadPresetText(*utf8);
+  }
   PresetImport result;
   PresetReader reader(result);
   int number = 0;

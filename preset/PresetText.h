@@ -27,10 +27,18 @@ struct PresetImport {
 /// - LP and HP without Q, and any with Q 0.7071, are Butterworth bands of order 2, and a run of
 ///   LPQ (or HPQ) lines at one Fc whose Qs are those of a Butterworth filter's sections is one
 ///   band of that order, stored so that the order reads back exactly.
+/// The text is UTF-8, with or without a byte order mark, or UTF-16 with one (either byte order).
+/// A Q that makes no filter (0 or below, from a bandwidth of 0 octaves or below) or that the
+/// settings file's six decimals would store as 0 skips its line, naming the Q.
 /// OFF filters become disabled bands. Everything else (other Qs of a pass filter, GraphicEQ,
 /// Convolution, Include, sections for some channels only, unknown lines) is skipped with a
 /// note naming its line; blank and comment ("#") lines are passed over silently.
 PresetImport ReadPresetText(std::string_view text);
+
+/// Why `preset` cannot replace a setup, as a sentence without its final point ("The preset file
+/// holds no filter that can be imported", or one naming its band count above kMaxBandCount);
+/// empty when it can.
+std::string DescribeImportRefusal(const PresetImport& preset);
 
 /// Writes `table` as Equalizer APO text that ReadPresetText reads back: a "Preamp:" line, then
 /// one "Filter n:" line per band (bells as PK with the cookbook Q, shelves as LSC or HSC with

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 #include "platform/fs/FileSystem.h"
@@ -86,6 +87,11 @@ int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
     return fallBack(SettingsLoadStatus::NoSetup, noSetup);
   }
   config.bandNum = platform::ParseDecimalInt(bandNum);
+  if (config.bandNum > kMaxBandCount) {
+    found.status = SettingsLoadStatus::TooManyBands;
+    found.reason = platform::FormatText("its setup holds %d bands, more than the limit of %d",
+                                        static_cast<int>(config.bandNum), kMaxBandCount);
+  }
   const std::string sampleRate = file->GetString(section, "SampleRate");
   if (!sampleRate.empty()) {
     config.defaultSampleRate = platform::ParseDecimalInt(sampleRate);
@@ -100,12 +106,18 @@ int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
     }
   }
   if (bandTable.empty()) {
-    return fallBack(SettingsLoadStatus::NoSetup, noSetup);
+    return fallBack(found.status == SettingsLoadStatus::TooManyBands ? found.status
+                                                                     : SettingsLoadStatus::NoSetup,
+                    found.status == SettingsLoadStatus::TooManyBands ? found.reason : noSetup);
   }
-  // Absent (every file written before the preamp existed) means 0 dB; so does a value that is
-  // not a finite number.
-  const double preamp = platform::ParseDouble(file->GetString(section, kPreampKey));
-  bandTable.preampDb = std::isfinite(preamp) ? preamp : 0.0;
+  // Absent (every file written before the preamp existed) means 0 dB. Any other value is kept as
+  // it reads, text without a number as not-a-number: the design names a preamp that is not a
+  // usable number and leaves it out, where taking it as 0 dB would hide it.
+  const std::string preamp = file->GetString(section, kPreampKey);
+  bandTable.preampDb =
+      preamp.empty()
+          ? 0.0
+          : platform::ParseNumber(preamp).value_or(std::numeric_limits<double>::quiet_NaN());
   config.bandNum = static_cast<std::int32_t>(bandTable.size());
   if (report != nullptr) {
     *report = found;
@@ -117,6 +129,9 @@ int SaveUserSettings(const std::string& path, int eqIndex, const AppConfig& conf
                      const EqBandTable& bandTable) {
   using platform::FormatFixed6;
   using platform::FormatText;
+  if (bandTable.size() > static_cast<std::size_t>(kMaxBandCount)) {
+    return 0;
+  }
   const std::string section = BandSectionName(eqIndex);
   std::vector<platform::ProfileEntry> entries;
   entries.reserve(3 + 7 * bandTable.size());

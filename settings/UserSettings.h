@@ -5,11 +5,6 @@
 #include "eq/band/EqBand.h"
 #include "settings/AppConfig.h"
 
-/// Most bands a table holds. A count from a file is bounded here so that a damaged or hostile
-/// BandNum cannot demand billions of bands; two-digit band keys ("Band%.2d_Type") hold exactly
-/// this many.
-inline constexpr int kMaxBandCount = 100;
-
 /// Key of the index map entry for an EQ index: "MusicEQ_Index%.2d" (0 gives MusicEQ_Index00,
 /// -1 gives MusicEQ_Index-01, 100 gives MusicEQ_Index100).
 std::string IndexMapKey(int eqIndex);
@@ -23,6 +18,9 @@ enum class SettingsLoadStatus {
   Missing,     ///< no file at the path; the default bands were built
   Unreadable,  ///< the path is not a readable regular file; the default bands were built
   NoSetup,     ///< the file holds no usable setup at the EQ index; the default bands were built
+  /// the setup's BandNum is above kMaxBandCount: only its first kMaxBandCount bands were read,
+  /// so it cannot be used as it is stored
+  TooManyBands,
 };
 
 /// What LoadUserSettings found, for a caller that must not go on with the default bands.
@@ -36,13 +34,17 @@ struct SettingsLoadReport {
 /// out and the later ones move up. Falls back to ApplyDefaultSettings when the file is missing
 /// or unreadable (a folder, a device or FIFO, which is never opened, or no permission), the
 /// index or its BandNum is missing, or no band is complete; `report`, when given, says which.
+/// A BandNum above kMaxBandCount loads the first kMaxBandCount bands and reports TooManyBands.
+/// A Preamp value is kept as it reads (text without a number as not-a-number), so that the design
+/// names one that is not usable instead of taking it as 0 dB.
 /// Afterwards `config.bandNum` equals the table's size. Always returns 1.
 int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
                      EqBandTable& bandTable, SettingsLoadReport* report = nullptr);
 
 /// Writes `bandTable` and the working sample rate under EQ index `eqIndex` into the user
 /// settings file at `path`, as one atomic update. Returns 1 when written, 0 when the file could
-/// not be written (for example its folder does not exist); nothing is written then.
+/// not be written (for example its folder does not exist) or the table holds more than
+/// kMaxBandCount bands, which no load would read back; nothing is written then.
 [[nodiscard]] int SaveUserSettings(const std::string& path, int eqIndex, const AppConfig& config,
                                    const EqBandTable& bandTable);
 

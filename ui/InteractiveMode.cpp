@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QLocale>
 #include <QMessageBox>
+#include <QTimer>
 #include <clocale>
 #include <cstdlib>
 #include <string>
@@ -79,6 +80,20 @@ DialogResult RunInteractiveMode(int& argc, char** argv, const InteractiveContext
   int result = QDialog::Rejected;
   try {
     CTonvaleDlg dialog(context);
+    if (!context.startupWarning.empty()) {
+      platform::WriteStandardError(
+          platform::FormatText("%s%s%s", "Information:", context.startupWarning.c_str(), "\r\n"));
+      // Once the window is up, so that the warning stands in front of what it speaks of; shown
+      // without a loop of its own, so that a window closed meanwhile (by the liveness flag)
+      // still ends.
+      QTimer::singleShot(0, &dialog, [&dialog, &context] {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tonvale"),
+                                    QString::fromStdString(context.startupWarning), QMessageBox::Ok,
+                                    &dialog);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+      });
+    }
     result = dialog.exec();
   } catch (...) {
     application.Stop(platform::CurrentExceptionReason());

@@ -22,6 +22,8 @@ struct InteractiveContext {
   std::function<bool()> saveOnOk;
   /// A recording to open at start-up (/open_recording); empty for none.
   std::string openRecording;
+  /// Shown in a warning as the window opens (and on standard error); empty for none.
+  std::string startupWarning;
 };
 
 /// What the interactive window ended with.

@@ -119,10 +119,9 @@ bool CTonvaleDlg::ImportPreset(const QString& path) {
   for (const std::string& note : preset.notes) {
     notes += QString::fromStdString(note) + QLatin1Char('\n');
   }
-  if (preset.table.empty()) {
-    Report(title,
-           QStringLiteral("The preset file holds no filter that can be imported.\n\n") + notes,
-           true);
+  if (const std::string refusal = DescribeImportRefusal(preset); !refusal.empty()) {
+    // The bands stay as they were: nothing of the preset is taken.
+    Report(title, QString::fromStdString(refusal) + QStringLiteral(".\n\n") + notes, true);
     return false;
   }
   m_context.bandTable = preset.table;

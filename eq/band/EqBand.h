@@ -33,6 +33,11 @@ struct EqBand {
 /// defaults (11.204082 Hz for a 10 Hz stop), so it stays 0.98 exactly.
 inline constexpr double kStopMargin = 0.98;
 
+/// Most bands a setup holds, everywhere: the settings file, a preset import, the window. Two-digit
+/// band keys ("Band%.2d_Type") number exactly this many, and it bounds what a damaged or hostile
+/// BandNum can demand.
+inline constexpr int kMaxBandCount = 100;
+
 /// The band table: the bands in band order, and the setup's preamp.
 struct EqBandTable : std::vector<EqBand> {
   using std::vector<EqBand>::vector;

@@ -1,5 +1,6 @@
 #include "eq/design/FilterChain.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "eq/design/CookbookFilter.h"
@@ -16,6 +17,17 @@ using platform::FormatShortest;
 double OrderEstimate(double gain, double ratio) { return gain / std::log10(ratio) / 20.0 + 0.98; }
 
 std::string Hz(double value) { return FormatShortest(value) + " Hz"; }
+
+// A frequency found on a grid, for a message: whole hertz from 10 Hz, three digits below.
+std::string GridHz(double value) {
+  if (value >= 10.0) {
+    return Hz(std::round(value));
+  }
+  char text[32];
+  const auto written =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, 3);
+  return std::string(text, written.ptr) + " Hz";
+}
 
 // Why the values of a bell, shelf or notch (which has no gain) make no filter; empty when they
 // make one.
@@ -86,7 +98,8 @@ bool SkipForFault(const SectionCheckResult& check, const EqBand& band, unsigned 
       case SectionFault::ResponseTooHigh:
         skip.reason = BandSkipReason::ResponseTooHigh;
         skip.detail = filter + " would rise to " + platform::FormatFixed(check.valueDb, 1) +
-                      " dB, above what it is designed to reach";
+                      " dB at " + GridHz(check.freq) + ", where it is designed to reach " +
+                      platform::FormatFixed(check.idealDb, 1) + " dB";
         break;
       default:
         skip.reason = BandSkipReason::Imprecise;
@@ -121,7 +134,17 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
     }
   };
   const std::string half = " is above half the sample rate (" + Hz(nyquist) + ")";
-  if (bandTable.preampDb != 0.0 && std::isfinite(bandTable.preampDb)) {
+  // A preamp beyond the limit (or infinite) would push every sample out of range, one that is
+  // not a number would silence them: it is named and left out rather than taken as 0 dB.
+  const double preamp = bandTable.preampDb;
+  const EqBand preampBand{.type = kPreampKind, .index = kPreampKind};
+  if (std::isnan(preamp)) {
+    skip(preampBand, BandSkipReason::PreampUnusable, "its gain is not a number");
+  } else if (!(std::fabs(preamp) <= kMaxPreampDb)) {
+    skip(preampBand, BandSkipReason::PreampUnusable,
+         "its gain " + FormatShortest(preamp) + " dB lies outside -" +
+             FormatShortest(kMaxPreampDb) + " to " + FormatShortest(kMaxPreampDb) + " dB");
+  } else if (preamp != 0.0) {
     // The preamp as a first section whose only coefficient is its gain: each sample is
     // multiplied by it once before the bands.
     FilterEntry entry;
@@ -150,8 +173,8 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
         continue;
       }
       auto bell = std::make_unique<BellFilter>(DesignSection(band, sampleRate));
-      const double nominalMax = !notch && band.gain > 0.0 ? band.gain : 0.0;
-      if (SkipForFault(CheckSections({&bell->coefs, 1}, nominalMax, sampleRate, band.centFreq),
+      if (SkipForFault(CheckSections({&bell->coefs, 1}, IdealResponse::Of(band, 0, sampleRate),
+                                     sampleRate, band.centFreq),
                        band, 0, skipped)) {
         continue;
       }
@@ -187,8 +210,9 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
       auto highLow = std::make_unique<HighLowFilter>();
       DesignHighLowFilter(*highLow, highPass ? kDesignHighPass : kDesignLowPass, *order,
                           band.cutoffFreq, sampleRate);
-      if (SkipForFault(CheckSections(highLow->coefs, 0.0, sampleRate, band.cutoffFreq), band,
-                       *order, skipped)) {
+      if (SkipForFault(CheckSections(highLow->coefs, IdealResponse::Of(band, *order, sampleRate),
+                                     sampleRate, band.cutoffFreq),
+                       band, *order, skipped)) {
         continue;
       }
       FilterEntry entry;
@@ -205,6 +229,9 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
 }
 
 std::string DescribeBandSkip(const BandSkip& skip, double sampleRate) {
+  if (skip.type == kPreampKind) {
+    return "The preamp is left out: " + skip.detail + ".";
+  }
   const char* name = BandTypeName(skip.type);
   const char* kind = name != nullptr ? name : "unknown type";
   return platform::FormatText("Band%.2d (%s) is left out at %s Hz: %s.",

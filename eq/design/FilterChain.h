@@ -36,6 +36,10 @@ inline constexpr std::uint16_t kMaxHighLowOrder = 1000;
 /// frequency ratio is not defined and the band is left out.
 inline constexpr double kMinPassBandFreq = 0.001;
 
+/// The largest preamp, dB up or down, the design applies (a factor of 1000 in amplitude): a
+/// preamp beyond it, or one that is not a finite number, is left out like an undesignable band.
+inline constexpr double kMaxPreampDb = 60.0;
+
 /// Why the design leaves an enabled band out of the chain.
 enum class BandSkipReason {
   UnknownType,       ///< its type code names no filter
@@ -43,24 +47,26 @@ enum class BandSkipReason {
   AboveNyquist,      ///< a frequency it needs lies above half the sample rate
   OrderBeyondLimit,  ///< a pass band would need an order above kMaxHighLowOrder
   Unstable,          ///< a designed section would grow without bound
-  ResponseTooHigh,   ///< the designed response rises more than 1 dB above what it should reach
+  ResponseTooHigh,   ///< the designed response rises above the band's ideal (CheckSections)
   Imprecise,         ///< the cascade is too steep to compute in double precision
+  PreampUnusable,    ///< the preamp is not a finite number within kMaxPreampDb
 };
 
-/// An enabled band the design left out, and why.
+/// An enabled band (or the preamp) the design left out, and why.
 struct BandSkip {
-  std::uint32_t index = 0;  ///< the band's `index`
-  std::uint32_t type = 0;   ///< the band's type code
+  std::uint32_t index = 0;  ///< the band's `index`; kPreampKind for the preamp
+  std::uint32_t type = 0;   ///< the band's type code; kPreampKind for the preamp
   BandSkipReason reason = BandSkipReason::NoFilter;
   std::string detail;  ///< the reason in words, with the values that gave it
 };
 
 /// Appends the preamp of `bandTable` when it is not 0 dB (a section that multiplies each sample
-/// by its gain), then one entry to `chain` for every band of `bandTable` that can be designed at
-/// `sampleRate` Hz: enabled, of a known type, with values that make a filter, its frequencies at
-/// or below half the sample rate, a pass band's order within kMaxHighLowOrder, and designed
-/// sections that are stable and numerically sound (CheckSections). Every enabled band left out
-/// is appended to `skipped` when given. Returns 1.
+/// by its gain; one that is not finite or lies beyond kMaxPreampDb is left out), then one entry to
+/// `chain` for every band of `bandTable` that can be designed at `sampleRate` Hz: enabled, of a
+/// known type, with values that make a filter, its frequencies at or below half the sample rate, a
+/// pass band's order within kMaxHighLowOrder, and designed sections that are stable and numerically
+/// sound (CheckSections). Every enabled band left out is appended to `skipped` when given.
+/// Returns 1.
 int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double sampleRate,
                       std::vector<BandSkip>* skipped = nullptr);
 
@@ -69,7 +75,8 @@ int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double s
 const char* BandTypeName(std::uint32_t type);
 
 /// One sentence naming a left-out band, its type and the reason, for a report:
-/// "Band00 (high-pass) is left out at 48000 Hz: ...". Numbered like the settings keys.
+/// "Band00 (high-pass) is left out at 48000 Hz: ...". Numbered like the settings keys. A
+/// left-out preamp: "The preamp is left out: ...".
 std::string DescribeBandSkip(const BandSkip& skip, double sampleRate);
 
 /// The Butterworth order a pass band needs to reach `gain` dB at the frequency ratio `ratio`

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 namespace {
@@ -55,9 +56,85 @@ double SquaredMagnitude(double p0, double p1, double p2, const GridPoint& g) {
   return re * re + im * im;
 }
 
+// |H|^2 of the cookbook's low shelf at x = Omega^2 (see IdealResponse).
+double LowShelfSquared(double A, double qual, double x) {
+  const double slope = A * x / (qual * qual);
+  const double num = (A - x) * (A - x) + slope;
+  const double den = (1.0 - A * x) * (1.0 - A * x) + slope;
+  return A * A * num / den;
+}
+
+// The highest |H| of the cookbook shelf with gain factor A (either side, the high shelf's values
+// are the low shelf's at 1 / Omega): the larger plateau, A^2 or 1, unless the slope overshoots.
+// With N(x) and D(x) the numerator and denominator above, (N / D)' = 0 reduces to
+// (1 - A^2)(c x^2 + 2 (1 + A^2) x + c) = 0 with c = A (1 / Q^2 - 2), whose roots are real,
+// positive and each other's reciprocal when c < 0 (Q above 0.7071): one is the overshoot, the
+// other the undershoot.
+double ShelfPeak(double A, double qual) {
+  double peakSquared = std::max(A * A * A * A, 1.0);
+  const double c = A * (1.0 / (qual * qual) - 2.0);
+  const double b = 1.0 + A * A;
+  if (c < 0.0 && A != 1.0) {
+    const double root = std::sqrt(std::max(b * b - c * c, 0.0));
+    for (const double x : {(-b - root) / c, (-b + root) / c}) {
+      if (x > 0.0 && std::isfinite(x)) {
+        peakSquared = std::max(peakSquared, LowShelfSquared(A, qual, x));
+      }
+    }
+  }
+  return std::sqrt(peakSquared);
+}
+
 }  // namespace
 
-SectionCheckResult CheckSections(std::span<const BiquadCoefs> sections, double nominalMaxDb,
+IdealResponse IdealResponse::Of(const EqBand& band, unsigned order, double sampleRate) {
+  IdealResponse ideal;
+  ideal.m_type = band.type;
+  ideal.m_sampleRate = sampleRate;
+  ideal.m_qual = band.qual;
+  ideal.m_order = order;
+  const double bandFreq = IsPassType(band.type) ? band.cutoffFreq : band.centFreq;
+  ideal.m_tanBand = std::tan(std::numbers::pi * bandFreq / sampleRate);
+  switch (static_cast<EqBandType>(band.type)) {
+    case EqBandType::Bell:
+      ideal.m_factor = std::pow(10.0, std::fabs(band.gain) / 20.0);
+      ideal.m_cut = band.gain < 0.0;
+      ideal.m_peak = ideal.m_cut ? 1.0 : ideal.m_factor;
+      break;
+    case EqBandType::LowShelf:
+    case EqBandType::HighShelf:
+      ideal.m_factor = std::pow(10.0, band.gain / 40.0);
+      ideal.m_peak = ShelfPeak(ideal.m_factor, band.qual);
+      break;
+    default: ideal.m_peak = 1.0; break;
+  }
+  return ideal;
+}
+
+double IdealResponse::Magnitude(double freq) const {
+  const double omega = std::tan(std::numbers::pi * freq / m_sampleRate) / m_tanBand;
+  const double x = omega * omega;
+  const double off = (1.0 - x) * (1.0 - x);
+  const double width = x / (m_qual * m_qual);
+  switch (static_cast<EqBandType>(m_type)) {
+    case EqBandType::Bell: {
+      const double boosted = off + m_factor * m_factor * width;
+      return std::sqrt(m_cut ? (off + width) / boosted : boosted / (off + width));
+    }
+    case EqBandType::Notch: return std::sqrt(off / (off + width));
+    case EqBandType::LowShelf: return std::sqrt(LowShelfSquared(m_factor, m_qual, x));
+    case EqBandType::HighShelf:
+      // The high shelf at Omega is the low shelf at 1 / Omega.
+      return std::sqrt(LowShelfSquared(m_factor, m_qual, 1.0 / x));
+    case EqBandType::LowPass:
+      return 1.0 / std::sqrt(1.0 + std::pow(x, static_cast<double>(m_order)));
+    case EqBandType::HighPass:
+      return 1.0 / std::sqrt(1.0 + std::pow(x, -static_cast<double>(m_order)));
+  }
+  return 1.0;
+}
+
+SectionCheckResult CheckSections(std::span<const BiquadCoefs> sections, const IdealResponse& ideal,
                                  double sampleRate, double bandFreq) {
   for (const BiquadCoefs& c : sections) {
     if (!IsStable(c)) {
@@ -73,11 +150,13 @@ SectionCheckResult CheckSections(std::span<const BiquadCoefs> sections, double n
   const double low = std::max(std::min(sampleRate * 1e-6, bandFreq / 10.0), sampleRate * 1e-7);
   const double ratio = std::pow(nyquist / low, 1.0 / (kGridPoints - 1));
   std::vector<GridPoint> grid(kGridPoints);
+  std::vector<double> freqs(kGridPoints);
   double f = low;
-  for (GridPoint& g : grid) {
+  for (std::size_t i = 0; i < grid.size(); ++i) {
     const double w = 2.0 * 3.141592653589793 * f / sampleRate;
     const double half = std::sin(w * 0.5);
-    g = {half * half, std::sin(w), std::cos(w)};
+    grid[i] = {half * half, std::sin(w), std::cos(w)};
+    freqs[i] = f;
     f *= ratio;
   }
 
@@ -85,24 +164,40 @@ SectionCheckResult CheckSections(std::span<const BiquadCoefs> sections, double n
   // range of a double covers the gains of any order the design allows).
   const double maxPartial = std::pow(10.0, kMaxCascadeGainDb / 10.0);
   std::vector<double> partial(grid.size(), 1.0);
-  for (std::size_t k = 0; k < sections.size(); ++k) {
+  for (std::size_t k = 0; k + 1 < sections.size(); ++k) {
     const BiquadCoefs& c = sections[k];
     double peak = 0.0;
+    std::size_t at = 0;
     for (std::size_t i = 0; i < grid.size(); ++i) {
       const double den = SquaredMagnitude(1.0, c.a1, c.a2, grid[i]);
       partial[i] *= SquaredMagnitude(c.b0, c.b1, c.b2, grid[i]) / den;
       if (!(partial[i] <= peak)) {
         peak = std::isnan(partial[i]) ? HUGE_VAL : partial[i];
+        at = i;
       }
     }
-    const double peakDb = 10.0 * std::log10(peak);
-    if (k + 1 == sections.size()) {
-      if (!(peakDb <= nominalMaxDb + kResponseMarginDb)) {
-        return {SectionFault::ResponseTooHigh, peakDb};
-      }
-    } else if (!(peak <= maxPartial)) {
-      return {SectionFault::Imprecise, peakDb};
+    if (!(peak <= maxPartial)) {
+      return {SectionFault::Imprecise, 10.0 * std::log10(peak), freqs[at], 0.0};
     }
+  }
+  // The whole cascade against the ideal: at no frequency may it rise above the ideal by more
+  // than the margin's share of the ideal's peak. A value that is not a number always fails.
+  const BiquadCoefs& last = sections.back();
+  const double allowance = (std::pow(10.0, kResponseMarginDb / 20.0) - 1.0) * ideal.Peak();
+  double worst = 0.0;
+  std::size_t at = grid.size();
+  for (std::size_t i = 0; i < grid.size(); ++i) {
+    const double den = SquaredMagnitude(1.0, last.a1, last.a2, grid[i]);
+    partial[i] *= SquaredMagnitude(last.b0, last.b1, last.b2, grid[i]) / den;
+    const double excess = std::sqrt(partial[i]) - (ideal.Magnitude(freqs[i]) + allowance);
+    if (!(excess <= worst)) {
+      worst = std::isnan(excess) ? HUGE_VAL : excess;
+      at = i;
+    }
+  }
+  if (at < grid.size()) {
+    return {SectionFault::ResponseTooHigh, 10.0 * std::log10(partial[at]), freqs[at],
+            20.0 * std::log10(ideal.Magnitude(freqs[at]))};
   }
   return {};
 }

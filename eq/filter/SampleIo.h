@@ -15,7 +15,7 @@
 // states into NaN and silence the rest of the channel). Back from the chain, integers are
 // limited to their container's range and truncated toward zero, with the low bits a narrower
 // valid width leaves unused cleared; floats are rounded to their width and never limited; a
-// value that is not a number becomes 0 everywhere.
+// value that is not a number becomes 0 everywhere, and is counted as out of range.
 
 /// A 16-bit sample as the value the filters see: its exact value.
 inline double FromPcm16(std::int16_t s) { return static_cast<double>(s); }
@@ -75,18 +75,19 @@ inline std::int32_t ToSignedInteger(double y, unsigned bits) {
   return static_cast<std::int32_t>(y);  // truncation toward zero
 }
 
-/// How the values the filters gave back were limited, counted while they are stored.
+/// How the values the filters gave back were limited, counted while they are stored. A value
+/// that is not a number left every range: it counts as clipped and makes the peak infinite.
 struct ClipStats {
   std::uint64_t clipped = 0;  ///< values the limits changed (floats: magnitude above 1.0)
-  double peak = 0.0;          ///< largest magnitude before limiting, in the value's own scale
-  double fullScale = 1.0;     ///< the magnitude `peak` is measured against (0 dBFS)
+  double peak = 0.0;  ///< largest magnitude before limiting, in the value's own scale; may be inf
+  double fullScale = 1.0;  ///< the magnitude `peak` is measured against (0 dBFS)
 
-  /// Keeps the magnitude of `y` when it is the largest so far (a NaN is never kept). Written
-  /// as a comparison: std::fmax is a library call in the kernels' inner loop.
+  /// Keeps the magnitude of `y` when it is the largest so far; a NaN as infinity. Written as a
+  /// comparison: std::fmax is a library call in the kernels' inner loop.
   void NotePeak(double y) {
     const double magnitude = std::fabs(y);
-    if (magnitude > peak) {
-      peak = magnitude;
+    if (!(magnitude <= peak)) {
+      peak = std::isnan(magnitude) ? HUGE_VAL : magnitude;
     }
   }
   void Add(const ClipStats& other) {
@@ -114,7 +115,7 @@ struct Pcm16Io {
   double In(Sample s) const { return FromPcm16(s); }
   Sample Out(double y) {
     stats.NotePeak(y);
-    stats.clipped += (y > 32767.0 || y < -32768.0) ? 1 : 0;
+    stats.clipped += !(y <= 32767.0 && y >= -32768.0) ? 1 : 0;
     return static_cast<Sample>(ToPcm16(y) & mask);
   }
 };
@@ -126,7 +127,7 @@ struct Pcm8Io {
   double In(Sample s) const { return FromPcm8(s); }
   Sample Out(double y) {
     stats.NotePeak(y);
-    stats.clipped += (y > 32767.0 || y < -32768.0) ? 1 : 0;
+    stats.clipped += !(y <= 32767.0 && y >= -32768.0) ? 1 : 0;
     return static_cast<Sample>(ToPcm8(y) & mask);
   }
 };
@@ -144,7 +145,7 @@ struct Pcm24Io {
   }
   Sample Out(double y) {
     stats.NotePeak(y);
-    stats.clipped += (y > 8388607.0 || y < -8388608.0) ? 1 : 0;
+    stats.clipped += !(y <= 8388607.0 && y >= -8388608.0) ? 1 : 0;
     const auto v = static_cast<std::uint32_t>(ToSignedInteger(y, 24) & mask);
     return Sample{{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
                    static_cast<std::uint8_t>(v >> 16)}};
@@ -158,7 +159,7 @@ struct Pcm32Io {
   double In(Sample s) const { return static_cast<double>(s); }
   Sample Out(double y) {
     stats.NotePeak(y);
-    stats.clipped += (y > 2147483647.0 || y < -2147483648.0) ? 1 : 0;
+    stats.clipped += !(y <= 2147483647.0 && y >= -2147483648.0) ? 1 : 0;
     return ToSignedInteger(y, 32) & mask;
   }
 };
@@ -168,12 +169,9 @@ struct Float32Io {
   ClipStats stats{0, 0.0, 1.0};
   double In(Sample s) const { return std::isfinite(s) ? static_cast<double>(s) : 0.0; }
   Sample Out(double y) {
-    if (std::isnan(y)) {
-      return 0.0F;
-    }
     stats.NotePeak(y);
-    stats.clipped += std::fabs(y) > 1.0 ? 1 : 0;
-    return static_cast<float>(y);
+    stats.clipped += !(std::fabs(y) <= 1.0) ? 1 : 0;
+    return std::isnan(y) ? 0.0F : static_cast<float>(y);
   }
 };
 
@@ -182,19 +180,16 @@ struct Float64Io {
   ClipStats stats{0, 0.0, 1.0};
   double In(Sample s) const { return std::isfinite(s) ? s : 0.0; }
   Sample Out(double y) {
-    if (std::isnan(y)) {
-      return 0.0;
-    }
     stats.NotePeak(y);
-    stats.clipped += std::fabs(y) > 1.0 ? 1 : 0;
-    return y;
+    stats.clipped += !(std::fabs(y) <= 1.0) ? 1 : 0;
+    return std::isnan(y) ? 0.0 : y;
   }
 };
 
 /// The values y[0, count) as integers limited to [low, high] (both integers) and truncated
 /// toward zero, a value that is not a number as 0, with the peak and the count of values the
-/// limits changed noted in `stats`: exactly what the per-sample conversions do, a vector of values
-/// at a time where the compiler has vectors.
+/// limits changed (and of values that are not a number) noted in `stats`: exactly what the
+/// per-sample conversions do, a vector of values at a time where the compiler has vectors.
 inline void LimitToIntegers(const double* y, std::int32_t* out, std::size_t count, double low,
                             double high, ClipStats& stats) {
   std::size_t i = 0;
@@ -208,17 +203,20 @@ inline void LimitToIntegers(const double* y, std::int32_t* out, std::size_t coun
   const D lo = D{} + low;
   const D hi = D{} + high;
   const D zero = D{};
+  const D infinite = D{} + HUGE_VAL;
   D peak = D{} + stats.peak;
   M changed = M{};
   for (; i + kWidth <= count; i += kWidth) {
     D v;
     std::memcpy(&v, y + i, sizeof v);
-    const D magnitude = v < zero ? -v : v;  // not a number stays one, and is never kept
+    const M isNumber = v == v;
+    D magnitude = v < zero ? -v : v;
+    magnitude = isNumber ? magnitude : infinite;  // not a number: beyond every limit
     peak = magnitude > peak ? magnitude : peak;
-    changed -= (v > hi) | (v < lo);  // -1 where the limits change the value
     D limited = v > hi ? hi : v;
     limited = limited < lo ? lo : limited;
-    limited = v == v ? limited : zero;
+    changed -= limited != v;  // -1 where the limits change the value, or it is not a number
+    limited = isNumber ? limited : zero;
     const I integers = __builtin_convertvector(limited, I);  // truncation toward zero
     std::memcpy(out + i, &integers, sizeof integers);
   }
@@ -230,7 +228,7 @@ inline void LimitToIntegers(const double* y, std::int32_t* out, std::size_t coun
   for (; i < count; ++i) {
     const double v = y[i];
     stats.NotePeak(v);
-    stats.clipped += (v > high || v < low) ? 1 : 0;
+    stats.clipped += !(v <= high && v >= low) ? 1 : 0;
     if (std::isnan(v)) {
       out[i] = 0;
     } else {

@@ -1,5 +1,8 @@
 #include "platform/profile/Profile.h"
 
+#include <deque>
+#include <list>
+
 #include "platform/fs/FileSystem.h"
 #include "platform/text/BoundedText.h"
 #include "platform/text/NumberText.h"
@@ -36,17 +39,35 @@ std::string_view Trim(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) {
     return false;
   }
   for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) {
       return false;
     }
   }
   return true;
+}
+
+// A name as the lookups compare it: (ASCII) lower case.
+std::string Lower(std::string_view name) {
+  std::string lower(name);
+  for (char& c : lower) {
+    c = LowerAscii(c);
+  }
+  return lower;
+}
+
+// A value without the double quotes around it, when it has both.
+std::string_view Unquoted(std::string_view value) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
 }
 
 ParsedLine ParseLine(std::string_view content) {
@@ -107,6 +128,35 @@ bool HasLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
+// True when `key=value` can be written into `section` (both names trimmed) and read back.
+bool CanStore(std::string_view section, std::string_view key, std::string_view value) {
+  return !section.empty() && !key.empty() && !HasLineBreak(section) && !HasLineBreak(key) &&
+         !HasLineBreak(value) && section.find(']') == std::string_view::npos &&
+         key.find('=') == std::string_view::npos && key.front() != ';' && key.front() != '[';
+}
+
+// True when the last line of a text, `content` without its line break, holds nothing but
+// blanks up to its first carriage return.
+bool IsBlankLastLine(std::string_view content) {
+  return Trim(content.substr(0, content.find('\r'))).empty();
+}
+
+// The text of a document as Apply edits it: one node per line, so that a line is replaced,
+// inserted or removed without moving the rest of the text.
+struct EditLine {
+  std::string content;
+  std::string ending;  // "\r\n", "\n", or empty on a last line without a line break
+  LineKind kind = LineKind::Other;
+};
+using EditLines = std::list<EditLine>;
+
+// The first section of a name, with what Set and Remove look for in it.
+struct EditSection {
+  EditLines::iterator header;
+  EditLines::iterator lastKey;  // where a new key goes after: its last key line, else its header
+  std::unordered_map<std::string, std::deque<EditLines::iterator>> keys;  // lines of each key name
+};
+
 }  // namespace
 
 std::optional<std::string> ProfileDocument::Find(std::string_view section,
@@ -123,11 +173,7 @@ std::optional<std::string> ProfileDocument::Find(std::string_view section,
       }
       inTarget = seenTarget = EqualsNoCase(parsed.name, section);
     } else if (parsed.kind == LineKind::Key && inTarget && EqualsNoCase(parsed.name, key)) {
-      std::string_view value = parsed.value;
-      if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-        value = value.substr(1, value.size() - 2);
-      }
-      found = std::string(value);
+      found = std::string(Unquoted(parsed.value));
       return false;
     }
     return true;
@@ -138,9 +184,7 @@ std::optional<std::string> ProfileDocument::Find(std::string_view section,
 bool ProfileDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   section = Trim(section);
   key = Trim(key);
-  if (section.empty() || key.empty() || HasLineBreak(section) || HasLineBreak(key) ||
-      HasLineBreak(value) || section.find(']') != std::string_view::npos ||
-      key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[') {
+  if (!CanStore(section, key, value)) {
     return false;
   }
   const std::string eol = LineEnding(m_text);
@@ -188,7 +232,7 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
           lastBreak == 0 ? std::string::npos : m_text.rfind('\n', lastBreak - 1);
       const std::size_t lastLineBegin = previousBreak == std::string::npos ? 0 : previousBreak + 1;
       const std::string_view lastLine(m_text.data() + lastLineBegin, lastBreak - lastLineBegin);
-      if (!Trim(lastLine.substr(0, lastLine.find('\r'))).empty()) {
+      if (!IsBlankLastLine(lastLine)) {
         m_text += eol;
       }
     }
@@ -220,8 +264,153 @@ void ProfileDocument::Remove(std::string_view section, std::string_view key) {
   }
 }
 
+bool ProfileDocument::Apply(const std::vector<ProfileEntry>& entries) {
+  for (const ProfileEntry& entry : entries) {
+    if (!entry.remove && !CanStore(Trim(entry.section), Trim(entry.key), entry.value)) {
+      return false;
+    }
+  }
+  if (entries.empty()) {
+    return true;
+  }
+  // The lines, and the first section of each name with its keys, read once.
+  const std::size_t bomSize =
+      m_text.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0 ? kUtf8Bom.size() : 0;
+  EditLines lines;
+  std::unordered_map<std::string, EditSection> sections;
+  EditSection* current = nullptr;
+  ForEachLine(m_text, [&](const Line& line, const ParsedLine& parsed) {
+    lines.push_back({m_text.substr(line.begin, line.contentEnd - line.begin),
+                     m_text.substr(line.contentEnd, line.end - line.contentEnd), parsed.kind});
+    const auto at = std::prev(lines.end());
+    if (parsed.kind == LineKind::Section) {
+      // A later section of the same name is never found; its keys are not looked at.
+      const auto [entry, added] = sections.try_emplace(Lower(parsed.name));
+      current = added ? &entry->second : nullptr;
+      if (current != nullptr) {
+        current->header = at;
+        current->lastKey = at;
+      }
+    } else if (parsed.kind == LineKind::Key && current != nullptr) {
+      current->keys[Lower(parsed.name)].push_back(at);
+      current->lastKey = at;
+    }
+    return true;
+  });
+  // New lines end as the text's first line break does (CR LF when there is none); only the
+  // last line can be without one.
+  auto lineEnding = [&lines]() -> std::string {
+    for (const EditLine& line : lines) {
+      if (!line.ending.empty()) {
+        return line.ending == "\n" ? "\n" : "\r\n";
+      }
+    }
+    return "\r\n";
+  };
+
+  // Gives the last line, which has none, a line break: a carriage return that ended its content
+  // then belongs to the break, as a read of the new text would take it.
+  auto endLastLine = [](EditLine& line, const std::string& eol) {
+    if (eol == "\n" && !line.content.empty() && line.content.back() == '\r') {
+      line.content.pop_back();
+      line.ending = "\r\n";
+    } else {
+      line.ending = eol;
+    }
+  };
+
+  for (const ProfileEntry& entry : entries) {
+    const std::string_view sectionName = Trim(entry.section);
+    const std::string_view keyName = Trim(entry.key);
+    const auto found = sections.find(Lower(sectionName));
+    if (entry.remove) {
+      if (found == sections.end()) {
+        continue;
+      }
+      EditSection& section = found->second;
+      const auto same = section.keys.find(Lower(keyName));
+      if (same == section.keys.end() || same->second.empty()) {
+        continue;
+      }
+      const auto line = same->second.front();
+      same->second.pop_front();
+      if (section.lastKey == line) {
+        auto before = line;
+        do {
+          --before;
+        } while (before != section.header && before->kind != LineKind::Key);
+        section.lastKey = before;
+      }
+      lines.erase(line);
+      continue;
+    }
+    std::string keyLine = std::string(keyName) + "=" + entry.value;
+    if (found != sections.end()) {
+      EditSection& section = found->second;
+      auto& same = section.keys[Lower(keyName)];
+      if (!same.empty()) {
+        same.front()->content = std::move(keyLine);
+        continue;
+      }
+      EditLine added{std::move(keyLine), lineEnding(), LineKind::Key};
+      if (section.lastKey->ending.empty()) {
+        endLastLine(*section.lastKey, added.ending);
+        added.ending.clear();
+      }
+      section.lastKey = lines.insert(std::next(section.lastKey), std::move(added));
+      same.push_back(section.lastKey);
+      continue;
+    }
+    // A new section goes at the end, after a blank line unless the text ends with one.
+    const std::string eol = lineEnding();
+    if (bomSize > 0 || !lines.empty()) {
+      if (lines.empty()) {
+        lines.push_back({"", eol, LineKind::Other});  // the line that holds only the mark
+      } else if (lines.back().ending.empty()) {
+        endLastLine(lines.back(), eol);
+      }
+      const bool onlyLine = std::next(lines.begin()) == lines.end();
+      const std::string last =
+          (onlyLine ? m_text.substr(0, bomSize) : std::string()) + lines.back().content;
+      if (!IsBlankLastLine(last)) {
+        lines.push_back({"", eol, LineKind::Other});
+      }
+    }
+    EditSection section;
+    section.header =
+        lines.insert(lines.end(), {"[" + std::string(sectionName) + "]", eol, LineKind::Section});
+    section.lastKey = lines.insert(lines.end(), {std::move(keyLine), eol, LineKind::Key});
+    section.keys[Lower(keyName)].push_back(section.lastKey);
+    sections.emplace(Lower(sectionName), std::move(section));
+  }
+
+  std::string text = m_text.substr(0, bomSize);
+  text.reserve(m_text.size() + entries.size() * 32);
+  for (const EditLine& line : lines) {
+    text += line.content;
+    text += line.ending;
+  }
+  m_text = std::move(text);
+  return true;
+}
+
 ProfileSnapshot::ProfileSnapshot(const std::string& file)
-    : m_document(ReadFileBytes(file).value_or(std::string())) {}
+    : m_document(ReadFileBytes(file).value_or(std::string())) {
+  BuildIndex();
+}
+
+void ProfileSnapshot::BuildIndex() {
+  std::unordered_map<std::string, std::string>* current = nullptr;
+  ForEachLine(m_document.Text(), [&](const Line&, const ParsedLine& parsed) {
+    if (parsed.kind == LineKind::Section) {
+      const auto [entry, added] = m_index.try_emplace(Lower(parsed.name));
+      current = added ? &entry->second : nullptr;
+    } else if (parsed.kind == LineKind::Key && current != nullptr) {
+      current->try_emplace(Lower(parsed.name), Unquoted(parsed.value));
+    }
+    return true;
+  });
+}
 
 std::optional<ProfileSnapshot> ProfileSnapshot::Load(const std::string& file, int* errorNumber) {
   auto bytes = ReadFileBytes(file, errorNumber);
@@ -234,12 +423,18 @@ std::optional<ProfileSnapshot> ProfileSnapshot::Load(const std::string& file, in
 ProfileSnapshot ProfileSnapshot::FromText(std::string text) {
   ProfileSnapshot snapshot;
   snapshot.m_document = ProfileDocument(std::move(text));
+  snapshot.BuildIndex();
   return snapshot;
 }
 
 std::string ProfileSnapshot::GetString(std::string_view section, std::string_view key) const {
-  const auto value = m_document.Find(section, key);
-  return value ? BoundedCopy(*value, kTextBufferSize) : std::string();
+  const auto inSection = m_index.find(Lower(Trim(section)));
+  if (inSection == m_index.end()) {
+    return {};
+  }
+  const auto value = inSection->second.find(Lower(Trim(key)));
+  return value == inSection->second.end() ? std::string()
+                                          : BoundedCopy(value->second, kTextBufferSize);
 }
 
 std::int32_t ProfileSnapshot::GetInt(std::string_view section, std::string_view key,
@@ -277,12 +472,8 @@ bool ProfileWriteStrings(const std::string& file, const std::vector<ProfileEntry
     return false;
   }
   ProfileDocument document(*before);
-  for (const ProfileEntry& entry : entries) {
-    if (entry.remove) {
-      document.Remove(entry.section, entry.key);
-    } else if (!document.Set(entry.section, entry.key, entry.value)) {
-      return false;
-    }
+  if (!document.Apply(entries)) {
+    return false;
   }
   if (existed && document.Text() == *before) {
     return true;

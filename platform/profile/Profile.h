@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -46,6 +47,11 @@ class ProfileDocument {
   /// Removes the line of `key` in `section`, line ending included; nothing when it is missing.
   void Remove(std::string_view section, std::string_view key);
 
+  /// Applies `entries` in order with the result that Set and Remove give one after another,
+  /// but reads and rebuilds the text once: the time grows with the text plus the entries, not
+  /// with their product. False, and nothing changed, when an entry cannot be stored (see Set).
+  bool Apply(const std::vector<ProfileEntry>& entries);
+
   const std::string& Text() const { return m_text; }
 
  private:
@@ -53,7 +59,8 @@ class ProfileDocument {
 };
 
 /// A profile file read once, for many lookups under the rules of ProfileGetString and
-/// ProfileGetInt. A missing or unreadable file reads as empty.
+/// ProfileGetInt, each answered from an index built with the snapshot. A missing or unreadable
+/// file reads as empty.
 class ProfileSnapshot {
  public:
   explicit ProfileSnapshot(const std::string& file);
@@ -72,7 +79,12 @@ class ProfileSnapshot {
 
  private:
   ProfileSnapshot() = default;
+  void BuildIndex();
+
   ProfileDocument m_document;
+  /// The value of the first key of each name in the first section of each name, both names in
+  /// lower case: what ProfileDocument::Find answers, without reading the text again.
+  std::unordered_map<std::string, std::unordered_map<std::string, std::string>> m_index;
 };
 
 /// Reads a value as into a 780-byte buffer with an empty default: at most 779 bytes; empty when

@@ -149,11 +149,16 @@ std::optional<float> ParseSingle(std::string_view text) {
   return value;
 }
 
-double ParseDouble(std::string_view text) {
+double ParseDouble(std::string_view text) { return ParseNumber(text).value_or(0.0); }
+
+std::optional<double> ParseNumber(std::string_view text) {
   const std::string copy(text);
   char* end = nullptr;
   const double value = StrToD(copy.c_str(), &end, TheCLocale());
-  return end == copy.c_str() ? 0.0 : value;
+  if (end == copy.c_str()) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 std::string FormatFixed6(double value) { return FormatFixed(value, 6); }

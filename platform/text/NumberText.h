@@ -27,6 +27,10 @@ std::optional<float> ParseSingle(std::string_view text);
 /// Double-precision rule: the same syntax rounded to double; text without a number gives 0.0.
 double ParseDouble(std::string_view text);
 
+/// The double-precision rule for a caller that must tell "0" from text without a number: empty
+/// when no number starts the text (after leading blanks). "inf" and "nan" are numbers here.
+std::optional<double> ParseNumber(std::string_view text);
+
 /// Formats like printf "%f": fixed notation with six decimals (10.0 gives "10.000000").
 std::string FormatFixed6(double value);
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/fs/NativePath.h"
+#include "platform/text/FormatText.h"
 #include "tests/app/AppFixture.h"
 #include "tests/support/ProtectedFileBuilder.h"
 #include "tests/support/RiffBuilder.h"
@@ -222,6 +223,37 @@ TEST_F(AppEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_FALSE(fs::exists(m_dir.File("user.cfg")));
   EXPECT_NE(Config().find("Is_Live=0"), std::string::npos);
+}
+
+// A stored setup of more bands than the window takes is not cut down unsaid: the window warns as
+// it opens that OK would save only what it shows, and closing it any other way leaves the file.
+TEST_F(AppEndToEndTest, WindowWarnsThatASetupOfTooManyBandsCannotBeSavedBackWhole) {
+  std::string settings =
+      "[MusicEQ]\r\nMusicEQ_Index00=MusicEQBand00\r\n\r\n[MusicEQBand00]\r\n"
+      "BandNum=101\r\nSampleRate=16000\r\n";
+  for (int n = 0; n < 101; ++n) {
+    const std::string key = platform::FormatText("Band%.2d_", n);
+    settings += key + "Type=1\r\n" + key + "Enable=1\r\n" + key + "Gain=1.000000\r\n" + key +
+                "Qual=1.000000\r\n" + key + "CentFreq=" + std::to_string(100 + n) + ".000000\r\n" +
+                key + "CutoffFreq=0.000000\r\n" + key + "StopFreq=0.000000\r\n";
+  }
+  testsupport::WriteFile(m_dir.File("user.cfg"), settings);
+  FolderEvents events(m_dir.Path());
+  testsupport::ChildProcess child(m_exe, {"/checklive:1", "/access_setting:user.cfg"}, m_dir.Path(),
+                                  {"QT_QPA_PLATFORM=offscreen"});
+  ASSERT_TRUE(events.WaitFor(IN_MOVED_TO, "tonvale.ini", 1, 30000));
+  ASSERT_TRUE(events.WaitFor(IN_OPEN, "tonvale.ini", 2, 30000));
+  testsupport::WriteFile(m_dir.File("tonvale.ini"),
+                         std::regex_replace(Config(), std::regex("Is_Live=1"), "Is_Live=0"));
+  const ProcessResult r = child.Wait(20000);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("Information:EQ index 0 of the settings file(user.cfg) cannot be edited as "
+                       "it is stored: its setup holds 101 bands, more than the limit of 100. The "
+                       "window shows the bands it could take; OK would save those in place of "
+                       "the stored setup, Cancel leaves the file as it is.\r\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(testsupport::ReadFile(m_dir.File("user.cfg")), settings);
 }
 #endif
 

@@ -110,6 +110,15 @@ TEST_F(HostileInputTest, BandsThatMakeNoFilterAreNamedInsteadOfWritingGarbage) {
       {OneBandSettings(2, 30, 0.707, 0, 80, 79),
        "Band00 (high-pass) is left out at 48000 Hz: its filter of order 275 is too steep to "
        "compute with precision (a gain above 190 dB inside its cascade)."},
+      // A preamp that is no usable number once wrote silence, or took 0 dB without a word.
+      {OneBandSettings(1, 6, 0, 1000, 0, 0) + "Preamp=1e308\n",
+       "The preamp is left out: its gain 1e+308 dB lies outside -60 to 60 dB.\r\n"
+       "Information:Band00 (bell) is left out at 48000 Hz: its Q 0 makes no filter (it must be "
+       "above 0)."},
+      {OneBandSettings(1, 6, 0, 1000, 0, 0) + "Preamp=abc\n",
+       "The preamp is left out: its gain is not a number.\r\n"
+       "Information:Band00 (bell) is left out at 48000 Hz: its Q 0 makes no filter (it must be "
+       "above 0)."},
   };
   for (const Case& c : cases) {
     WriteFile(m_dir.File("user.cfg"), c.settings);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/profile/Profile.h"
+#include "platform/text/FormatText.h"
 #include "tests/app/AppFixture.h"
 
 namespace {
@@ -84,6 +85,52 @@ TEST_F(PresetEndToEndTest, FailuresSayWhyAndLeaveTheSettingsAlone) {
   EXPECT_EQ(run.out,
             "Error:A preset is imported into or exported from a settings file: name it with "
             "/access_setting.\r\n");
+}
+
+// One band limit everywhere: a preset of more filters is refused before anything is written, and
+// a settings file that holds more (as an earlier import wrote them) fails the conversion and the
+// export instead of losing its last bands without a word.
+TEST_F(PresetEndToEndTest, MoreBandsThanTheLimitAreRefusedNotDropped) {
+  std::string preset;
+  std::string settings =
+      "[MusicEQ]\r\nMusicEQ_Index00=MusicEQBand00\r\n\r\n[MusicEQBand00]\r\n"
+      "BandNum=101\r\nSampleRate=16000\r\n";
+  for (int n = 0; n < 101; ++n) {
+    preset += "Filter " + std::to_string(n + 1) + ": ON PK Fc " + std::to_string(100 + n) +
+              " Hz Gain 1 dB Q 1\n";
+    const std::string key = platform::FormatText("Band%.2d_", n);
+    settings += key + "Type=1\r\n" + key + "Enable=1\r\n" + key + "Gain=1.000000\r\n" + key +
+                "Qual=1.000000\r\n" + key + "CentFreq=" + std::to_string(100 + n) + ".000000\r\n" +
+                key + "CutoffFreq=0.000000\r\n" + key + "StopFreq=0.000000\r\n";
+  }
+  testsupport::WriteFile(m_dir.File("many.txt"), preset);
+  RampWave("in.wav", 800);
+  auto run = Run({"/command", "/import_preset:many.txt", "/access_setting:user.ini",
+                  "/convert_source:in.wav"});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.out,
+            "Information:Import the preset(many.txt).\r\n"
+            "Error:The preset file holds 101 filters, more than the limit of 100 bands(many.txt)."
+            "\r\n"
+            "Terminated:ImportPreset:Result:0\r\n"
+            "Information:The conversion is not run: the preset step before it failed.\r\n"
+            "Terminated:ConvertFile:Result:0\r\n");
+  EXPECT_FALSE(std::filesystem::exists(m_dir.File("user.ini")));
+  EXPECT_FALSE(std::filesystem::exists(m_dir.File("in_filter.wav")));
+
+  testsupport::WriteFile(m_dir.File("big.ini"), settings);
+  const std::string refusal =
+      "Error:Can't load EQ index 0 from the settings file(big.ini): its setup holds 101 bands, "
+      "more than the limit of 100.\r\n";
+  run = Run({"/command", "/access_setting:big.ini", "/convert_source:in.wav"});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.out, refusal + "Terminated:ConvertFile:Result:0\r\n");
+  EXPECT_FALSE(std::filesystem::exists(m_dir.File("in_filter.wav")));
+  run = Run({"/command", "/access_setting:big.ini", "/export_preset:back.txt"});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.out, refusal + "Terminated:ExportPreset:Result:0\r\n");
+  EXPECT_FALSE(std::filesystem::exists(m_dir.File("back.txt")));
+  EXPECT_EQ(testsupport::ReadFile(m_dir.File("big.ini")), settings);
 }
 
 }  // namespace

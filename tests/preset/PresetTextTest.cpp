@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "eq/design/FilterChain.h"
 
@@ -142,6 +143,63 @@ TEST(PresetTextTest, StoredPassBandsReadBackTheirOrder) {
       EXPECT_EQ(EstimateHighLowOrder(band.gain, band.stopFreq / band.cutoffFreq), order) << fc;
     }
   }
+}
+
+// Windows editors save "Unicode" text as UTF-16 with a byte order mark, in either byte order: it
+// reads as the same preset as its UTF-8 text, marks, accents and characters beyond 16 bits
+// included (the bytes written out by hand here, two per unit).
+TEST(PresetTextTest, Utf16TextWithAByteOrderMarkReadsAsItsUtf8Text) {
+  // "# Kopfhörer 🎧" keeps a non-ASCII comment in the text: ö is U+00F6, 🎧 U+1F3A7 (the
+  // surrogates D83C DFA7).
+  const std::u16string units =
+      u"# Kopfh\u00F6rer \U0001F3A7\r\nPreamp: -3 dB\r\nFilter 1: ON PK Fc 1000 Hz Gain 2 dB Q "
+      u"1\r\n"
+      u"Filter 2: ON HSC Fc 8000 Hz Gain -1 dB Q 0.7\r\n";
+  const PresetImport utf8 = ReadPresetText(
+      "# Kopfh\xC3\xB6rer \xF0\x9F\x8E\xA7\r\nPreamp: -3 dB\r\nFilter 1: ON PK Fc 1000 Hz "
+      "Gain 2 dB Q 1\r\nFilter 2: ON HSC Fc 8000 Hz Gain -1 dB Q 0.7\r\n");
+  ASSERT_EQ(utf8.table.size(), 2U);
+  ASSERT_TRUE(utf8.notes.empty());
+  for (const bool little : {true, false}) {
+    std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char16_t unit : units) {
+      const char low = static_cast<char>(unit & 0xFF);
+      const char high = static_cast<char>(unit >> 8);
+      bytes += little ? std::string{low, high} : std::string{high, low};
+    }
+    const PresetImport got = ReadPresetText(bytes);
+    EXPECT_TRUE(got.notes.empty()) << little << ": " << got.notes[0];
+    EXPECT_EQ(got.table, utf8.table) << little;
+  }
+}
+
+// A Q that makes no filter is named as such, not taken for a shelf's slope; so is one that the
+// settings file's six decimals would keep as 0. Just above that, a Q is kept.
+TEST(PresetTextTest, AQThatMakesNoFilterOrWouldBeStoredAsZeroIsNamed) {
+  const PresetImport got = ReadPresetText(
+      "Filter 1: ON PK Fc 100 Hz Gain 3 dB Q 0\n"
+      "Filter 2: ON PK Fc 100 Hz Gain 3 dB Q -1.5\n"
+      "Filter 3: ON PK Fc 100 Hz Gain 3 dB BW Oct 0\n"
+      "Filter 4: ON LSC Fc 100 Hz Gain 3 dB Q 0\n"
+      "Filter 5: ON NO Fc 50 Hz Q -2\n"
+      "Filter 6: ON PK Fc 100 Hz Gain 0 dB Q 1e-9\n"
+      "Filter 7: ON NO Fc 50 Hz Q 0.0000004\n"
+      "Filter 8: ON PK Fc 100 Hz Gain 0 dB Q 0.0000006\n"
+      "Filter 9: ON LS 1000dB Fc 100 Hz Gain 3 dB\n");
+  ASSERT_EQ(got.table.size(), 1U);
+  EXPECT_EQ(got.table[0].qual, 0.0000006);
+  const std::string storedAsZero = " would be stored as 0 (the settings file keeps six decimals).";
+  const std::vector<std::string> expected = {
+      "Line 1 is skipped: its Q 0 makes no filter (it must be above 0).",
+      "Line 2 is skipped: its Q -1.5 makes no filter (it must be above 0).",
+      "Line 3 is skipped: its bandwidth 0 octaves makes no filter (it and its Q must be above 0).",
+      "Line 4 is skipped: its Q 0 makes no filter (it must be above 0).",
+      "Line 5 is skipped: its Q -2 makes no filter (it must be above 0).",
+      "Line 6 is skipped: its Q 1e-09" + storedAsZero,
+      "Line 7 is skipped: its Q 4e-07" + storedAsZero,
+      "Line 9 is skipped: its slope is too steep for its gain.",
+  };
+  EXPECT_EQ(got.notes, expected);
 }
 
 TEST(PresetTextTest, ExportReadsBackAsTheSameTable) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/profile/Profile.h"
+#include "platform/text/FormatText.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -138,6 +139,32 @@ TEST_F(UserSettingsTest, PreampIsStoredOnlyWhenItDoesSomething) {
   EXPECT_EQ(back.preampDb, 0.0);
 }
 
+// A stored preamp is read as it stands, so that the design can name one that is not usable;
+// text that holds no number reads as not-a-number rather than as 0 dB.
+TEST_F(UserSettingsTest, APreampThatIsNotAUsableNumberIsKeptForTheDesignToName) {
+  const struct {
+    const char* text;
+    double value;
+  } cases[] = {{"1e308", 1e308}, {"inf", HUGE_VAL}, {"-inf", -HUGE_VAL}, {"-7.5dB", -7.5}};
+  for (const auto& c : cases) {
+    WriteFile(m_path, std::string("[MusicEQ]\nMusicEQ_Index00=B\n[B]\nBandNum=1\nPreamp=") +
+                          c.text +
+                          "\nBand00_Type=1\nBand00_Enable=1\nBand00_Gain=3\n"
+                          "Band00_Qual=1\nBand00_CentFreq=900\nBand00_CutoffFreq=0\n"
+                          "Band00_StopFreq=0\n");
+    ASSERT_EQ(LoadUserSettings(m_path, 0, m_config, m_table), 1);
+    EXPECT_EQ(m_table.preampDb, c.value) << c.text;
+  }
+  for (const char* text : {"nan", "abc", "dB"}) {
+    WriteFile(m_path, std::string("[MusicEQ]\nMusicEQ_Index00=B\n[B]\nBandNum=1\nPreamp=") + text +
+                          "\nBand00_Type=1\nBand00_Enable=1\nBand00_Gain=3\n"
+                          "Band00_Qual=1\nBand00_CentFreq=900\nBand00_CutoffFreq=0\n"
+                          "Band00_StopFreq=0\n");
+    ASSERT_EQ(LoadUserSettings(m_path, 0, m_config, m_table), 1);
+    EXPECT_TRUE(std::isnan(m_table.preampDb)) << text;
+  }
+}
+
 TEST_F(UserSettingsTest, IndexMapMayNameAnySectionAndASaveRepointsIt) {
   WriteFile(m_path,
             "[MusicEQ]\nMusicEQ_Index03=MySetup\n"
@@ -195,10 +222,49 @@ TEST_F(UserSettingsTest, MissingFileIndexOrBandCountFallsBackToDefaults) {
   EXPECT_EQ(m_config.defaultSampleRate, 48000);
   EXPECT_NEAR(m_table[5].stopFreq, 24000.0, 1e-9);
 
-  // A hostile band count neither hangs nor allocates beyond the cap.
+  // A hostile band count neither hangs nor allocates beyond the cap, and is not taken as a setup.
   WriteFile(m_path, "[MusicEQ]\nMusicEQ_Index00=B\n[B]\nBandNum=2147483647\n");
-  LoadUserSettings(m_path, 0, m_config, m_table);
+  SettingsLoadReport report;
+  LoadUserSettings(m_path, 0, m_config, m_table, &report);
   EXPECT_EQ(m_table.size(), static_cast<std::size_t>(kMaxBandCount));
+  EXPECT_EQ(report.status, SettingsLoadStatus::TooManyBands);
+  EXPECT_EQ(report.reason, "its setup holds 2147483647 bands, more than the limit of 100");
+}
+
+// A setup of more bands than the limit (as an import wrote them before it refused such
+// presets) is never taken for itself: the load says so, and no save writes one.
+TEST_F(UserSettingsTest, ASetupOfMoreBandsThanTheLimitIsReportedAndNeverSaved) {
+  EqBandTable big;
+  for (std::uint32_t n = 0; n <= 100; ++n) {
+    big.push_back(
+        {.type = 1, .index = n, .enable = 1, .gain = 1, .qual = 1, .centFreq = 100.0 + n});
+  }
+  std::string text = "[MusicEQ]\nMusicEQ_Index00=B\n[B]\nBandNum=101\n";
+  for (const EqBand& band : big) {
+    const std::string p = platform::FormatText("Band%.2d_", static_cast<int>(band.index));
+    text += p + "Type=1\n" + p + "Enable=1\n" + p + "Gain=1\n" + p + "Qual=1\n" + p +
+            "CentFreq=" + std::to_string(band.centFreq) + "\n" + p + "CutoffFreq=0\n" + p +
+            "StopFreq=0\n";
+  }
+  WriteFile(m_path, text);
+  SettingsLoadReport report;
+  LoadUserSettings(m_path, 0, m_config, m_table, &report);
+  EXPECT_EQ(report.status, SettingsLoadStatus::TooManyBands);
+  EXPECT_EQ(report.reason, "its setup holds 101 bands, more than the limit of 100");
+  // The window shows what can be shown: the first 100, not the default bands.
+  ASSERT_EQ(m_table.size(), 100U);
+  EXPECT_EQ(m_table[99].centFreq, 199.0);
+  EXPECT_EQ(m_config.bandNum, 100);
+
+  EXPECT_EQ(SaveUserSettings(m_path, 1, m_config, big), 0);
+  EXPECT_EQ(ReadFile(m_path), text);
+  big.pop_back();
+  EXPECT_EQ(SaveUserSettings(m_path, 1, m_config, big), 1);
+  AppConfig config = ShippedAppConfig();
+  EqBandTable back;
+  LoadUserSettings(m_path, 1, config, back, &report);
+  EXPECT_EQ(report.status, SettingsLoadStatus::Loaded);
+  EXPECT_EQ(back, big);
 }
 
 // The command mode refuses to convert with default bands the user did not ask for; it needs to

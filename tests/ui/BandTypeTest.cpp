@@ -185,6 +185,31 @@ class BandTypeTest : public UiFixture {
         QStringLiteral("Preamp: -3 dB\nFilter 1: ON LSC Fc 105 Hz Gain 6.2 dB Q 0.7\n"
                        "Filter 2: ON NO Fc 50 Hz Q 30\nFilter 3: ON HPQ Fc 80 Hz Q 0.707107\n"));
   }
+
+  // The window's import obeys the band limit of the settings file: a preset of more filters
+  // is refused with the count and the limit, and the bands stay as they were.
+  void aPresetOfMoreFiltersThanTheBandLimitIsRefused() {
+    auto dialog = MakeDialog();
+    QString text;
+    bool failed = false;
+    dialog->SetReportSink([&](const QString&, const QString& body, bool bad) {
+      text = body;
+      failed = bad;
+    });
+    std::string preset = "Filter: ON PK Fc 1000 Hz Gain 1 dB Q 1\n";
+    for (int n = 0; n < 100; ++n) {
+      preset += "Filter: ON PK Fc " + std::to_string(100 + n) + " Hz Gain 1 dB Q 1\n";
+    }
+    testsupport::WriteFile(m_dir.File("many.txt"), preset + "GraphicEQ: 20 0\n");
+    const EqBandTable before = m_table;
+    QVERIFY(!dialog->ImportPreset(QString::fromStdString(m_dir.File("many.txt"))));
+    QVERIFY(failed);
+    QCOMPARE(text, QStringLiteral("The preset file holds 101 filters, more than the limit of 100 "
+                                  "bands.\n\nLine 102 is skipped: a graphic equalizer's curve "
+                                  "is not read.\n"));
+    QVERIFY(m_table == before);
+    QCOMPARE(dialog->Editors().size(), before.size());
+  }
 };
 
 QObject* MakeBandTypeTest() { return new BandTypeTest; }

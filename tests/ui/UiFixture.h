@@ -38,7 +38,8 @@ class UiFixture : public QObject {
     InteractiveContext context{m_config,         m_table,
                                m_graph,          m_calculator,
                                hasAccessSetting, m_dir.File("tonvale.ini"),
-                               std::move(save),  std::move(openRecording)};
+                               std::move(save),  std::move(openRecording),
+                               std::string()};
     auto dialog = std::make_unique<CTonvaleDlg>(context);
     dialog->show();
     if (!QTest::qWaitForWindowExposed(dialog.get())) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -205,6 +206,52 @@ TEST(PcmFilterTest, StoreRulesHoldWithoutBands) {
             (std::vector<std::uint8_t>{0xF0, 0xFF, 0x7F, 0x00, 0x00, 0x80, 0x10, 0x00, 0x00}));
   EXPECT_EQ(intStats.clipped, 0U);
   EXPECT_EQ(intStats.fullScale, 8388608.0);
+}
+
+// A result that is not a finite number has left the range as surely as a loud one: it is
+// counted, and the peak is infinite, for every sample type, one value at a time or a chunk at
+// a time, in every kernel. The chain is what a preamp of 1e308 dB made: one section whose only
+// coefficient is infinite, so that every sample of 0 comes out as 0 x inf, not a number.
+TEST(PcmFilterTest, ResultsThatAreNotFiniteCountAsClippedAndMakeThePeakInfinite) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  auto expectCounted = [nan](auto io) {
+    auto chunked = io;
+    (void)io.Out(0.5);
+    (void)io.Out(nan);
+    EXPECT_EQ(io.stats.clipped, 1U);
+    EXPECT_EQ(io.stats.peak, HUGE_VAL);
+    const std::vector<double> values = {0.5, nan, 0.25, nan, 0.125};
+    std::vector<typename decltype(io)::Sample> stored(values.size());
+    StoreOutputs(chunked, values.data(), stored.data(), values.size(), 1);
+    EXPECT_EQ(chunked.stats.clipped, 2U);
+    EXPECT_EQ(chunked.stats.peak, HUGE_VAL);
+  };
+  expectCounted(Pcm8Io{});
+  expectCounted(Pcm16Io{});
+  expectCounted(Pcm24Io{});
+  expectCounted(Pcm32Io{});
+  expectCounted(Float32Io{});
+  expectCounted(Float64Io{});
+
+  FilterChain chain;
+  FilterEntry entry;
+  entry.kind = kPreampKind;
+  entry.bell = std::make_unique<BellFilter>();
+  entry.bell->coefs =
+      BiquadCoefs{.b0 = HUGE_VAL, .b1 = 0.0, .b2 = 0.0, .a0 = 1.0, .a1 = 0.0, .a2 = 0.0};
+  chain.entries.push_back(std::move(entry));
+  constexpr std::uint32_t kCount = 5000;
+  for (const FilterKernel kernel : {FilterKernel::Plain, BestFilterKernel()}) {
+    for (const SampleEncoding encoding :
+         {SampleEncoding::Pcm16, SampleEncoding::Pcm24, SampleEncoding::Float32}) {
+      std::vector<std::uint8_t> silence(kCount * SampleBytes(encoding));
+      ClipStats stats;
+      ASSERT_EQ(FilterSamples(kernel, {encoding, 0}, silence.data(), kCount, chain, 1, &stats), 1);
+      EXPECT_EQ(stats.clipped, kCount) << static_cast<int>(encoding);
+      EXPECT_EQ(stats.PeakDbfs(), HUGE_VAL) << static_cast<int>(encoding);
+      EXPECT_EQ(silence, std::vector<std::uint8_t>(silence.size()));  // stored as 0
+    }
+  }
 }
 
 TEST(PcmFilterTest, ZeroCountLeavesTheBufferAlone) {

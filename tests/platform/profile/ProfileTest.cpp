@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "tests/support/TestSupport.h"
 
@@ -109,6 +111,65 @@ TEST(ProfileTest, BatchWriteIsAllOrNothing) {
   WriteFile(file, "[S]\nk=1\n");
   EXPECT_FALSE(platform::ProfileWriteStrings(file, {{"S", "k", "2"}, {"S", "bad", "a\nb"}}));
   EXPECT_EQ(ReadFile(file), "[S]\nk=1\n");
+}
+
+// A batch is read and rebuilt once, yet must give the very bytes of its entries written one
+// after another: random texts (repeated and unclosed sections, keys before any section,
+// duplicate keys, a byte-order mark, mixed or missing last line breaks) with random writes and
+// removals, compared with Set and Remove one at a time.
+TEST(ProfileTest, BatchGivesTheBytesOfItsEntriesWrittenOneAfterAnother) {
+  const std::vector<std::string> pieces = {
+      "[A]", "[a]", " [ B ] ", "[C", "[]", "x=1",       "X = 2", "y = \"q\"",
+      "z=",  "=v",  "; c=1",   "",   "  ", "no equals", "w=3\r", "\xEF\xBB\xBF[A]"};
+  const std::vector<std::string> sections = {"A", "a", " B ", "C", "D", "e"};
+  const std::vector<std::string> keys = {"x", "X", "y", "z", "w", "new", " v "};
+  std::mt19937 random(22);
+  auto pick = [&random](const std::vector<std::string>& from) {
+    return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = random() % 8 == 0 ? "\xEF\xBB\xBF" : "";
+    const bool crlf = random() % 2 == 0;
+    for (int n = static_cast<int>(random() % 9); n > 0; --n) {
+      text += pick(pieces);
+      if (n > 1 || random() % 3 != 0) {
+        text += crlf == (random() % 6 != 0) ? "\r\n" : "\n";
+      }
+    }
+    std::vector<platform::ProfileEntry> entries;
+    for (int n = static_cast<int>(random() % 12); n > 0; --n) {
+      entries.push_back({pick(sections), pick(keys), "v" + std::to_string(n), random() % 4 == 0});
+    }
+    ProfileDocument oneByOne(text);
+    for (const platform::ProfileEntry& entry : entries) {
+      if (entry.remove) {
+        oneByOne.Remove(entry.section, entry.key);
+      } else {
+        ASSERT_TRUE(oneByOne.Set(entry.section, entry.key, entry.value));
+      }
+    }
+    ProfileDocument batch(text);
+    ASSERT_TRUE(batch.Apply(entries));
+    ASSERT_EQ(batch.Text(), oneByOne.Text()) << "round " << round << " text:\n" << text;
+  }
+}
+
+// The lookups of a snapshot come from an index: they must answer as the text's own lookup.
+TEST(ProfileTest, SnapshotLookupsAnswerAsTheTextDoes) {
+  const std::string text =
+      "k=before\r\n[S]\r\nKey = first\r\nkey=second\r\n; Hidden=1\r\nQ=\"quoted\"\r\n"
+      "[s]\r\nOther=later section\r\n[ T ]\r\n=empty name\r\nx=" +
+      std::string(800, 'x');
+  const ProfileDocument document(text);
+  const auto snapshot = platform::ProfileSnapshot::FromText(text);
+  for (const char* section : {"S", "s", " T ", "T", "none", ""}) {
+    for (const char* key : {"key", "KEY", "Hidden", "Q", "Other", "", "x", "k"}) {
+      const auto expected = document.Find(section, key);
+      EXPECT_EQ(snapshot.GetString(section, key),
+                expected ? expected->substr(0, 779) : std::string())
+          << section << " " << key;
+    }
+  }
 }
 
 // Two processes write different keys of one file many times at once: each update is made under
