@@ -9,17 +9,18 @@ for set in "${@:-build}"; do
   case "$set" in
     build) ;;
     # Besides the libraries: the static checks' clang-format and clang-tidy (with run-clang-tidy),
-    # git for the version, file for cpack's DEB generator, and the tools the tests call.
+    # git for the version, file for cpack's DEB generator, ccache to keep compiled objects
+    # between runs, and the tools the tests call.
     test) packages+=(libbenchmark-dev libsndfile1-dev clang libclang-rt-14-dev locales sox ffmpeg
                      python3 python3-jsonschema python3-numpy parallel git file clang-format clang-tidy
-                     sndfile-programs
+                     sndfile-programs ccache
                      dpkg-dev desktop-file-utils appstream shared-mime-info man-db) ;;
     bench) packages+=(libbenchmark-dev libsndfile1-dev sox ffmpeg bc) ;;
     # The Debian package: cpack finds its dependencies with dpkg-shlibdeps, and its DEB generator
     # calls file.
     package) packages+=(dpkg-dev file) ;;
     # The Windows cross build and Wine to run its tests; GoogleTest from its sources.
-    windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest) ;;
+    windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest ccache) ;;
     *) echo "deps.sh: unknown package set $set" >&2; exit 2 ;;
   esac
 done

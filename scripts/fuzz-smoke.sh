@@ -3,10 +3,11 @@
 # Usage: scripts/fuzz-smoke.sh [seconds per harness, default 60]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/compiler-cache.sh
 seconds="${1:-60}"
 
 # Only the harnesses are built: no window, no program, no seed maker.
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+CC=clang CXX=clang++ cmake "${cache_launcher[@]}" -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTONVALE_FUZZ=ON -DTONVALE_GUI=OFF -DTONVALE_TESTS=OFF -DTONVALE_BENCH=OFF -DTONVALE_WERROR=ON
 harnesses=()
 for corpus in fuzz/corpus/*/; do

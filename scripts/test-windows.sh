@@ -6,9 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh windows
+source scripts/compiler-cache.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+cmake "${cache_launcher[@]}" -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DTONVALE_GUI=OFF -DTONVALE_TESTS=ON -DTONVALE_BENCH=OFF -DTONVALE_WERROR=ON
 cmake --build build-win -j "$jobs"
 

@@ -10,11 +10,12 @@ export LC_ALL=C.UTF-8
 unset LANGUAGE
 
 bash scripts/deps.sh test
+source scripts/compiler-cache.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
 echo "== Normal build"
-cmake -S . -B build -G Ninja -DTONVALE_WERROR=ON -DTONVALE_GUI=ON -DTONVALE_TESTS=ON -DTONVALE_BENCH=ON \
+cmake "${cache_launcher[@]}" -S . -B build -G Ninja -DTONVALE_WERROR=ON -DTONVALE_GUI=ON -DTONVALE_TESTS=ON -DTONVALE_BENCH=ON \
   -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
@@ -23,7 +24,7 @@ echo "== Static checks"
 bash scripts/lint.sh
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
-cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTONVALE_WERROR=ON \
+cmake "${cache_launcher[@]}" -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTONVALE_WERROR=ON \
   -DTONVALE_SANITIZE=ON -DTONVALE_GUI=ON -DTONVALE_TESTS=ON -DTONVALE_BENCH=OFF
 cmake --build build-san -j "$jobs"
 (cd build-san && ctest --output-on-failure -j "$jobs")

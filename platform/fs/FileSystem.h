@@ -2,7 +2,6 @@
 
 // The file services of the platform layer: path queries here, and the headers of the file
 // objects, so that one include brings them all.
-#include <compare>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -39,7 +38,10 @@ bool SameFile(const std::string& a, const std::string& b);
 struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t index = 0;
-  friend auto operator<=>(const FileIdentity&, const FileIdentity&) = default;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+  friend bool operator<(const FileIdentity& a, const FileIdentity& b) {
+    return a.device != b.device ? a.device < b.device : a.index < b.index;
+  }
 };
 
 /// The identity of the existing file `path`; empty when it does not exist or cannot be read.
