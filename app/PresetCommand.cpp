@@ -89,10 +89,9 @@ int RunExportPreset(const CommandOptions& options, const EqBandTable& bandTable,
     log(FormatText("%s%s%s", kInfo, PrintableText(note).c_str(), kEnd));
   }
   int error = 0;
-  auto file = platform::AtomicFile::Create(path, &error);
-  if (!file || !file->Write(text.data(), text.size()) || !file->Commit()) {
+  if (!platform::ReplaceFileAtomically(path, text, &error)) {
     log(FormatText("%sCan't write the preset file(%s): %s.%s", kError, shown.c_str(),
-                   platform::DescribeFileError(file ? file->ErrorNumber() : error).c_str(), kEnd));
+                   platform::DescribeFileError(error).c_str(), kEnd));
     return Finish("ExportPreset", 0, log);
   }
   return Finish("ExportPreset", 1, log);

@@ -33,11 +33,10 @@ namespace {
 // Writes the batch summary to `path` atomically: a reader never sees half a report.
 bool StoreReport(const std::string& path, const std::string& json, std::string& error) {
   int errorNumber = 0;
-  auto file = platform::AtomicFile::Create(path, &errorNumber);
-  if (file && file->Write(json.data(), json.size()) && file->Commit()) {
+  if (platform::ReplaceFileAtomically(path, json, &errorNumber)) {
     return true;
   }
-  error = platform::DescribeFileError(file ? file->ErrorNumber() : errorNumber);
+  error = platform::DescribeFileError(errorNumber);
   return false;
 }
 

@@ -1,6 +1,7 @@
 // The main window's graph menu: the recording, presets in and out, the graph as an image or a
 // drawing, and the preamp.
 #include <QAction>
+#include <QBuffer>
 #include <QFileDialog>
 #include <QImage>
 #include <QInputDialog>
@@ -8,7 +9,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSvgGenerator>
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "eq/design/FilterChain.h"
@@ -144,30 +147,39 @@ bool CTonvaleDlg::ImportPreset(const QString& path) {
 }
 
 bool CTonvaleDlg::ExportGraph(const QString& path, double scale) {
-  bool written = false;
-  if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
-    QSvgGenerator drawing;
-    drawing.setFileName(path);
-    drawing.setSize(m_painter->size());
-    drawing.setViewBox(QRect(QPoint(0, 0), m_painter->size()));
-    drawing.setTitle(QStringLiteral("Tonvale response"));
-    QPainter painter;
-    if (painter.begin(&drawing)) {
-      m_painter->Render(painter, 1.0);
-      written = painter.end();
+  // The drawing is made in memory and written as a whole, so that a failed export leaves an
+  // existing file as it was.
+  QBuffer bytes;
+  bool drawn = false;
+  if (bytes.open(QIODevice::WriteOnly)) {
+    if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+      QSvgGenerator drawing;
+      drawing.setOutputDevice(&bytes);
+      drawing.setSize(m_painter->size());
+      drawing.setViewBox(QRect(QPoint(0, 0), m_painter->size()));
+      drawing.setTitle(QStringLiteral("Tonvale response"));
+      QPainter painter;
+      if (painter.begin(&drawing)) {
+        m_painter->Render(painter, 1.0);
+        drawn = painter.end();
+      }
+    } else {
+      QImage image(m_painter->size() * scale, QImage::Format_RGB32);
+      QPainter painter(&image);
+      m_painter->Render(painter, scale);
+      painter.end();
+      drawn = image.save(&bytes, "PNG");
     }
-  } else {
-    QImage image(m_painter->size() * scale, QImage::Format_RGB32);
-    QPainter painter(&image);
-    m_painter->Render(painter, scale);
-    painter.end();
-    written = image.save(path, "PNG");
   }
-  if (!written) {
+  const QByteArray& data = bytes.data();
+  if (!drawn || !platform::ReplaceFileAtomically(
+                    path.toStdString(),
+                    std::string_view(data.constData(), static_cast<std::size_t>(data.size())))) {
     Report(QStringLiteral("Export graph"), QStringLiteral("The graph cannot be written to ") + path,
            true);
+    return false;
   }
-  return written;
+  return true;
 }
 
 bool CTonvaleDlg::ExportPreset(const QString& path) {
@@ -175,13 +187,10 @@ bool CTonvaleDlg::ExportPreset(const QString& path) {
   std::vector<std::string> notes;
   const std::string text = WritePresetText(m_context.bandTable, &notes);
   int error = 0;
-  auto file = platform::AtomicFile::Create(path.toStdString(), &error);
-  if (!file || !file->Write(text.data(), text.size()) || !file->Commit()) {
+  if (!platform::ReplaceFileAtomically(path.toStdString(), text, &error)) {
     Report(title,
            QStringLiteral("The preset file cannot be written: ") +
-               QString::fromStdString(
-                   platform::DescribeFileError(file ? file->ErrorNumber() : error)) +
-               QStringLiteral("."),
+               QString::fromStdString(platform::DescribeFileError(error)) + QStringLiteral("."),
            true);
     return false;
   }

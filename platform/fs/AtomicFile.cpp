@@ -365,9 +365,13 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
   return !m_failed;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
-  auto file = AtomicFile::Create(path);
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, int* errorNumber) {
+  int createError = 0;
+  auto file = AtomicFile::Create(path, &createError);
   if (!file || !file->Write(bytes.data(), bytes.size()) || !file->Commit()) {
+    if (errorNumber != nullptr) {
+      *errorNumber = file ? file->ErrorNumber() : createError;
+    }
     return false;
   }
   (void)RemoveStaleTempFiles(ParentFolder(path), kAtomicTempPrefix);

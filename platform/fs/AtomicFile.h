@@ -71,9 +71,13 @@ class AtomicFile {
 /// Replaces (or creates) the file at `path` with `bytes` atomically: the data goes to a
 /// temporary file in the same folder that is flushed and then renamed over the target, so a
 /// reader never sees a half-written file and a failed write leaves the target as it was. An
-/// existing file keeps its permissions; a symbolic link is followed. A completed write also
-/// removes what killed writers left in that folder (RemoveStaleTempFiles).
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+/// existing file keeps its permissions; a symbolic link is followed; a read-only target is
+/// refused. A completed write also removes what killed writers left in that folder
+/// (RemoveStaleTempFiles). Every writer of a whole file (settings, batch report, preset, graph)
+/// goes through here. On failure the system error number is in `*errorNumber` when given
+/// (DescribeFileError words it).
+[[nodiscard]] bool ReplaceFileAtomically(const std::string& path, std::string_view bytes,
+                                         int* errorNumber = nullptr);
 
 /// Creates a file that must not exist yet and writes `bytes` into it. Another process sees
 /// either no file or the complete one. False when the file already existed or could not be

@@ -140,7 +140,9 @@ TEST(FileSystemTest, AtomicReplaceKeepsPermissionsAndFollowsLinks) {
   struct stat info {};
   ASSERT_EQ(::stat(file.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640U);
-  EXPECT_FALSE(platform::ReplaceFileAtomically(dir.File("missing/data"), "x"));
+  int error = 0;
+  EXPECT_FALSE(platform::ReplaceFileAtomically(dir.File("missing/data"), "x", &error));
+  EXPECT_EQ(error, ENOENT);
 }
 #endif
 
