@@ -12,13 +12,9 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "eq/design/FilterChain.h"
 #include "platform/fs/AtomicFile.h"
-#include "platform/fs/FileError.h"
-#include "platform/fs/FileOpen.h"
-#include "preset/PresetText.h"
+#include "preset/PresetFile.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/ButtonST.h"
 #include "ui/DlgEQPainter.h"
@@ -108,36 +104,31 @@ QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
 
 bool CTonvaleDlg::ImportPreset(const QString& path) {
   const QString title = QStringLiteral("Import preset");
-  int error = 0;
-  const auto text = platform::ReadFileBytes(path.toStdString(), &error);
-  if (!text) {
+  // What the bands do at the graph's rate: a band that does nothing there is named.
+  const PresetFileImport preset =
+      ImportPresetFile(path.toStdString(), static_cast<double>(m_context.config.defaultSampleRate));
+  if (preset.outcome == PresetFileImport::Outcome::Unreadable) {
     Report(title,
            QStringLiteral("The preset file cannot be read: ") +
-               QString::fromStdString(platform::DescribeFileError(error)) + QStringLiteral("."),
+               QString::fromStdString(preset.error) + QStringLiteral("."),
            true);
     return false;
   }
-  const PresetImport preset = ReadPresetText(*text);
   QString notes;
   for (const std::string& note : preset.notes) {
     notes += QString::fromStdString(note) + QLatin1Char('\n');
   }
-  if (const std::string refusal = DescribeImportRefusal(preset); !refusal.empty()) {
+  if (preset.outcome == PresetFileImport::Outcome::Refused) {
     // The bands stay as they were: nothing of the preset is taken.
-    Report(title, QString::fromStdString(refusal) + QStringLiteral(".\n\n") + notes, true);
+    Report(title, QString::fromStdString(preset.error) + QStringLiteral(".\n\n") + notes, true);
     return false;
   }
   m_context.bandTable = preset.table;
   m_context.config.bandNum = static_cast<std::int32_t>(preset.table.size());
   RebuildEditors();
   RecordEdit(-1);
-  // What the bands do at the graph's rate: a band that does nothing there is named.
-  FilterChain chain;
-  std::vector<BandSkip> skipped;
-  const double rate = static_cast<double>(m_context.config.defaultSampleRate);
-  DesignBandFilters(m_context.bandTable, chain, rate, &skipped);
-  for (const BandSkip& skip : skipped) {
-    notes += QString::fromStdString(DescribeBandSkip(skip, rate)) + QLatin1Char('\n');
+  for (const std::string& note : preset.bandNotes) {
+    notes += QString::fromStdString(note) + QLatin1Char('\n');
   }
   Report(title,
          QStringLiteral("Imported %1 filters.").arg(preset.table.size()) +
@@ -184,19 +175,17 @@ bool CTonvaleDlg::ExportGraph(const QString& path, double scale) {
 
 bool CTonvaleDlg::ExportPreset(const QString& path) {
   const QString title = QStringLiteral("Export preset");
-  std::vector<std::string> notes;
-  const std::string text = WritePresetText(m_context.bandTable, &notes);
-  int error = 0;
-  if (!platform::ReplaceFileAtomically(path.toStdString(), text, &error)) {
+  const PresetFileExport exported = ExportPresetFile(path.toStdString(), m_context.bandTable);
+  if (!exported.written) {
     Report(title,
            QStringLiteral("The preset file cannot be written: ") +
-               QString::fromStdString(platform::DescribeFileError(error)) + QStringLiteral("."),
+               QString::fromStdString(exported.error) + QStringLiteral("."),
            true);
     return false;
   }
-  if (!notes.empty()) {
+  if (!exported.notes.empty()) {
     QString list;
-    for (const std::string& note : notes) {
+    for (const std::string& note : exported.notes) {
       list += QString::fromStdString(note) + QLatin1Char('\n');
     }
     Report(title, list, false);
