@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QUndoStack>
 #include <algorithm>
 
@@ -29,6 +30,7 @@
 #include "ui/DlgHighLowSet.h"
 #include "ui/EqEvents.h"
 #include "ui/RecordingPlayer.h"
+#include "ui/RecordingStrip.h"
 
 namespace {
 
@@ -71,7 +73,9 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
       m_undo(new QUndoStack(this)),
       m_openRecording(new CButtonST(QStringLiteral("Open Recording..."), this)),
       m_playButton(new QPushButton(QStringLiteral("Play"), m_painter)),
-      m_abButton(new QPushButton(QStringLiteral("EQ on"), m_painter)) {
+      m_abButton(new QPushButton(QStringLiteral("EQ on"), m_painter)),
+      m_strip(new CRecordingStrip(this)),
+      m_playheadTimer(new QTimer(this)) {
   // Start-up: the template's controls, then the editors, controls, layout, values, the first
   // rate set-up and curve, and the liveness watcher.
   selfWindow = this;
@@ -101,6 +105,7 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
     }
   });
   setAcceptDrops(true);
+  m_strip->hide();  // the recording in time: shown once a recording is open
   // Listening: placed by LayoutWindow, enabled once a recording is open.
   m_abButton->setCheckable(true);
   m_abButton->setToolTip(QStringLiteral("A/B: hear the recording with the EQ or without it"));
@@ -148,6 +153,14 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
     });
   }
   m_preamp->installEventFilter(this);
+  ConnectGraphEdits();
+  connect(m_strip, &CRecordingStrip::PositionChosen, this, &CTonvaleDlg::OnStripPosition);
+  connect(m_strip, &CRecordingStrip::SelectionChosen, this, &CTonvaleDlg::OnStripSelection);
+  connect(m_strip, &CRecordingStrip::SelectionCleared, this, [this] { OnStripSelection(0, 0); });
+  connect(m_strip->SelectionSpectrumBox(), &QCheckBox::toggled, this,
+          [this] { UpdateSelectionSpectrum(); });
+  m_playheadTimer->setInterval(40);
+  connect(m_playheadTimer, &QTimer::timeout, this, &CTonvaleDlg::UpdatePlayhead);
   StartLiveCheck();
   if (!m_context.openRecording.empty()) {
     OpenRecording(QString::fromStdString(m_context.openRecording));
@@ -163,6 +176,8 @@ void CTonvaleDlg::SetTabOrder() {
     order.push_back(editor->EnableBox());
   }
   order.push_back(m_painter);
+  order.push_back(m_strip);  // skipped while hidden (no recording)
+  order.push_back(m_strip->SelectionSpectrumBox());
   for (std::size_t i = 1; i < order.size(); ++i) {
     QWidget::setTabOrder(order[i - 1], order[i]);
   }
@@ -177,15 +192,16 @@ void CTonvaleDlg::Report(const QString& title, const QString& text, bool failed)
 }
 
 CTonvaleDlg::~CTonvaleDlg() {
+  // Every job is asked to stop; a read still running stops at its next block or window, and
+  // the window waits that long. Nothing reports to the window from here on.
+  m_jobs.StopAll();
+  // A drag the graph ends as it goes (its hiding) must not reach the half-destroyed window.
+  disconnect(m_painter, nullptr, this, nullptr);
+  m_playheadTimer->stop();
   StopLiveCheck();
   if (m_sink != nullptr) {
     m_sink->stop();
   }
-  // A read still running stops at its next block or window: the window waits that long.
-  for (RecordingRead& read : m_reads) {
-    read.thread.request_stop();
-  }
-  m_reads.clear();
 }
 
 void CTonvaleDlg::CreateBandEditors() {
@@ -322,10 +338,13 @@ void CTonvaleDlg::LayoutWindow() {
     x += w;
     hStrip = h + hList;
   }
-  const int height = hStrip + static_cast<int>(m_context.config.eqPainterHeight);
-  setFixedSize(x, height);
-  m_painter->setGeometry(0, hStrip, x, static_cast<int>(m_context.config.eqPainterHeight));
+  const int painterHeight = static_cast<int>(m_context.config.eqPainterHeight);
+  // An open recording's time line grows the window by its height, under the graph.
+  const int timeline = m_strip->isVisibleTo(this) ? CRecordingStrip::kHeight : 0;
+  setFixedSize(x, hStrip + painterHeight + timeline);
+  m_painter->setGeometry(0, hStrip, x, painterHeight);
   m_painter->show();
+  m_strip->setGeometry(0, hStrip + painterHeight, x, CRecordingStrip::kHeight);
   m_cancel->move(x - m_cancel->width(), 0);
   m_ok->setGeometry(x - m_cancel->width() - m_ok->width(), 0, m_ok->width(), m_cancel->height());
   // The preamp takes the top row's free space; a window of few bands has none (the graph's
@@ -389,11 +408,20 @@ void CTonvaleDlg::RefreshCurve() {
   std::vector<std::int32_t> curve;
   std::vector<BandMarker> markers;
   std::vector<std::vector<std::int32_t>> bandCurves;
+  std::vector<std::uint32_t> curveBands;
   m_context.calculator.ComputeResponse(m_context.graphParams, m_context.bandTable, curve, markers,
-                                       &bandCurves);
+                                       &bandCurves, &curveBands);
   m_painter->SetCurve(curve);
   m_painter->SetMarkers(markers);
   m_painter->SetBandCurves(std::move(bandCurves));
+  m_painter->SetCurveBands(std::move(curveBands));
+  std::vector<BandHandle> handles = BandHandles(m_context.graphParams, m_context.bandTable);
+  std::vector<QString> names;
+  names.reserve(handles.size());
+  for (const BandHandle& handle : handles) {
+    names.push_back(QString::fromStdString(DescribeBand(m_context.bandTable[handle.band])));
+  }
+  m_painter->SetHandles(std::move(handles), std::move(names));
   if (m_player != nullptr) {
     m_player->SetBands(m_context.bandTable);  // heard from the next block
   }
