@@ -180,6 +180,14 @@ class CTonvaleDlg : public QDialog {
   /// The spectrum of an opened recording is ready (or its reading failed with `error`).
   void OnSpectrumReady(const QString& path, bool ok, const LongTermPower& spectrum,
                        const std::shared_ptr<RecordingPcm>& pcm, const QString& error);
+  // The constructor's steps: the controls of the top row placed, the listening controls and
+  // the playhead's timer prepared, their signals connected; the undo and redo keys; the
+  // recording strip's signals.
+  void PlaceTopControls();
+  void PrepareListening();
+  void ConnectTopControls();
+  void ConnectUndoKeys();
+  void ConnectRecordingStrip();
   /// Takes a value typed into the focused field and not yet committed.
   void CommitFocusedField();
   /// The gestures on the graph's handles (TonvaleDlgGraphEdit.cpp), each by the band's position
