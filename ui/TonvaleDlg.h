@@ -188,6 +188,11 @@ class CTonvaleDlg : public QDialog {
   void ConnectTopControls();
   void ConnectUndoKeys();
   void ConnectRecordingStrip();
+  // The graph menu's groups of actions, and its preamp dialog.
+  void AddListeningActions(QMenu& menu);
+  void AddPresetActions(QMenu& menu);
+  void AddGraphExportActions(QMenu& menu);
+  void AskPreamp();
   /// Takes a value typed into the focused field and not yet committed.
   void CommitFocusedField();
   /// The gestures on the graph's handles (TonvaleDlgGraphEdit.cpp), each by the band's position

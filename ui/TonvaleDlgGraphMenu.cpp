@@ -22,6 +22,37 @@
 
 QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
   auto* menu = new QMenu(parent);
+  connect(menu->addAction(QStringLiteral("Open recording...")), &QAction::triggered, this,
+          [this] { m_openRecording->click(); });
+  AddListeningActions(*menu);
+  menu->addSeparator();
+  AddPresetActions(*menu);
+  menu->addSeparator();
+  AddGraphExportActions(*menu);
+  menu->addSeparator();
+  connect(menu->addAction(QStringLiteral("Preamp...")), &QAction::triggered, this,
+          &CTonvaleDlg::AskPreamp);
+  return menu;
+}
+
+void CTonvaleDlg::AddListeningActions(QMenu& menu) {
+  // Listening, as the buttons over the graph offer it.
+  QAction* play =
+      menu.addAction(m_playButton->text() == QStringLiteral("Stop") ? QStringLiteral("Stop")
+                                                                    : QStringLiteral("Play"));
+  play->setEnabled(m_playButton->isEnabled());
+  connect(play, &QAction::triggered, this, [this] { m_playButton->click(); });
+  QAction* bypass = menu.addAction(QStringLiteral("A/B: EQ off"));
+  bypass->setCheckable(true);
+  bypass->setChecked(m_abButton->isChecked());
+  bypass->setEnabled(m_abButton->isEnabled());
+  connect(bypass, &QAction::triggered, this, [this] { m_abButton->click(); });
+  QAction* loop = menu.addAction(QStringLiteral("Loop selection..."));
+  loop->setEnabled(m_player != nullptr);
+  connect(loop, &QAction::triggered, this, &CTonvaleDlg::ChooseLoop);
+}
+
+void CTonvaleDlg::AddPresetActions(QMenu& menu) {
   auto choose = [this](bool save) {
     if (m_presetChooser) {
       return m_presetChooser(this, save);
@@ -32,38 +63,23 @@ QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
                 : QFileDialog::getOpenFileName(this, QStringLiteral("Import preset"), QString(),
                                                filter);
   };
-  connect(menu->addAction(QStringLiteral("Open recording...")), &QAction::triggered, this,
-          [this] { m_openRecording->click(); });
-  // Listening, as the buttons over the graph offer it.
-  QAction* play =
-      menu->addAction(m_playButton->text() == QStringLiteral("Stop") ? QStringLiteral("Stop")
-                                                                     : QStringLiteral("Play"));
-  play->setEnabled(m_playButton->isEnabled());
-  connect(play, &QAction::triggered, this, [this] { m_playButton->click(); });
-  QAction* bypass = menu->addAction(QStringLiteral("A/B: EQ off"));
-  bypass->setCheckable(true);
-  bypass->setChecked(m_abButton->isChecked());
-  bypass->setEnabled(m_abButton->isEnabled());
-  connect(bypass, &QAction::triggered, this, [this] { m_abButton->click(); });
-  QAction* loop = menu->addAction(QStringLiteral("Loop selection..."));
-  loop->setEnabled(m_player != nullptr);
-  connect(loop, &QAction::triggered, this, &CTonvaleDlg::ChooseLoop);
-  menu->addSeparator();
-  connect(menu->addAction(QStringLiteral("Import preset...")), &QAction::triggered, this,
+  connect(menu.addAction(QStringLiteral("Import preset...")), &QAction::triggered, this,
           [this, choose] {
             const QString path = choose(false);
             if (!path.isEmpty()) {
               (void)ImportPreset(path);
             }
           });
-  connect(menu->addAction(QStringLiteral("Export preset...")), &QAction::triggered, this,
+  connect(menu.addAction(QStringLiteral("Export preset...")), &QAction::triggered, this,
           [this, choose] {
             const QString path = choose(true);
             if (!path.isEmpty()) {
               (void)ExportPreset(path);
             }
           });
-  menu->addSeparator();
+}
+
+void CTonvaleDlg::AddGraphExportActions(QMenu& menu) {
   const struct {
     const char* text;
     const char* filter;
@@ -76,7 +92,7 @@ QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
   for (const auto& item : kGraphExports) {
     const QString filter = QString::fromLatin1(item.filter);
     const double scale = item.scale;
-    connect(menu->addAction(QString::fromLatin1(item.text)), &QAction::triggered, this,
+    connect(menu.addAction(QString::fromLatin1(item.text)), &QAction::triggered, this,
             [this, filter, scale] {
               const QString path = QFileDialog::getSaveFileName(
                   this, QStringLiteral("Export graph"), QString(), filter);
@@ -85,21 +101,20 @@ QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
               }
             });
   }
-  menu->addSeparator();
-  connect(menu->addAction(QStringLiteral("Preamp...")), &QAction::triggered, this, [this] {
-    bool ok = false;
-    const AppConfig& config = m_context.config;
-    const double value = QInputDialog::getDouble(
-        this, QStringLiteral("Preamp"), QStringLiteral("Preamp (dB), applied before the bands:"),
-        m_context.bandTable.preampDb, config.minDbValue, config.maxDbValue, 2, &ok);
-    if (ok) {
-      m_context.bandTable.preampDb = value;
-      m_preamp->SetValue(value);
-      RefreshCurve();
-      RecordEdit(-1);
-    }
-  });
-  return menu;
+}
+
+void CTonvaleDlg::AskPreamp() {
+  bool ok = false;
+  const AppConfig& config = m_context.config;
+  const double value = QInputDialog::getDouble(
+      this, QStringLiteral("Preamp"), QStringLiteral("Preamp (dB), applied before the bands:"),
+      m_context.bandTable.preampDb, config.minDbValue, config.maxDbValue, 2, &ok);
+  if (ok) {
+    m_context.bandTable.preampDb = value;
+    m_preamp->SetValue(value);
+    RefreshCurve();
+    RecordEdit(-1);
+  }
 }
 
 bool CTonvaleDlg::ImportPreset(const QString& path) {
