@@ -109,6 +109,63 @@ bool ExpandSource(const std::string& value, bool recursive,
   return found > 0;
 }
 
+// Each file once, in the order first named.
+std::vector<SourceFile> WithoutRepeats(std::vector<SourceFile> files) {
+  std::set<std::string> seen;
+  std::vector<SourceFile> unique;
+  for (SourceFile& file : files) {
+    if (seen.insert(PathKey(file.path)).second) {
+      unique.push_back(std::move(file));
+    }
+  }
+  return unique;
+}
+
+// Where the output of `file` goes: the one named, the same place in the output folder, or
+// beside the source.
+std::string OutputPathOf(const CommandOptions& options, const SourceFile& file) {
+  if (options.hasConvertOutput == 1) {
+    return options.convertOutputPath;
+  }
+  if (options.hasOutputFolder == 1) {
+    const std::string relative =
+        file.relative.empty() ? platform::FileNamePart(file.path) : file.relative;
+    const std::string inFolder = JoinFolderFile(options.outputFolder, relative);
+    return inFolder.empty() ? std::string() : DefaultOutputPath(inFolder);
+  }
+  return DefaultOutputPath(file.path);
+}
+
+// Takes the jobs into `plan`: two that would write one output end the plan with an error; a
+// source that another source writes is that file's output, not a recording of its own
+// (converting it would read a file while it is being replaced), and is left out of a batch.
+void TakeJobs(const std::vector<ConversionJob>& jobs, BatchPlan& plan) {
+  std::map<std::string, std::size_t> outputs;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    if (jobs[i].outputPath.empty()) {
+      continue;
+    }
+    const auto [place, inserted] = outputs.emplace(PathKey(jobs[i].outputPath), i);
+    if (!inserted) {
+      plan.error = FormatText("%sTwo sources would write the same output file(%s): %s and %s.%s",
+                              "Error:", PrintableText(jobs[i].outputPath).c_str(),
+                              PrintableText(jobs[place->second].sourcePath).c_str(),
+                              PrintableText(jobs[i].sourcePath).c_str(), "\r\n");
+      return;
+    }
+  }
+  for (const ConversionJob& job : jobs) {
+    const auto writer = outputs.find(PathKey(job.sourcePath));
+    if (writer != outputs.end() && plan.several) {
+      plan.notes += FormatText("%sLeft out %s: it is the output of %s.%s",
+                               "Information:", PrintableText(job.sourcePath).c_str(),
+                               PrintableText(jobs[writer->second].sourcePath).c_str(), "\r\n");
+      continue;
+    }
+    plan.jobs.push_back(job);
+  }
+}
+
 }  // namespace
 
 BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string>& extensions) {
@@ -130,58 +187,13 @@ BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string
         "Error:", "\r\n");
     return plan;
   }
-
-  // Each file once, in the order first named.
-  std::set<std::string> seen;
-  std::vector<SourceFile> unique;
-  for (SourceFile& file : files) {
-    if (seen.insert(PathKey(file.path)).second) {
-      unique.push_back(std::move(file));
-    }
-  }
-
   std::vector<ConversionJob> jobs;
-  for (const SourceFile& file : unique) {
+  for (const SourceFile& file : WithoutRepeats(std::move(files))) {
     ConversionJob job;
     job.sourcePath = file.path;
-    if (options.hasConvertOutput == 1) {
-      job.outputPath = options.convertOutputPath;
-    } else if (options.hasOutputFolder == 1) {
-      const std::string relative =
-          file.relative.empty() ? platform::FileNamePart(file.path) : file.relative;
-      const std::string inFolder = JoinFolderFile(options.outputFolder, relative);
-      job.outputPath = inFolder.empty() ? std::string() : DefaultOutputPath(inFolder);
-    } else {
-      job.outputPath = DefaultOutputPath(file.path);
-    }
+    job.outputPath = OutputPathOf(options, file);
     jobs.push_back(std::move(job));
   }
-
-  // A source that another source writes is that file's output, not a recording of its own:
-  // converting it would read a file while it is being replaced.
-  std::map<std::string, std::size_t> outputs;
-  for (std::size_t i = 0; i < jobs.size(); ++i) {
-    if (jobs[i].outputPath.empty()) {
-      continue;
-    }
-    const auto [place, inserted] = outputs.emplace(PathKey(jobs[i].outputPath), i);
-    if (!inserted) {
-      plan.error = FormatText("%sTwo sources would write the same output file(%s): %s and %s.%s",
-                              "Error:", PrintableText(jobs[i].outputPath).c_str(),
-                              PrintableText(jobs[place->second].sourcePath).c_str(),
-                              PrintableText(jobs[i].sourcePath).c_str(), "\r\n");
-      return plan;
-    }
-  }
-  for (ConversionJob& job : jobs) {
-    const auto writer = outputs.find(PathKey(job.sourcePath));
-    if (writer != outputs.end() && plan.several) {
-      plan.notes += FormatText("%sLeft out %s: it is the output of %s.%s",
-                               "Information:", PrintableText(job.sourcePath).c_str(),
-                               PrintableText(jobs[writer->second].sourcePath).c_str(), "\r\n");
-      continue;
-    }
-    plan.jobs.push_back(job);
-  }
+  TakeJobs(jobs, plan);
   return plan;
 }
