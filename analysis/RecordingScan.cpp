@@ -66,6 +66,53 @@ bool Stopped(const std::stop_token& stop, std::string& error) {
 // The range's end worked out from the recording's layout, once its header has been read.
 using EndOf = std::function<std::uint64_t(const RecordingLayout& layout)>;
 
+// Opens `path` through the file library into `file` (`load`: with its samples); false, with the
+// library's reason in `error`, when it throws.
+bool OpenForScan(C_WavFileFormat& registry, const std::string& path, int load,
+                 T_RefPtr<I_WavFile>& file, std::string& error) {
+  try {
+    file = registry.OpenFile(path, load, 1);
+  } catch (const std::runtime_error& e) {
+    error = e.what();
+    return false;
+  }
+  return true;
+}
+
+// The scan of a file that only loads whole: it is loaded again, with its samples, and the
+// range handed out from memory block by block.
+bool ScanLoaded(C_WavFileFormat& registry, const std::string& path, std::uint64_t firstFrame,
+                const EndOf& endOf, RecordingLayout layout, const ScanBegin& begin,
+                const ScanBlock& block, const std::stop_token& stop, std::string& error) {
+  if (Stopped(stop, error)) {
+    return false;
+  }
+  T_RefPtr<I_WavFile> file;
+  if (!OpenForScan(registry, path, 1, file, error)) {
+    return false;
+  }
+  const auto format = file ? FilterFormatOf(*file->GetWavData()->GetWavInfo()) : std::nullopt;
+  if (!format) {
+    error = "the file's samples cannot be read";
+    return false;
+  }
+  layout.format = *format;
+  I_WavData& data = *file->GetWavData();
+  layout.frames = data.GetDataLength() / layout.FrameBytes();
+  if (!begin(layout)) {
+    return true;
+  }
+  const std::uint64_t end = std::min(endOf(layout), layout.frames);
+  for (std::uint64_t at = firstFrame; at < end; at += kScanBlockFrames) {
+    if (Stopped(stop, error)) {
+      return false;
+    }
+    block(data.GetBuffer() + at * layout.FrameBytes(),
+          static_cast<std::size_t>(std::min<std::uint64_t>(kScanBlockFrames, end - at)));
+  }
+  return !Stopped(stop, error);
+}
+
 // ScanRecording with the range's end given by `endOf`.
 bool Scan(const std::string& path, std::uint64_t firstFrame, const EndOf& endOf,
           const ScanBegin& begin, const ScanBlock& block, const std::stop_token& stop,
@@ -75,10 +122,7 @@ bool Scan(const std::string& path, std::uint64_t firstFrame, const EndOf& endOf,
   }
   C_WavFileFormat registry;
   T_RefPtr<I_WavFile> file;
-  try {
-    file = registry.OpenFile(path, 0, 1);
-  } catch (const std::runtime_error& e) {
-    error = e.what();
+  if (!OpenForScan(registry, path, 0, file, error)) {
     return false;
   }
   if (!file || file->GetWavData() == nullptr || file->GetWavData()->GetWavInfo() == nullptr) {
@@ -111,35 +155,7 @@ bool Scan(const std::string& path, std::uint64_t firstFrame, const EndOf& endOf,
     }
   }
   // Formats that only load whole.
-  if (Stopped(stop, error)) {
-    return false;
-  }
-  try {
-    file = registry.OpenFile(path, 1, 1);
-  } catch (const std::runtime_error& e) {
-    error = e.what();
-    return false;
-  }
-  const auto format = file ? FilterFormatOf(*file->GetWavData()->GetWavInfo()) : std::nullopt;
-  if (!format) {
-    error = "the file's samples cannot be read";
-    return false;
-  }
-  layout.format = *format;
-  I_WavData& data = *file->GetWavData();
-  layout.frames = data.GetDataLength() / layout.FrameBytes();
-  if (!begin(layout)) {
-    return true;
-  }
-  const std::uint64_t end = std::min(endOf(layout), layout.frames);
-  for (std::uint64_t at = firstFrame; at < end; at += kScanBlockFrames) {
-    if (Stopped(stop, error)) {
-      return false;
-    }
-    block(data.GetBuffer() + at * layout.FrameBytes(),
-          static_cast<std::size_t>(std::min<std::uint64_t>(kScanBlockFrames, end - at)));
-  }
-  return !Stopped(stop, error);
+  return ScanLoaded(registry, path, firstFrame, endOf, layout, begin, block, stop, error);
 }
 
 // ReadRecordingSlice with its length, frames, given by `maxFramesOf`.
