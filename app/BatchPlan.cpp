@@ -124,10 +124,10 @@ std::vector<SourceFile> WithoutRepeats(std::vector<SourceFile> files) {
 // Where the output of `file` goes: the one named, the same place in the output folder, or
 // beside the source.
 std::string OutputPathOf(const CommandOptions& options, const SourceFile& file) {
-  if (options.hasConvertOutput == 1) {
+  if (options.hasConvertOutput) {
     return options.convertOutputPath;
   }
-  if (options.hasOutputFolder == 1) {
+  if (options.hasOutputFolder) {
     const std::string relative =
         file.relative.empty() ? platform::FileNamePart(file.path) : file.relative;
     const std::string inFolder = JoinFolderFile(options.outputFolder, relative);
@@ -173,14 +173,14 @@ BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string
   std::vector<SourceFile> files;
   bool expanded = false;
   for (const std::string& value : options.convertSources) {
-    if (!ExpandSource(value, options.recursive == 1, extensions, files, expanded)) {
+    if (!ExpandSource(value, options.recursive, extensions, files, expanded)) {
       plan.notes += FormatText("%sNo audio file found(%s).%s",
                                "Error:", PrintableText(value).c_str(), "\r\n");
       plan.sourceMissing = true;
     }
   }
   plan.several = options.convertSources.size() > 1 || expanded;
-  if (options.hasConvertOutput == 1 && (plan.several || options.hasOutputFolder == 1)) {
+  if (options.hasConvertOutput && (plan.several || options.hasOutputFolder)) {
     plan.error = FormatText(
         "%s/convert_output names the output of a single source; use /output_folder to place "
         "the outputs of several sources.%s",

@@ -184,34 +184,34 @@ int CommandParser::ValidateOption(OptionId id, const std::smatch& match) {
     case OptionId::ConvertSource: return AcceptConvertSource(value);
     case OptionId::ConvertOutput:
       m_options.convertOutputPath = value;
-      m_options.hasConvertOutput = 1;
+      m_options.hasConvertOutput = true;
       return AcceptOutputFile(value);
     case OptionId::CheckLive:
       m_config.checkLive = platform::ParseDecimalInt(value) == 1 ? 1 : 0;
       return 1;
     case OptionId::OutputFolder:
       m_options.outputFolder = value;
-      m_options.hasOutputFolder = 1;
+      m_options.hasOutputFolder = true;
       return PathFitsLimit(value) ? EnsureFolder(value) : 0;
-    case OptionId::Recursive: m_options.recursive = 1; return 1;
+    case OptionId::Recursive: m_options.recursive = true; return 1;
     case OptionId::Jobs: return AcceptJobs(value);
-    case OptionId::KeepGoing: m_options.keepGoing = 1; return 1;
+    case OptionId::KeepGoing: m_options.keepGoing = true; return 1;
     case OptionId::Report:
       m_options.reportPath = value;
-      m_options.hasReport = 1;
+      m_options.hasReport = true;
       return AcceptOutputFile(value);
     case OptionId::ImportPreset:
       m_options.importPresetPath = value;
-      m_options.hasImportPreset = 1;
+      m_options.hasImportPreset = true;
       return PathFitsLimit(value) ? 1 : 0;
     case OptionId::ExportPreset:
       m_options.exportPresetPath = value;
-      m_options.hasExportPreset = 1;
+      m_options.hasExportPreset = true;
       return AcceptOutputFile(value);
     case OptionId::OpenRecording: return AcceptOpenRecording(value);
     case OptionId::Version:
       m_options.consoleMode = 1;
-      m_options.showVersion = 1;
+      m_options.showVersion = true;
       return 1;
   }
   return 1;

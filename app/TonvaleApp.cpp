@@ -165,14 +165,14 @@ bool CTonvaleApp::RunConsole(const BatchPlan& plan, SettingsLoadReport& settings
   if (g_cmdOptions.showHelp == 1) {
     PrintHelpListing(g_exeName, ConsoleLog);
   }
-  if (g_cmdOptions.showVersion == 1) {
+  if (g_cmdOptions.showVersion) {
     ConsoleLog(VersionText());
   }
   return true;
 }
 
 bool CTonvaleApp::RunPresetSteps(SettingsLoadReport& settings) {
-  const bool presets = g_cmdOptions.hasImportPreset == 1 || g_cmdOptions.hasExportPreset == 1;
+  const bool presets = g_cmdOptions.hasImportPreset || g_cmdOptions.hasExportPreset;
   if (presets && g_cmdOptions.hasAccessSetting != 1) {
     ConsoleLog(platform::FormatText(
         "%sA preset is imported into or exported from a settings file: name it with "
@@ -182,13 +182,13 @@ bool CTonvaleApp::RunPresetSteps(SettingsLoadReport& settings) {
     return false;
   }
   bool presetsDone = true;
-  if (g_cmdOptions.hasImportPreset == 1) {
+  if (g_cmdOptions.hasImportPreset) {
     presetsDone = RunImportPreset(g_cmdOptions, g_appConfig, g_bandTable, ConsoleLog) == 1;
     if (presetsDone) {
       settings = SettingsLoadReport{};
     }
   }
-  if (presetsDone && g_cmdOptions.hasExportPreset == 1) {
+  if (presetsDone && g_cmdOptions.hasExportPreset) {
     presetsDone =
         RunExportPreset(g_cmdOptions, g_bandTable, settings.status == SettingsLoadStatus::Loaded,
                         settings.reason, ConsoleLog) == 1;

@@ -414,7 +414,7 @@ void CTonvaleDlg::OnSampleRateChange() {
       static_cast<double>(config.defaultSampleRate / 2);  // NOLINT(bugprone-integer-division)
   p.topDb = config.maxDbValue;
   p.bottomDb = config.minDbValue;
-  m_painter->m_gridDirty = 1;
+  m_painter->MarkGridDirty();
   m_painter->update();
   int changed = 0;
   for (std::int32_t i = 0; i < config.bandNum; ++i) {
