@@ -371,7 +371,6 @@ class GraphEditTest : public UiFixture {
     const QImage image = graph->grab().toImage();
     const double ratio = image.devicePixelRatio();
     const BandHandle handle = HandleOf(graph, 5);
-    image.save(QStringLiteral("/tmp/drag-graph.png"));
     int strong = 0;
     for (int dx = -30; dx <= 30; ++dx) {
       for (int y = 0; y < image.height(); ++y) {
