@@ -199,9 +199,9 @@ TEST(ConversionJobTest, ClippingIsCountedAndReportedInOneLine) {
       char line[256];
       std::snprintf(line, sizeof line,
                     "Information:Apply the equalizer filter parameter.\r\n"
-                    "Information:Clipped %zu of 8000 samples, peak %.2f dBFS.\r\n"
+                    "Information:Clipped %llu of 8000 samples, peak %.2f dBFS.\r\n"
                     "Information:Write to output file(",
-                    clipped, 20 * std::log10(peak / c.scale));
+                    static_cast<unsigned long long>(clipped), 20 * std::log10(peak / c.scale));
       EXPECT_NE(run.log.find(line), std::string::npos) << run.log << "\nwanted: " << line;
     }
   }
