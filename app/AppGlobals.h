@@ -3,9 +3,9 @@
 #include <string>
 
 #include "app/CommandOptions.h"
-#include "eq/BQCalculator.h"
-#include "eq/EqBand.h"
-#include "eq/EqGraphParams.h"
+#include "eq/band/EqBand.h"
+#include "eq/response/BQCalculator.h"
+#include "eq/response/EqGraphParams.h"
 #include "settings/AppConfig.h"
 
 // The process-wide objects. Only the application shell and the window read them; they pass
@@ -15,7 +15,7 @@ extern std::string g_exeName;     ///< file-name part of the executable's path
 extern std::string g_exePath;     ///< full path of the executable
 extern std::string g_configPath;  ///< tonvale.ini beside the executable, or in the XDG folder
 /// The folder the window module is loaded from: the executable's, or an installation's library
-/// folder (platform/ProgramLayout.h says which).
+/// folder (platform/process/ProgramLayout.h says which).
 extern std::string g_windowModuleFolder;
 
 extern CommandOptions g_cmdOptions;   ///< set once by the command line

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/CommandOptions.h"
-#include "eq/ConversionJob.h"
+#include "convert/ConversionJob.h"
 
 /// The files a command-mode run converts, worked out from the command line.
 struct BatchPlan {

@@ -3,9 +3,9 @@
 #include <chrono>
 #include <vector>
 
-#include "eq/BatchReportJson.h"
-#include "platform/FormatText.h"
-#include "platform/PrintableText.h"
+#include "convert/BatchReportJson.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/PrintableText.h"
 
 int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
                    const EqBandTable& bandTable, const SettingsLoadReport* settings,
@@ -20,37 +20,37 @@ int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
                              platform::PrintableText(options.accessSettingPath).c_str(),
                              settings->reason.c_str(), "\r\n"));
     for (const ConversionJob& job : plan.jobs) {
-      files.push_back(BatchFileResult{job, false, 0, {}, 0.0});
+      files.push_back(BatchFileResult{job, {}, 0.0});
     }
   } else {
     log(plan.notes);
     BatchSettings batch;
     batch.threads = options.jobs;
-    batch.keepGoing = options.keepGoing == 1;
+    batch.keepGoing = options.keepGoing;
     batch.log = log;
     batch.progress = sinks.progress;
     batch.progressInterval = 0.5;  // a long file moves the line too
     // Only a single source without an output folder can be given its output's name.
-    batch.adviseConvertOutput = !plan.several && options.hasOutputFolder != 1;
+    batch.adviseConvertOutput = !plan.several && !options.hasOutputFolder;
     files = RunBatch(plan.jobs, bandTable, batch);
     result = plan.sourceMissing || plan.jobs.empty() ? 0 : 1;
     for (const BatchFileResult& file : files) {
-      if (!file.attempted) {
+      if (file.conversion.outcome == ConversionStatus::NotAttempted) {
         log(platform::FormatText(
             "%sNot attempted, the run stopped at a failed file(%s).%s",
             "Information:", platform::PrintableText(file.job.sourcePath).c_str(), "\r\n"));
       }
-      if (file.result != 1) {
+      if (!file.conversion.Converted()) {
         result = 0;
       }
     }
   }
-  if (options.hasReport == 1 && sinks.storeReport) {
+  if (options.hasReport && sinks.storeReport) {
     BatchReportContext context;
     context.settingsPath = options.hasAccessSetting == 1 ? options.accessSettingPath : "";
     context.eqIndex = options.eqIndex;
     context.threads = ResolveThreadCount(options.jobs);
-    context.keepGoing = options.keepGoing == 1;
+    context.keepGoing = options.keepGoing;
     context.result = result;
     context.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

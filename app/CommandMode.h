@@ -4,9 +4,9 @@
 
 #include "app/BatchPlan.h"
 #include "app/CommandOptions.h"
-#include "eq/BatchRun.h"
-#include "eq/EqBand.h"
-#include "platform/Console.h"
+#include "convert/BatchRun.h"
+#include "eq/band/EqBand.h"
+#include "platform/process/Console.h"
 #include "settings/UserSettings.h"
 
 /// Where a command-mode run reports besides its transcript.

@@ -1,7 +1,7 @@
 #include "app/ConsoleLog.h"
 
 #include "app/AppGlobals.h"
-#include "platform/Console.h"
+#include "platform/process/Console.h"
 
 void ConsoleLog(std::string_view text) {
   if (g_cmdOptions.consoleMode != 1) {

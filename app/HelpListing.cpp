@@ -1,7 +1,7 @@
 #include "app/HelpListing.h"
 
 #include "app/CommandParser.h"
-#include "platform/FormatText.h"
+#include "platform/text/FormatText.h"
 
 void PrintHelpListing(const std::string& exeName, const platform::LogSink& log) {
   using platform::FormatText;

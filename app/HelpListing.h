@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Console.h"
+#include "platform/process/Console.h"
 
 /// Writes the help listing: each option's description and example, then two usage examples.
 /// `exeName` is the program's file name as it appears in the examples.

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "app/AppGlobals.h"
-#include "platform/Console.h"
-#include "platform/FormatText.h"
-#include "platform/SharedModule.h"
+#include "platform/process/Console.h"
+#include "platform/process/SharedModule.h"
+#include "platform/text/FormatText.h"
 #include "ui/InteractiveMode.h"
 
 DialogResult RunInteractiveMode(int& argc, char** argv, const InteractiveContext& context) {

@@ -1,6 +1,6 @@
 #include "ui/InteractiveMode.h"
 
-#include "platform/Console.h"
+#include "platform/process/Console.h"
 
 DialogResult RunInteractiveMode(int& /*argc*/, char** /*argv*/,
                                 const InteractiveContext& /*context*/) {

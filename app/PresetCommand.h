@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/CommandOptions.h"
-#include "eq/EqBand.h"
-#include "platform/Console.h"
+#include "eq/band/EqBand.h"
+#include "platform/process/Console.h"
 #include "settings/AppConfig.h"
 
 /// /import_preset: reads the preset text named by `options` into `bandTable` (its band count

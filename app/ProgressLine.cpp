@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "platform/FormatText.h"
-#include "platform/NumberText.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/NumberText.h"
 
 namespace {
 

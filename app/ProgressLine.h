@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <string>
 
-#include "eq/BatchRun.h"
-#include "platform/Console.h"
+#include "convert/BatchRun.h"
+#include "platform/process/Console.h"
 
 /// The one-line progress display of a batch on a terminal: files done of total, hours of audio
 /// processed, the speed against real time and the time left, redrawn in place after each file

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/CommandOptions.h"
-#include "eq/ConversionJob.h"
+#include "convert/ConversionJob.h"
 
 /// The line refusing a command-mode run that would write one of its files over another file of
 /// the run; empty when none does. What the run writes: the /report, the /export_preset text, the

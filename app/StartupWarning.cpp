@@ -1,7 +1,7 @@
 #include "app/StartupWarning.h"
 
-#include "platform/FormatText.h"
-#include "platform/PrintableText.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/PrintableText.h"
 
 std::string StartupWarning(const SettingsLoadReport& settings, int eqIndex,
                            const std::string& path) {

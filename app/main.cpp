@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/NativePath.h"
+#include "platform/fs/NativePath.h"
 
 // On Windows the command line arrives as UTF-16, so that any file name survives; the program
 // works with UTF-8 text throughout.

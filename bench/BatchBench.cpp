@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench/ShippedSet.h"
-#include "eq/BatchRun.h"
+#include "convert/BatchRun.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ void BM_BatchIntoOneFolder(benchmark::State& state) {
   }
   std::size_t converted = 0;
   for (const BatchFileResult& result : results) {
-    converted += result.result == 1 ? 1 : 0;
+    converted += result.conversion.Converted() ? 1 : 0;
   }
   if (converted != kFiles) {
     state.SkipWithError("a file failed");

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "analysis/RecordingReader.h"
 #include "bench/ShippedSet.h"
-#include "eq/ConversionJob.h"
-#include "eq/PcmFilter.h"
-#include "eq/RecordingReader.h"
+#include "convert/ConversionJob.h"
+#include "eq/filter/PcmFilter.h"
 #ifdef TONVALE_WITH_SPECTRUM
-#include "eq/LongTermPower.h"
+#include "analysis/LongTermPower.h"
 #endif
 
 namespace {

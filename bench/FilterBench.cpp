@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "bench/ShippedSet.h"
-#include "eq/BQCalculator.h"
-#include "eq/PcmFilter.h"
-#include "eq/WavefrontFilter.h"
+#include "eq/filter/PcmFilter.h"
+#include "eq/filter/WavefrontFilter.h"
+#include "eq/response/BQCalculator.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "bench/ShippedSet.h"
-#include "eq/FilterChain.h"
+#include "eq/design/FilterChain.h"
 #include "settings/UserSettings.h"
 
 namespace {

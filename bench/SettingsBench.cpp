@@ -10,8 +10,8 @@
 #include <system_error>
 
 #include "bench/ShippedSet.h"
-#include "eq/PresetText.h"
-#include "platform/FormatText.h"
+#include "platform/text/FormatText.h"
+#include "preset/PresetText.h"
 #include "settings/UserSettings.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "eq/EqBand.h"
+#include "eq/band/EqBand.h"
 #include "settings/UserSettings.h"
 
 /// The shipped configuration's default band set (16000 Hz, 10 bands) with every band enabled,

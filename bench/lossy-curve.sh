@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Measures the bitrate libsndfile's lossy encoders give at each compression level, the table of
-# LibProject/Audio/WaveFileUtil/LossyLevels.cpp: examples/speech.wav repeated to 34 s with a
+# LibProject/Audio/WaveFileUtil/sndfile/LossyLevels.cpp: examples/speech.wav repeated to 34 s with a
 # pink room-noise floor 50 dB below full scale (each channel its own), at the rates 8000 to
 # 48000 Hz, mono and stereo; Vorbis and Opus at the levels 0, 0.1, ... 1, MP3 (constant
 # bitrate) at steps of 0.025. Takes a few minutes. Usage: bench/lossy-curve.sh

@@ -4,7 +4,6 @@
 # fused multiply-add, no fast-math, and no host-specific instruction set in the default build.
 add_library(tonvale_flags INTERFACE)
 target_compile_features(tonvale_flags INTERFACE cxx_std_20)
-target_include_directories(tonvale_flags INTERFACE ${PROJECT_SOURCE_DIR})
 
 if(MSVC)
   target_compile_options(tonvale_flags INTERFACE /W4 /fp:precise /utf-8)

@@ -1,7 +1,7 @@
 # Installation with `cmake --install` (GNUInstallDirs) and the Debian package (`cpack -G DEB`).
 #
 # An installed program lies in bin/ with share/tonvale/ beside it, and that folder tells it that
-# it is installed (platform/ProgramLayout.h): it then keeps its configuration file in the user's
+# it is installed (platform/process/ProgramLayout.h): it then keeps its configuration file in the user's
 # XDG configuration folder instead of beside itself, and loads the window module from
 # lib/tonvale/. A Windows program is copied as it is and keeps everything beside itself.
 if(NOT (UNIX AND NOT APPLE))

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
+#include "LibProject/Audio/WaveFileUtil/cipher/EncryptNewPC1.h"
 #include "tests/support/ProtectedFileBuilder.h"
 #include "tests/support/RiffBuilder.h"
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "eq/PresetText.h"
+#include "preset/PresetText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const PresetImport read =

@@ -7,7 +7,7 @@
 #include <span>
 #include <stdexcept>
 
-#include "LibProject/Audio/WaveFileUtil/SndFile.h"
+#include "LibProject/Audio/WaveFileUtil/sndfile/SndFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto file = MakeRef<C_SndFile>();

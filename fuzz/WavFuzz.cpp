@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   I_WavData& container = *file->GetWavData();
   container.GetEventMgr().SetSampleRate(container.GetWavInfo()->GetSampleRate());
-  StringByteSink sink;
+  C_StringByteSink sink;
   if (container.GetDataLength() == 0 || file->WriteTo(sink) == 0) {
     return 0;
   }
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       streamed->CanStream() && streamed->PrepareStream()) {
     const I_WavInfo& info = *streamed->GetWavData()->GetWavInfo();
     Unchanged unchanged(static_cast<std::size_t>(info.GetBitsPerSample() / 8) * info.GetChannels());
-    StringByteSink streamedSink;
+    C_StringByteSink streamedSink;
     if (streamed->StreamInto(streamedSink, unchanged, 3) == 0 || streamedSink.Bytes() != written) {
       std::abort();  // the streamed writer must write what the whole-buffer one writes
     }
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // What we wrote is written again unchanged: the rebuilt labels take the same cue ids, and the
   // labels, notes and texts kept from the source keep theirs.
   back.GetEventMgr().SetSampleRate(back.GetWavInfo()->GetSampleRate());
-  StringByteSink rewritten;
+  C_StringByteSink rewritten;
   if (again->WriteTo(rewritten) == 0 || rewritten.Bytes() != written) {
     std::abort();
   }

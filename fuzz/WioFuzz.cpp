@@ -5,13 +5,13 @@
 #include <span>
 #include <stdexcept>
 
-#include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
+#include "LibProject/Audio/WaveFileUtil/cipher/EncryptNewPC1.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  MemoryByteSource source(std::span<const std::uint8_t>(data, size));
+  C_MemoryByteSource source(std::span<const std::uint8_t>(data, size));
   C_EncryptNewPC1 reader;
-  StringByteSink plain;
+  C_StringByteSink plain;
   if (reader.DecryptStream(source, kWaveReaderPassPhrase, plain, nullptr) != kDecryptOk) {
     return 0;
   }

@@ -12,7 +12,7 @@ clang-format --dry-run --Werror "${sources[@]}"
 
 echo "== clang-tidy"
 run-clang-tidy -p build -quiet -j "$jobs" \
-  "$PWD/(app|eq|delivery|settings|ui|platform|LibProject|tests|bench)/" > build/clang-tidy.log 2>&1 || {
+  "$PWD/(app|eq|convert|analysis|preset|delivery|settings|ui|platform|LibProject|tests|bench|tools)/" > build/clang-tidy.log 2>&1 || {
   grep -E "(warning|error):" build/clang-tidy.log | head -50
   echo "clang-tidy found problems; the whole report is in build/clang-tidy.log"
   exit 1

@@ -2,9 +2,9 @@
 
 #include <string_view>
 
-#include "platform/FileSystem.h"
-#include "platform/NumberText.h"
-#include "platform/Profile.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/profile/Profile.h"
+#include "platform/text/NumberText.h"
 #include "settings/DefaultConfigResource.h"
 
 namespace {

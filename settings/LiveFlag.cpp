@@ -1,8 +1,8 @@
 #include "settings/LiveFlag.h"
 
-#include "platform/FormatText.h"
-#include "platform/NumberText.h"
-#include "platform/Profile.h"
+#include "platform/profile/Profile.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/NumberText.h"
 
 void WriteLiveFlag(const std::string& configPath, int value) {
   (void)platform::ProfileWriteString(configPath, "App_Status", "Is_Live",

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "eq/EqBand.h"
+#include "eq/band/EqBand.h"
 #include "settings/AppConfig.h"
 
 /// Key of the index map entry for an EQ index: "MusicEQ_Index%.2d" (0 gives MusicEQ_Index00,

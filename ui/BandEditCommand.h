@@ -3,7 +3,7 @@
 #include <QUndoCommand>
 #include <functional>
 
-#include "eq/EqBand.h"
+#include "eq/band/EqBand.h"
 
 /// One undoable edit of the band table: the table before and after it. Edits of one field of
 /// one band that follow each other within kMergeMs (the steps of a held arrow) merge into one.

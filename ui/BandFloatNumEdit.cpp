@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/NumberText.h"
+#include "platform/text/NumberText.h"
 #include "ui/EqEvents.h"
 
 namespace {

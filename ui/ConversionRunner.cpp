@@ -5,30 +5,24 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <atomic>
+#include <functional>
 #include <string>
-#include <thread>
 
-#include "eq/BatchRun.h"
+#include "convert/BatchRun.h"
+#include "platform/process/FanOut.h"
 
 namespace {
 
 ConversionOutcome OutcomeOf(const BatchFileResult& file) {
-  ConversionOutcome outcome;
-  outcome.sourcePath = file.job.sourcePath;
-  outcome.outputPath = file.job.outputPath;
-  outcome.attempted = file.attempted;
-  outcome.result = file.result;
-  outcome.log = file.log;
-  return outcome;
+  return ConversionOutcome{file.job.sourcePath, file.job.outputPath, file.conversion};
 }
 
-// The "Error:" lines of a file's transcript, one per line, without the line ends.
-QString ErrorLines(const std::string& log) {
+// The "Error:" lines of a file's transcript, one per line.
+QString ErrorLines(const ConversionResult& conversion) {
   QStringList errors;
-  for (const QString& line : QString::fromStdString(log).split(QStringLiteral("\r\n"))) {
-    if (line.startsWith(QStringLiteral("Error:"))) {
-      errors << line;
-    }
+  for (const std::string& line : conversion.ErrorLines()) {
+    errors << QString::fromStdString(line);
   }
   return errors.join(QLatin1Char('\n'));
 }
@@ -36,10 +30,11 @@ QString ErrorLines(const std::string& log) {
 }  // namespace
 
 bool AskToContinueAfterFailure(QWidget* owner, const ConversionOutcome& failed) {
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Convert File"),
-                  QStringLiteral("%1 could not be converted:\n%2\n\nGo on with the other files?")
-                      .arg(QString::fromStdString(failed.sourcePath), ErrorLines(failed.log)),
-                  QMessageBox::NoButton, owner);
+  QMessageBox box(
+      QMessageBox::Warning, QStringLiteral("Convert File"),
+      QStringLiteral("%1 could not be converted:\n%2\n\nGo on with the other files?")
+          .arg(QString::fromStdString(failed.sourcePath), ErrorLines(failed.conversion)),
+      QMessageBox::NoButton, owner);
   QPushButton* goOn = box.addButton(QStringLiteral("Continue"), QMessageBox::AcceptRole);
   QPushButton* stop = box.addButton(QStringLiteral("Stop"), QMessageBox::RejectRole);
   box.setDefaultButton(stop);
@@ -47,6 +42,50 @@ bool AskToContinueAfterFailure(QWidget* owner, const ConversionOutcome& failed) 
   box.exec();
   return box.clickedButton() == goOn;
 }
+
+namespace {
+
+// The batch's progress as the window shows it, posted to the window's thread: the worker never
+// touches a widget.
+std::function<void(const BatchProgress&)> PostProgress(QEventLoop& loop,
+                                                       const QPointer<QProgressDialog>& progress) {
+  return [&loop, progress](const BatchProgress& state) {
+    const int done = static_cast<int>(state.done);
+    const int all = static_cast<int>(state.total);
+    QMetaObject::invokeMethod(
+        &loop,
+        [progress, done, all] {
+          if (progress) {
+            progress->setLabelText(QStringLiteral("Converted %1 of %2 files").arg(done).arg(all));
+            progress->setValue(done);
+          }
+        },
+        Qt::QueuedConnection);
+  };
+}
+
+// A failure put to the person on the window's thread, the worker waiting for the answer; the
+// window's loop runs until the worker has ended, so the answer always comes.
+std::function<bool(const BatchFileResult&)> AskOnWindowThread(
+    QEventLoop& loop, std::atomic<bool>& cancel, const FailurePrompt& askContinue,
+    const QPointer<QProgressDialog>& progress) {
+  return [&loop, &cancel, &askContinue, progress](const BatchFileResult& failed) {
+    if (cancel || !askContinue) {
+      return false;
+    }
+    bool goOn = false;
+    const ConversionOutcome outcome = OutcomeOf(failed);
+    QMetaObject::invokeMethod(
+        &loop,
+        [&goOn, &outcome, &askContinue, &cancel, progress] {
+          goOn = !cancel && askContinue(progress.data(), outcome) && !cancel;
+        },
+        Qt::BlockingQueuedConnection);
+    return goOn;
+  };
+}
+
+}  // namespace
 
 std::vector<ConversionOutcome> RunConversions(QWidget* owner, std::vector<ConversionJob> jobs,
                                               const EqBandTable& bandTable,
@@ -70,47 +109,22 @@ std::vector<ConversionOutcome> RunConversions(QWidget* owner, std::vector<Conver
 
   BatchSettings settings;
   settings.cancel = &cancel;
-  // Progress is posted to the window's thread; the worker never touches a widget.
-  settings.progress = [&loop, progressHandle](const BatchProgress& state) {
-    const int done = static_cast<int>(state.done);
-    const int all = static_cast<int>(state.total);
-    QMetaObject::invokeMethod(
-        &loop,
-        [progressHandle, done, all] {
-          if (progressHandle) {
-            progressHandle->setLabelText(
-                QStringLiteral("Converted %1 of %2 files").arg(done).arg(all));
-            progressHandle->setValue(done);
-          }
-        },
-        Qt::QueuedConnection);
-  };
-  // A failure is put to the person on the window's thread, the worker waiting for the answer;
-  // the window's loop runs until the worker has ended, so the answer always comes.
-  settings.continueAfterFailure = [&loop, &cancel, &askContinue,
-                                   progressHandle](const BatchFileResult& failed) {
-    if (cancel || !askContinue) {
-      return false;
-    }
-    bool goOn = false;
-    const ConversionOutcome outcome = OutcomeOf(failed);
-    QMetaObject::invokeMethod(
-        &loop,
-        [&goOn, &outcome, &askContinue, &cancel, progressHandle] {
-          goOn = !cancel && askContinue(progressHandle.data(), outcome) && !cancel;
-        },
-        Qt::BlockingQueuedConnection);
-    return goOn;
-  };
+  settings.progress = PostProgress(loop, progressHandle);
+  settings.continueAfterFailure = AskOnWindowThread(loop, cancel, askContinue, progressHandle);
 
   std::vector<BatchFileResult> results;
-  std::thread worker([&] {
+  const auto run = [&] {
     results = RunBatch(std::move(jobs), snapshot, settings);
     QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-  });
-  progress.show();
-  loop.exec();
-  worker.join();
+  };
+  platform::FanOut worker;
+  if (worker.Start(run)) {
+    progress.show();
+    loop.exec();
+  } else {
+    run();  // no thread to be had: the run takes the window's thread and stops at a failure
+  }
+  worker.Join();
   progress.reset();
 
   std::vector<ConversionOutcome> outcomes;

@@ -5,9 +5,9 @@
 #include <functional>
 #include <vector>
 
-#include "eq/ConversionJob.h"
-#include "eq/ConversionReport.h"
-#include "eq/EqBand.h"
+#include "convert/ConversionJob.h"
+#include "convert/ConversionReport.h"
+#include "eq/band/EqBand.h"
 
 /// Asks whether a run goes on after `failed` failed; shown over `owner`. True: continue.
 using FailurePrompt = std::function<bool(QWidget* owner, const ConversionOutcome& failed)>;

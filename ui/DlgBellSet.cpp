@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPixmap>
 
-#include "eq/EqBand.h"
+#include "eq/band/EqBand.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/ButtonST.h"
 #include "ui/EqEvents.h"

@@ -8,9 +8,9 @@
 #include <QMenu>
 #include <QToolTip>
 
-#include "eq/EqBand.h"
-#include "platform/BoundedText.h"
-#include "platform/FormatText.h"
+#include "eq/band/EqBand.h"
+#include "platform/text/BoundedText.h"
+#include "platform/text/FormatText.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/DialogUnits.h"
 #include "ui/EqEvents.h"

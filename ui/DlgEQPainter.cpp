@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "eq/BQCalculator.h"
-#include "platform/FormatText.h"
-#include "platform/NumberText.h"
+#include "eq/response/BQCalculator.h"
+#include "platform/text/FormatText.h"
+#include "platform/text/NumberText.h"
 #include "ui/GraphAccessible.h"
 
 namespace {

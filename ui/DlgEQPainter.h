@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "eq/BandHandles.h"
-#include "eq/EqGraphParams.h"
+#include "eq/response/BandHandles.h"
+#include "eq/response/EqGraphParams.h"
 
 /// One line of the response graph's grid: its position in pixels (from the left for frequency
 /// lines, from the top for dB lines), its kind and, for a major line, the value it is labelled
@@ -92,8 +92,8 @@ class CDlgEQPainter : public QWidget {
   /// the rate): what its lines are labelled with.
   static double GridFreqAt(const EqGraphParams& p, double position);
 
-  /// 1: the grid picture is redrawn at the next paint.
-  int m_gridDirty = 1;
+  /// The grid picture is redrawn at the next paint (after a change of the graph parameters).
+  void MarkGridDirty() { m_gridDirty = 1; }
   /// How many times the grid picture has been drawn (for tests and diagnostics).
   int GridDrawCount() const { return m_gridDraws; }
 
@@ -145,6 +145,7 @@ class CDlgEQPainter : public QWidget {
 
   const EqGraphParams& m_params;
   QPixmap m_grid;
+  int m_gridDirty = 1;  // 1: m_grid is redrawn at the next paint
   std::vector<std::int32_t> m_curve;
   std::vector<BandMarker> m_markers;
   std::vector<std::vector<std::int32_t>> m_bandCurves;

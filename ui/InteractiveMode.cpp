@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/Console.h"
-#include "platform/ExceptionText.h"
-#include "platform/FormatText.h"
+#include "platform/process/Console.h"
+#include "platform/text/ExceptionText.h"
+#include "platform/text/FormatText.h"
 #include "ui/TonvaleDlg.h"
 
 namespace {

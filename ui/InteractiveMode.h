@@ -3,9 +3,9 @@
 #include <functional>
 #include <string>
 
-#include "eq/BQCalculator.h"
-#include "eq/EqBand.h"
-#include "eq/EqGraphParams.h"
+#include "eq/band/EqBand.h"
+#include "eq/response/BQCalculator.h"
+#include "eq/response/EqGraphParams.h"
 #include "settings/AppConfig.h"
 
 /// What the interactive window reads and writes: the process-wide objects, handed in by the

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "eq/EqBand.h"
-#include "eq/PlaybackRenderer.h"
-#include "eq/RecordingReader.h"
+#include "analysis/PlaybackRenderer.h"
+#include "analysis/RecordingReader.h"
+#include "eq/band/EqBand.h"
 
 /// A recording played through the band table: the device an audio sink pulls from. Each block
 /// is rendered in the recording's own encoding (PlaybackRenderer: the conversion's bits) and

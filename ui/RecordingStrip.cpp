@@ -8,7 +8,7 @@
 #include <cmath>
 #include <utility>
 
-#include "eq/TimeAxis.h"
+#include "eq/response/TimeAxis.h"
 
 namespace {
 

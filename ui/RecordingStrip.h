@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "eq/RecordingEnvelope.h"
+#include "analysis/RecordingEnvelope.h"
 
 class QCheckBox;
 

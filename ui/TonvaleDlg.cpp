@@ -16,10 +16,10 @@
 #include <QUndoStack>
 #include <algorithm>
 
-#include "eq/ConversionJob.h"
-#include "eq/ConversionReport.h"
-#include "eq/FilterChain.h"
-#include "platform/NumberText.h"
+#include "convert/ConversionJob.h"
+#include "convert/ConversionReport.h"
+#include "eq/design/FilterChain.h"
+#include "platform/text/NumberText.h"
 #include "ui/BandEditCommand.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/ButtonST.h"
@@ -83,6 +83,28 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
   setWindowTitle(QStringLiteral("Tonvale"));
   setFont(DialogFont());
   setWindowIcon(QIcon(IconResource(128)));
+  PlaceTopControls();
+  PrepareListening();
+  ConnectTopControls();
+
+  CreateBandEditors();
+  InitControls();
+  LayoutWindow();
+  SetTabOrder();
+  LoadEditorsFromTable();
+  OnSampleRateChange();
+  m_recorded = m_context.bandTable;
+  ConnectUndoKeys();
+  m_preamp->installEventFilter(this);
+  ConnectGraphEdits();
+  ConnectRecordingStrip();
+  StartLiveCheck();
+  if (!m_context.openRecording.empty()) {
+    OpenRecording(QString::fromStdString(m_context.openRecording));
+  }
+}
+
+void CTonvaleDlg::PlaceTopControls() {
   const DialogUnits du(font());
   m_ok->setGeometry(du.Rect(309, 1, 50, 14));
   m_ok->setDefault(true);
@@ -97,13 +119,9 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
   m_openRecording->setGeometry(du.Rect(283, 1, 64, 14));
   m_openRecording->setToolTip(
       QStringLiteral("Show a recording's spectrum under the curve (or drop the file here)"));
-  connect(m_openRecording, &QPushButton::clicked, this, [this] {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Recording"),
-                                                      QString(), SpeechFileFilter());
-    if (!path.isEmpty()) {
-      OpenRecording(path);
-    }
-  });
+}
+
+void CTonvaleDlg::PrepareListening() {
   setAcceptDrops(true);
   m_strip->hide();  // the recording in time: shown once a recording is open
   // Listening: placed by LayoutWindow, enabled once a recording is open.
@@ -112,6 +130,17 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
   for (QPushButton* button : {m_playButton, m_abButton}) {
     button->setEnabled(false);
   }
+  m_playheadTimer->setInterval(40);
+}
+
+void CTonvaleDlg::ConnectTopControls() {
+  connect(m_openRecording, &QPushButton::clicked, this, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Recording"),
+                                                      QString(), SpeechFileFilter());
+    if (!path.isEmpty()) {
+      OpenRecording(path);
+    }
+  });
   connect(m_playButton, &QPushButton::clicked, this, &CTonvaleDlg::OnPlay);
   connect(m_abButton, &QPushButton::toggled, this, [this](bool bypass) {
     m_abButton->setText(bypass ? QStringLiteral("EQ off") : QStringLiteral("EQ on"));
@@ -130,14 +159,9 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
   connect(m_cancel, &QPushButton::clicked, this, &CTonvaleDlg::reject);
   connect(m_convert, &QPushButton::clicked, this, &CTonvaleDlg::OnConvertFile);
   connect(m_rateList, &QComboBox::currentIndexChanged, this, [this] { OnSampleRateChange(); });
+}
 
-  CreateBandEditors();
-  InitControls();
-  LayoutWindow();
-  SetTabOrder();
-  LoadEditorsFromTable();
-  OnSampleRateChange();
-  m_recorded = m_context.bandTable;
+void CTonvaleDlg::ConnectUndoKeys() {
   // Window-wide: they go before a field's own text undo (see eventFilter).
   auto* undo = new QShortcut(QKeySequence::Undo, this);
   connect(undo, &QShortcut::activated, this, [this] {
@@ -152,19 +176,15 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
       m_undo->redo();
     });
   }
-  m_preamp->installEventFilter(this);
-  ConnectGraphEdits();
+}
+
+void CTonvaleDlg::ConnectRecordingStrip() {
   connect(m_strip, &CRecordingStrip::PositionChosen, this, &CTonvaleDlg::OnStripPosition);
   connect(m_strip, &CRecordingStrip::SelectionChosen, this, &CTonvaleDlg::OnStripSelection);
   connect(m_strip, &CRecordingStrip::SelectionCleared, this, [this] { OnStripSelection(0, 0); });
   connect(m_strip->SelectionSpectrumBox(), &QCheckBox::toggled, this,
           [this] { UpdateSelectionSpectrum(); });
-  m_playheadTimer->setInterval(40);
   connect(m_playheadTimer, &QTimer::timeout, this, &CTonvaleDlg::UpdatePlayhead);
-  StartLiveCheck();
-  if (!m_context.openRecording.empty()) {
-    OpenRecording(QString::fromStdString(m_context.openRecording));
-  }
 }
 
 void CTonvaleDlg::SetTabOrder() {
@@ -394,7 +414,7 @@ void CTonvaleDlg::OnSampleRateChange() {
       static_cast<double>(config.defaultSampleRate / 2);  // NOLINT(bugprone-integer-division)
   p.topDb = config.maxDbValue;
   p.bottomDb = config.minDbValue;
-  m_painter->m_gridDirty = 1;
+  m_painter->MarkGridDirty();
   m_painter->update();
   int changed = 0;
   for (std::int32_t i = 0; i < config.bandNum; ++i) {

@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
-#include "eq/BQCalculator.h"
-#include "eq/BandHandles.h"
-#include "eq/EqBand.h"
-#include "eq/EqGraphParams.h"
-#include "eq/LongTermPower.h"
-#include "eq/RecordingReader.h"
+#include "analysis/LongTermPower.h"
+#include "analysis/RecordingReader.h"
+#include "eq/band/EqBand.h"
+#include "eq/response/BQCalculator.h"
+#include "eq/response/BandHandles.h"
+#include "eq/response/EqGraphParams.h"
 #include "settings/AppConfig.h"
 #include "ui/BackgroundJobs.h"
 #include "ui/ConversionRunner.h"
@@ -180,6 +180,19 @@ class CTonvaleDlg : public QDialog {
   /// The spectrum of an opened recording is ready (or its reading failed with `error`).
   void OnSpectrumReady(const QString& path, bool ok, const LongTermPower& spectrum,
                        const std::shared_ptr<RecordingPcm>& pcm, const QString& error);
+  // The constructor's steps: the controls of the top row placed, the listening controls and
+  // the playhead's timer prepared, their signals connected; the undo and redo keys; the
+  // recording strip's signals.
+  void PlaceTopControls();
+  void PrepareListening();
+  void ConnectTopControls();
+  void ConnectUndoKeys();
+  void ConnectRecordingStrip();
+  // The graph menu's groups of actions, and its preamp dialog.
+  void AddListeningActions(QMenu& menu);
+  void AddPresetActions(QMenu& menu);
+  void AddGraphExportActions(QMenu& menu);
+  void AskPreamp();
   /// Takes a value typed into the focused field and not yet committed.
   void CommitFocusedField();
   /// The gestures on the graph's handles (TonvaleDlgGraphEdit.cpp), each by the band's position

@@ -3,7 +3,7 @@
 // band table from there, as a typed value is.
 #include <QCheckBox>
 
-#include "eq/BandHandles.h"
+#include "eq/response/BandHandles.h"
 #include "ui/DlgEQController.h"
 #include "ui/DlgEQPainter.h"
 #include "ui/EqEvents.h"

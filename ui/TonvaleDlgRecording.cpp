@@ -27,9 +27,9 @@
 #include <utility>
 #include <vector>
 
-#include "eq/LongTermPower.h"
-#include "eq/RecordingReader.h"
-#include "platform/NumberText.h"
+#include "analysis/LongTermPower.h"
+#include "analysis/RecordingReader.h"
+#include "platform/text/NumberText.h"
 #include "ui/ButtonST.h"
 #include "ui/DialogUnits.h"
 #include "ui/DlgEQPainter.h"

@@ -16,10 +16,10 @@
 #include <string>
 #include <utility>
 
-#include "eq/LongTermPower.h"
-#include "eq/RecordingEnvelope.h"
-#include "eq/RecordingScan.h"
-#include "platform/NumberText.h"
+#include "analysis/LongTermPower.h"
+#include "analysis/RecordingEnvelope.h"
+#include "analysis/RecordingScan.h"
+#include "platform/text/NumberText.h"
 #include "ui/RecordingPlayer.h"
 #include "ui/RecordingStrip.h"
 #include "ui/TonvaleDlg.h"

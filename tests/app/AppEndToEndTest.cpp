@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/FormatText.h"
-#include "platform/NativePath.h"
+#include "platform/fs/NativePath.h"
+#include "platform/text/FormatText.h"
 #include "tests/app/AppFixture.h"
 #include "tests/support/ProtectedFileBuilder.h"
 #include "tests/support/RiffBuilder.h"

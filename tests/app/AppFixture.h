@@ -13,7 +13,7 @@
 #if TONVALE_HAVE_SNDFILE
 #include "tests/support/SndfileReader.h"
 #endif
-#include "platform/NativePath.h"
+#include "platform/fs/NativePath.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
 

@@ -3,8 +3,8 @@
 // meets, with their lines and exit statuses.
 #include <string>
 
-#include "platform/FormatText.h"
-#include "platform/Profile.h"
+#include "platform/profile/Profile.h"
+#include "platform/text/FormatText.h"
 #include "tests/app/AppFixture.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/FormatText.h"
-#include "platform/Profile.h"
+#include "platform/profile/Profile.h"
+#include "platform/text/FormatText.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

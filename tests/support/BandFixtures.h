@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "eq/EqBand.h"
+#include "eq/band/EqBand.h"
 
 namespace testsupport {
 

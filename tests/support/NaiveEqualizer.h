@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "eq/EqBand.h"
+#include "eq/band/EqBand.h"
 
 namespace testsupport::naive {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "LibProject/Audio/WaveFileUtil/EncryptPC1.h"
+#include "LibProject/Audio/WaveFileUtil/cipher/EncryptPC1.h"
 
 namespace testsupport {
 

@@ -1,6 +1,7 @@
 // The band types in the window: the type menu on an editor, the fields and pictures of the new
 // types, the preamp field, undo and redo, presets in and out through the graph's menu, and the
 // graph's band curves, mouse readout and export.
+#include <sys/resource.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,7 +11,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QUndoStack>
+
 #include <cmath>
+#include <csignal>
 #include <memory>
 
 #include "tests/ui/UiFixture.h"
@@ -18,6 +21,33 @@
 #include "ui/DlgEQController.h"
 #include "ui/DlgEQPainter.h"
 #include "ui/SpinArrows.h"
+
+namespace {
+
+// Limits the size of the files this process writes while it lives; a write beyond the limit
+// fails with EFBIG instead of raising SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    (void)::getrlimit(RLIMIT_FSIZE, &m_before);
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_before;
+    limit.rlim_cur = bytes;
+    (void)::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  ~FileSizeLimit() {
+    (void)::setrlimit(RLIMIT_FSIZE, &m_before);
+    (void)std::signal(SIGXFSZ, m_handler);
+  }
+
+ private:
+  rlimit m_before{};
+  void (*m_handler)(int) = nullptr;
+};
+
+}  // namespace
 
 class BandTypeTest : public UiFixture {
   Q_OBJECT
@@ -139,6 +169,21 @@ class BandTypeTest : public UiFixture {
     const std::string svg = testsupport::ReadFile(m_dir.File("graph.svg"));
     QVERIFY(svg.find("<svg") != std::string::npos);
     QVERIFY(svg.find("<polyline") != std::string::npos);
+
+    // An export that fails part-way (here the file-size limit cuts it off) leaves the file
+    // it was to replace as it was, as every writer of a whole file does.
+    bool failed = false;
+    dialog->SetReportSink([&](const QString&, const QString&, bool bad) { failed = bad; });
+    const std::string kept = m_dir.File("kept.png");
+    testsupport::WriteFile(kept, "the previous export");
+    bool exported = true;
+    {
+      const FileSizeLimit limit(64);
+      exported = dialog->ExportGraph(QString::fromStdString(kept), 1.0);
+    }
+    QVERIFY(!exported);
+    QVERIFY(failed);
+    QCOMPARE(testsupport::ReadFile(kept), std::string("the previous export"));
   }
 
   void presetsGoInAndOutThroughTheGraphMenu() {

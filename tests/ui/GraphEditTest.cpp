@@ -12,9 +12,9 @@
 #include <memory>
 #include <vector>
 
-#include "eq/BandHandles.h"
-#include "eq/FilterChain.h"
-#include "eq/PcmFilter.h"
+#include "eq/design/FilterChain.h"
+#include "eq/filter/PcmFilter.h"
+#include "eq/response/BandHandles.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/DlgEQController.h"
@@ -371,7 +371,6 @@ class GraphEditTest : public UiFixture {
     const QImage image = graph->grab().toImage();
     const double ratio = image.devicePixelRatio();
     const BandHandle handle = HandleOf(graph, 5);
-    image.save(QStringLiteral("/tmp/drag-graph.png"));
     int strong = 0;
     for (int dx = -30; dx <= 30; ++dx) {
       for (int y = 0; y < image.height(); ++y) {

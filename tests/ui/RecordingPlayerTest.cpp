@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "eq/FilterChain.h"
-#include "eq/PcmFilter.h"
+#include "eq/design/FilterChain.h"
+#include "eq/filter/PcmFilter.h"
 #include "tests/support/BandFixtures.h"
 #include "ui/RecordingPlayer.h"
 

@@ -13,9 +13,9 @@
 #include <memory>
 #include <vector>
 
-#include "eq/FilterChain.h"
-#include "eq/PcmFilter.h"
-#include "eq/RecordingEnvelope.h"
+#include "analysis/RecordingEnvelope.h"
+#include "eq/design/FilterChain.h"
+#include "eq/filter/PcmFilter.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/DlgEQController.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "eq/BQCalculator.h"
-#include "eq/EqBand.h"
-#include "eq/EqGraphParams.h"
+#include "eq/band/EqBand.h"
+#include "eq/response/BQCalculator.h"
+#include "eq/response/EqGraphParams.h"
 #include "settings/AppConfig.h"
 #include "settings/UserSettings.h"
 #include "tests/support/RiffBuilder.h"

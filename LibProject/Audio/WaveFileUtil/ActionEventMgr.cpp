@@ -80,7 +80,7 @@ bool IsSilenceLabel(const std::string& text) {
 // of the user's own, or one without a cue point).
 enum class LabelKind { Other, Events, Silence };
 
-LabelKind KindOf(const C_WavDataListInfo::Label& label, const C_WavDataCueInfo& cues,
+LabelKind KindOf(const C_WavDataListInfo::C_Label& label, const C_WavDataCueInfo& cues,
                  std::vector<std::pair<std::int32_t, std::int32_t>>& pairs) {
   if (cues.Find(label.cueId) == nullptr) {
     return LabelKind::Other;
@@ -165,7 +165,7 @@ void C_ActionEventMgr::Clear() {
 void C_ActionEventMgr::RestoreFromLabels(const C_WavDataListInfo& list,
                                          const C_WavDataCueInfo& cues) {
   std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
-  for (const C_WavDataListInfo::Label& label : list.Labels()) {
+  for (const C_WavDataListInfo::C_Label& label : list.Labels()) {
     const C_WavDataCueInfo::C_CuePoint* cue = cues.Find(label.cueId);
     if (cue == nullptr) {
       continue;
@@ -184,17 +184,18 @@ void C_ActionEventMgr::RestoreFromLabels(const C_WavDataListInfo& list,
   }
 }
 
-void C_ActionEventMgr::WriteLabels(C_WavDataListInfo& list, C_WavDataCueInfo& cues) const {
-  using SubChunk = C_WavDataListInfo::SubChunk;
-  // The sub-chunks that stand for events and silence regions: the labels RestoreFromLabels reads
-  // as such, and the labelled text a silence label takes its length from when it says no more
-  // than that length. They are rebuilt below; every other sub-chunk is kept as it is.
-  const std::vector<SubChunk> source = list.SubChunks();
+namespace {
+
+// Which of `source` stand for events and silence regions: the labels RestoreFromLabels reads as
+// such, and the labelled text a silence label takes its length from when it says no more than
+// that length. They are rebuilt; every other sub-chunk is kept as it is.
+std::vector<bool> FindRebuiltSubChunks(const std::vector<C_WavDataListInfo::C_SubChunk>& source,
+                                       const C_WavDataCueInfo& cues) {
   std::vector<bool> rebuilt(source.size(), false);
   std::set<std::uint32_t> silenceIds;
   std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
   for (std::size_t i = 0; i < source.size(); ++i) {
-    C_WavDataListInfo::Label label;
+    C_WavDataListInfo::C_Label label;
     if (C_WavDataListInfo::ParseLabel(source[i], label)) {
       const LabelKind kind = KindOf(label, cues, pairs);
       rebuilt[i] = kind != LabelKind::Other;
@@ -205,13 +206,21 @@ void C_ActionEventMgr::WriteLabels(C_WavDataListInfo& list, C_WavDataCueInfo& cu
   }
   std::set<std::uint32_t> textSeen;
   for (std::size_t i = 0; i < source.size(); ++i) {
-    C_WavDataListInfo::LabelledText text;
+    C_WavDataListInfo::C_LabelledText text;
     if (C_WavDataListInfo::ParseLabelledText(source[i], text) &&
         textSeen.insert(text.cueId).second) {
       rebuilt[i] =
           silenceIds.contains(text.cueId) && C_WavDataListInfo::IsPlainLabelledText(source[i]);
     }
   }
+  return rebuilt;
+}
+
+}  // namespace
+
+void C_ActionEventMgr::WriteLabels(C_WavDataListInfo& list, C_WavDataCueInfo& cues) const {
+  const std::vector<C_WavDataListInfo::C_SubChunk> source = list.SubChunks();
+  const std::vector<bool> rebuilt = FindRebuiltSubChunks(source, cues);
   // The cue ids of the kept sub-chunks stay theirs: a rebuilt label takes another, so that it
   // neither moves a kept label's cue point nor lends one to a label that has none.
   std::set<std::uint32_t> keptIds;

@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 
 /// A file's samples read front to back in the layout the filters take, for a streamed
 /// conversion.
@@ -22,7 +22,7 @@ class I_SampleReader {
 /// Samples stored as they are filtered: `length` bytes at `offset` of `source`.
 class C_StoredSampleReader final : public I_SampleReader {
  public:
-  C_StoredSampleReader(std::unique_ptr<ByteSource> source, std::uint64_t offset,
+  C_StoredSampleReader(std::unique_ptr<I_ByteSource> source, std::uint64_t offset,
                        std::uint64_t length)
       : m_source(std::move(source)), m_offset(offset), m_length(length) {}
 
@@ -35,7 +35,7 @@ class C_StoredSampleReader final : public I_SampleReader {
   }
 
  private:
-  std::unique_ptr<ByteSource> m_source;
+  std::unique_ptr<I_ByteSource> m_source;
   std::uint64_t m_offset;
   std::uint64_t m_length;
   std::uint64_t m_position = 0;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/WorkerThread.h"
+#include "platform/process/WorkerThread.h"
 
 namespace {
 

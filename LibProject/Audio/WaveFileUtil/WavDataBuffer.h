@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "LibProject/Audio/WaveFileUtil/WavInfo.h"
-#include "platform/LargeBlock.h"
+#include "platform/process/LargeBlock.h"
 
 /// Sample access to a container's byte block.
 class I_WavDataBuffer {

@@ -1,10 +1,10 @@
 #include "LibProject/Audio/WaveFileUtil/WavDataCueInfo.h"
 
-#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 
 bool C_WavDataCueInfo::Read(std::span<const std::uint8_t> chunk) {
   Clear();
-  SpanReader reader(chunk);
+  C_SpanReader reader(chunk);
   const std::uint32_t count = reader.U32();
   for (std::uint32_t i = 0; i < count && reader.Remaining() >= 24; ++i) {
     C_CuePoint point;

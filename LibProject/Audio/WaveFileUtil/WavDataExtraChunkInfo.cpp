@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 
 bool C_WavDataExtraChunkInfo::IsExtraChunkId(const char id[4]) {
   return SameIdNoCase(id, "WIOD") || SameIdNoCase(id, "UIOW") || SameIdNoCase(id, "MIOW") ||
@@ -11,7 +11,7 @@ bool C_WavDataExtraChunkInfo::IsExtraChunkId(const char id[4]) {
 }
 
 bool C_WavDataExtraChunkInfo::Read(const char id[4], std::span<const std::uint8_t> bytes) {
-  Chunk chunk;
+  C_Chunk chunk;
   std::memcpy(chunk.id, id, 4);
   chunk.bytes.assign(bytes.begin(), bytes.end());
   m_chunks.push_back(std::move(chunk));

@@ -10,7 +10,7 @@
 /// recording's title, artist, comment and the like).
 class C_WavDataExtraChunkInfo {
  public:
-  struct Chunk {
+  struct C_Chunk {
     char id[4];
     std::vector<std::uint8_t> bytes;
   };
@@ -18,11 +18,11 @@ class C_WavDataExtraChunkInfo {
   /// True when chunks with this id are kept.
   static bool IsExtraChunkId(const char id[4]);
   bool Read(const char id[4], std::span<const std::uint8_t> bytes);
-  const std::vector<Chunk>& Chunks() const { return m_chunks; }
+  const std::vector<C_Chunk>& Chunks() const { return m_chunks; }
   void Clear() { m_chunks.clear(); }
 
  private:
-  std::vector<Chunk> m_chunks;
+  std::vector<C_Chunk> m_chunks;
 };
 
 /// The text tags of a recording (title, artist, comment, ...) as containers other than WAVE
@@ -42,14 +42,14 @@ class C_WavDataTextInfo {
     TrackNumber,
     Genre
   };
-  struct Tag {
+  struct C_Tag {
     Kind kind;
     std::string text;
   };
   void Add(Kind kind, std::string text) { m_tags.push_back({kind, std::move(text)}); }
-  const std::vector<Tag>& Tags() const { return m_tags; }
+  const std::vector<C_Tag>& Tags() const { return m_tags; }
   void Clear() { m_tags.clear(); }
 
  private:
-  std::vector<Tag> m_tags;
+  std::vector<C_Tag> m_tags;
 };

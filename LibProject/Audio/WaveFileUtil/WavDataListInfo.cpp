@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 
 namespace {
 
@@ -18,13 +18,15 @@ constexpr std::size_t kLabelledTextFixedBytes = 20;
 
 }  // namespace
 
-std::uint32_t C_WavDataListInfo::SubChunk::CueId() const {
+std::uint32_t C_WavDataListInfo::C_SubChunk::CueId() const {
   return bytes.size() >= 4 ? GetLE32(bytes.data()) : 0;
 }
 
-bool C_WavDataListInfo::SubChunk::IsId(const char* other) const { return SameIdNoCase(id, other); }
+bool C_WavDataListInfo::C_SubChunk::IsId(const char* other) const {
+  return SameIdNoCase(id, other);
+}
 
-bool C_WavDataListInfo::ParseLabel(const SubChunk& subChunk, Label& label) {
+bool C_WavDataListInfo::ParseLabel(const C_SubChunk& subChunk, C_Label& label) {
   if (!subChunk.IsId("labl") || subChunk.bytes.size() < 4) {
     return false;
   }
@@ -39,7 +41,7 @@ bool C_WavDataListInfo::ParseLabel(const SubChunk& subChunk, Label& label) {
   return true;
 }
 
-bool C_WavDataListInfo::ParseLabelledText(const SubChunk& subChunk, LabelledText& text) {
+bool C_WavDataListInfo::ParseLabelledText(const C_SubChunk& subChunk, C_LabelledText& text) {
   if (!subChunk.IsId("ltxt") || subChunk.bytes.size() < 8) {
     return false;
   }
@@ -48,20 +50,20 @@ bool C_WavDataListInfo::ParseLabelledText(const SubChunk& subChunk, LabelledText
   return true;
 }
 
-bool C_WavDataListInfo::IsPlainLabelledText(const SubChunk& subChunk) {
+bool C_WavDataListInfo::IsPlainLabelledText(const C_SubChunk& subChunk) {
   return subChunk.IsId("ltxt") && subChunk.bytes.size() == kLabelledTextFixedBytes &&
          std::all_of(subChunk.bytes.begin() + 8, subChunk.bytes.end(),
                      [](std::uint8_t b) { return b == 0; });
 }
 
 bool C_WavDataListInfo::Read(std::span<const std::uint8_t> chunk) {
-  SpanReader reader(chunk);
+  C_SpanReader reader(chunk);
   char listType[4] = {};
   if (!reader.Id(listType) || !SameIdNoCase(listType, "adtl")) {
     return true;
   }
   while (reader.Remaining() > 8) {
-    SubChunk subChunk;
+    C_SubChunk subChunk;
     reader.Id(subChunk.id);
     const std::uint32_t size = reader.U32();
     const std::span<const std::uint8_t> body =
@@ -81,7 +83,7 @@ bool C_WavDataListInfo::Read(std::span<const std::uint8_t> chunk) {
 std::vector<std::uint8_t> C_WavDataListInfo::Render() const {
   std::vector<std::uint8_t> out;
   PutId(out, "adtl");
-  for (const SubChunk& subChunk : m_subChunks) {
+  for (const C_SubChunk& subChunk : m_subChunks) {
     PutId(out, subChunk.id);
     PutLE32(out, static_cast<std::uint32_t>(subChunk.bytes.size()));
     out.insert(out.end(), subChunk.bytes.begin(), subChunk.bytes.end());
@@ -93,14 +95,14 @@ std::vector<std::uint8_t> C_WavDataListInfo::Render() const {
 }
 
 bool C_WavDataListInfo::NeedsChunk() const {
-  return std::any_of(m_subChunks.begin(), m_subChunks.end(), [](const SubChunk& subChunk) {
+  return std::any_of(m_subChunks.begin(), m_subChunks.end(), [](const C_SubChunk& subChunk) {
     return !subChunk.added || subChunk.IsId("labl");
   });
 }
 
-void C_WavDataListInfo::Append(SubChunk subChunk) {
-  Label label;
-  LabelledText text;
+void C_WavDataListInfo::Append(C_SubChunk subChunk) {
+  C_Label label;
+  C_LabelledText text;
   if (ParseLabel(subChunk, label)) {
     m_labels.push_back(std::move(label));
   } else if (ParseLabelledText(subChunk, text)) {
@@ -115,7 +117,7 @@ void C_WavDataListInfo::AddLabel(std::uint32_t cueId, std::string text) {
   }
   const std::size_t textBytes = text.size() + 1;  // with its terminating NUL
   const std::size_t padded = textBytes + (textBytes & 1U);
-  SubChunk subChunk{{'l', 'a', 'b', 'l'}, {}, true};
+  C_SubChunk subChunk{{'l', 'a', 'b', 'l'}, {}, true};
   PutLE32(subChunk.bytes, cueId);
   subChunk.bytes.insert(subChunk.bytes.end(), text.begin(), text.end());
   subChunk.bytes.resize(subChunk.bytes.size() + (padded - text.size()), 0);
@@ -123,21 +125,21 @@ void C_WavDataListInfo::AddLabel(std::uint32_t cueId, std::string text) {
 }
 
 void C_WavDataListInfo::AddLabelledText(std::uint32_t cueId, std::uint32_t sampleLength) {
-  SubChunk subChunk{{'l', 't', 'x', 't'}, {}, true};
+  C_SubChunk subChunk{{'l', 't', 'x', 't'}, {}, true};
   PutLE32(subChunk.bytes, cueId);
   PutLE32(subChunk.bytes, sampleLength);
   subChunk.bytes.resize(kLabelledTextFixedBytes, 0);
   Append(std::move(subChunk));
 }
 
-void C_WavDataListInfo::KeepSubChunk(const SubChunk& subChunk) {
-  SubChunk kept = subChunk;
+void C_WavDataListInfo::KeepSubChunk(const C_SubChunk& subChunk) {
+  C_SubChunk kept = subChunk;
   kept.added = false;
   Append(std::move(kept));
 }
 
 std::uint32_t C_WavDataListInfo::SampleLengthFor(std::uint32_t cueId) const {
-  for (const LabelledText& text : m_texts) {
+  for (const C_LabelledText& text : m_texts) {
     if (text.cueId == cueId) {
       return text.sampleLength;
     }

@@ -15,17 +15,17 @@
 /// "ltxt" sub-chunks held, the one the action events are restored from.
 class C_WavDataListInfo {
  public:
-  struct Label {
+  struct C_Label {
     std::uint32_t cueId = 0;
     std::string text;  ///< at most 63 characters, up to the first NUL
   };
-  struct LabelledText {
+  struct C_LabelledText {
     std::uint32_t cueId = 0;
     std::uint32_t sampleLength = 0;
   };
   /// One sub-chunk: its id and its bytes, the cue id first, without the pad byte that follows
   /// an odd size.
-  struct SubChunk {
+  struct C_SubChunk {
     char id[4] = {};
     std::vector<std::uint8_t> bytes;
     bool added = false;  ///< made by AddLabel or AddLabelledText, not read or kept
@@ -44,9 +44,9 @@ class C_WavDataListInfo {
   /// The labelled texts that AddLabelledText makes do not cause one on their own.
   bool NeedsChunk() const;
 
-  const std::vector<Label>& Labels() const { return m_labels; }
-  const std::vector<LabelledText>& LabelledTexts() const { return m_texts; }
-  const std::vector<SubChunk>& SubChunks() const { return m_subChunks; }
+  const std::vector<C_Label>& Labels() const { return m_labels; }
+  const std::vector<C_LabelledText>& LabelledTexts() const { return m_texts; }
+  const std::vector<C_SubChunk>& SubChunks() const { return m_subChunks; }
   /// Adds a "labl": the cue id, the text (cut to 63 characters) and its NUL, padded with a zero
   /// to an even size.
   void AddLabel(std::uint32_t cueId, std::string text);
@@ -54,23 +54,23 @@ class C_WavDataListInfo {
   /// purpose, country, language, dialect, code page or text).
   void AddLabelledText(std::uint32_t cueId, std::uint32_t sampleLength);
   /// Adds a sub-chunk as it is, to be written back unchanged.
-  void KeepSubChunk(const SubChunk& subChunk);
+  void KeepSubChunk(const C_SubChunk& subChunk);
   /// The sample length of the first labelled text of a cue id; 0 when there is none.
   std::uint32_t SampleLengthFor(std::uint32_t cueId) const;
   void Clear();
 
   /// The label a "labl" sub-chunk holds, read as Labels() shows it; false for a sub-chunk that
   /// is no label or too short to hold a cue id.
-  static bool ParseLabel(const SubChunk& subChunk, Label& label);
+  static bool ParseLabel(const C_SubChunk& subChunk, C_Label& label);
   /// The labelled text an "ltxt" sub-chunk holds; false for one shorter than 8 bytes.
-  static bool ParseLabelledText(const SubChunk& subChunk, LabelledText& text);
+  static bool ParseLabelledText(const C_SubChunk& subChunk, C_LabelledText& text);
   /// Whether an "ltxt" sub-chunk is in the form AddLabelledText writes.
-  static bool IsPlainLabelledText(const SubChunk& subChunk);
+  static bool IsPlainLabelledText(const C_SubChunk& subChunk);
 
  private:
-  void Append(SubChunk subChunk);
+  void Append(C_SubChunk subChunk);
 
-  std::vector<SubChunk> m_subChunks;
-  std::vector<Label> m_labels;
-  std::vector<LabelledText> m_texts;
+  std::vector<C_SubChunk> m_subChunks;
+  std::vector<C_Label> m_labels;
+  std::vector<C_LabelledText> m_texts;
 };

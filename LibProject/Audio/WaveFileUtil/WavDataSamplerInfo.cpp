@@ -2,17 +2,17 @@
 
 #include <algorithm>
 
-#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 
 bool C_WavDataSamplerInfo::Read(std::span<const std::uint8_t> chunk) {
   m_loops.clear();
-  SpanReader reader(chunk);
+  C_SpanReader reader(chunk);
   for (std::uint32_t& field : header) {
     field = reader.U32();
   }
   const std::uint32_t loopCount = header[7];
   for (std::uint32_t i = 0; i < loopCount && reader.Remaining() >= 24; ++i) {
-    Loop loop;
+    C_Loop loop;
     loop.cueId = reader.U32();
     loop.type = reader.U32();
     loop.start = reader.U32();
@@ -34,7 +34,7 @@ std::vector<std::uint8_t> C_WavDataSamplerInfo::Render() const {
   }
   PutLE32(out, static_cast<std::uint32_t>(m_loops.size()));
   PutLE32(out, samplerData);
-  for (const Loop& loop : m_loops) {
+  for (const C_Loop& loop : m_loops) {
     PutLE32(out, loop.cueId);
     PutLE32(out, loop.type);
     PutLE32(out, loop.start);

@@ -7,7 +7,7 @@
 /// The header and loops of a "smpl" chunk.
 class C_WavDataSamplerInfo {
  public:
-  struct Loop {
+  struct C_Loop {
     std::uint32_t cueId = 0;
     std::uint32_t type = 0;
     std::uint32_t start = 0;
@@ -22,13 +22,13 @@ class C_WavDataSamplerInfo {
   /// sampler data as zeros, no more of it than the source chunk really had.
   std::vector<std::uint8_t> Render() const;
 
-  const std::vector<Loop>& Loops() const { return m_loops; }
-  void AddLoop(const Loop& loop) { m_loops.push_back(loop); }
+  const std::vector<C_Loop>& Loops() const { return m_loops; }
+  void AddLoop(const C_Loop& loop) { m_loops.push_back(loop); }
   /// The nine header fields: manufacturer, product, sample period, unity note, pitch fraction,
   /// time-code format, time-code offset, loop count, sampler-data size.
   std::uint32_t header[9] = {};
 
  private:
-  std::vector<Loop> m_loops;
+  std::vector<C_Loop> m_loops;
   std::uint32_t m_samplerDataAvailable = 0;
 };

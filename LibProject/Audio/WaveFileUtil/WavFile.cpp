@@ -5,12 +5,12 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "LibProject/Audio/WaveFileUtil/DVIADPCMCodec.h"
-#include "LibProject/Audio/WaveFileUtil/EncryptNewPC1.h"
-#include "LibProject/Audio/WaveFileUtil/MSADPCMEncDec.h"
-#include "LibProject/Audio/WaveFileUtil/RiffFile.h"
-#include "platform/BoundedText.h"
-#include "platform/FormatText.h"
+#include "LibProject/Audio/WaveFileUtil/cipher/EncryptNewPC1.h"
+#include "LibProject/Audio/WaveFileUtil/codec/DVIADPCMCodec.h"
+#include "LibProject/Audio/WaveFileUtil/codec/MSADPCMEncDec.h"
+#include "LibProject/Audio/WaveFileUtil/riff/RiffFile.h"
+#include "platform/text/BoundedText.h"
+#include "platform/text/FormatText.h"
 
 static_assert(std::endian::native == std::endian::little,
               "decoded samples are stored in the host's byte order, which must be little-endian");
@@ -94,8 +94,8 @@ int C_WavFile::ReadHeader(const std::string& path, int withInfo) {
   m_fromMemory = false;
   m_memory = {};
   m_fileName = path;
-  // A longer path would not fit the file-name field (on Windows 259 characters); cutting it
-  // short could name another file.
+  // A longer path would not fit the file-name field (on Windows platform::kMaxPathChars); cutting
+  // it short could name another file.
   if (!platform::PathFitsLimit(path)) {
     return 0;
   }
@@ -111,7 +111,7 @@ int C_WavFile::ReadHeader(const std::string& path, int withInfo) {
     m_fileName = temp->Path();
     m_tempFile = std::move(temp);
   }
-  const auto source = FileByteSource::Open(m_fileName);
+  const auto source = C_FileByteSource::Open(m_fileName);
   if (!source) {
     return 0;
   }
@@ -123,7 +123,7 @@ int C_WavFile::ReadHeaderFromMemory(std::span<const std::uint8_t> bytes, int wit
   m_fileName.clear();
   m_fromMemory = true;
   m_memory = bytes;
-  MemoryByteSource source(bytes);
+  C_MemoryByteSource source(bytes);
   return FinishRead(ParseHeader(source, withInfo));
 }
 
@@ -148,7 +148,7 @@ int C_WavFile::FinishRead(const ParseResult& parsed) {
   return parsed.ok ? 1 : 0;
 }
 
-C_WavFile::ParseResult C_WavFile::ParseHeader(ByteSource& source, int withInfo) {
+C_WavFile::ParseResult C_WavFile::ParseHeader(I_ByteSource& source, int withInfo) {
   C_RiffFile riff;
   if (!riff.Open(source, "WAVE")) {
     return {};
@@ -373,7 +373,7 @@ int C_WavFile::LoadSamples(int /*flag*/) {
     }
     return 0;
   }
-  const std::unique_ptr<ByteSource> source = OpenDataSource();
+  const std::unique_ptr<I_ByteSource> source = OpenDataSource();
   if (!source) {
     return 0;
   }
@@ -395,22 +395,22 @@ int C_WavFile::LoadSamples(int /*flag*/) {
   return 1;
 }
 
-std::unique_ptr<ByteSource> C_WavFile::OpenDataSource() const {
+std::unique_ptr<I_ByteSource> C_WavFile::OpenDataSource() const {
   if (m_fromMemory) {
-    return std::make_unique<MemoryByteSource>(m_memory);
+    return std::make_unique<C_MemoryByteSource>(m_memory);
   }
-  return FileByteSource::Open(m_fileName);
+  return C_FileByteSource::Open(m_fileName);
 }
 
 bool C_WavFile::IsAdpcm() const {
   return m_formatTag == kTagMsAdpcm || m_formatTag == kTagImaAdpcm;
 }
 
-C_AdpcmBlockReader::Layout C_WavFile::AdpcmLayout() const {
+C_AdpcmBlockReader::C_Layout C_WavFile::AdpcmLayout() const {
   return {m_formatTag == kTagMsAdpcm, m_channels, m_blockAlign, m_samplesPerBlock, m_coefs};
 }
 
-int C_WavFile::DecodeAdpcm(ByteSource& source) {
+int C_WavFile::DecodeAdpcm(I_ByteSource& source) {
   I_WavData* data = Container();
   const bool ms = m_formatTag == kTagMsAdpcm;
   std::vector<std::uint8_t> compressed(m_dataLength);

@@ -10,14 +10,14 @@
 #include <utility>
 #include <vector>
 
-#include "LibProject/Audio/WaveFileUtil/AdpcmBlockReader.h"
-#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
 #include "LibProject/Audio/WaveFileUtil/CUTime.h"
 #include "LibProject/Audio/WaveFileUtil/RefPtr.h"
-#include "LibProject/Audio/WaveFileUtil/RiffFile.h"
 #include "LibProject/Audio/WaveFileUtil/SampleReader.h"
 #include "LibProject/Audio/WaveFileUtil/WavData.h"
-#include "platform/FileSystem.h"
+#include "LibProject/Audio/WaveFileUtil/codec/AdpcmBlockReader.h"
+#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/riff/RiffFile.h"
+#include "platform/fs/FileSystem.h"
 
 /// What a file object tells about the file it read.
 class I_WavFileInfo : public C_RefCounted {
@@ -153,7 +153,7 @@ class C_WavFile : public I_WavFile {
   int StreamTo(const std::string& path, std::uint32_t outputType,
                I_SampleBlockFilter& filter) override;
   /// StreamTo into `sink`, with blocks of at least `blockFrames` frames (tests use small ones).
-  int StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size_t blockFrames,
+  int StreamInto(I_ByteSink& sink, I_SampleBlockFilter& filter, std::size_t blockFrames,
                  std::uint64_t rf64Threshold = 0xFFFFFFFFULL);
 
   /// Reads a WAVE file held in memory (no protected-file handling); the bytes must outlive
@@ -161,7 +161,7 @@ class C_WavFile : public I_WavFile {
   int ReadHeaderFromMemory(std::span<const std::uint8_t> bytes, int withInfo);
   /// Writes the attached container as a WAVE file into `sink`. 1 on success. A file whose
   /// RIFF size would pass `rf64Threshold` (the 32-bit limit; tests lower it) is written as RF64.
-  int WriteTo(ByteSink& sink, std::uint64_t rf64Threshold = 0xFFFFFFFFULL);
+  int WriteTo(I_ByteSink& sink, std::uint64_t rf64Threshold = 0xFFFFFFFFULL);
 
  protected:
   /// The container in use: attached by a caller, or owned.
@@ -173,7 +173,7 @@ class C_WavFile : public I_WavFile {
   std::optional<platform::AtomicFile> CreateOutput(const std::string& path);
   /// Writes `path` atomically with `write` (1 = written); on failure the write error says why
   /// and the file at `path` is as it was.
-  int WriteAtomically(const std::string& path, const std::function<int(ByteSink&)>& write);
+  int WriteAtomically(const std::string& path, const std::function<int(I_ByteSink&)>& write);
   /// The samples of a file readied by PrepareStream, read front to back as they are filtered.
   virtual std::unique_ptr<I_SampleReader> OpenSampleReader();
 
@@ -200,17 +200,17 @@ class C_WavFile : public I_WavFile {
     std::uint32_t size;
   };
 
-  ParseResult ParseHeader(ByteSource& source, int withInfo);
+  ParseResult ParseHeader(I_ByteSource& source, int withInfo);
   /// The bytes of the file read: the file again, or the bytes in memory.
-  std::unique_ptr<ByteSource> OpenDataSource() const;
+  std::unique_ptr<I_ByteSource> OpenDataSource() const;
   /// True when the samples are stored as the filtering pass reads them (PCM of 8 to 32 bits,
   /// 32- or 64-bit float) with no target format to convert them to.
   bool StreamableLayout() const;
   /// Writes the RIFF (or RF64) header and the chunks, the data chunk's `dataSize` bytes by
   /// `writeData`, with the framing WriteTo has always had.
-  int WriteFramed(ByteSink& sink, const std::vector<OutChunk>& chunks, std::uint64_t dataSize,
+  int WriteFramed(I_ByteSink& sink, const std::vector<OutChunk>& chunks, std::uint64_t dataSize,
                   std::uint64_t frames, std::uint64_t rf64Threshold,
-                  const std::function<bool(ByteSink&)>& writeData);
+                  const std::function<bool(I_ByteSink&)>& writeData);
   /// Reads the "fmt " chunk into the format fields.
   ParseResult ReadFormat(C_RiffChunk& chunk);
   /// Reads the cue, sampler, list and extra chunks into the container.
@@ -218,9 +218,9 @@ class C_WavFile : public I_WavFile {
   bool ReadAdpcmFormat(C_RiffChunk& fmt);
   /// Raises or returns a load error, records the file's attributes after a success.
   int FinishRead(const ParseResult& parsed);
-  int DecodeAdpcm(ByteSource& source);
+  int DecodeAdpcm(I_ByteSource& source);
   bool IsAdpcm() const;
-  C_AdpcmBlockReader::Layout AdpcmLayout() const;
+  C_AdpcmBlockReader::C_Layout AdpcmLayout() const;
   T_RefPtr<I_WavData> ConvertedForWrite(I_WavData& source);
   std::vector<OutChunk> CollectChunks(I_WavData& data);
   void RemoveTempFile();

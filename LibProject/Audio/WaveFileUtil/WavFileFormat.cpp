@@ -1,6 +1,6 @@
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
 
-#include "LibProject/Audio/WaveFileUtil/SndFile.h"
+#include "LibProject/Audio/WaveFileUtil/sndfile/SndFile.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -59,7 +59,7 @@ constexpr TrialRow kTrialOrder[] = {
 
 }  // namespace
 
-const std::array<FormatProbeRow, 44> kFormatProbeTable = {{
+const std::array<C_FormatProbeRow, 44> kFormatProbeTable = {{
     {1, nullptr},  {13, nullptr}, {2, ProbeWavFile}, {3, nullptr},  {4, nullptr},  {7, nullptr},
     {5, nullptr},  {5, nullptr},  {6, nullptr},      {8, nullptr},  {21, nullptr}, {12, nullptr},
     {14, nullptr}, {15, nullptr}, {47, nullptr},     {17, nullptr}, {22, nullptr}, {23, nullptr},
@@ -70,7 +70,7 @@ const std::array<FormatProbeRow, 44> kFormatProbeTable = {{
     {57, nullptr}, {58, nullptr},
 }};
 
-const std::array<FormatNameRow, 28> kFormatTypeNames = {{
+const std::array<C_FormatNameRow, 28> kFormatTypeNames = {{
     {1, "SRC"},   {13, "SRC"},   {2, "WAV"},   {45, "WAV"},   {25, "WAV"},  {26, "WAV"},
     {38, "WAV"},  {9, "MID"},    {10, "INS"},  {31, "MP3"},   {39, "S08"},  {40, "S16"},
     {44, "PCM"},  {57, "PCM"},   {65, "IMA"},  {130, "BMP"},  {161, "BIN"}, {178, "CSV"},
@@ -79,7 +79,7 @@ const std::array<FormatNameRow, 28> kFormatTypeNames = {{
 }};
 
 int GetFormatTypeName(std::uint32_t type, std::string& outName) {
-  for (const FormatNameRow& row : kFormatTypeNames) {
+  for (const C_FormatNameRow& row : kFormatTypeNames) {
     if (row.type == type) {
       outName = row.name;
       return 1;
@@ -149,7 +149,7 @@ std::uint32_t FormatTypeForExtension(const std::string& path) {
 }
 
 std::uint32_t C_WavFileFormat::DetectFormatType(const std::string& path) {
-  for (const FormatProbeRow& row : kFormatProbeTable) {
+  for (const C_FormatProbeRow& row : kFormatProbeTable) {
     if (row.probe != nullptr && row.probe(path) != 0) {
       return row.type;
     }
@@ -158,7 +158,7 @@ std::uint32_t C_WavFileFormat::DetectFormatType(const std::string& path) {
 }
 
 int C_WavFileFormat::IsFormatType(std::uint32_t type, const std::string& path) {
-  for (const FormatProbeRow& row : kFormatProbeTable) {
+  for (const C_FormatProbeRow& row : kFormatProbeTable) {
     if (row.type == type) {
       return row.probe != nullptr ? row.probe(path) : 0;
     }
@@ -185,12 +185,8 @@ T_RefPtr<I_WavFile> C_WavFileFormat::OpenFile(const std::string& path, int loadS
       }
       continue;
     }
-    if (loadSamples != 0) {
-      if (file->LoadSamples(loadFlag) == 0) {
-        continue;
-      }
-      I_WavData* data = file->GetWavData();
-      data->GetEventMgr().SetSampleRate(data->GetWavInfo()->GetSampleRate());
+    if (loadSamples != 0 && LoadOpenedSamples(*file, loadFlag) == 0) {
+      continue;
     }
     return file;
   }
@@ -198,6 +194,15 @@ T_RefPtr<I_WavFile> C_WavFileFormat::OpenFile(const std::string& path, int loadS
     throw std::runtime_error(deferred);
   }
   return T_RefPtr<I_WavFile>();
+}
+
+int LoadOpenedSamples(I_WavFile& file, int loadFlag) {
+  if (file.LoadSamples(loadFlag) == 0) {
+    return 0;
+  }
+  I_WavData* data = file.GetWavData();
+  data->GetEventMgr().SetSampleRate(data->GetWavInfo()->GetSampleRate());
+  return 1;
 }
 
 T_RefPtr<I_WavFile> C_WavFileFormat::OpenFileInfo(const std::string& path) {

@@ -38,6 +38,11 @@ class C_WavFileFormat final : public I_WavFileFormat {
   std::uint32_t ownerWindow = 0;
 };
 
+/// Loads the samples of a file that OpenFile opened without them, as OpenFile does with
+/// `loadSamples`: the file is not read again from the start (a protected file is not
+/// deciphered again). 1 on success; a load error raises std::runtime_error as OpenFile's does.
+int LoadOpenedSamples(I_WavFile& file, int loadFlag);
+
 /// The format type a file name's extension asks for on writing (".wav" WAVE, ".flac" FLAC,
 /// ".ogg" Ogg Vorbis, ".opus", ".mp3", ".aif"/".aiff", ".caf", ".w64", ".au"), whether or not
 /// this build can write it; 0 for any other extension.
@@ -57,18 +62,18 @@ int GetFormatTypeName(std::uint32_t type, std::string& outName);
 /// A probe: non-zero when the file at the path is of the row's type.
 using FormatProbe = int (*)(const std::string& path);
 
-struct FormatProbeRow {
+struct C_FormatProbeRow {
   std::uint32_t type;
   FormatProbe probe;  ///< null where the type's class is not part of this build
 };
 
 /// The probe routines in the order DetectFormatType tries them.
-extern const std::array<FormatProbeRow, 44> kFormatProbeTable;
+extern const std::array<C_FormatProbeRow, 44> kFormatProbeTable;
 
-struct FormatNameRow {
+struct C_FormatNameRow {
   std::uint32_t type;
   char name[5];
 };
 
 /// Short names of format types; the first row of a type wins.
-extern const std::array<FormatNameRow, 28> kFormatTypeNames;
+extern const std::array<C_FormatNameRow, 28> kFormatTypeNames;

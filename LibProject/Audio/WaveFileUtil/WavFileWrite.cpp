@@ -5,13 +5,13 @@
 #include <memory>
 #include <optional>
 
-#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
-#include "LibProject/Audio/WaveFileUtil/SndFile.h"
 #include "LibProject/Audio/WaveFileUtil/StreamPipeline.h"
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
-#include "platform/AtomicFile.h"
-#include "platform/FileError.h"
+#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/sndfile/SndFile.h"
+#include "platform/fs/AtomicFile.h"
+#include "platform/fs/FileError.h"
 
 namespace {
 
@@ -28,13 +28,13 @@ std::optional<platform::AtomicFile> C_WavFile::CreateOutput(const std::string& p
 }
 
 int C_WavFile::WriteAtomically(const std::string& path,
-                               const std::function<int(ByteSink&)>& write) {
+                               const std::function<int(I_ByteSink&)>& write) {
   m_writeError.clear();
   auto file = CreateOutput(path);
   if (!file) {
     return 0;
   }
-  AtomicFileSink sink(*file);
+  C_AtomicFileSink sink(*file);
   if (write(sink) == 0) {
     m_writeError = file->ErrorNumber() != 0 ? platform::DescribeFileError(file->ErrorNumber())
                    : m_writeError.empty()
@@ -52,7 +52,7 @@ int C_WavFile::WriteAtomically(const std::string& path,
 }
 
 int C_WavFile::WriteFile(const std::string& path) {
-  return WriteAtomically(path, [this](ByteSink& sink) { return WriteTo(sink); });
+  return WriteAtomically(path, [this](I_ByteSink& sink) { return WriteTo(sink); });
 }
 
 T_RefPtr<I_WavData> C_WavFile::ConvertedForWrite(I_WavData& source) {
@@ -107,7 +107,7 @@ std::vector<C_WavFile::OutChunk> C_WavFile::CollectChunks(I_WavData& data) {
   if (data.ListInfo().NeedsChunk()) {
     add("LIST", data.ListInfo().Render());
   }
-  for (const C_WavDataExtraChunkInfo::Chunk& extra : data.ExtraChunkInfo().Chunks()) {
+  for (const C_WavDataExtraChunkInfo::C_Chunk& extra : data.ExtraChunkInfo().Chunks()) {
     if (!extra.bytes.empty()) {
       add(extra.id, extra.bytes);
     }
@@ -115,7 +115,7 @@ std::vector<C_WavFile::OutChunk> C_WavFile::CollectChunks(I_WavData& data) {
   return chunks;
 }
 
-int C_WavFile::WriteTo(ByteSink& sink, std::uint64_t rf64Threshold) {
+int C_WavFile::WriteTo(I_ByteSink& sink, std::uint64_t rf64Threshold) {
   m_writeError.clear();
   I_WavData* source = Container();
   if (source == nullptr || source->GetWavInfo() == nullptr) {
@@ -134,14 +134,15 @@ int C_WavFile::WriteTo(ByteSink& sink, std::uint64_t rf64Threshold) {
   const std::vector<OutChunk> chunks = CollectChunks(data);
   const std::uint8_t* bytes = data.GetSampleBuffer().Bytes();
   const std::uint32_t size = data.GetWavInfo()->GetDataLength();
-  return WriteFramed(sink, chunks, size, data.GetWavInfo()->GetSampleFrames(), rf64Threshold,
-                     [bytes, size](ByteSink& out) { return size == 0 || out.Write(bytes, size); });
+  return WriteFramed(
+      sink, chunks, size, data.GetWavInfo()->GetSampleFrames(), rf64Threshold,
+      [bytes, size](I_ByteSink& out) { return size == 0 || out.Write(bytes, size); });
 }
 
-int C_WavFile::WriteFramed(ByteSink& sink, const std::vector<OutChunk>& chunks,
+int C_WavFile::WriteFramed(I_ByteSink& sink, const std::vector<OutChunk>& chunks,
                            std::uint64_t dataSize, std::uint64_t frames,
                            std::uint64_t rf64Threshold,
-                           const std::function<bool(ByteSink&)>& writeData) {
+                           const std::function<bool(I_ByteSink&)>& writeData) {
   auto isData = [](const OutChunk& chunk) { return std::memcmp(chunk.id, "data", 4) == 0; };
   std::uint64_t riffSize = 4;
   for (const OutChunk& chunk : chunks) {
@@ -232,7 +233,7 @@ std::uint64_t C_WavFile::GetSampleBytes64() const {
 }
 
 std::unique_ptr<I_SampleReader> C_WavFile::OpenSampleReader() {
-  std::unique_ptr<ByteSource> source = OpenDataSource();
+  std::unique_ptr<I_ByteSource> source = OpenDataSource();
   if (!source) {
     return nullptr;
   }
@@ -248,7 +249,7 @@ int C_WavFile::StreamTo(const std::string& path, std::uint32_t outputType,
   const std::size_t blockFrames = StreamBlockFrames(filter.FrameBytes());
   if (outputType == kFormatTypeWav) {
     return WriteAtomically(path,
-                           [&](ByteSink& sink) { return StreamInto(sink, filter, blockFrames); });
+                           [&](I_ByteSink& sink) { return StreamInto(sink, filter, blockFrames); });
   }
   m_writeError.clear();
   I_WavData* data = Container();
@@ -283,7 +284,7 @@ int C_WavFile::StreamTo(const std::string& path, std::uint32_t outputType,
   return result;
 }
 
-int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size_t blockFrames,
+int C_WavFile::StreamInto(I_ByteSink& sink, I_SampleBlockFilter& filter, std::size_t blockFrames,
                           std::uint64_t rf64Threshold) {
   m_writeError.clear();
   I_WavData* data = Container();
@@ -318,7 +319,7 @@ int C_WavFile::StreamInto(ByteSink& sink, I_SampleBlockFilter& filter, std::size
       chunk.bytes = chunk.owned.data();
     }
   }
-  auto writeData = [&](ByteSink& out) {
+  auto writeData = [&](I_ByteSink& out) {
     const bool written = StreamSamples(
         *reader, total, sampleBytes, filter, blockFrames,
         [&out](const std::uint8_t* bytes, std::size_t size) { return out.Write(bytes, size); },

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "LibProject/Audio/WaveFileUtil/RiffFile.h"
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
+#include "LibProject/Audio/WaveFileUtil/riff/RiffFile.h"
 #include "tests/LibProject/Audio/WaveFileUtil/WaveTestUtil.h"
 
 namespace {
@@ -19,7 +19,7 @@ TEST(RiffFileTest, WalksOddChunksPadBytesZeroRunsAndLowerCaseTags) {
                          .Chunk("data", {0x80, 0x81, 0x82}, false)  // no pad byte at all
                          .Chunk("tail", {9, 9})
                          .Build();
-  MemoryByteSource source(bytes);
+  C_MemoryByteSource source(bytes);
   C_RiffFile riff;
   ASSERT_TRUE(riff.Open(source, "WAVE"));
   ASSERT_EQ(riff.Chunks().Count(), 4U);
@@ -30,11 +30,11 @@ TEST(RiffFileTest, WalksOddChunksPadBytesZeroRunsAndLowerCaseTags) {
 
 TEST(RiffFileTest, OtherFormTypesAndShortHeadersAreRefused) {
   const auto aviBytes = RiffBuilder("RIFF", "AVI ").Chunk("fmt ", FmtBody(1, 1, 8000, 8)).Build();
-  MemoryByteSource avi(aviBytes);
+  C_MemoryByteSource avi(aviBytes);
   C_RiffFile riff;
   EXPECT_FALSE(riff.Open(avi, "WAVE"));
   const std::vector<std::uint8_t> shortHeader = {'R', 'I', 'F', 'F', 4, 0, 0};
-  MemoryByteSource tiny(shortHeader);
+  C_MemoryByteSource tiny(shortHeader);
   EXPECT_FALSE(riff.Open(tiny, "WAVE"));
 }
 

@@ -6,9 +6,9 @@
 #include <tuple>
 #include <vector>
 
-#include "LibProject/Audio/WaveFileUtil/ByteIO.h"
-#include "LibProject/Audio/WaveFileUtil/RiffFile.h"
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
+#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
+#include "LibProject/Audio/WaveFileUtil/riff/RiffFile.h"
 #include "tests/LibProject/Audio/WaveFileUtil/WaveTestUtil.h"
 #if TONVALE_HAVE_SNDFILE
 #include "tests/support/SndfileReader.h"
@@ -357,7 +357,7 @@ TEST(WavFileWriteTest, FilesBeyondTheThirtyTwoBitSizesAreWrittenAsRf64) {
   C_WavFile file;
   ASSERT_EQ(file.ReadHeaderFromMemory(source, 1), 1);
   ASSERT_EQ(file.LoadSamples(1), 1);
-  StringByteSink sink;
+  C_StringByteSink sink;
   ASSERT_EQ(file.WriteTo(sink, 64), 1);
   const std::string& out = sink.Bytes();
   ASSERT_GT(out.size(), 80U);

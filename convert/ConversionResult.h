@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/// How one file of a run ended.
+enum class ConversionStatus {
+  NotAttempted,  ///< the run never started it
+  Converted,     ///< its output was written
+  Failed,        ///< it stopped at an error; its output was not written
+};
+
+/// One line of a conversion's transcript. The console prints its kind as the prefix
+/// ("Information:" or "Error:"), then its text and CR LF.
+struct TranscriptLine {
+  enum class Kind { Information, Error };
+  Kind kind = Kind::Information;
+  std::string text;  ///< without prefix and line end; the names in it already printable
+};
+
+/// What the output's limits did to the filtered samples.
+struct ClipCounts {
+  std::uint64_t filteredSamples = 0;  ///< samples filtered, all channels
+  std::uint64_t clippedSamples = 0;   ///< of them, values the output's limits changed
+  /// The largest filtered magnitude before limiting, dB full scale (infinite for a result that
+  /// is not a number)
+  double peakDbfs = 0.0;
+  bool hasPeak = false;  ///< false until samples were filtered, for silence and for no number
+};
+
+/// What a conversion returns: how it ended, its transcript, and what the limits did. The
+/// console's lines and the window's report are both rendered from it.
+struct ConversionResult {
+  ConversionStatus outcome = ConversionStatus::NotAttempted;
+  std::vector<TranscriptLine> lines;
+  ClipCounts counts;
+
+  /// Appends an "Information:" line.
+  void Information(std::string text);
+  /// Appends an "Error:" line.
+  void Error(std::string text);
+  bool Converted() const { return outcome == ConversionStatus::Converted; }
+  /// The texts of the Error lines, LF between them; empty when there are none.
+  std::string ErrorText() const;
+  /// The Error lines as the console prints them, without their line ends.
+  std::vector<std::string> ErrorLines() const;
+};
+
+/// `line` as the console prints it: prefix, text, CR LF.
+std::string RenderLine(const TranscriptLine& line);
+
+/// The lines as the console prints them, in order.
+std::string RenderTranscript(const std::vector<TranscriptLine>& lines);
+
+/// The text of the line that says the output's limits changed samples ("Clipped 12 of 96000
+/// samples, peak 1.25 dBFS."); empty when none was changed.
+std::string ClippingText(const ClipCounts& counts);
