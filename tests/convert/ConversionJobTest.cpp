@@ -357,14 +357,18 @@ TEST(ConversionJobTest, AFailedWriteLeavesTheEarlierOutputAsItWas) {
   TempDir dir;
   const std::string output = dir.File("out.wav");
   WriteFile(output, "the earlier output");
-  // A source without samples (a WAVE file, a FLAC file sox made) names the source as the cause.
-  const std::string empty = Save(dir, "empty.wav", PcmWave(1, 8000, 16, {}));
+  // A source without samples (a WAVE file, a FLAC file sox made where there is sox and the
+  // file library reads FLAC: not in the Windows build) names the source as the cause.
+  std::vector<std::string> sources = {Save(dir, "empty.wav", PcmWave(1, 8000, 16, {}))};
+#if !defined(_WIN32)
   const std::string emptyFlac = dir.File("empty.flac");
   ASSERT_EQ(
       RunProcess("/usr/bin/sox", {"-n", "-r", "8000", "-b", "16", emptyFlac, "trim", "0", "0"})
           .exitCode,
       0);
-  for (const std::string& source : {empty, emptyFlac}) {
+  sources.push_back(emptyFlac);
+#endif
+  for (const std::string& source : sources) {
     auto jobs = Jobs({{source, output}});
     const Conversion run(jobs, SpeechBands());
     EXPECT_EQ(run.result, 0);
