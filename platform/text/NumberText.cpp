@@ -106,6 +106,32 @@ CLocale TheCLocale() {
   return locale;
 }
 
+// "inf", "infinity" and "nan" (any case, signed, after leading blanks) as the C library of
+// Linux reads them; the one of Windows reads none of them, and a settings file must mean the same
+// on both.
+std::optional<double> ReadNonFinite(std::string_view text) {
+  text.remove_prefix(std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size()));
+  const bool negative = !text.empty() && text.front() == '-';
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    text.remove_prefix(1);
+  }
+  const auto startsWith = [text](std::string_view word) {
+    return text.size() >= word.size() &&
+           std::equal(word.begin(), word.end(), text.begin(), [](char a, char b) {
+             return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
+           });
+  };
+  if (startsWith("inf")) {
+    return negative ? -std::numeric_limits<double>::infinity()
+                    : std::numeric_limits<double>::infinity();
+  }
+  if (startsWith("nan")) {
+    return negative ? -std::numeric_limits<double>::quiet_NaN()
+                    : std::numeric_limits<double>::quiet_NaN();
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::int32_t ParseDecimalInt(std::string_view text) {
@@ -156,7 +182,7 @@ std::optional<double> ParseNumber(std::string_view text) {
   char* end = nullptr;
   const double value = StrToD(copy.c_str(), &end, TheCLocale());
   if (end == copy.c_str()) {
-    return std::nullopt;
+    return ReadNonFinite(text);
   }
   return value;
 }

@@ -46,6 +46,24 @@ TEST(NumberTextTest, DoubleRuleGivesZeroForText) {
   EXPECT_EQ(ParseDouble("  12.5kHz"), 12.5);
 }
 
+// What C99 strtod reads as infinite or not a number, on every system: the C library of
+// Windows reads none of these words, and a settings file must mean the same on both.
+TEST(NumberTextTest, InfinityAndNotANumberReadAlikeOnEverySystem) {
+  for (const char* text : {"inf", "INF", " +Infinity", "infx", "\tinf"}) {
+    ASSERT_TRUE(ParseNumber(text).has_value()) << text;
+    EXPECT_EQ(*ParseNumber(text), HUGE_VAL) << text;
+  }
+  EXPECT_EQ(ParseNumber("-inf").value_or(0.0), -HUGE_VAL);
+  EXPECT_EQ(ParseDouble("-Inf"), -HUGE_VAL);
+  for (const char* text : {"nan", "NaN", "-nan", "nan(1)"}) {
+    ASSERT_TRUE(ParseNumber(text).has_value()) << text;
+    EXPECT_TRUE(std::isnan(*ParseNumber(text))) << text;
+  }
+  for (const char* text : {"in", "na", "-", "i nf", "abc", ""}) {
+    EXPECT_FALSE(ParseNumber(text).has_value()) << text;
+  }
+}
+
 TEST(NumberTextTest, FixedFormatMatchesPrintfSixDecimals) {
   EXPECT_EQ(FormatFixed6(10.0), "10.000000");
   EXPECT_EQ(FormatFixed6(0.7070000171661377), "0.707000");
