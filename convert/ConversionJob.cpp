@@ -1,11 +1,14 @@
 #include "convert/ConversionJob.h"
 
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
 #include "LibProject/Audio/WaveFileUtil/sndfile/SndFile.h"
+#include "convert/DeliveryBlockFilter.h"
+#include "convert/OutputMeter.h"
 #include "eq/design/FilterChain.h"
 #include "eq/fileio/FileSampleFormat.h"
 #include "eq/fileio/StreamBlockFilter.h"
@@ -299,8 +302,12 @@ bool StreamOne(Conversion& run, I_WavFile& file, const SampleFormat& format, Fil
   const std::size_t sampleBytes = SampleBytes(format.encoding);
   const auto stream =
       SampleStream::Create(BestFilterKernel(), format, chain, job.channels, run.threads);
-  StreamBlockFilter filter(*stream, sampleBytes * job.channels, run.cancel, run.threads,
-                           run.progress != nullptr ? &run.progress->frames : nullptr);
+  StreamBlockFilter equalizer(*stream, sampleBytes * job.channels, run.cancel, run.threads,
+                              run.progress != nullptr ? &run.progress->frames : nullptr);
+  const std::unique_ptr<OutputMeter> meter =
+      job.measureOutput ? OutputMeter::Create(format.encoding, job.channels, job.sampleRate)
+                        : nullptr;
+  DeliveryBlockFilter filter(equalizer, meter.get());
   const int written =
       file.StreamTo(job.outputPath, OutputTypeFor(job.outputPath, file.GetFormatType()), filter);
   NoteFiltered(run, format.encoding, file.GetSampleBytes64() / sampleBytes, stream->Stats());
@@ -310,6 +317,9 @@ bool StreamOne(Conversion& run, I_WavFile& file, const SampleFormat& format, Fil
     return false;
   }
   NoteClipping(run);
+  if (written == 1 && meter) {
+    run.result.loudness = meter->Finish();
+  }
   return NoteWritten(run, written, file.GetWriteError());
 }
 
@@ -335,6 +345,19 @@ bool FilterLoaded(Conversion& run, I_WavData& data, const I_WavInfo& info, Filte
   // Said out loud: a file that clips gains this one line.
   NoteClipping(run);
   return true;
+}
+
+// The loudness and peaks of the filtered samples loaded into `data`, as they will be written.
+void MeasureLoaded(Conversion& run, I_WavData& data, const I_WavInfo& info) {
+  const auto format = FilterFormatOf(info);
+  if (!run.job.measureOutput || !format) {
+    return;
+  }
+  if (const auto meter =
+          OutputMeter::Create(format->encoding, run.job.channels, run.job.sampleRate)) {
+    meter->Add(data.GetBuffer(), data.GetDataLength());
+    run.result.loudness = meter->Finish();
+  }
 }
 
 // Writes the filtered samples of `data` to the output. The write is atomic: an existing output
@@ -380,8 +403,15 @@ bool ConvertOne(Conversion& run) {
     return StreamOne(run, *file, *FilterFormatOf(*info), chain);
   }
   I_WavData& data = *file->GetWavData();
-  return FilterLoaded(run, data, *info, chain) && !Cancelled(run) &&
-         WriteLoaded(run, data, file->GetFormatType());
+  if (!FilterLoaded(run, data, *info, chain) || Cancelled(run)) {
+    return false;
+  }
+  MeasureLoaded(run, data, *info);
+  if (!WriteLoaded(run, data, file->GetFormatType())) {
+    run.result.loudness = OutputLoudness{};
+    return false;
+  }
+  return true;
 }
 
 // ConvertOne, with any exception it lets out turned into a failed job with its reason.

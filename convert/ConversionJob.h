@@ -26,6 +26,9 @@ struct ConversionJob {
   std::string outputPath;  ///< file to write
   /// Load the samples whole even where they could be streamed (to compare the two ways).
   bool wholeFile = false;
+  /// Measure the loudness and peaks of the samples written (ConversionResult::loudness), on a
+  /// thread beside the conversion.
+  bool measureOutput = false;
   std::uint32_t durationMs = 0;    ///< duration of the source, ms
   std::uint32_t dataLength = 0;    ///< sample data length, bytes
   std::uint32_t sampleRate = 0;    ///< Hz

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,12 +30,25 @@ struct ClipCounts {
   bool hasPeak = false;  ///< false until samples were filtered, for silence and for no number
 };
 
+/// The loudness and peaks of the samples written (ITU-R BS.1770-4 / EBU R128, through
+/// libebur128): for a lossy container, the samples handed to its encoder.
+struct OutputLoudness {
+  bool measured = false;  ///< false: not asked for, not written, or no meter in this build
+  /// Integrated loudness, LUFS; empty when the output is silent or below the gate
+  std::optional<double> integratedLufs{};
+  /// Loudness range, LU; empty when there is no integrated loudness
+  std::optional<double> rangeLu{};
+  std::optional<double> truePeakDbtp{};    ///< empty for an output of zeros only
+  std::optional<double> samplePeakDbfs{};  ///< empty for an output of zeros only
+};
+
 /// What a conversion returns: how it ended, its transcript, and what the limits did. The
 /// console's lines and the window's report are both rendered from it.
 struct ConversionResult {
   ConversionStatus outcome = ConversionStatus::NotAttempted;
   std::vector<TranscriptLine> lines;
   ClipCounts counts;
+  OutputLoudness loudness;  ///< measured when the job asked for it and the output was written
 
   /// Appends an "Information:" line.
   void Information(std::string text);

@@ -45,6 +45,9 @@ struct C_SourceLength {
   bool endsEarly = false;
 };
 
+/// Takes the bytes of the output in order; false when they cannot be written.
+using SampleBytesWriter = std::function<bool(const std::uint8_t* bytes, std::size_t size)>;
+
 /// Filters the samples of a streamed write (I_WavFile::StreamTo) block by block, in place.
 class I_SampleBlockFilter {
  public:
@@ -62,6 +65,14 @@ class I_SampleBlockFilter {
   /// True when a thread of its own may read and write the blocks while the filter runs: a
   /// processor core is left over. Otherwise the writer reads, filters and writes in turn.
   virtual bool SpareThread() const { return false; }
+  /// Passes filtered bytes (whole samples, in order) on to `write`; by default as they are. A
+  /// filter that looks at what is written, or writes something else, does it here.
+  virtual bool Pass(const std::uint8_t* bytes, std::size_t size, const SampleBytesWriter& write) {
+    return size == 0 || write(bytes, size);
+  }
+  /// Called once after the last Pass of a stream that ran to its end: what the filter still
+  /// holds goes to `write`.
+  virtual bool Finish(const SampleBytesWriter& /*write*/) { return true; }
 };
 
 /// A file of some audio format, read into and written from a sample container.
