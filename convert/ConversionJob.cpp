@@ -9,6 +9,7 @@
 #include "LibProject/Audio/WaveFileUtil/sndfile/SndFile.h"
 #include "convert/DeliveryBlockFilter.h"
 #include "convert/OutputMeter.h"
+#include "delivery/LoudnessMeter.h"
 #include "eq/design/FilterChain.h"
 #include "eq/fileio/FileSampleFormat.h"
 #include "eq/fileio/StreamBlockFilter.h"
@@ -178,6 +179,22 @@ void NoteClipping(Conversion& run) {
   }
 }
 
+// The loudness line of a written output, when the job asks for it.
+void NoteLoudness(Conversion& run) {
+  if (!run.job.sayLoudness) {
+    return;
+  }
+  if (run.result.loudness.measured) {
+    run.result.Information(LoudnessText(run.result.loudness));
+  } else if (!delivery::LoudnessMeterAvailable()) {
+    run.result.Information("Loudness not measured: this build has no loudness meter.");
+  } else {
+    run.result.Information(
+        FormatText("Loudness not measured: the meter takes at most %u channels, not %u.",
+                   delivery::LoudnessMeter::kMaxChannels, static_cast<unsigned>(run.job.channels)));
+  }
+}
+
 // Records what the filtering found.
 void NoteFiltered(Conversion& run, SampleEncoding encoding, std::uint64_t total,
                   const ClipStats& clipping) {
@@ -189,10 +206,15 @@ void NoteFiltered(Conversion& run, SampleEncoding encoding, std::uint64_t total,
   counts.peakDbfs = clipping.PeakDbfs();
 }
 
-// The write's lines: why it failed when it says, then the write line itself. Returns whether
-// the output was written.
+// The write's lines: the loudness of a written output when asked, or why the write failed
+// when it says; then the write line itself. Returns whether the output was written.
 bool NoteWritten(Conversion& run, int written, const std::string& writeError) {
   run.job.writeResult = static_cast<std::uint32_t>(written);
+  if (written == 1) {
+    NoteLoudness(run);
+  } else {
+    run.result.loudness = OutputLoudness{};  // nothing was written to be measured
+  }
   const std::string output = PrintableText(run.job.outputPath);
   if (written != 1 && !writeError.empty()) {
     run.result.Error(
@@ -305,8 +327,9 @@ bool StreamOne(Conversion& run, I_WavFile& file, const SampleFormat& format, Fil
   StreamBlockFilter equalizer(*stream, sampleBytes * job.channels, run.cancel, run.threads,
                               run.progress != nullptr ? &run.progress->frames : nullptr);
   const std::unique_ptr<OutputMeter> meter =
-      job.measureOutput ? OutputMeter::Create(format.encoding, job.channels, job.sampleRate)
-                        : nullptr;
+      job.measureOutput || job.sayLoudness
+          ? OutputMeter::Create(format.encoding, job.channels, job.sampleRate)
+          : nullptr;
   DeliveryBlockFilter filter(equalizer, meter.get());
   const int written =
       file.StreamTo(job.outputPath, OutputTypeFor(job.outputPath, file.GetFormatType()), filter);
@@ -350,7 +373,7 @@ bool FilterLoaded(Conversion& run, I_WavData& data, const I_WavInfo& info, Filte
 // The loudness and peaks of the filtered samples loaded into `data`, as they will be written.
 void MeasureLoaded(Conversion& run, I_WavData& data, const I_WavInfo& info) {
   const auto format = FilterFormatOf(info);
-  if (!run.job.measureOutput || !format) {
+  if ((!run.job.measureOutput && !run.job.sayLoudness) || !format) {
     return;
   }
   if (const auto meter =
@@ -407,11 +430,7 @@ bool ConvertOne(Conversion& run) {
     return false;
   }
   MeasureLoaded(run, data, *info);
-  if (!WriteLoaded(run, data, file->GetFormatType())) {
-    run.result.loudness = OutputLoudness{};
-    return false;
-  }
-  return true;
+  return WriteLoaded(run, data, file->GetFormatType());
 }
 
 // ConvertOne, with any exception it lets out turned into a failed job with its reason.

@@ -29,6 +29,8 @@ struct ConversionJob {
   /// Measure the loudness and peaks of the samples written (ConversionResult::loudness), on a
   /// thread beside the conversion.
   bool measureOutput = false;
+  /// Say the measurement in a line after the clipping line (measures the output too).
+  bool sayLoudness = false;
   std::uint32_t durationMs = 0;    ///< duration of the source, ms
   std::uint32_t dataLength = 0;    ///< sample data length, bytes
   std::uint32_t sampleRate = 0;    ///< Hz

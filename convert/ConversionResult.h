@@ -67,6 +67,11 @@ std::string RenderLine(const TranscriptLine& line);
 /// The lines as the console prints them, in order.
 std::string RenderTranscript(const std::vector<TranscriptLine>& lines);
 
+/// The text of the line that says how loud the output is, as /loudness asks ("Loudness -18.4
+/// LUFS, range 6.1 LU, true peak -2.3 dBTP."; below the gate "Loudness below the gate of -70
+/// LUFS, true peak -75.2 dBTP."; for zeros only "... the output is silent.").
+std::string LoudnessText(const OutputLoudness& loudness);
+
 /// The text of the line that says the output's limits changed samples ("Clipped 12 of 96000
 /// samples, peak 1.25 dBFS."); empty when none was changed.
 std::string ClippingText(const ClipCounts& counts);

@@ -6,14 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "convert/ConversionJob.h"
 #include "delivery/LoudnessMeter.h"
+#include "platform/text/NumberText.h"
 #include "tests/delivery/DeliveryTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -166,6 +170,98 @@ TEST(OutputMeterTest, AConvertedFileCarriesTheLoudnessFfmpegReadsInItsOutput) {
   }
 }
 
+// The numbers of a loudness line: LUFS (NaN below the gate), range, true peak; empty when the
+// line is not one.
+std::optional<std::array<double, 3>> LoudnessNumbers(const std::string& line) {
+  std::array<double, 3> n{};
+  if (std::sscanf(line.c_str(), "Loudness %lf LUFS, range %lf LU, true peak %lf dBTP.", &n[0],
+                  &n[1], &n[2]) == 3) {
+    return n;
+  }
+  n = {NAN, 0.0, 0.0};
+  if (std::sscanf(line.c_str(), "Loudness below the gate of -70 LUFS, true peak %lf dBTP.",
+                  &n[2]) == 1) {
+    return n;
+  }
+  return std::nullopt;
+}
+
+TEST(OutputMeterTest, TheLoudnessLineFollowsTheClippingLineWhenAskedForInBothWays) {
+  TempDir dir;
+  // A 16-bit sine at -3 dBFS through a 6 dB preamp clips (where its magnitude passes -6 dBFS,
+  // 11/24 of each cycle at 48 kHz); a float one at -23 dBFS through -20 dB is -43 LUFS with a
+  // true peak of -43 dBTP, through -50 dB below the gate.
+  const std::string loud = dir.File("loud.wav");
+  const std::string quiet = dir.File("quiet.wav");
+  ASSERT_EQ(RunProcess("/usr/bin/sox", {"-D", "-n", "-r", "48000", "-b", "16", "-c", "2", loud,
+                                        "synth", "10", "sine", "1000", "vol", "-3dB"})
+                .exitCode,
+            0);
+  ASSERT_EQ(
+      RunProcess("/usr/bin/sox", {"-n", "-r", "48000", "-e", "floating-point", "-b", "32", "-c",
+                                  "2", quiet, "synth", "10", "sine", "1000", "vol", "-23dB"})
+          .exitCode,
+      0);
+  struct Case {
+    std::string source;
+    double preampDb;
+    std::string clipping;        // the clipping line; empty: none
+    std::optional<double> lufs;  // empty: read by ffmpeg
+    double truePeak;             // with lufs
+  };
+  const Case cases[] = {
+      {loud, 6.0, "Clipped 440000 of 960000 samples, peak 3.00 dBFS.", std::nullopt, 0.0},
+      {quiet, -20.0, "", -43.0, -43.0},
+      {quiet, -50.0, "", NAN, -73.0},
+  };
+  for (const Case& c : cases) {
+    for (const bool wholeFile : {false, true}) {
+      SCOPED_TRACE(std::to_string(c.preampDb) + (wholeFile ? " whole file" : " streamed"));
+      EqBandTable table;
+      table.preampDb = c.preampDb;
+      const std::string output = dir.File("out.wav");
+      ConversionJob job{.sourcePath = c.source, .outputPath = output};
+      job.wholeFile = wholeFile;
+      job.sayLoudness = true;
+      const ConversionResult said = ConvertFile(job, table, nullptr, 0);
+      ASSERT_TRUE(said.Converted());
+      std::vector<std::string> tail;
+      for (std::size_t i = said.lines.size() - (c.clipping.empty() ? 3 : 4); i < said.lines.size();
+           ++i) {
+        EXPECT_EQ(said.lines[i].kind, TranscriptLine::Kind::Information);
+        tail.push_back(said.lines[i].text);
+      }
+      EXPECT_EQ(tail.front(), "Apply the equalizer filter parameter.");
+      EXPECT_EQ(tail.back(), "Write to output file(" + output + ").");
+      if (!c.clipping.empty()) {
+        EXPECT_EQ(tail[1], c.clipping);
+      }
+      const auto numbers = LoudnessNumbers(tail[tail.size() - 2]);
+      ASSERT_TRUE(numbers) << tail[tail.size() - 2];
+      std::array<double, 3> expected{c.lufs.value_or(0.0), 0.0, c.truePeak};
+      if (!c.lufs) {
+        // The clipped output's loudness, which no hand works out: as ffmpeg reads it.
+        const auto ffmpeg = deliverytest::ReadWithFfmpeg(output);
+        ASSERT_TRUE(ffmpeg);
+        expected = {ffmpeg->integratedLufs, 0.0, ffmpeg->truePeakDbtp};
+      }
+      if (std::isnan(expected[0])) {
+        EXPECT_TRUE(std::isnan((*numbers)[0]));
+      } else {
+        EXPECT_NEAR((*numbers)[0], expected[0], 0.15);
+      }
+      EXPECT_EQ((*numbers)[1], expected[1]);
+      EXPECT_NEAR((*numbers)[2], expected[2], 0.25);
+      // Without /loudness the same transcript lacks only that line.
+      job.sayLoudness = false;
+      std::vector<TranscriptLine> lines = said.lines;
+      lines.erase(lines.end() - 2);
+      EXPECT_EQ(RenderTranscript(ConvertFile(job, table, nullptr, 0).lines),
+                RenderTranscript(lines));
+    }
+  }
+}
+
 TEST(OutputMeterTest, SilenceHasNoLoudnessAndNoPeaksAndAnUnaskedOrFailedJobMeasuresNothing) {
   TempDir dir;
   const std::string source = dir.File("silence.wav");
@@ -173,8 +269,12 @@ TEST(OutputMeterTest, SilenceHasNoLoudnessAndNoPeaksAndAnUnaskedOrFailedJobMeasu
                        {"-D", "-n", "-r", "16000", "-b", "16", "-c", "1", source, "trim", "0", "5"})
                 .exitCode,
             0);
-  const ConversionResult silent = ConvertMeasured(source, dir.File("out.wav"));
+  ConversionJob said{.sourcePath = source, .outputPath = dir.File("out.wav")};
+  said.sayLoudness = true;
+  const ConversionResult silent = ConvertFile(said, EqBandTable{}, nullptr, 0);
   ASSERT_TRUE(silent.Converted());
+  EXPECT_EQ(silent.lines[silent.lines.size() - 2].text,
+            "Loudness below the gate of -70 LUFS: the output is silent.");
   EXPECT_TRUE(silent.loudness.measured);
   EXPECT_FALSE(silent.loudness.integratedLufs);
   EXPECT_FALSE(silent.loudness.rangeLu);
