@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "convert/ConversionResult.h"
+#include "delivery/DeliverySettings.h"
 #include "eq/band/EqBand.h"
 #include "eq/design/DesignCache.h"
 #include "platform/fs/TempFileSweep.h"
@@ -31,6 +32,10 @@ struct ConversionJob {
   bool measureOutput = false;
   /// Say the measurement in a line after the clipping line (measures the output too).
   bool sayLoudness = false;
+  /// What the output is to be beyond the equalizer: a loudness target and a true-peak ceiling
+  /// (one gain through the preamp, found by a first pass that filters and measures without
+  /// writing), a rate, one channel, an encoding, dither. Empty values leave the source's.
+  delivery::DeliverySettings delivery{};
   std::uint32_t durationMs = 0;    ///< duration of the source, ms
   std::uint32_t dataLength = 0;    ///< sample data length, bytes
   std::uint32_t sampleRate = 0;    ///< Hz

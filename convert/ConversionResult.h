@@ -42,13 +42,26 @@ struct OutputLoudness {
   std::optional<double> samplePeakDbfs{};  ///< empty for an output of zeros only
 };
 
+/// What the delivery steps made of one output, for its report.
+struct DeliveryApplied {
+  bool asked = false;  ///< the job asked for a delivery (a normalisation, rate, channels, depth)
+  /// The normalising gain applied through the preamp, dB; empty without a loudness step
+  std::optional<double> gainDb{};
+  std::uint32_t sampleRate = 0;      ///< of the output, Hz
+  std::uint16_t channels = 0;        ///< of the output
+  std::string encoding{};            ///< of the output: "pcm8" ... "pcm32", "float32", "float64"
+  bool dithered = false;             ///< TPDF dither was added where the depth was reduced
+  std::uint64_t clippedSamples = 0;  ///< output samples the output depth's limits changed
+};
+
 /// What a conversion returns: how it ended, its transcript, and what the limits did. The
 /// console's lines and the window's report are both rendered from it.
 struct ConversionResult {
   ConversionStatus outcome = ConversionStatus::NotAttempted;
   std::vector<TranscriptLine> lines;
   ClipCounts counts;
-  OutputLoudness loudness;  ///< measured when the job asked for it and the output was written
+  OutputLoudness loudness;   ///< measured when the job asked for it and the output was written
+  DeliveryApplied delivery;  ///< what the delivery steps did, when the job asked for them
 
   /// Appends an "Information:" line.
   void Information(std::string text);

@@ -116,7 +116,7 @@ bool StreamSamples(I_SampleReader& reader, std::uint64_t totalBytes, std::size_t
   }
   std::uint8_t rest[8] = {};
   const auto restBytes = static_cast<std::size_t>(totalBytes - wholeBytes);
-  if (restBytes > 0) {
+  if (restBytes > 0 && filter.OutputInfo() == nullptr) {
     (void)reader.Read(rest, restBytes);
     return write(rest, restBytes);
   }

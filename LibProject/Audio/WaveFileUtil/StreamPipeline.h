@@ -13,7 +13,8 @@
 /// while this thread filters one, a helper (when the filter has a thread to spare) writes out the
 /// one before and reads the one after; otherwise this thread does that first, in the same order.
 /// Whole samples are filtered, a last partial frame filled up with zeros as the whole-buffer pass
-/// does; the bytes of a last partial sample are passed on as they are. Bytes the reader cannot
+/// does; the bytes of a last partial sample are passed on as they are (left out when the filter
+/// writes another layout, OutputInfo). Bytes the reader cannot
 /// deliver are read as zeros. False on a failed write, or when the filter was stopped (`error` then
 /// says so).
 bool StreamSamples(I_SampleReader& reader, std::uint64_t totalBytes, std::size_t sampleBytes,

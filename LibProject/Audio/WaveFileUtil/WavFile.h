@@ -73,6 +73,13 @@ class I_SampleBlockFilter {
   /// Called once after the last Pass of a stream that ran to its end: what the filter still
   /// holds goes to `write`.
   virtual bool Finish(const SampleBytesWriter& /*write*/) { return true; }
+  /// The samples as written when Pass writes another layout than it is given (another rate,
+  /// channel count or encoding): the writers describe the output by it and take OutputBytes
+  /// for its size, and a last partial sample of the source is left out. Null: the layout read.
+  virtual const I_WavInfo* OutputInfo() const { return nullptr; }
+  /// With OutputInfo: the bytes Pass and Finish write in all for `sampleBytes` bytes of
+  /// samples read.
+  virtual std::uint64_t OutputBytes(std::uint64_t sampleBytes) const { return sampleBytes; }
 };
 
 /// A file of some audio format, read into and written from a sample container.
@@ -124,12 +131,16 @@ class I_WavFile : public I_WavFileInfo {
   /// Writes the file to `path` as a file of format type `outputType` (WAVE, or a container
   /// written through libsndfile) is written after LoadSamples, with the samples read a block at
   /// a time and passed through `filter` on their way: the same bytes in a few MiB of memory,
-  /// whatever the file's length. 1 on success; on failure (GetWriteError says why) the file at
-  /// `path` is as it was.
+  /// whatever the file's length (in the layout of the filter's OutputInfo when it has one).
+  /// 1 on success; on failure (GetWriteError says why) the file at `path` is as it was.
   virtual int StreamTo(const std::string& /*path*/, std::uint32_t /*outputType*/,
                        I_SampleBlockFilter& /*filter*/) {
     return 0;
   }
+  /// Reads the samples a block at a time through `filter` as StreamTo does, and writes them
+  /// nowhere: the first pass of a conversion that measures what it is going to write. 1 when
+  /// every sample went through; 0 otherwise (GetWriteError says why).
+  virtual int StreamThrough(I_SampleBlockFilter& /*filter*/) { return 0; }
 };
 
 /// RIFF/WAVE files (format type 2): PCM of 1 to 16 bits, Microsoft and IMA ADPCM (decoded to
@@ -163,6 +174,7 @@ class C_WavFile : public I_WavFile {
   std::uint64_t GetSampleBytes64() const override;
   int StreamTo(const std::string& path, std::uint32_t outputType,
                I_SampleBlockFilter& filter) override;
+  int StreamThrough(I_SampleBlockFilter& filter) override;
   /// StreamTo into `sink`, with blocks of at least `blockFrames` frames (tests use small ones).
   int StreamInto(I_ByteSink& sink, I_SampleBlockFilter& filter, std::size_t blockFrames,
                  std::uint64_t rf64Threshold = 0xFFFFFFFFULL);
@@ -233,7 +245,8 @@ class C_WavFile : public I_WavFile {
   bool IsAdpcm() const;
   C_AdpcmBlockReader::C_Layout AdpcmLayout() const;
   T_RefPtr<I_WavData> ConvertedForWrite(I_WavData& source);
-  std::vector<OutChunk> CollectChunks(I_WavData& data);
+  /// The chunks to write for `data`, its "fmt " (and "fact") from `format` when given.
+  std::vector<OutChunk> CollectChunks(I_WavData& data, const I_WavInfo* format = nullptr);
   void RemoveTempFile();
 
   std::uint32_t m_codecType = 0;
