@@ -32,7 +32,8 @@ struct RecordingSamples {
 /// format a conversion reads), a block at a time where the format allows, so that a long file
 /// costs no more memory than its first minutes. Empty, with the reason in `error`, when the
 /// file cannot be read, or once `stop` is requested: it is looked at between the blocks (and
-/// before and after a format that only loads whole).
+/// before and after a format that only loads whole). Defined with ReadRecordingSlice
+/// (analysis/RecordingScan.cpp), whose reading it is from the first frame.
 std::optional<RecordingPcm> ReadRecordingPcm(const std::string& path, double maxSeconds,
                                              std::string& error, const std::stop_token& stop = {});
 

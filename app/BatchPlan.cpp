@@ -109,29 +109,8 @@ bool ExpandSource(const std::string& value, bool recursive,
   return found > 0;
 }
 
-}  // namespace
-
-BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string>& extensions) {
-  BatchPlan plan;
-  std::vector<SourceFile> files;
-  bool expanded = false;
-  for (const std::string& value : options.convertSources) {
-    if (!ExpandSource(value, options.recursive == 1, extensions, files, expanded)) {
-      plan.notes += FormatText("%sNo audio file found(%s).%s",
-                               "Error:", PrintableText(value).c_str(), "\r\n");
-      plan.sourceMissing = true;
-    }
-  }
-  plan.several = options.convertSources.size() > 1 || expanded;
-  if (options.hasConvertOutput == 1 && (plan.several || options.hasOutputFolder == 1)) {
-    plan.error = FormatText(
-        "%s/convert_output names the output of a single source; use /output_folder to place "
-        "the outputs of several sources.%s",
-        "Error:", "\r\n");
-    return plan;
-  }
-
-  // Each file once, in the order first named.
+// Each file once, in the order first named.
+std::vector<SourceFile> WithoutRepeats(std::vector<SourceFile> files) {
   std::set<std::string> seen;
   std::vector<SourceFile> unique;
   for (SourceFile& file : files) {
@@ -139,26 +118,28 @@ BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string
       unique.push_back(std::move(file));
     }
   }
+  return unique;
+}
 
-  std::vector<ConversionJob> jobs;
-  for (const SourceFile& file : unique) {
-    ConversionJob job;
-    job.sourcePath = file.path;
-    if (options.hasConvertOutput == 1) {
-      job.outputPath = options.convertOutputPath;
-    } else if (options.hasOutputFolder == 1) {
-      const std::string relative =
-          file.relative.empty() ? platform::FileNamePart(file.path) : file.relative;
-      const std::string inFolder = JoinFolderFile(options.outputFolder, relative);
-      job.outputPath = inFolder.empty() ? std::string() : DefaultOutputPath(inFolder);
-    } else {
-      job.outputPath = DefaultOutputPath(file.path);
-    }
-    jobs.push_back(std::move(job));
+// Where the output of `file` goes: the one named, the same place in the output folder, or
+// beside the source.
+std::string OutputPathOf(const CommandOptions& options, const SourceFile& file) {
+  if (options.hasConvertOutput) {
+    return options.convertOutputPath;
   }
+  if (options.hasOutputFolder) {
+    const std::string relative =
+        file.relative.empty() ? platform::FileNamePart(file.path) : file.relative;
+    const std::string inFolder = JoinFolderFile(options.outputFolder, relative);
+    return inFolder.empty() ? std::string() : DefaultOutputPath(inFolder);
+  }
+  return DefaultOutputPath(file.path);
+}
 
-  // A source that another source writes is that file's output, not a recording of its own:
-  // converting it would read a file while it is being replaced.
+// Takes the jobs into `plan`: two that would write one output end the plan with an error; a
+// source that another source writes is that file's output, not a recording of its own
+// (converting it would read a file while it is being replaced), and is left out of a batch.
+void TakeJobs(const std::vector<ConversionJob>& jobs, BatchPlan& plan) {
   std::map<std::string, std::size_t> outputs;
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     if (jobs[i].outputPath.empty()) {
@@ -170,10 +151,10 @@ BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string
                               "Error:", PrintableText(jobs[i].outputPath).c_str(),
                               PrintableText(jobs[place->second].sourcePath).c_str(),
                               PrintableText(jobs[i].sourcePath).c_str(), "\r\n");
-      return plan;
+      return;
     }
   }
-  for (ConversionJob& job : jobs) {
+  for (const ConversionJob& job : jobs) {
     const auto writer = outputs.find(PathKey(job.sourcePath));
     if (writer != outputs.end() && plan.several) {
       plan.notes += FormatText("%sLeft out %s: it is the output of %s.%s",
@@ -183,5 +164,36 @@ BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string
     }
     plan.jobs.push_back(job);
   }
+}
+
+}  // namespace
+
+BatchPlan PlanBatch(const CommandOptions& options, const std::vector<std::string>& extensions) {
+  BatchPlan plan;
+  std::vector<SourceFile> files;
+  bool expanded = false;
+  for (const std::string& value : options.convertSources) {
+    if (!ExpandSource(value, options.recursive, extensions, files, expanded)) {
+      plan.notes += FormatText("%sNo audio file found(%s).%s",
+                               "Error:", PrintableText(value).c_str(), "\r\n");
+      plan.sourceMissing = true;
+    }
+  }
+  plan.several = options.convertSources.size() > 1 || expanded;
+  if (options.hasConvertOutput && (plan.several || options.hasOutputFolder)) {
+    plan.error = FormatText(
+        "%s/convert_output names the output of a single source; use /output_folder to place "
+        "the outputs of several sources.%s",
+        "Error:", "\r\n");
+    return plan;
+  }
+  std::vector<ConversionJob> jobs;
+  for (const SourceFile& file : WithoutRepeats(std::move(files))) {
+    ConversionJob job;
+    job.sourcePath = file.path;
+    job.outputPath = OutputPathOf(options, file);
+    jobs.push_back(std::move(job));
+  }
+  TakeJobs(jobs, plan);
   return plan;
 }

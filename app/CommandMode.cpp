@@ -14,7 +14,7 @@ namespace {
 std::vector<ConversionJob> JobsAsAsked(const CommandOptions& options, const BatchPlan& plan) {
   std::vector<ConversionJob> jobs = plan.jobs;
   for (ConversionJob& job : jobs) {
-    job.measureOutput = options.hasReport == 1;
+    job.measureOutput = options.hasReport;
   }
   return jobs;
 }
@@ -40,12 +40,12 @@ int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
     log(plan.notes);
     BatchSettings batch;
     batch.threads = options.jobs;
-    batch.keepGoing = options.keepGoing == 1;
+    batch.keepGoing = options.keepGoing;
     batch.log = log;
     batch.progress = sinks.progress;
     batch.progressInterval = 0.5;  // a long file moves the line too
     // Only a single source without an output folder can be given its output's name.
-    batch.adviseConvertOutput = !plan.several && options.hasOutputFolder != 1;
+    batch.adviseConvertOutput = !plan.several && !options.hasOutputFolder;
     files = RunBatch(JobsAsAsked(options, plan), bandTable, batch);
     result = plan.sourceMissing || plan.jobs.empty() ? 0 : 1;
     for (const BatchFileResult& file : files) {
@@ -59,12 +59,12 @@ int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
       }
     }
   }
-  if (options.hasReport == 1 && sinks.storeReport) {
+  if (options.hasReport && sinks.storeReport) {
     BatchReportContext context;
     context.settingsPath = options.hasAccessSetting == 1 ? options.accessSettingPath : "";
     context.eqIndex = options.eqIndex;
     context.threads = ResolveThreadCount(options.jobs);
-    context.keepGoing = options.keepGoing == 1;
+    context.keepGoing = options.keepGoing;
     context.result = result;
     context.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -8,25 +8,25 @@
 struct CommandOptions {
   std::int32_t consoleMode = 0;       ///< 1: console output on, window-less run (/h, /command, ...)
   std::int32_t showHelp = 0;          ///< 1: print the help listing (/h, --help)
-  std::int32_t showVersion = 0;       ///< 1: print the version and the commit (/version)
+  bool showVersion = false;           ///< print the version and the commit (/version)
   std::int32_t hasAccessSetting = 0;  ///< 1: a user settings file was named
   std::int32_t hasConvertSource = 0;  ///< 1: a conversion was requested
   std::int32_t eqIndex = 0;           ///< EQ index to load and save
   std::string accessSettingPath;      ///< user settings file
   std::string convertSourcePath;      ///< file to convert
   std::string convertOutputPath;      ///< output file; empty: derived from the source path
-  std::int32_t hasConvertOutput = 0;  ///< 1: /convert_output was given
+  bool hasConvertOutput = false;      ///< /convert_output was given
   std::vector<std::string> convertSources;  ///< every /convert_source value, in order
-  std::int32_t hasOutputFolder = 0;         ///< 1: the outputs go into outputFolder
+  bool hasOutputFolder = false;             ///< the outputs go into outputFolder
   std::string outputFolder;                 ///< folder of a batch's outputs
-  std::int32_t recursive = 0;               ///< 1: folder sources include their subfolders
-  std::int32_t keepGoing = 0;               ///< 1: a batch goes on past a failing file
+  bool recursive = false;                   ///< folder sources include their subfolders
+  bool keepGoing = false;                   ///< a batch goes on past a failing file
   std::uint32_t jobs = 0;                   ///< threads in all; 0: the processor count
-  std::int32_t hasReport = 0;               ///< 1: a JSON summary is written to reportPath
+  bool hasReport = false;                   ///< a JSON summary is written to reportPath
   std::string reportPath;                   ///< the JSON summary's file
-  std::int32_t hasImportPreset = 0;         ///< 1: preset text is imported into the EQ index
+  bool hasImportPreset = false;             ///< preset text is imported into the EQ index
   std::string importPresetPath;             ///< the preset text to import
-  std::int32_t hasExportPreset = 0;         ///< 1: the EQ index is exported as preset text
+  bool hasExportPreset = false;             ///< the EQ index is exported as preset text
   std::string exportPresetPath;             ///< the preset text file to write
   std::string openRecordingPath;  ///< a recording the window shows the spectrum of; empty: none
 };

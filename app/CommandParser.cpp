@@ -9,41 +9,43 @@
 #include "platform/text/PrintableText.h"
 
 const std::array<OptionRow, 17> g_optionTable = {{
-    {1, "h", R"(^\s*[\-/]h\s*$)", "Open help information", "/h"},
-    {2, "command", R"(^\s*[\-/]command\s*$)", "Run application using command mode", "/command"},
-    {3, "access_setting", R"(^\s*[\-/]access_setting[=:](.*)\s*$)",
+    {OptionId::H, "h", R"(^\s*[\-/]h\s*$)", "Open help information", "/h"},
+    {OptionId::Command, "command", R"(^\s*[\-/]command\s*$)", "Run application using command mode",
+     "/command"},
+    {OptionId::AccessSetting, "access_setting", R"(^\s*[\-/]access_setting[=:](.*)\s*$)",
      "load user setting and set equalizer parameter", "/access_setting:\"C:\\UserSettings.cfg\""},
-    {4, "eq_index", R"(^\s*[\-/]eq_index[=:](.*)\s*$)",
+    {OptionId::EqIndex, "eq_index", R"(^\s*[\-/]eq_index[=:](.*)\s*$)",
      "Access configure to load every band parameter from equalizer index", "/eq_index:0"},
-    {5, "convert_source", R"(^\s*[\-/]convert_source[=:](.*)\s*$)",
+    {OptionId::ConvertSource, "convert_source", R"(^\s*[\-/]convert_source[=:](.*)\s*$)",
      "Convert the source file according the specified Equalizer parameter",
      "/convert_source:\"C:\\source_file.wav\""},
-    {6, "convert_output", R"(^\s*[\-/]convert_output[=:](.*)\s*$)", "Set the convert output path",
-     "/convert_output:\"C:\\output_file.wav\""},
-    {7, "checklive", R"(^\s*[\-/]checklive[=:](.*)\s*$)",
+    {OptionId::ConvertOutput, "convert_output", R"(^\s*[\-/]convert_output[=:](.*)\s*$)",
+     "Set the convert output path", "/convert_output:\"C:\\output_file.wav\""},
+    {OptionId::CheckLive, "checklive", R"(^\s*[\-/]checklive[=:](.*)\s*$)",
      "Check live setting and close program if live valie is 0", "/checklive:1"},
-    {8, "output_folder", R"(^\s*[\-/]output_folder[=:](.*)\s*$)",
+    {OptionId::OutputFolder, "output_folder", R"(^\s*[\-/]output_folder[=:](.*)\s*$)",
      "Put the output files into this folder (the source folders' structure mirrored)",
      "/output_folder:\"C:\\filtered\""},
-    {9, "recursive", R"(^\s*[\-/]recursive\s*$)",
+    {OptionId::Recursive, "recursive", R"(^\s*[\-/]recursive\s*$)",
      "Convert the audio files of source folders' subfolders too", "/recursive"},
-    {10, "jobs", R"(^\s*[\-/]jobs[=:](.*)\s*$)",
+    {OptionId::Jobs, "jobs", R"(^\s*[\-/]jobs[=:](.*)\s*$)",
      "Use at most this many threads in all (default: the processor count)", "/jobs:2"},
-    {11, "keep_going", R"(^\s*[\-/]keep_going\s*$)",
+    {OptionId::KeepGoing, "keep_going", R"(^\s*[\-/]keep_going\s*$)",
      "Go on with the other files when a file fails to convert", "/keep_going"},
-    {12, "report", R"(^\s*[\-/]report[=:](.*)\s*$)",
+    {OptionId::Report, "report", R"(^\s*[\-/]report[=:](.*)\s*$)",
      "Write a JSON summary of the conversions to this file", "/report:\"C:\\report.json\""},
-    {13, "import_preset", R"(^\s*[\-/]import_preset[=:](.*)\s*$)",
+    {OptionId::ImportPreset, "import_preset", R"(^\s*[\-/]import_preset[=:](.*)\s*$)",
      "Import Equalizer APO, Room EQ Wizard or AutoEQ preset text into the equalizer index",
      "/import_preset:\"C:\\preset.txt\""},
-    {14, "export_preset", R"(^\s*[\-/]export_preset[=:](.*)\s*$)",
+    {OptionId::ExportPreset, "export_preset", R"(^\s*[\-/]export_preset[=:](.*)\s*$)",
      "Export the equalizer index as Equalizer APO preset text",
      "/export_preset:\"C:\\preset.txt\""},
-    {15, "open_recording", R"(^\s*[\-/]open_recording[=:](.*)\s*$)",
+    {OptionId::OpenRecording, "open_recording", R"(^\s*[\-/]open_recording[=:](.*)\s*$)",
      "Open the window with the spectrum of a recording under the response curve",
      "/open_recording:\"C:\\interview.wav\""},
-    {16, "help", R"(^\s*(?:--|[\-/])help\s*$)", "Open help information, as /h does", "--help"},
-    {17, "version", R"(^\s*(?:--|[\-/])version\s*$)",
+    {OptionId::Help, "help", R"(^\s*(?:--|[\-/])help\s*$)", "Open help information, as /h does",
+     "--help"},
+    {OptionId::Version, "version", R"(^\s*(?:--|[\-/])version\s*$)",
      "Print the program's version and the commit it was built from", "/version"},
 }};
 
@@ -165,100 +167,101 @@ bool CommandParser::PathFitsLimit(const std::string& path) {
   return false;
 }
 
-int CommandParser::ValidateOption(int id, const std::smatch& match) {
+int CommandParser::ValidateOption(OptionId id, const std::smatch& match) {
   const std::string value = match.size() > 1 && match[1].matched ? match[1].str() : std::string();
   switch (id) {
-    case 1:
+    case OptionId::H:
+    case OptionId::Help:
       m_options.consoleMode = 1;
       m_options.showHelp = 1;
       return 1;
-    case 2: m_options.consoleMode = 1; return 1;
-    case 3:
+    case OptionId::Command: m_options.consoleMode = 1; return 1;
+    case OptionId::AccessSetting:
       m_options.accessSettingPath = value;
       m_options.hasAccessSetting = 1;
       return 1;
-    case 4: m_options.eqIndex = platform::ParseDecimalInt(value); return 1;
-    case 5:
-      m_options.hasConvertSource = 1;
-      m_options.convertSourcePath = value;
-      m_options.convertSources.push_back(value);
-      if (!PathFitsLimit(value)) {
-        return 0;
-      }
-      if (!SourceExists(value)) {
-        Report(platform::FormatText("%sFile not exist(%s).%s",
-                                    "Error:", PrintableText(value).c_str(), "\r\n"));
-        return 0;
-      }
-      return 1;
-    case 6:
+    case OptionId::EqIndex: m_options.eqIndex = platform::ParseDecimalInt(value); return 1;
+    case OptionId::ConvertSource: return AcceptConvertSource(value);
+    case OptionId::ConvertOutput:
       m_options.convertOutputPath = value;
-      m_options.hasConvertOutput = 1;
-      if (!PathFitsLimit(value)) {
-        return 0;
-      }
-      return EnsureParentFolder(value);
-    case 7: m_config.checkLive = platform::ParseDecimalInt(value) == 1 ? 1 : 0; return 1;
-    case 8:
+      m_options.hasConvertOutput = true;
+      return AcceptOutputFile(value);
+    case OptionId::CheckLive:
+      m_config.checkLive = platform::ParseDecimalInt(value) == 1 ? 1 : 0;
+      return 1;
+    case OptionId::OutputFolder:
       m_options.outputFolder = value;
-      m_options.hasOutputFolder = 1;
-      if (!PathFitsLimit(value)) {
-        return 0;
-      }
-      return EnsureFolder(value);
-    case 9: m_options.recursive = 1; return 1;
-    case 10: {
-      const auto jobs = platform::ParseUnsigned32(value);
-      if (!jobs || *jobs < 1 || *jobs > kMaxJobs) {
-        Report(
-            platform::FormatText("%sThe number of jobs must be a whole number from 1 to %u(%s).%s",
-                                 "Error:", kMaxJobs, PrintableText(value).c_str(), "\r\n"));
-        return 0;
-      }
-      m_options.jobs = *jobs;
-      return 1;
-    }
-    case 11: m_options.keepGoing = 1; return 1;
-    case 12:
+      m_options.hasOutputFolder = true;
+      return PathFitsLimit(value) ? EnsureFolder(value) : 0;
+    case OptionId::Recursive: m_options.recursive = true; return 1;
+    case OptionId::Jobs: return AcceptJobs(value);
+    case OptionId::KeepGoing: m_options.keepGoing = true; return 1;
+    case OptionId::Report:
       m_options.reportPath = value;
-      m_options.hasReport = 1;
-      if (!PathFitsLimit(value)) {
-        return 0;
-      }
-      return EnsureParentFolder(value);
-    case 13:
+      m_options.hasReport = true;
+      return AcceptOutputFile(value);
+    case OptionId::ImportPreset:
       m_options.importPresetPath = value;
-      m_options.hasImportPreset = 1;
+      m_options.hasImportPreset = true;
       return PathFitsLimit(value) ? 1 : 0;
-    case 14:
+    case OptionId::ExportPreset:
       m_options.exportPresetPath = value;
-      m_options.hasExportPreset = 1;
-      if (!PathFitsLimit(value)) {
-        return 0;
-      }
-      return EnsureParentFolder(value);
-    case 15:
-      m_options.openRecordingPath = value;
-      if (value.empty()) {
-        return 1;  // none: a desktop launcher passes "/open_recording:" when it has no file
-      }
-      if (!PathFitsLimit(value)) {
-        return 0;
-      }
-      if (!platform::PathExists(value)) {
-        Report(platform::FormatText("%sFile not exist(%s).%s",
-                                    "Error:", PrintableText(value).c_str(), "\r\n"));
-        return 0;
-      }
-      return 1;
-    case 16:
+      m_options.hasExportPreset = true;
+      return AcceptOutputFile(value);
+    case OptionId::OpenRecording: return AcceptOpenRecording(value);
+    case OptionId::Version:
       m_options.consoleMode = 1;
-      m_options.showHelp = 1;
+      m_options.showVersion = true;
       return 1;
-    case 17:
-      m_options.consoleMode = 1;
-      m_options.showVersion = 1;
-      return 1;
-    default: return 1;
   }
+  return 1;
+}
+
+int CommandParser::AcceptConvertSource(const std::string& value) {
+  m_options.hasConvertSource = 1;
+  m_options.convertSourcePath = value;
+  m_options.convertSources.push_back(value);
+  if (!PathFitsLimit(value)) {
+    return 0;
+  }
+  if (!SourceExists(value)) {
+    Report(platform::FormatText("%sFile not exist(%s).%s", "Error:", PrintableText(value).c_str(),
+                                "\r\n"));
+    return 0;
+  }
+  return 1;
+}
+
+int CommandParser::AcceptOutputFile(const std::string& value) {
+  if (!PathFitsLimit(value)) {
+    return 0;
+  }
+  return EnsureParentFolder(value);
+}
+
+int CommandParser::AcceptJobs(const std::string& value) {
+  const auto jobs = platform::ParseUnsigned32(value);
+  if (!jobs || *jobs < 1 || *jobs > kMaxJobs) {
+    Report(platform::FormatText("%sThe number of jobs must be a whole number from 1 to %u(%s).%s",
+                                "Error:", kMaxJobs, PrintableText(value).c_str(), "\r\n"));
+    return 0;
+  }
+  m_options.jobs = *jobs;
+  return 1;
+}
+
+int CommandParser::AcceptOpenRecording(const std::string& value) {
+  m_options.openRecordingPath = value;
+  if (value.empty()) {
+    return 1;  // none: a desktop launcher passes "/open_recording:" when it has no file
+  }
+  if (!PathFitsLimit(value)) {
+    return 0;
+  }
+  if (!platform::PathExists(value)) {
+    Report(platform::FormatText("%sFile not exist(%s).%s", "Error:", PrintableText(value).c_str(),
+                                "\r\n"));
+    return 0;
+  }
+  return 1;
 }

@@ -9,10 +9,31 @@
 #include "platform/process/Console.h"
 #include "settings/AppConfig.h"
 
+/// The action of each command-line option, numbered as the option table lists them.
+enum class OptionId : int {
+  H = 1,               ///< /h: the help listing
+  Command = 2,         ///< /command: console mode
+  AccessSetting = 3,   ///< /access_setting: the settings file
+  EqIndex = 4,         ///< /eq_index: the setup in that file
+  ConvertSource = 5,   ///< /convert_source: a file, folder or pattern to convert (repeatable)
+  ConvertOutput = 6,   ///< /convert_output: the output file
+  CheckLive = 7,       ///< /checklive: the live flag's check
+  OutputFolder = 8,    ///< /output_folder: where a batch's outputs go
+  Recursive = 9,       ///< /recursive: subfolders too
+  Jobs = 10,           ///< /jobs: the thread count
+  KeepGoing = 11,      ///< /keep_going: on past a failed file
+  Report = 12,         ///< /report: the JSON summary
+  ImportPreset = 13,   ///< /import_preset
+  ExportPreset = 14,   ///< /export_preset
+  OpenRecording = 15,  ///< /open_recording: the window's recording
+  Help = 16,           ///< --help: as /h
+  Version = 17,        ///< /version
+};
+
 /// One command-line option: its action id, name, pattern (ECMAScript, case-sensitive, matched
 /// by search; the value is capture group 1), help line and example.
 struct OptionRow {
-  int id;
+  OptionId id;
   const char* name;
   const char* pattern;
   const char* description;
@@ -37,7 +58,7 @@ class CommandParser {
   int ParseCommandLine(const std::vector<std::string>& args);
 
   /// Performs the action of option `id` with the match of its pattern. 1 = accepted.
-  int ValidateOption(int id, const std::smatch& match);
+  int ValidateOption(OptionId id, const std::smatch& match);
 
   /// True when `value`, a /convert_source value, names an existing file or folder, or is a
   /// pattern with '*' or '?' in its file name that matches a file of its folder.
@@ -52,6 +73,12 @@ class CommandParser {
   int EnsureFolder(const std::string& directory);
   // The same for the folder of the file `path` (a bare file name: the current folder).
   int EnsureParentFolder(const std::string& path);
+  // The checks of the options whose values need more than storing; 1 = accepted.
+  int AcceptConvertSource(const std::string& value);
+  // The path fits and its folder exists or is made (/convert_output, /report, /export_preset).
+  int AcceptOutputFile(const std::string& value);
+  int AcceptJobs(const std::string& value);
+  int AcceptOpenRecording(const std::string& value);
   void Report(const std::string& message);
   /// False, with a message, for a path beyond the limits a path has (platform::PathFitsLimit).
   bool PathFitsLimit(const std::string& path);

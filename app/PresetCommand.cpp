@@ -3,13 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "eq/design/FilterChain.h"
-#include "platform/fs/AtomicFile.h"
-#include "platform/fs/FileError.h"
-#include "platform/fs/FileOpen.h"
 #include "platform/text/FormatText.h"
 #include "platform/text/PrintableText.h"
-#include "preset/PresetText.h"
+#include "preset/PresetFile.h"
 #include "settings/UserSettings.h"
 
 namespace {
@@ -30,33 +26,27 @@ int Finish(const char* what, int result, const platform::LogSink& log) {
 
 int RunImportPreset(const CommandOptions& options, AppConfig& config, EqBandTable& bandTable,
                     const platform::LogSink& log) {
-  const std::string& path = options.importPresetPath;
-  const std::string shown = PrintableText(path);
+  const std::string shown = PrintableText(options.importPresetPath);
   const std::string settingsShown = PrintableText(options.accessSettingPath);
   log(FormatText("%sImport the preset(%s).%s", kInfo, shown.c_str(), kEnd));
-  int error = 0;
-  const auto text = platform::ReadFileBytes(path, &error);
-  if (!text) {
+  // What the bands do at the sample rate the window opens with: a band that does nothing
+  // there is named, as a conversion names it.
+  const PresetFileImport preset =
+      ImportPresetFile(options.importPresetPath, static_cast<double>(config.defaultSampleRate));
+  if (preset.outcome == PresetFileImport::Outcome::Unreadable) {
     log(FormatText("%sCan't read the preset file(%s): %s.%s", kError, shown.c_str(),
-                   platform::DescribeFileError(error).c_str(), kEnd));
+                   preset.error.c_str(), kEnd));
     return Finish("ImportPreset", 0, log);
   }
-  const PresetImport preset = ReadPresetText(*text);
   for (const std::string& note : preset.notes) {
     log(FormatText("%s%s%s", kInfo, PrintableText(note).c_str(), kEnd));
   }
-  if (const std::string refusal = DescribeImportRefusal(preset); !refusal.empty()) {
-    log(FormatText("%s%s(%s).%s", kError, refusal.c_str(), shown.c_str(), kEnd));
+  if (preset.outcome == PresetFileImport::Outcome::Refused) {
+    log(FormatText("%s%s(%s).%s", kError, preset.error.c_str(), shown.c_str(), kEnd));
     return Finish("ImportPreset", 0, log);
   }
-  // What the bands do at the sample rate the window opens with: a band that does nothing
-  // there is named, as a conversion names it.
-  FilterChain chain;
-  std::vector<BandSkip> skipped;
-  const double rate = static_cast<double>(config.defaultSampleRate);
-  DesignBandFilters(preset.table, chain, rate, &skipped);
-  for (const BandSkip& skip : skipped) {
-    log(FormatText("%s%s%s", kInfo, DescribeBandSkip(skip, rate).c_str(), kEnd));
+  for (const std::string& note : preset.bandNotes) {
+    log(FormatText("%s%s%s", kInfo, note.c_str(), kEnd));
   }
   AppConfig saved = config;
   saved.bandNum = static_cast<std::int32_t>(preset.table.size());
@@ -73,8 +63,7 @@ int RunImportPreset(const CommandOptions& options, AppConfig& config, EqBandTabl
 
 int RunExportPreset(const CommandOptions& options, const EqBandTable& bandTable, bool loaded,
                     const std::string& reason, const platform::LogSink& log) {
-  const std::string& path = options.exportPresetPath;
-  const std::string shown = PrintableText(path);
+  const std::string shown = PrintableText(options.exportPresetPath);
   if (!loaded) {
     log(FormatText("%sCan't load EQ index %d from the settings file(%s): %s.%s", kError,
                    options.eqIndex, PrintableText(options.accessSettingPath).c_str(),
@@ -83,15 +72,13 @@ int RunExportPreset(const CommandOptions& options, const EqBandTable& bandTable,
   }
   log(FormatText("%sExport EQ index %d to the preset file(%s).%s", kInfo, options.eqIndex,
                  shown.c_str(), kEnd));
-  std::vector<std::string> notes;
-  const std::string text = WritePresetText(bandTable, &notes);
-  for (const std::string& note : notes) {
+  const PresetFileExport exported = ExportPresetFile(options.exportPresetPath, bandTable);
+  for (const std::string& note : exported.notes) {
     log(FormatText("%s%s%s", kInfo, PrintableText(note).c_str(), kEnd));
   }
-  int error = 0;
-  if (!platform::ReplaceFileAtomically(path, text, &error)) {
+  if (!exported.written) {
     log(FormatText("%sCan't write the preset file(%s): %s.%s", kError, shown.c_str(),
-                   platform::DescribeFileError(error).c_str(), kEnd));
+                   exported.error.c_str(), kEnd));
     return Finish("ExportPreset", 0, log);
   }
   return Finish("ExportPreset", 1, log);

@@ -52,25 +52,25 @@ std::string FindRunFileClash(const CommandOptions& options,
   if (options.hasAccessSetting == 1) {
     named.push_back({"settings file", &options.accessSettingPath});
   }
-  if (options.hasImportPreset == 1) {
+  if (options.hasImportPreset) {
     named.push_back({"imported preset", &options.importPresetPath});
   }
-  if (options.hasExportPreset == 1) {
+  if (options.hasExportPreset) {
     named.push_back({"exported preset", &options.exportPresetPath});
   }
 
-  if (options.hasReport == 1) {
+  if (options.hasReport) {
     if (std::string line = ClashWith("report", options.reportPath, named, jobs); !line.empty()) {
       return line;
     }
   }
-  if (options.hasExportPreset == 1) {
+  if (options.hasExportPreset) {
     if (std::string line = ClashWith("exported preset", options.exportPresetPath, named, jobs);
         !line.empty()) {
       return line;
     }
   }
-  if (options.hasImportPreset == 1 && options.hasAccessSetting == 1) {
+  if (options.hasImportPreset && options.hasAccessSetting == 1) {
     if (std::string line = ClashWith("settings file", options.accessSettingPath, named, jobs);
         !line.empty()) {
       return line;

@@ -95,22 +95,39 @@ bool CTonvaleApp::InitInstance() {
   SetUpProcessPaths();
   (void)LoadAppConfig(g_configPath, g_appConfig);
   WriteLiveFlag(g_configPath, 1);
-
-  CommandParser parser(g_cmdOptions, g_appConfig, ConsoleLog);
-  if (parser.ParseCommandLine(m_args) == 0) {
-    // Without /command or /h before the faulty argument the console is off; a person who
-    // started the program still needs to see why it ended.
-    if (g_cmdOptions.consoleMode != 1) {
-      platform::WriteStandardError(parser.LastError());
-    }
-    WriteLiveFlag(g_configPath, 0);
-    m_exitCode = kExitBadCommandLine;
+  if (!ParseCommandLine()) {
     return false;
   }
+  BatchPlan plan;
+  if (!PlanRun(plan)) {
+    return false;
+  }
+  SettingsLoadReport settings = LoadSettings();
+  if (g_cmdOptions.consoleMode == 1) {
+    WriteLiveFlag(g_configPath, 0);
+    return RunConsole(plan, settings);
+  }
+  return RunWindow(settings);
+}
 
+bool CTonvaleApp::ParseCommandLine() {
+  CommandParser parser(g_cmdOptions, g_appConfig, ConsoleLog);
+  if (parser.ParseCommandLine(m_args) != 0) {
+    return true;
+  }
+  // Without /command or /h before the faulty argument the console is off; a person who
+  // started the program still needs to see why it ended.
+  if (g_cmdOptions.consoleMode != 1) {
+    platform::WriteStandardError(parser.LastError());
+  }
+  WriteLiveFlag(g_configPath, 0);
+  m_exitCode = kExitBadCommandLine;
+  return false;
+}
+
+bool CTonvaleApp::PlanRun(BatchPlan& plan) {
   // The files to convert are worked out before anything else is read: a command line that
   // asks for the impossible ends as any other bad command line.
-  BatchPlan plan;
   if (g_cmdOptions.consoleMode == 1 && g_cmdOptions.hasConvertSource == 1) {
     plan = PlanBatch(g_cmdOptions, ConvertibleFileExtensions());
   }
@@ -118,13 +135,16 @@ bool CTonvaleApp::InitInstance() {
     // No file the run writes may land on a file it reads or writes besides.
     plan.error = FindRunFileClash(g_cmdOptions, plan.jobs);
   }
-  if (!plan.error.empty()) {
-    ConsoleLog(plan.error);
-    WriteLiveFlag(g_configPath, 0);
-    m_exitCode = kExitBadCommandLine;
-    return false;
+  if (plan.error.empty()) {
+    return true;
   }
+  ConsoleLog(plan.error);
+  WriteLiveFlag(g_configPath, 0);
+  m_exitCode = kExitBadCommandLine;
+  return false;
+}
 
+SettingsLoadReport CTonvaleApp::LoadSettings() {
   SettingsLoadReport settings;
   if (g_cmdOptions.hasAccessSetting == 1) {
     (void)LoadUserSettings(g_cmdOptions.accessSettingPath, g_cmdOptions.eqIndex, g_appConfig,
@@ -132,70 +152,83 @@ bool CTonvaleApp::InitInstance() {
   } else {
     (void)ApplyDefaultSettings(g_appConfig, g_bandTable);
   }
+  return settings;
+}
 
-  if (g_cmdOptions.consoleMode == 1) {
-    WriteLiveFlag(g_configPath, 0);
-    const bool presets = g_cmdOptions.hasImportPreset == 1 || g_cmdOptions.hasExportPreset == 1;
-    if (presets && g_cmdOptions.hasAccessSetting != 1) {
-      ConsoleLog(platform::FormatText(
-          "%sA preset is imported into or exported from a settings file: name it with "
-          "/access_setting.%s",
-          "Error:", "\r\n"));
-      m_exitCode = kExitBadCommandLine;
-      return false;
+bool CTonvaleApp::RunConsole(const BatchPlan& plan, SettingsLoadReport& settings) {
+  if (!RunPresetSteps(settings)) {
+    return false;
+  }
+  if (g_cmdOptions.hasConvertSource == 1) {
+    return RunConversions(plan, settings);
+  }
+  if (g_cmdOptions.showHelp == 1) {
+    PrintHelpListing(g_exeName, ConsoleLog);
+  }
+  if (g_cmdOptions.showVersion) {
+    ConsoleLog(VersionText());
+  }
+  return true;
+}
+
+bool CTonvaleApp::RunPresetSteps(SettingsLoadReport& settings) {
+  const bool presets = g_cmdOptions.hasImportPreset || g_cmdOptions.hasExportPreset;
+  if (presets && g_cmdOptions.hasAccessSetting != 1) {
+    ConsoleLog(platform::FormatText(
+        "%sA preset is imported into or exported from a settings file: name it with "
+        "/access_setting.%s",
+        "Error:", "\r\n"));
+    m_exitCode = kExitBadCommandLine;
+    return false;
+  }
+  bool presetsDone = true;
+  if (g_cmdOptions.hasImportPreset) {
+    presetsDone = RunImportPreset(g_cmdOptions, g_appConfig, g_bandTable, ConsoleLog) == 1;
+    if (presetsDone) {
+      settings = SettingsLoadReport{};
     }
-    bool presetsDone = true;
-    if (g_cmdOptions.hasImportPreset == 1) {
-      presetsDone = RunImportPreset(g_cmdOptions, g_appConfig, g_bandTable, ConsoleLog) == 1;
-      if (presetsDone) {
-        settings = SettingsLoadReport{};
-      }
-    }
-    if (presetsDone && g_cmdOptions.hasExportPreset == 1) {
-      presetsDone =
-          RunExportPreset(g_cmdOptions, g_bandTable, settings.status == SettingsLoadStatus::Loaded,
-                          settings.reason, ConsoleLog) == 1;
-    }
-    if (!presetsDone) {
-      if (g_cmdOptions.hasConvertSource == 1) {
-        // Converting with other bands than those asked for would only hide the failure.
-        ConsoleLog(platform::FormatText(
-            "%sThe conversion is not run: the preset step before it failed.%s%sConvertFile:"
-            "Result:0%s",
-            "Information:", "\r\n", "Terminated:", "\r\n"));
-      }
-      m_exitCode = kExitConversionFailed;
-      return false;
-    }
-    if (g_cmdOptions.hasConvertSource == 1) {
-      ProgressLine progress(platform::StandardErrorIsTerminal(), platform::WriteStandardError);
-      CommandModeSinks sinks;
-      sinks.log = [&progress](std::string_view text) {
-        progress.Clear();  // the transcript's lines stand on their own, never after the bar
-        ConsoleLog(text);
-      };
-      if (platform::StandardErrorIsTerminal()) {
-        sinks.progress = [&progress](const BatchProgress& state) { progress.Update(state); };
-      }
-      sinks.storeReport = [](const std::string& json, std::string& error) {
-        return StoreReport(g_cmdOptions.reportPath, json, error);
-      };
-      const int result =
-          RunCommandMode(g_cmdOptions, plan, g_bandTable,
-                         g_cmdOptions.hasAccessSetting == 1 ? &settings : nullptr, sinks);
-      progress.Clear();
-      m_exitCode = result == 1 ? kExitSuccess : kExitConversionFailed;
-      return result != 0;
-    }
-    if (g_cmdOptions.showHelp == 1) {
-      PrintHelpListing(g_exeName, ConsoleLog);
-    }
-    if (g_cmdOptions.showVersion == 1) {
-      ConsoleLog(VersionText());
-    }
+  }
+  if (presetsDone && g_cmdOptions.hasExportPreset) {
+    presetsDone =
+        RunExportPreset(g_cmdOptions, g_bandTable, settings.status == SettingsLoadStatus::Loaded,
+                        settings.reason, ConsoleLog) == 1;
+  }
+  if (presetsDone) {
     return true;
   }
+  if (g_cmdOptions.hasConvertSource == 1) {
+    // Converting with other bands than those asked for would only hide the failure.
+    ConsoleLog(platform::FormatText(
+        "%sThe conversion is not run: the preset step before it failed.%s%sConvertFile:"
+        "Result:0%s",
+        "Information:", "\r\n", "Terminated:", "\r\n"));
+  }
+  m_exitCode = kExitConversionFailed;
+  return false;
+}
 
+bool CTonvaleApp::RunConversions(const BatchPlan& plan, SettingsLoadReport& settings) {
+  ProgressLine progress(platform::StandardErrorIsTerminal(), platform::WriteStandardError);
+  CommandModeSinks sinks;
+  sinks.log = [&progress](std::string_view text) {
+    progress.Clear();  // the transcript's lines stand on their own, never after the bar
+    ConsoleLog(text);
+  };
+  if (platform::StandardErrorIsTerminal()) {
+    sinks.progress = [&progress](const BatchProgress& state) { progress.Update(state); };
+  }
+  sinks.storeReport = [](const std::string& json, std::string& error) {
+    return StoreReport(g_cmdOptions.reportPath, json, error);
+  };
+  const int result =
+      RunCommandMode(g_cmdOptions, plan, g_bandTable,
+                     g_cmdOptions.hasAccessSetting == 1 ? &settings : nullptr, sinks);
+  progress.Clear();
+  m_exitCode = result == 1 ? kExitSuccess : kExitConversionFailed;
+  return result != 0;
+}
+
+bool CTonvaleApp::RunWindow(const SettingsLoadReport& settings) {
   // The bands are saved when the window closes with OK, inside the window, so that a save that
   // fails can be reported while the user can still act on it.
   const InteractiveContext context{

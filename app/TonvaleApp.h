@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "app/BatchPlan.h"
+#include "settings/UserSettings.h"
+
 /// Process exit statuses. A calling program can tell a failed conversion from a success
 /// without reading the console lines.
 inline constexpr int kExitSuccess = 0;
@@ -23,7 +26,16 @@ class CTonvaleApp {
   int ExitCode() const { return m_exitCode; }
 
  private:
+  // The steps of InitInstance, in their order. Each that can end the run sets m_exitCode and
+  // returns false then.
   void SetUpProcessPaths();
+  bool ParseCommandLine();
+  bool PlanRun(BatchPlan& plan);
+  SettingsLoadReport LoadSettings();
+  bool RunConsole(const BatchPlan& plan, SettingsLoadReport& settings);
+  bool RunPresetSteps(SettingsLoadReport& settings);
+  bool RunConversions(const BatchPlan& plan, SettingsLoadReport& settings);
+  bool RunWindow(const SettingsLoadReport& settings);
 
   int m_argc = 0;
   char** m_argv = nullptr;

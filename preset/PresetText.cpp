@@ -141,6 +141,63 @@ struct FilterLine {
   std::optional<double> slopeDb, fc, gain, qual, octaves;
 };
 
+// Reads a slope after a shelf's type, "6dB" or "6 dB", from tokens[i] on; `i` moves past it.
+void ReadShelfSlope(const std::vector<std::string>& tokens, std::size_t& i, FilterLine& f) {
+  if (i < tokens.size() && f.type.size() >= 2 && (f.type[0] == 'L' || f.type[0] == 'H') &&
+      f.type[1] == 'S') {
+    std::string token = tokens[i];
+    const bool unitAttached = Upper(token).ends_with("DB");
+    if (unitAttached) {
+      token.resize(token.size() - 2);
+    }
+    if (const auto slope = Number(token)) {
+      f.slopeDb = slope;
+      ++i;
+      if (!unitAttached && i < tokens.size() && Upper(tokens[i]) == "DB") {
+        ++i;
+      }
+    }
+  }
+}
+
+// Reads the "KEY value [unit]" pairs from tokens[i] to the end; false, with `why`, at the first
+// that is not a filter value.
+bool ReadFilterValues(const std::vector<std::string>& tokens, std::size_t i, FilterLine& f,
+                      std::string& why) {
+  while (i < tokens.size()) {
+    const std::string key = Upper(tokens[i++]);
+    if (key == "HZ" || key == "DB") {
+      continue;  // the unit of the value before
+    }
+    if (key == "BW" && i < tokens.size() && Upper(tokens[i]) == "OCT") {
+      ++i;
+    }
+    if (i >= tokens.size()) {
+      why = "\"" + key + "\" has no value";
+      return false;
+    }
+    const std::string& value = tokens[i++];
+    std::optional<double> number = key == "FC" ? Frequency(value) : Number(value);
+    if (!number) {
+      why = "\"" + value + "\" is not a number";
+      return false;
+    }
+    if (key == "FC") {
+      f.fc = number;
+    } else if (key == "GAIN") {
+      f.gain = number;
+    } else if (key == "Q") {
+      f.qual = number;
+    } else if (key == "BW") {
+      f.octaves = number;
+    } else {
+      why = "\"" + key + "\" is not a filter value this program reads";
+      return false;
+    }
+  }
+  return true;
+}
+
 // Reads the tokens after "Filter n:"; empty, with `why`, when they are not a filter.
 std::optional<FilterLine> ParseFilter(const std::vector<std::string>& tokens, std::string& why) {
   FilterLine f;
@@ -160,52 +217,9 @@ std::optional<FilterLine> ParseFilter(const std::vector<std::string>& tokens, st
     why = "it is an unused filter";
     return std::nullopt;
   }
-  // A slope after a shelf's type: "6dB" or "6 dB".
-  if (i < tokens.size() && f.type.size() >= 2 && (f.type[0] == 'L' || f.type[0] == 'H') &&
-      f.type[1] == 'S') {
-    std::string token = tokens[i];
-    const bool unitAttached = Upper(token).ends_with("DB");
-    if (unitAttached) {
-      token.resize(token.size() - 2);
-    }
-    if (const auto slope = Number(token)) {
-      f.slopeDb = slope;
-      ++i;
-      if (!unitAttached && i < tokens.size() && Upper(tokens[i]) == "DB") {
-        ++i;
-      }
-    }
-  }
-  while (i < tokens.size()) {
-    const std::string key = Upper(tokens[i++]);
-    if (key == "HZ" || key == "DB") {
-      continue;  // the unit of the value before
-    }
-    if (key == "BW" && i < tokens.size() && Upper(tokens[i]) == "OCT") {
-      ++i;
-    }
-    if (i >= tokens.size()) {
-      why = "\"" + key + "\" has no value";
-      return std::nullopt;
-    }
-    const std::string& value = tokens[i++];
-    std::optional<double> number = key == "FC" ? Frequency(value) : Number(value);
-    if (!number) {
-      why = "\"" + value + "\" is not a number";
-      return std::nullopt;
-    }
-    if (key == "FC") {
-      f.fc = number;
-    } else if (key == "GAIN") {
-      f.gain = number;
-    } else if (key == "Q") {
-      f.qual = number;
-    } else if (key == "BW") {
-      f.octaves = number;
-    } else {
-      why = "\"" + key + "\" is not a filter value this program reads";
-      return std::nullopt;
-    }
+  ReadShelfSlope(tokens, i, f);
+  if (!ReadFilterValues(tokens, i, f, why)) {
+    return std::nullopt;
   }
   if (!f.fc || !(*f.fc > 0.0)) {
     why = "it gives no frequency above 0 Hz";
@@ -359,20 +373,7 @@ class PresetReader {
       band.gain = gain;
       band.qual = cookbook * std::pow(10.0, std::fabs(gain) / 40.0);
     } else if (t == "LS" || t == "HS" || t == "LSC" || t == "HSC") {
-      const bool low = t[0] == 'L';
-      band.type = ToCode(low ? EqBandType::LowShelf : EqBandType::HighShelf);
-      band.gain = gain;
-      if (f.qual) {
-        band.qual = *f.qual;
-      } else {
-        const double slope = f.slopeDb ? *f.slopeDb / 12.0 : kDefaultShelfSlope;
-        band.qual = ShelfQualFromSlope(gain, slope);
-        if (t.size() == 2) {
-          // LS and HS name the corner frequency; the shelf's centre lies towards the shelf.
-          const double factor = std::pow(10.0, std::fabs(gain) / (80.0 * slope));
-          band.centFreq = low ? *f.fc * factor : *f.fc / factor;
-        }
-      }
+      band = ShelfBand(f, gain);
     } else if (t == "NO") {
       band.type = ToCode(EqBandType::Notch);
       band.qual = f.qual ? *f.qual : f.octaves ? QualFromOctaves(*f.octaves) : kDefaultNotchQual;
@@ -396,6 +397,29 @@ class PresetReader {
       return;
     }
     Add(band, f.on);
+  }
+
+  // The shelf of an LS, HS, LSC or HSC line. Without a Q its slope (S = N / 12, 0.9 when not
+  // given) gives the Q, and the Fc of LS and HS is then the corner frequency.
+  static EqBand ShelfBand(const FilterLine& f, double gain) {
+    const std::string& t = f.type;
+    const bool low = t[0] == 'L';
+    EqBand band;
+    band.centFreq = *f.fc;
+    band.type = ToCode(low ? EqBandType::LowShelf : EqBandType::HighShelf);
+    band.gain = gain;
+    if (f.qual) {
+      band.qual = *f.qual;
+    } else {
+      const double slope = f.slopeDb ? *f.slopeDb / 12.0 : kDefaultShelfSlope;
+      band.qual = ShelfQualFromSlope(gain, slope);
+      if (t.size() == 2) {
+        // LS and HS name the corner frequency; the shelf's centre lies towards the shelf.
+        const double factor = std::pow(10.0, std::fabs(gain) / (80.0 * slope));
+        band.centFreq = low ? *f.fc * factor : *f.fc / factor;
+      }
+    }
+    return band;
   }
 
   // Why the Q a line gives (or its bandwidth, when `fromOctaves`, or its slope gives) cannot be

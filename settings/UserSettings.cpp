@@ -42,6 +42,37 @@ std::optional<EqBand> ReadBand(const platform::ProfileSnapshot& file, const std:
   return band;
 }
 
+// Why a file gives no setup for an index. A file saved as UTF-16 reads as text full of zero
+// bytes in which no key is found: it is named.
+std::string NoSetupReason(const platform::ProfileSnapshot& file) {
+  return file.Text().substr(0, 512).find('\0') != std::string::npos
+             ? "the file holds no setup for this EQ index (it is saved as UTF-16 text; save it as "
+               "UTF-8 or ANSI text)"
+             : "the file holds no setup for this EQ index";
+}
+
+// The stored bands 0 to count - 1 that have all their keys, numbered anew from 0.
+void ReadBands(const platform::ProfileSnapshot& file, const std::string& section, int count,
+               EqBandTable& bandTable) {
+  bandTable.clear();
+  for (int n = 0; n < count; ++n) {
+    if (auto band = ReadBand(file, section, n)) {
+      band->index = static_cast<std::uint32_t>(bandTable.size());
+      bandTable.push_back(*band);
+    }
+  }
+}
+
+// Absent (every file written before the preamp existed) means 0 dB. Any other value is kept as
+// it reads, text without a number as not-a-number: the design names a preamp that is not a
+// usable number and leaves it out, where taking it as 0 dB would hide it.
+double ReadPreamp(const platform::ProfileSnapshot& file, const std::string& section) {
+  const std::string preamp = file.GetString(section, kPreampKey);
+  return preamp.empty()
+             ? 0.0
+             : platform::ParseNumber(preamp).value_or(std::numeric_limits<double>::quiet_NaN());
+}
+
 }  // namespace
 
 std::string IndexMapKey(int eqIndex) {
@@ -72,12 +103,7 @@ int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
     return fallBack(SettingsLoadStatus::Unreadable,
                     "the file cannot be read: " + platform::DescribeFileError(error));
   }
-  // A file saved as UTF-16 reads as text full of zero bytes in which no key is found.
-  const std::string noSetup =
-      file->Text().substr(0, 512).find('\0') != std::string::npos
-          ? "the file holds no setup for this EQ index (it is saved as UTF-16 text; save it as "
-            "UTF-8 or ANSI text)"
-          : "the file holds no setup for this EQ index";
+  const std::string noSetup = NoSetupReason(*file);
   const std::string section = file->GetString(kIndexMapSection, IndexMapKey(eqIndex));
   if (section.empty()) {
     return fallBack(SettingsLoadStatus::NoSetup, noSetup);
@@ -97,27 +123,13 @@ int LoadUserSettings(const std::string& path, int eqIndex, AppConfig& config,
     config.defaultSampleRate = platform::ParseDecimalInt(sampleRate);
   }
 
-  bandTable.clear();
-  const int count = std::clamp(config.bandNum, 0, kMaxBandCount);
-  for (int n = 0; n < count; ++n) {
-    if (auto band = ReadBand(*file, section, n)) {
-      band->index = static_cast<std::uint32_t>(bandTable.size());
-      bandTable.push_back(*band);
-    }
-  }
+  ReadBands(*file, section, std::clamp(config.bandNum, 0, kMaxBandCount), bandTable);
   if (bandTable.empty()) {
     return fallBack(found.status == SettingsLoadStatus::TooManyBands ? found.status
                                                                      : SettingsLoadStatus::NoSetup,
                     found.status == SettingsLoadStatus::TooManyBands ? found.reason : noSetup);
   }
-  // Absent (every file written before the preamp existed) means 0 dB. Any other value is kept as
-  // it reads, text without a number as not-a-number: the design names a preamp that is not a
-  // usable number and leaves it out, where taking it as 0 dB would hide it.
-  const std::string preamp = file->GetString(section, kPreampKey);
-  bandTable.preampDb =
-      preamp.empty()
-          ? 0.0
-          : platform::ParseNumber(preamp).value_or(std::numeric_limits<double>::quiet_NaN());
+  bandTable.preampDb = ReadPreamp(*file, section);
   config.bandNum = static_cast<std::int32_t>(bandTable.size());
   if (report != nullptr) {
     *report = found;

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <atomic>
+#include <functional>
 #include <string>
 
 #include "convert/BatchRun.h"
@@ -41,6 +43,51 @@ bool AskToContinueAfterFailure(QWidget* owner, const ConversionOutcome& failed) 
   return box.clickedButton() == goOn;
 }
 
+namespace {
+
+// The batch's progress as the window shows it, posted to the window's thread: the worker never
+// touches a widget.
+std::function<void(const BatchProgress&)> PostProgress(QEventLoop& loop,
+                                                       QPointer<QProgressDialog> progress) {
+  return [&loop, progress](const BatchProgress& state) {
+    const int done = static_cast<int>(state.done);
+    const int all = static_cast<int>(state.total);
+    QMetaObject::invokeMethod(
+        &loop,
+        [progress, done, all] {
+          if (progress) {
+            progress->setLabelText(QStringLiteral("Converted %1 of %2 files").arg(done).arg(all));
+            progress->setValue(done);
+          }
+        },
+        Qt::QueuedConnection);
+  };
+}
+
+// A failure put to the person on the window's thread, the worker waiting for the answer; the
+// window's loop runs until the worker has ended, so the answer always comes.
+std::function<bool(const BatchFileResult&)> AskOnWindowThread(QEventLoop& loop,
+                                                              std::atomic<bool>& cancel,
+                                                              const FailurePrompt& askContinue,
+                                                              QPointer<QProgressDialog> progress) {
+  return [&loop, &cancel, &askContinue, progress](const BatchFileResult& failed) {
+    if (cancel || !askContinue) {
+      return false;
+    }
+    bool goOn = false;
+    const ConversionOutcome outcome = OutcomeOf(failed);
+    QMetaObject::invokeMethod(
+        &loop,
+        [&goOn, &outcome, &askContinue, &cancel, progress] {
+          goOn = !cancel && askContinue(progress.data(), outcome) && !cancel;
+        },
+        Qt::BlockingQueuedConnection);
+    return goOn;
+  };
+}
+
+}  // namespace
+
 std::vector<ConversionOutcome> RunConversions(QWidget* owner, std::vector<ConversionJob> jobs,
                                               const EqBandTable& bandTable,
                                               std::atomic<bool>& cancel,
@@ -63,38 +110,8 @@ std::vector<ConversionOutcome> RunConversions(QWidget* owner, std::vector<Conver
 
   BatchSettings settings;
   settings.cancel = &cancel;
-  // Progress is posted to the window's thread; the worker never touches a widget.
-  settings.progress = [&loop, progressHandle](const BatchProgress& state) {
-    const int done = static_cast<int>(state.done);
-    const int all = static_cast<int>(state.total);
-    QMetaObject::invokeMethod(
-        &loop,
-        [progressHandle, done, all] {
-          if (progressHandle) {
-            progressHandle->setLabelText(
-                QStringLiteral("Converted %1 of %2 files").arg(done).arg(all));
-            progressHandle->setValue(done);
-          }
-        },
-        Qt::QueuedConnection);
-  };
-  // A failure is put to the person on the window's thread, the worker waiting for the answer;
-  // the window's loop runs until the worker has ended, so the answer always comes.
-  settings.continueAfterFailure = [&loop, &cancel, &askContinue,
-                                   progressHandle](const BatchFileResult& failed) {
-    if (cancel || !askContinue) {
-      return false;
-    }
-    bool goOn = false;
-    const ConversionOutcome outcome = OutcomeOf(failed);
-    QMetaObject::invokeMethod(
-        &loop,
-        [&goOn, &outcome, &askContinue, &cancel, progressHandle] {
-          goOn = !cancel && askContinue(progressHandle.data(), outcome) && !cancel;
-        },
-        Qt::BlockingQueuedConnection);
-    return goOn;
-  };
+  settings.progress = PostProgress(loop, progressHandle);
+  settings.continueAfterFailure = AskOnWindowThread(loop, cancel, askContinue, progressHandle);
 
   std::vector<BatchFileResult> results;
   const auto run = [&] {

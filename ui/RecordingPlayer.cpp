@@ -50,10 +50,29 @@ void RecordingPlayer::SetLoop(std::size_t first, std::size_t end) {
   Publish();
 }
 
+void RecordingPlayer::SetPosition(std::size_t frame) {
+  m_seekFrame = frame < m_loopFirst || frame >= m_loopEnd ? m_loopFirst : frame;
+  ++m_seeks;
+  Publish();
+}
+
+std::size_t RecordingPlayer::Position() const {
+  if (m_seeksHeard.load(std::memory_order_acquire) != m_seeks) {
+    return m_seekFrame;  // the audio thread has not yet taken it up
+  }
+  // Loaded after the seeks heard: at least the position the last seek placed.
+  const std::size_t played = m_played.load(std::memory_order_relaxed);
+  // Outside the loop last set (not yet taken up, or at the end of a round): the loop's start
+  // plays next.
+  return played < m_loopFirst || played >= m_loopEnd ? m_loopFirst : played;
+}
+
 void RecordingPlayer::Publish() {
   auto setup = std::make_unique<Setup>(Setup{.bands = m_renderer.Prepare(m_table),
                                              .loopFirst = m_loopFirst,
                                              .loopEnd = m_loopEnd,
+                                             .seekFrame = m_seekFrame,
+                                             .seeks = m_seeks,
                                              .next = nullptr});
   // A setup still pending was never seen by the audio thread: this one replaces it.
   Free(m_pending.exchange(setup.release(), std::memory_order_acq_rel));
@@ -68,10 +87,16 @@ void RecordingPlayer::TakeUp() {
   m_renderer.Adopt(setup->bands);  // the setup now holds the chains replaced
   m_playFirst = setup->loopFirst;
   m_playEnd = setup->loopEnd;
+  if (setup->seeks != m_seeksHeard.load(std::memory_order_relaxed)) {
+    m_position = setup->seekFrame;  // a seek not yet carried out
+    m_renderer.Reset();
+  }
   if (m_position < m_playFirst || m_position >= m_playEnd) {
     m_position = m_playFirst;
     m_renderer.Reset();
   }
+  m_played.store(m_position, std::memory_order_relaxed);
+  m_seeksHeard.store(setup->seeks, std::memory_order_release);  // after m_played: see Position
   // Handed back for the window's thread to free: pushed on a list it takes whole.
   setup->next = m_returned.load(std::memory_order_relaxed);
   while (!m_returned.compare_exchange_weak(setup->next, setup, std::memory_order_release,
@@ -105,6 +130,7 @@ void RecordingPlayer::Fill(unsigned char* out, std::size_t frames) {
     m_position += n;
     frames -= n;
   }
+  m_played.store(m_position, std::memory_order_relaxed);
 }
 
 std::vector<float> RecordingPlayer::Next(std::size_t frames) {

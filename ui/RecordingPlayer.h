@@ -15,10 +15,10 @@
 /// handed out as 32-bit floats; at the end the recording starts over from silence.
 ///
 /// The setters run on the window's thread, the blocks may be pulled on the audio system's own
-/// thread. The two share no lock: a setter prepares the whole setup (designed chains and loop)
-/// and hands it over through an atomic pointer; the audio thread takes it up at the start of its
-/// next block and hands back the setup it replaced the same way, for the window's thread to
-/// free. Pulling a block neither locks, allocates nor frees.
+/// thread. The two share no lock: a setter prepares the whole setup (designed chains, loop and
+/// a seek) and hands it over through an atomic pointer; the audio thread takes it up at the
+/// start of its next block and hands back the setup it replaced the same way, for the window's
+/// thread to free. Pulling a block neither locks, allocates nor frees.
 class RecordingPlayer final : public QIODevice {
   Q_OBJECT
 
@@ -38,6 +38,12 @@ class RecordingPlayer final : public QIODevice {
   /// The loop last set.
   std::size_t LoopFirst() const { return m_loopFirst; }
   std::size_t LoopEnd() const { return m_loopEnd; }
+  /// Plays on from `frame` (held within the loop) from the next block on, from silence, as a
+  /// loop's round starts.
+  void SetPosition(std::size_t frame);
+  /// The next frame to be played: as of the last block handed out, or where a seek or loop the
+  /// audio thread has not yet taken up will place it (window's thread).
+  std::size_t Position() const;
   /// The next `frames` frames as floats (what readData hands out).
   std::vector<float> Next(std::size_t frames);
 
@@ -49,18 +55,22 @@ class RecordingPlayer final : public QIODevice {
   qint64 writeData(const char* /*data*/, qint64 /*maxSize*/) override { return -1; }
 
  private:
-  // What the audio thread plays by, handed over whole.
+  // What the audio thread plays by, handed over whole. Each setup carries the last seek asked
+  // for, numbered: the audio thread carries out a seek once, whichever setup brings it first,
+  // so that a setup replaced before the audio thread saw it loses no seek.
   struct Setup {
     PlaybackRenderer::Bands bands;
     std::size_t loopFirst = 0;
     std::size_t loopEnd = 0;
+    std::size_t seekFrame = 0;
+    unsigned seeks = 0;     // the seeks asked for up to this setup
     Setup* next = nullptr;  // in the list of setups handed back
   };
 
   // Frees the setups of a list linked through `next` (window's thread).
   static void Free(Setup* list);
-  // Hands a setup of the bands and loop last set to the audio thread, and frees the setups it
-  // has handed back (window's thread).
+  // Hands a setup of the bands, loop and seek last set to the audio thread, and frees the
+  // setups it has handed back (window's thread).
   void Publish();
   // Takes up a setup handed over since the last block (audio thread).
   void TakeUp();
@@ -71,11 +81,15 @@ class RecordingPlayer final : public QIODevice {
   // The window's thread's side.
   EqBandTable m_table;
   std::size_t m_loopFirst = 0;
-  std::size_t m_loopEnd = 0;  // one past the loop's last frame
+  std::size_t m_loopEnd = 0;    // one past the loop's last frame
+  std::size_t m_seekFrame = 0;  // the play position last asked for
+  unsigned m_seeks = 0;         // how many have been asked for
   // The hand-over.
   std::atomic<Setup*> m_pending{nullptr};   // the setup last published, not yet taken up
   std::atomic<Setup*> m_returned{nullptr};  // setups replaced on the audio thread, to be freed
   std::atomic<bool> m_bypass{false};
+  std::atomic<std::size_t> m_played{0};   // m_position after the last block, for the playhead
+  std::atomic<unsigned> m_seeksHeard{0};  // the seeks the audio thread has carried out
   // The audio thread's side.
   PlaybackRenderer m_renderer;
   std::size_t m_position = 0;  // the next frame

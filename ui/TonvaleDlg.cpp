@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QUndoStack>
 #include <algorithm>
 
@@ -29,6 +30,7 @@
 #include "ui/DlgHighLowSet.h"
 #include "ui/EqEvents.h"
 #include "ui/RecordingPlayer.h"
+#include "ui/RecordingStrip.h"
 
 namespace {
 
@@ -71,7 +73,9 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
       m_undo(new QUndoStack(this)),
       m_openRecording(new CButtonST(QStringLiteral("Open Recording..."), this)),
       m_playButton(new QPushButton(QStringLiteral("Play"), m_painter)),
-      m_abButton(new QPushButton(QStringLiteral("EQ on"), m_painter)) {
+      m_abButton(new QPushButton(QStringLiteral("EQ on"), m_painter)),
+      m_strip(new CRecordingStrip(this)),
+      m_playheadTimer(new QTimer(this)) {
   // Start-up: the template's controls, then the editors, controls, layout, values, the first
   // rate set-up and curve, and the liveness watcher.
   selfWindow = this;
@@ -79,6 +83,28 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
   setWindowTitle(QStringLiteral("Tonvale"));
   setFont(DialogFont());
   setWindowIcon(QIcon(IconResource(128)));
+  PlaceTopControls();
+  PrepareListening();
+  ConnectTopControls();
+
+  CreateBandEditors();
+  InitControls();
+  LayoutWindow();
+  SetTabOrder();
+  LoadEditorsFromTable();
+  OnSampleRateChange();
+  m_recorded = m_context.bandTable;
+  ConnectUndoKeys();
+  m_preamp->installEventFilter(this);
+  ConnectGraphEdits();
+  ConnectRecordingStrip();
+  StartLiveCheck();
+  if (!m_context.openRecording.empty()) {
+    OpenRecording(QString::fromStdString(m_context.openRecording));
+  }
+}
+
+void CTonvaleDlg::PlaceTopControls() {
   const DialogUnits du(font());
   m_ok->setGeometry(du.Rect(309, 1, 50, 14));
   m_ok->setDefault(true);
@@ -93,6 +119,21 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
   m_openRecording->setGeometry(du.Rect(283, 1, 64, 14));
   m_openRecording->setToolTip(
       QStringLiteral("Show a recording's spectrum under the curve (or drop the file here)"));
+}
+
+void CTonvaleDlg::PrepareListening() {
+  setAcceptDrops(true);
+  m_strip->hide();  // the recording in time: shown once a recording is open
+  // Listening: placed by LayoutWindow, enabled once a recording is open.
+  m_abButton->setCheckable(true);
+  m_abButton->setToolTip(QStringLiteral("A/B: hear the recording with the EQ or without it"));
+  for (QPushButton* button : {m_playButton, m_abButton}) {
+    button->setEnabled(false);
+  }
+  m_playheadTimer->setInterval(40);
+}
+
+void CTonvaleDlg::ConnectTopControls() {
   connect(m_openRecording, &QPushButton::clicked, this, [this] {
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Recording"),
                                                       QString(), SpeechFileFilter());
@@ -100,13 +141,6 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
       OpenRecording(path);
     }
   });
-  setAcceptDrops(true);
-  // Listening: placed by LayoutWindow, enabled once a recording is open.
-  m_abButton->setCheckable(true);
-  m_abButton->setToolTip(QStringLiteral("A/B: hear the recording with the EQ or without it"));
-  for (QPushButton* button : {m_playButton, m_abButton}) {
-    button->setEnabled(false);
-  }
   connect(m_playButton, &QPushButton::clicked, this, &CTonvaleDlg::OnPlay);
   connect(m_abButton, &QPushButton::toggled, this, [this](bool bypass) {
     m_abButton->setText(bypass ? QStringLiteral("EQ off") : QStringLiteral("EQ on"));
@@ -125,14 +159,9 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
   connect(m_cancel, &QPushButton::clicked, this, &CTonvaleDlg::reject);
   connect(m_convert, &QPushButton::clicked, this, &CTonvaleDlg::OnConvertFile);
   connect(m_rateList, &QComboBox::currentIndexChanged, this, [this] { OnSampleRateChange(); });
+}
 
-  CreateBandEditors();
-  InitControls();
-  LayoutWindow();
-  SetTabOrder();
-  LoadEditorsFromTable();
-  OnSampleRateChange();
-  m_recorded = m_context.bandTable;
+void CTonvaleDlg::ConnectUndoKeys() {
   // Window-wide: they go before a field's own text undo (see eventFilter).
   auto* undo = new QShortcut(QKeySequence::Undo, this);
   connect(undo, &QShortcut::activated, this, [this] {
@@ -147,11 +176,15 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
       m_undo->redo();
     });
   }
-  m_preamp->installEventFilter(this);
-  StartLiveCheck();
-  if (!m_context.openRecording.empty()) {
-    OpenRecording(QString::fromStdString(m_context.openRecording));
-  }
+}
+
+void CTonvaleDlg::ConnectRecordingStrip() {
+  connect(m_strip, &CRecordingStrip::PositionChosen, this, &CTonvaleDlg::OnStripPosition);
+  connect(m_strip, &CRecordingStrip::SelectionChosen, this, &CTonvaleDlg::OnStripSelection);
+  connect(m_strip, &CRecordingStrip::SelectionCleared, this, [this] { OnStripSelection(0, 0); });
+  connect(m_strip->SelectionSpectrumBox(), &QCheckBox::toggled, this,
+          [this] { UpdateSelectionSpectrum(); });
+  connect(m_playheadTimer, &QTimer::timeout, this, &CTonvaleDlg::UpdatePlayhead);
 }
 
 void CTonvaleDlg::SetTabOrder() {
@@ -163,6 +196,8 @@ void CTonvaleDlg::SetTabOrder() {
     order.push_back(editor->EnableBox());
   }
   order.push_back(m_painter);
+  order.push_back(m_strip);  // skipped while hidden (no recording)
+  order.push_back(m_strip->SelectionSpectrumBox());
   for (std::size_t i = 1; i < order.size(); ++i) {
     QWidget::setTabOrder(order[i - 1], order[i]);
   }
@@ -177,15 +212,16 @@ void CTonvaleDlg::Report(const QString& title, const QString& text, bool failed)
 }
 
 CTonvaleDlg::~CTonvaleDlg() {
+  // Every job is asked to stop; a read still running stops at its next block or window, and
+  // the window waits that long. Nothing reports to the window from here on.
+  m_jobs.StopAll();
+  // A drag the graph ends as it goes (its hiding) must not reach the half-destroyed window.
+  disconnect(m_painter, nullptr, this, nullptr);
+  m_playheadTimer->stop();
   StopLiveCheck();
   if (m_sink != nullptr) {
     m_sink->stop();
   }
-  // A read still running stops at its next block or window: the window waits that long.
-  for (RecordingRead& read : m_reads) {
-    read.thread.request_stop();
-  }
-  m_reads.clear();
 }
 
 void CTonvaleDlg::CreateBandEditors() {
@@ -322,10 +358,13 @@ void CTonvaleDlg::LayoutWindow() {
     x += w;
     hStrip = h + hList;
   }
-  const int height = hStrip + static_cast<int>(m_context.config.eqPainterHeight);
-  setFixedSize(x, height);
-  m_painter->setGeometry(0, hStrip, x, static_cast<int>(m_context.config.eqPainterHeight));
+  const int painterHeight = static_cast<int>(m_context.config.eqPainterHeight);
+  // An open recording's time line grows the window by its height, under the graph.
+  const int timeline = m_strip->isVisibleTo(this) ? CRecordingStrip::kHeight : 0;
+  setFixedSize(x, hStrip + painterHeight + timeline);
+  m_painter->setGeometry(0, hStrip, x, painterHeight);
   m_painter->show();
+  m_strip->setGeometry(0, hStrip + painterHeight, x, CRecordingStrip::kHeight);
   m_cancel->move(x - m_cancel->width(), 0);
   m_ok->setGeometry(x - m_cancel->width() - m_ok->width(), 0, m_ok->width(), m_cancel->height());
   // The preamp takes the top row's free space; a window of few bands has none (the graph's
@@ -375,7 +414,7 @@ void CTonvaleDlg::OnSampleRateChange() {
       static_cast<double>(config.defaultSampleRate / 2);  // NOLINT(bugprone-integer-division)
   p.topDb = config.maxDbValue;
   p.bottomDb = config.minDbValue;
-  m_painter->m_gridDirty = 1;
+  m_painter->MarkGridDirty();
   m_painter->update();
   int changed = 0;
   for (std::int32_t i = 0; i < config.bandNum; ++i) {
@@ -389,11 +428,20 @@ void CTonvaleDlg::RefreshCurve() {
   std::vector<std::int32_t> curve;
   std::vector<BandMarker> markers;
   std::vector<std::vector<std::int32_t>> bandCurves;
+  std::vector<std::uint32_t> curveBands;
   m_context.calculator.ComputeResponse(m_context.graphParams, m_context.bandTable, curve, markers,
-                                       &bandCurves);
+                                       &bandCurves, &curveBands);
   m_painter->SetCurve(curve);
   m_painter->SetMarkers(markers);
   m_painter->SetBandCurves(std::move(bandCurves));
+  m_painter->SetCurveBands(std::move(curveBands));
+  std::vector<BandHandle> handles = BandHandles(m_context.graphParams, m_context.bandTable);
+  std::vector<QString> names;
+  names.reserve(handles.size());
+  for (const BandHandle& handle : handles) {
+    names.push_back(QString::fromStdString(DescribeBand(m_context.bandTable[handle.band])));
+  }
+  m_painter->SetHandles(std::move(handles), std::move(names));
   if (m_player != nullptr) {
     m_player->SetBands(m_context.bandTable);  // heard from the next block
   }

@@ -16,8 +16,10 @@
 #include "analysis/RecordingReader.h"
 #include "eq/band/EqBand.h"
 #include "eq/response/BQCalculator.h"
+#include "eq/response/BandHandles.h"
 #include "eq/response/EqGraphParams.h"
 #include "settings/AppConfig.h"
+#include "ui/BackgroundJobs.h"
 #include "ui/ConversionRunner.h"
 #include "ui/InteractiveMode.h"
 
@@ -25,6 +27,7 @@ class CBandFloatNumEdit;
 class CButtonST;
 class CDlgEQController;
 class CDlgEQPainter;
+class CRecordingStrip;
 class QAudioSink;
 class QComboBox;
 class QPushButton;
@@ -33,6 +36,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class QLabel;
 class QMenu;
+class QTimer;
 class QUndoStack;
 
 /// The open-file dialog's filter for "Convert File": every kind this build reads (by
@@ -111,8 +115,15 @@ class CTonvaleDlg : public QDialog {
   /// audio device the button says so.
   void OnPlay();
   /// Loops the recording from `fromSeconds` to `toSeconds` (the whole recording when they
-  /// select nothing); false without a recording.
+  /// select nothing); false without a recording. The time line shows it as its selection.
   bool SetLoop(double fromSeconds, double toSeconds);
+  /// The opened recording in time, under the graph; hidden until a recording is open.
+  CRecordingStrip* Strip() const { return m_strip; }
+  /// The recording's frame the player's first frame is: listening holds up to 10 minutes of a
+  /// recording at a time, from here.
+  std::uint64_t HeldFirst() const { return m_heldFirst; }
+  /// How many spectra of a selection have been read.
+  int SelectionAnalyses() const { return m_selectionAnalyses; }
   /// Asks for the loop's start and end in seconds and sets it.
   void ChooseLoop();
   /// Writes the graph (grid, band curves, combined curve, markers) to `path`: an SVG drawing
@@ -166,13 +177,69 @@ class CTonvaleDlg : public QDialog {
   /// Makes `table` the window's (undo and redo), rebuilding the editors when its bands' count
   /// or types differ from theirs.
   void ApplyTable(const EqBandTable& table);
-  /// Joins the recording reads that have ended (at once: their threads have returned).
-  void JoinEndedReads();
   /// The spectrum of an opened recording is ready (or its reading failed with `error`).
   void OnSpectrumReady(const QString& path, bool ok, const LongTermPower& spectrum,
                        const std::shared_ptr<RecordingPcm>& pcm, const QString& error);
+  // The constructor's steps: the controls of the top row placed, the listening controls and
+  // the playhead's timer prepared, their signals connected; the undo and redo keys; the
+  // recording strip's signals.
+  void PlaceTopControls();
+  void PrepareListening();
+  void ConnectTopControls();
+  void ConnectUndoKeys();
+  void ConnectRecordingStrip();
+  // The graph menu's groups of actions, and its preamp dialog.
+  void AddListeningActions(QMenu& menu);
+  void AddPresetActions(QMenu& menu);
+  void AddGraphExportActions(QMenu& menu);
+  void AskPreamp();
   /// Takes a value typed into the focused field and not yet committed.
   void CommitFocusedField();
+  /// The gestures on the graph's handles (TonvaleDlgGraphEdit.cpp), each by the band's position
+  /// in the table: a drag from press to release is one undoable edit.
+  void ConnectGraphEdits();
+  void OnHandlePressed(int band);
+  void OnHandleDragged(int band, double dx, double dy);
+  void OnHandleReleased(int band);
+  void OnHandleDragCancelled(int band);
+  void OnHandleWidthStepped(int band, int steps, bool fine);
+  void OnHandleNudged(int band, int freqSteps, int gainSteps, bool fine);
+  void OnHandleToggled(int band);
+  /// The limits the graph holds a band's values in: the fields'.
+  BandLimits GraphLimits() const;
+  /// The editor of the band with `index`, null when it has none.
+  CDlgEQController* EditorOf(std::uint32_t index) const;
+  /// Shows `band`'s values in the editor of the band at `position` and takes them into the
+  /// band table from there (the fields' limits and resolution apply), then redraws.
+  void ShowBand(std::size_t position, const EqBand& band);
+  /// The recording in time (TonvaleDlgTimeline.cpp): the strip shown for a newly opened
+  /// recording, and its envelope read on a worker thread.
+  void ShowTimeline(const std::string& path, const RecordingPcm& pcm);
+  /// A click in the strip: plays on from `frame`; nothing is selected any more.
+  void OnStripPosition(std::uint64_t frame);
+  /// A drag over frames [first, end) in the strip: the selection, which loops.
+  void OnStripSelection(std::uint64_t first, std::uint64_t end);
+  /// The selection's loop (or, with `seek`, the play position) handed to the player; a part
+  /// of the recording it does not hold is read first, on a worker thread.
+  void ApplySelection(bool seek);
+  /// The Play button's tooltip: what it loops.
+  void UpdateLoopTip();
+  /// Reads up to 10 minutes of the recording from `first` for listening, then makes a new
+  /// player of them.
+  void HoldFrom(std::uint64_t first);
+  /// The graph's spectrum: the selection's (read from the file on a worker thread) when the
+  /// strip's check box asks for it and something is selected, else the recording's.
+  void UpdateSelectionSpectrum();
+  /// The strip's playhead at the player's position.
+  void UpdatePlayhead();
+  // The kinds of the window's jobs on threads of their own (m_jobs): a new job of a kind
+  // replaces the one before it.
+  enum JobKind : int {
+    kRecordingJob = 0,  // an opened recording's first 10 minutes and their spectrum
+    kEnvelopeJob,       // the whole recording's envelope, for the time line
+    kHoldJob,           // the part of the recording held for listening
+    kSelectionSpectrumJob,
+  };
 
   InteractiveContext m_context;
   // Liveness watcher: the keep-running flag is shared with the watcher thread.
@@ -204,18 +271,22 @@ class CTonvaleDlg : public QDialog {
   CButtonST* m_openRecording;
   LongTermPower m_spectrum;
   bool m_hasSpectrum = false;
-  // A recording being read for its spectrum, on a thread of its own; `ended` is set as the
-  // thread's last step.
-  struct RecordingRead {
-    std::jthread thread;
-    std::shared_ptr<std::atomic<bool>> ended;
-  };
-  std::vector<RecordingRead> m_reads;  // the latest last; the others have been asked to stop
-  unsigned m_readSerial = 0;           // the latest read's: only its result is shown
   RecordingPlayer* m_player = nullptr;
   int m_spectrumAnalyses = 0;
   QAudioSink* m_sink = nullptr;
   QPushButton* m_playButton;
   QPushButton* m_abButton;
+  CRecordingStrip* m_strip;
+  QTimer* m_playheadTimer;
+  std::string m_recordingPath;    // the recording the strip shows
+  std::uint64_t m_heldFirst = 0;  // the recording's frame of the player's first
+  std::uint64_t m_selFirst = 0;   // the selection, recording frames; first == end: none
+  std::uint64_t m_selEnd = 0;
+  std::uint64_t m_playFrom = 0;  // the play position last chosen, recording frames
+  LongTermPower m_fullSpectrum;  // the recording's own (its first 10 minutes)
+  int m_selectionAnalyses = 0;
   EqBandTable m_recorded;  // the table as of the last recorded edit
+  int m_dragBand = -1;     // the band being dragged on the graph, by position
+  EqBand m_dragStart;      // its values at the press
+  BackgroundJobs m_jobs;   // last: its threads end before anything they report to
 };

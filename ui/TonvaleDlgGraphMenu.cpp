@@ -12,13 +12,9 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "eq/design/FilterChain.h"
 #include "platform/fs/AtomicFile.h"
-#include "platform/fs/FileError.h"
-#include "platform/fs/FileOpen.h"
-#include "preset/PresetText.h"
+#include "preset/PresetFile.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/ButtonST.h"
 #include "ui/DlgEQPainter.h"
@@ -26,6 +22,37 @@
 
 QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
   auto* menu = new QMenu(parent);
+  connect(menu->addAction(QStringLiteral("Open recording...")), &QAction::triggered, this,
+          [this] { m_openRecording->click(); });
+  AddListeningActions(*menu);
+  menu->addSeparator();
+  AddPresetActions(*menu);
+  menu->addSeparator();
+  AddGraphExportActions(*menu);
+  menu->addSeparator();
+  connect(menu->addAction(QStringLiteral("Preamp...")), &QAction::triggered, this,
+          &CTonvaleDlg::AskPreamp);
+  return menu;
+}
+
+void CTonvaleDlg::AddListeningActions(QMenu& menu) {
+  // Listening, as the buttons over the graph offer it.
+  QAction* play =
+      menu.addAction(m_playButton->text() == QStringLiteral("Stop") ? QStringLiteral("Stop")
+                                                                    : QStringLiteral("Play"));
+  play->setEnabled(m_playButton->isEnabled());
+  connect(play, &QAction::triggered, this, [this] { m_playButton->click(); });
+  QAction* bypass = menu.addAction(QStringLiteral("A/B: EQ off"));
+  bypass->setCheckable(true);
+  bypass->setChecked(m_abButton->isChecked());
+  bypass->setEnabled(m_abButton->isEnabled());
+  connect(bypass, &QAction::triggered, this, [this] { m_abButton->click(); });
+  QAction* loop = menu.addAction(QStringLiteral("Loop selection..."));
+  loop->setEnabled(m_player != nullptr);
+  connect(loop, &QAction::triggered, this, &CTonvaleDlg::ChooseLoop);
+}
+
+void CTonvaleDlg::AddPresetActions(QMenu& menu) {
   auto choose = [this](bool save) {
     if (m_presetChooser) {
       return m_presetChooser(this, save);
@@ -36,38 +63,23 @@ QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
                 : QFileDialog::getOpenFileName(this, QStringLiteral("Import preset"), QString(),
                                                filter);
   };
-  connect(menu->addAction(QStringLiteral("Open recording...")), &QAction::triggered, this,
-          [this] { m_openRecording->click(); });
-  // Listening, as the buttons over the graph offer it.
-  QAction* play =
-      menu->addAction(m_playButton->text() == QStringLiteral("Stop") ? QStringLiteral("Stop")
-                                                                     : QStringLiteral("Play"));
-  play->setEnabled(m_playButton->isEnabled());
-  connect(play, &QAction::triggered, this, [this] { m_playButton->click(); });
-  QAction* bypass = menu->addAction(QStringLiteral("A/B: EQ off"));
-  bypass->setCheckable(true);
-  bypass->setChecked(m_abButton->isChecked());
-  bypass->setEnabled(m_abButton->isEnabled());
-  connect(bypass, &QAction::triggered, this, [this] { m_abButton->click(); });
-  QAction* loop = menu->addAction(QStringLiteral("Loop selection..."));
-  loop->setEnabled(m_player != nullptr);
-  connect(loop, &QAction::triggered, this, &CTonvaleDlg::ChooseLoop);
-  menu->addSeparator();
-  connect(menu->addAction(QStringLiteral("Import preset...")), &QAction::triggered, this,
+  connect(menu.addAction(QStringLiteral("Import preset...")), &QAction::triggered, this,
           [this, choose] {
             const QString path = choose(false);
             if (!path.isEmpty()) {
               (void)ImportPreset(path);
             }
           });
-  connect(menu->addAction(QStringLiteral("Export preset...")), &QAction::triggered, this,
+  connect(menu.addAction(QStringLiteral("Export preset...")), &QAction::triggered, this,
           [this, choose] {
             const QString path = choose(true);
             if (!path.isEmpty()) {
               (void)ExportPreset(path);
             }
           });
-  menu->addSeparator();
+}
+
+void CTonvaleDlg::AddGraphExportActions(QMenu& menu) {
   const struct {
     const char* text;
     const char* filter;
@@ -80,7 +92,7 @@ QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
   for (const auto& item : kGraphExports) {
     const QString filter = QString::fromLatin1(item.filter);
     const double scale = item.scale;
-    connect(menu->addAction(QString::fromLatin1(item.text)), &QAction::triggered, this,
+    connect(menu.addAction(QString::fromLatin1(item.text)), &QAction::triggered, this,
             [this, filter, scale] {
               const QString path = QFileDialog::getSaveFileName(
                   this, QStringLiteral("Export graph"), QString(), filter);
@@ -89,55 +101,49 @@ QMenu* CTonvaleDlg::CreateGraphMenu(QWidget* parent) {
               }
             });
   }
-  menu->addSeparator();
-  connect(menu->addAction(QStringLiteral("Preamp...")), &QAction::triggered, this, [this] {
-    bool ok = false;
-    const AppConfig& config = m_context.config;
-    const double value = QInputDialog::getDouble(
-        this, QStringLiteral("Preamp"), QStringLiteral("Preamp (dB), applied before the bands:"),
-        m_context.bandTable.preampDb, config.minDbValue, config.maxDbValue, 2, &ok);
-    if (ok) {
-      m_context.bandTable.preampDb = value;
-      m_preamp->SetValue(value);
-      RefreshCurve();
-      RecordEdit(-1);
-    }
-  });
-  return menu;
+}
+
+void CTonvaleDlg::AskPreamp() {
+  bool ok = false;
+  const AppConfig& config = m_context.config;
+  const double value = QInputDialog::getDouble(
+      this, QStringLiteral("Preamp"), QStringLiteral("Preamp (dB), applied before the bands:"),
+      m_context.bandTable.preampDb, config.minDbValue, config.maxDbValue, 2, &ok);
+  if (ok) {
+    m_context.bandTable.preampDb = value;
+    m_preamp->SetValue(value);
+    RefreshCurve();
+    RecordEdit(-1);
+  }
 }
 
 bool CTonvaleDlg::ImportPreset(const QString& path) {
   const QString title = QStringLiteral("Import preset");
-  int error = 0;
-  const auto text = platform::ReadFileBytes(path.toStdString(), &error);
-  if (!text) {
+  // What the bands do at the graph's rate: a band that does nothing there is named.
+  const PresetFileImport preset =
+      ImportPresetFile(path.toStdString(), static_cast<double>(m_context.config.defaultSampleRate));
+  if (preset.outcome == PresetFileImport::Outcome::Unreadable) {
     Report(title,
            QStringLiteral("The preset file cannot be read: ") +
-               QString::fromStdString(platform::DescribeFileError(error)) + QStringLiteral("."),
+               QString::fromStdString(preset.error) + QStringLiteral("."),
            true);
     return false;
   }
-  const PresetImport preset = ReadPresetText(*text);
   QString notes;
   for (const std::string& note : preset.notes) {
     notes += QString::fromStdString(note) + QLatin1Char('\n');
   }
-  if (const std::string refusal = DescribeImportRefusal(preset); !refusal.empty()) {
+  if (preset.outcome == PresetFileImport::Outcome::Refused) {
     // The bands stay as they were: nothing of the preset is taken.
-    Report(title, QString::fromStdString(refusal) + QStringLiteral(".\n\n") + notes, true);
+    Report(title, QString::fromStdString(preset.error) + QStringLiteral(".\n\n") + notes, true);
     return false;
   }
   m_context.bandTable = preset.table;
   m_context.config.bandNum = static_cast<std::int32_t>(preset.table.size());
   RebuildEditors();
   RecordEdit(-1);
-  // What the bands do at the graph's rate: a band that does nothing there is named.
-  FilterChain chain;
-  std::vector<BandSkip> skipped;
-  const double rate = static_cast<double>(m_context.config.defaultSampleRate);
-  DesignBandFilters(m_context.bandTable, chain, rate, &skipped);
-  for (const BandSkip& skip : skipped) {
-    notes += QString::fromStdString(DescribeBandSkip(skip, rate)) + QLatin1Char('\n');
+  for (const std::string& note : preset.bandNotes) {
+    notes += QString::fromStdString(note) + QLatin1Char('\n');
   }
   Report(title,
          QStringLiteral("Imported %1 filters.").arg(preset.table.size()) +
@@ -184,19 +190,17 @@ bool CTonvaleDlg::ExportGraph(const QString& path, double scale) {
 
 bool CTonvaleDlg::ExportPreset(const QString& path) {
   const QString title = QStringLiteral("Export preset");
-  std::vector<std::string> notes;
-  const std::string text = WritePresetText(m_context.bandTable, &notes);
-  int error = 0;
-  if (!platform::ReplaceFileAtomically(path.toStdString(), text, &error)) {
+  const PresetFileExport exported = ExportPresetFile(path.toStdString(), m_context.bandTable);
+  if (!exported.written) {
     Report(title,
            QStringLiteral("The preset file cannot be written: ") +
-               QString::fromStdString(platform::DescribeFileError(error)) + QStringLiteral("."),
+               QString::fromStdString(exported.error) + QStringLiteral("."),
            true);
     return false;
   }
-  if (!notes.empty()) {
+  if (!exported.notes.empty()) {
     QString list;
-    for (const std::string& note : notes) {
+    for (const std::string& note : exported.notes) {
       list += QString::fromStdString(note) + QLatin1Char('\n');
     }
     Report(title, list, false);

@@ -34,6 +34,7 @@
 #include "ui/DialogUnits.h"
 #include "ui/DlgEQPainter.h"
 #include "ui/RecordingPlayer.h"
+#include "ui/RecordingStrip.h"
 #include "ui/TonvaleDlg.h"
 
 void CTonvaleDlg::PlaceRecordingControls() {
@@ -100,19 +101,12 @@ void CTonvaleDlg::PlaceRecordingControls() {
 }
 
 void CTonvaleDlg::OpenRecording(const QString& path) {
-  // A read still running is asked to stop and left to end on its own: the window never waits
-  // for a read. Reads that have ended are joined, which takes no time.
-  for (RecordingRead& read : m_reads) {
-    read.thread.request_stop();
-  }
-  JoinEndedReads();
-  // The reading and the transform run beside the window; the result comes back as a queued
-  // call, which Qt drops if the window has gone by then. A stopped read sends nothing, and the
-  // result of a read that a later one has replaced is not shown.
-  const unsigned serial = ++m_readSerial;
+  // The reading and the transform run beside the window; a read still running is asked to stop
+  // and left to end on its own: the window never waits for a read. The result comes back as a
+  // queued call, which Qt drops if the window has gone by then. A stopped read sends nothing,
+  // and the result of a read that a later one has replaced is not shown.
   const std::string file = path.toStdString();
-  auto ended = std::make_shared<std::atomic<bool>>(false);
-  std::jthread thread([this, path, file, serial, ended](const std::stop_token& stop) {
+  m_jobs.Start(kRecordingJob, [this, path, file](const std::stop_token& stop, unsigned serial) {
     std::string error;
     LongTermPower spectrum;
     std::shared_ptr<RecordingPcm> pcm;
@@ -120,26 +114,19 @@ void CTonvaleDlg::OpenRecording(const QString& path) {
       pcm = std::make_shared<RecordingPcm>(std::move(*read));
       spectrum = WelchSpectrum(MonoFloats(*pcm), pcm->sampleRate, stop);
     }
-    if (!stop.stop_requested()) {
-      const bool ok = pcm != nullptr;
-      QMetaObject::invokeMethod(
-          this,
-          [this, serial, path, ok, spectrum, pcm, error] {
-            JoinEndedReads();
-            if (serial == m_readSerial) {
-              OnSpectrumReady(path, ok, spectrum, pcm, QString::fromStdString(error));
-            }
-          },
-          Qt::QueuedConnection);
+    if (stop.stop_requested()) {
+      return;
     }
-    ended->store(true, std::memory_order_release);
-  });
-  m_reads.push_back(RecordingRead{.thread = std::move(thread), .ended = std::move(ended)});
-}
-
-void CTonvaleDlg::JoinEndedReads() {
-  std::erase_if(m_reads, [](const RecordingRead& read) {
-    return read.ended->load(std::memory_order_acquire);
+    const bool ok = pcm != nullptr;
+    QMetaObject::invokeMethod(
+        this,
+        [this, serial, path, ok, spectrum, pcm, error] {
+          m_jobs.JoinEnded();
+          if (m_jobs.IsLatest(kRecordingJob, serial)) {
+            OnSpectrumReady(path, ok, spectrum, pcm, QString::fromStdString(error));
+          }
+        },
+        Qt::QueuedConnection);
   });
 }
 
@@ -152,11 +139,13 @@ void CTonvaleDlg::OnSpectrumReady(const QString& path, bool ok, const LongTermPo
     return;
   }
   m_spectrum = spectrum;
+  m_fullSpectrum = spectrum;
   m_hasSpectrum = true;
   ++m_spectrumAnalyses;
   if (m_sink != nullptr) {
     m_sink->stop();
   }
+  ShowTimeline(path.toStdString(), *pcm);
   delete m_player;
   m_player = new RecordingPlayer(std::move(*pcm), this);
   m_player->SetBands(m_context.bandTable);
@@ -217,20 +206,11 @@ bool CTonvaleDlg::SetLoop(double fromSeconds, double toSeconds) {
     return false;
   }
   const double rate = m_player->Pcm().sampleRate;
-  const double frames = static_cast<double>(m_player->Pcm().Frames());
+  const double frames = static_cast<double>(m_strip->Frames());
   auto frame = [rate, frames](double seconds) {
-    return static_cast<std::size_t>(std::clamp(std::round(seconds * rate), 0.0, frames));
+    return static_cast<std::uint64_t>(std::clamp(std::round(seconds * rate), 0.0, frames));
   };
-  m_player->SetLoop(frame(fromSeconds), frame(toSeconds));
-  const bool whole = m_player->LoopFirst() == 0 && m_player->LoopEnd() == m_player->Pcm().Frames();
-  m_playButton->setToolTip(
-      whole ? QStringLiteral("Play the whole recording in a loop")
-            : QString::fromStdString(
-                  "Play " +
-                  platform::FormatFixed(static_cast<double>(m_player->LoopFirst()) / rate, 2) +
-                  " s to " +
-                  platform::FormatFixed(static_cast<double>(m_player->LoopEnd()) / rate, 2) +
-                  " s in a loop"));
+  OnStripSelection(frame(fromSeconds), frame(toSeconds));
   return true;
 }
 
@@ -239,7 +219,7 @@ void CTonvaleDlg::ChooseLoop() {
     return;
   }
   const double rate = m_player->Pcm().sampleRate;
-  const double length = static_cast<double>(m_player->Pcm().Frames()) / rate;
+  const double length = static_cast<double>(m_strip->Frames()) / rate;
   QDialog ask(this);
   ask.setWindowTitle(QStringLiteral("Loop selection"));
   auto* form = new QFormLayout(&ask);
@@ -253,8 +233,9 @@ void CTonvaleDlg::ChooseLoop() {
     box->setValue(value);
     return box;
   };
-  QDoubleSpinBox* from = field(static_cast<double>(m_player->LoopFirst()) / rate);
-  QDoubleSpinBox* to = field(static_cast<double>(m_player->LoopEnd()) / rate);
+  const bool whole = m_selEnd <= m_selFirst;
+  QDoubleSpinBox* from = field(whole ? 0.0 : static_cast<double>(m_selFirst) / rate);
+  QDoubleSpinBox* to = field(whole ? length : static_cast<double>(m_selEnd) / rate);
   form->addRow(QStringLiteral("From:"), from);
   form->addRow(QStringLiteral("To:"), to);
   auto* buttons = new QDialogButtonBox(

@@ -2,6 +2,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "eq/design/CookbookFilter.h"
 #include "eq/design/SectionCheck.h"
@@ -125,104 +129,127 @@ std::optional<std::uint16_t> EstimateHighLowOrder(double gain, double ratio) {
   return static_cast<std::uint16_t>(std::trunc(estimate));
 }
 
-int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double sampleRate,
-                      std::vector<BandSkip>* skipped) {
-  const double nyquist = sampleRate * 0.5;
-  auto skip = [skipped](const EqBand& band, BandSkipReason reason, std::string detail) {
-    if (skipped != nullptr) {
-      skipped->push_back(BandSkip{band.index, band.type, reason, std::move(detail)});
-    }
-  };
-  const std::string half = " is above half the sample rate (" + Hz(nyquist) + ")";
-  // A preamp beyond the limit (or infinite) would push every sample out of range, one that is
-  // not a number would silence them: it is named and left out rather than taken as 0 dB.
-  const double preamp = bandTable.preampDb;
+namespace {
+
+void NoteSkip(std::vector<BandSkip>* skipped, const EqBand& band, BandSkipReason reason,
+              std::string detail) {
+  if (skipped != nullptr) {
+    skipped->push_back(BandSkip{band.index, band.type, reason, std::move(detail)});
+  }
+}
+
+std::string AboveHalfTheRate(double nyquist) {
+  return " is above half the sample rate (" + Hz(nyquist) + ")";
+}
+
+// The preamp as a first section whose only coefficient is its gain: each sample is multiplied
+// by it once before the bands. A preamp beyond the limit (or infinite) would push every sample
+// out of range, one that is not a number would silence them: it is named and left out rather
+// than taken as 0 dB.
+void DesignPreamp(double preamp, double sampleRate, FilterChain& chain,
+                  std::vector<BandSkip>* skipped) {
   const EqBand preampBand{.type = kPreampKind, .index = kPreampKind};
   if (std::isnan(preamp)) {
-    skip(preampBand, BandSkipReason::PreampUnusable, "its gain is not a number");
+    NoteSkip(skipped, preampBand, BandSkipReason::PreampUnusable, "its gain is not a number");
   } else if (!(std::fabs(preamp) <= kMaxPreampDb)) {
-    skip(preampBand, BandSkipReason::PreampUnusable,
-         "its gain " + FormatShortest(preamp) + " dB lies outside -" +
-             FormatShortest(kMaxPreampDb) + " to " + FormatShortest(kMaxPreampDb) + " dB");
+    NoteSkip(skipped, preampBand, BandSkipReason::PreampUnusable,
+             "its gain " + FormatShortest(preamp) + " dB lies outside -" +
+                 FormatShortest(kMaxPreampDb) + " to " + FormatShortest(kMaxPreampDb) + " dB");
   } else if (preamp != 0.0) {
-    // The preamp as a first section whose only coefficient is its gain: each sample is
-    // multiplied by it once before the bands.
     FilterEntry entry;
     entry.kind = kPreampKind;
     entry.bandIndex = kPreampKind;
     entry.bell = std::make_unique<BellFilter>();
     entry.bell->sampleRate = sampleRate;
-    entry.bell->gain = bandTable.preampDb;
-    entry.bell->coefs =
-        BiquadCoefs{std::pow(10.0, bandTable.preampDb / 20.0), 0.0, 0.0, 1.0, 0.0, 0.0};
+    entry.bell->gain = preamp;
+    entry.bell->coefs = BiquadCoefs{.b0 = std::pow(10.0, preamp / 20.0), .a0 = 1.0};
     chain.entries.push_back(std::move(entry));
   }
+}
+
+// The section of a bell, shelf or notch band; null when the band is left out (and named).
+std::unique_ptr<BellFilter> DesignSingleSectionBand(const EqBand& band, double sampleRate,
+                                                    std::vector<BandSkip>* skipped) {
+  const double nyquist = sampleRate * 0.5;
+  const bool notch = band.type == ToCode(EqBandType::Notch);
+  if (const std::string fault = SectionValueFault(band, !notch); !fault.empty()) {
+    NoteSkip(skipped, band, BandSkipReason::NoFilter, fault);
+    return nullptr;
+  }
+  if (!(nyquist >= band.centFreq)) {
+    NoteSkip(skipped, band, BandSkipReason::AboveNyquist,
+             "its centre frequency " + Hz(band.centFreq) + AboveHalfTheRate(nyquist));
+    return nullptr;
+  }
+  auto bell = std::make_unique<BellFilter>(DesignSection(band, sampleRate));
+  if (SkipForFault(CheckSections({&bell->coefs, 1}, IdealResponse::Of(band, 0, sampleRate),
+                                 sampleRate, band.centFreq),
+                   band, 0, skipped)) {
+    return nullptr;
+  }
+  return bell;
+}
+
+// The cascade of a high or low pass band; null when the band is left out (and named).
+std::unique_ptr<HighLowFilter> DesignPassBand(const EqBand& band, double sampleRate,
+                                              std::vector<BandSkip>* skipped) {
+  const double nyquist = sampleRate * 0.5;
+  const bool highPass = band.type == ToCode(EqBandType::HighPass);
+  if (const std::string fault = PassValueFault(band, highPass); !fault.empty()) {
+    NoteSkip(skipped, band, BandSkipReason::NoFilter, fault);
+    return nullptr;
+  }
+  if (!(nyquist >= band.cutoffFreq)) {
+    NoteSkip(skipped, band, BandSkipReason::AboveNyquist,
+             "its cutoff frequency " + Hz(band.cutoffFreq) + AboveHalfTheRate(nyquist));
+    return nullptr;
+  }
+  if (!(nyquist >= band.stopFreq)) {
+    NoteSkip(skipped, band, BandSkipReason::AboveNyquist,
+             "its stop frequency " + Hz(band.stopFreq) + AboveHalfTheRate(nyquist));
+    return nullptr;
+  }
+  const double ratio = highPass ? band.cutoffFreq / band.stopFreq : band.stopFreq / band.cutoffFreq;
+  const auto order = EstimateHighLowOrder(band.gain, ratio);
+  if (!order) {
+    NoteSkip(skipped, band, BandSkipReason::OrderBeyondLimit,
+             "its order would be " + FormatShortest(std::trunc(OrderEstimate(band.gain, ratio))) +
+                 ", above the limit of " + std::to_string(kMaxHighLowOrder));
+    return nullptr;
+  }
+  auto highLow = std::make_unique<HighLowFilter>();
+  DesignHighLowFilter(*highLow, highPass ? kDesignHighPass : kDesignLowPass, *order,
+                      band.cutoffFreq, sampleRate);
+  if (SkipForFault(CheckSections(highLow->coefs, IdealResponse::Of(band, *order, sampleRate),
+                                 sampleRate, band.cutoffFreq),
+                   band, *order, skipped)) {
+    return nullptr;
+  }
+  return highLow;
+}
+
+}  // namespace
+
+int DesignBandFilters(const EqBandTable& bandTable, FilterChain& chain, double sampleRate,
+                      std::vector<BandSkip>* skipped) {
+  DesignPreamp(bandTable.preampDb, sampleRate, chain, skipped);
   for (const EqBand& band : bandTable) {
     if (band.enable != 1) {
       continue;
     }
+    FilterEntry entry;
+    entry.kind = band.type;
+    entry.bandIndex = band.index;
     if (IsSingleSectionType(band.type)) {
-      const bool notch = band.type == ToCode(EqBandType::Notch);
-      if (const std::string fault = SectionValueFault(band, !notch); !fault.empty()) {
-        skip(band, BandSkipReason::NoFilter, fault);
-        continue;
-      }
-      if (!(nyquist >= band.centFreq)) {
-        skip(band, BandSkipReason::AboveNyquist,
-             "its centre frequency " + Hz(band.centFreq) + half);
-        continue;
-      }
-      auto bell = std::make_unique<BellFilter>(DesignSection(band, sampleRate));
-      if (SkipForFault(CheckSections({&bell->coefs, 1}, IdealResponse::Of(band, 0, sampleRate),
-                                     sampleRate, band.centFreq),
-                       band, 0, skipped)) {
-        continue;
-      }
-      FilterEntry entry;
-      entry.kind = band.type;
-      entry.bandIndex = band.index;
-      entry.bell = std::move(bell);
-      chain.entries.push_back(std::move(entry));
+      entry.bell = DesignSingleSectionBand(band, sampleRate, skipped);
     } else if (IsPassType(band.type)) {
-      const bool highPass = band.type == ToCode(EqBandType::HighPass);
-      if (const std::string fault = PassValueFault(band, highPass); !fault.empty()) {
-        skip(band, BandSkipReason::NoFilter, fault);
-        continue;
-      }
-      if (!(nyquist >= band.cutoffFreq)) {
-        skip(band, BandSkipReason::AboveNyquist,
-             "its cutoff frequency " + Hz(band.cutoffFreq) + half);
-        continue;
-      }
-      if (!(nyquist >= band.stopFreq)) {
-        skip(band, BandSkipReason::AboveNyquist, "its stop frequency " + Hz(band.stopFreq) + half);
-        continue;
-      }
-      const double ratio =
-          highPass ? band.cutoffFreq / band.stopFreq : band.stopFreq / band.cutoffFreq;
-      const auto order = EstimateHighLowOrder(band.gain, ratio);
-      if (!order) {
-        skip(band, BandSkipReason::OrderBeyondLimit,
-             "its order would be " + FormatShortest(std::trunc(OrderEstimate(band.gain, ratio))) +
-                 ", above the limit of " + std::to_string(kMaxHighLowOrder));
-        continue;
-      }
-      auto highLow = std::make_unique<HighLowFilter>();
-      DesignHighLowFilter(*highLow, highPass ? kDesignHighPass : kDesignLowPass, *order,
-                          band.cutoffFreq, sampleRate);
-      if (SkipForFault(CheckSections(highLow->coefs, IdealResponse::Of(band, *order, sampleRate),
-                                     sampleRate, band.cutoffFreq),
-                       band, *order, skipped)) {
-        continue;
-      }
-      FilterEntry entry;
-      entry.kind = band.type;
-      entry.bandIndex = band.index;
-      entry.highLow = std::move(highLow);
-      chain.entries.push_back(std::move(entry));
+      entry.highLow = DesignPassBand(band, sampleRate, skipped);
     } else {
-      skip(band, BandSkipReason::UnknownType,
-           "its type " + std::to_string(band.type) + " names no filter this program knows");
+      NoteSkip(skipped, band, BandSkipReason::UnknownType,
+               "its type " + std::to_string(band.type) + " names no filter this program knows");
+    }
+    if (entry.bell || entry.highLow) {
+      chain.entries.push_back(std::move(entry));
     }
   }
   return 1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <span>
 #include <vector>
 
 namespace {
@@ -134,6 +135,63 @@ double IdealResponse::Magnitude(double freq) const {
   return 1.0;
 }
 
+namespace {
+
+// The log-spaced grid the check evaluates on, from a low frequency tied to the band's up to a
+// hair below Nyquist: the grid stays a hair inside 0 Hz and Nyquist, where the cancelled pole
+// of an odd order would make 0 / 0 of its section.
+void BuildGrid(double sampleRate, double bandFreq, std::vector<GridPoint>& grid,
+               std::vector<double>& freqs) {
+  const double nyquist = sampleRate * 0.5 * 0.9999;
+  const double low = std::max(std::min(sampleRate * 1e-6, bandFreq / 10.0), sampleRate * 1e-7);
+  const double ratio = std::pow(nyquist / low, 1.0 / (kGridPoints - 1));
+  grid.assign(kGridPoints, GridPoint{});
+  freqs.assign(kGridPoints, 0.0);
+  double f = low;
+  for (std::size_t i = 0; i < grid.size(); ++i) {
+    const double w = 2.0 * 3.141592653589793 * f / sampleRate;
+    const double half = std::sin(w * 0.5);
+    grid[i] = {half * half, std::sin(w), std::cos(w)};
+    freqs[i] = f;
+    f *= ratio;
+  }
+}
+
+// Multiplies section `c`'s magnitude squared into `partial` at each grid point.
+void MultiplySection(const BiquadCoefs& c, const std::vector<GridPoint>& grid,
+                     std::vector<double>& partial, std::size_t i) {
+  const double den = SquaredMagnitude(1.0, c.a1, c.a2, grid[i]);
+  partial[i] *= SquaredMagnitude(c.b0, c.b1, c.b2, grid[i]) / den;
+}
+
+// Running magnitude squared of the sections but the last, per grid point, as plain factors (the
+// range of a double covers the gains of any order the design allows); Imprecise when a partial
+// cascade rises above kMaxCascadeGainDb.
+SectionCheckResult CheckPartialCascades(std::span<const BiquadCoefs> sections,
+                                        const std::vector<GridPoint>& grid,
+                                        const std::vector<double>& freqs,
+                                        std::vector<double>& partial) {
+  const double maxPartial = std::pow(10.0, kMaxCascadeGainDb / 10.0);
+  partial.assign(grid.size(), 1.0);
+  for (std::size_t k = 0; k + 1 < sections.size(); ++k) {
+    double peak = 0.0;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < grid.size(); ++i) {
+      MultiplySection(sections[k], grid, partial, i);
+      if (!(partial[i] <= peak)) {
+        peak = std::isnan(partial[i]) ? HUGE_VAL : partial[i];
+        at = i;
+      }
+    }
+    if (!(peak <= maxPartial)) {
+      return {SectionFault::Imprecise, 10.0 * std::log10(peak), freqs[at], 0.0};
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
 SectionCheckResult CheckSections(std::span<const BiquadCoefs> sections, const IdealResponse& ideal,
                                  double sampleRate, double bandFreq) {
   for (const BiquadCoefs& c : sections) {
@@ -144,51 +202,21 @@ SectionCheckResult CheckSections(std::span<const BiquadCoefs> sections, const Id
   if (sections.empty()) {
     return {};
   }
-  // The grid stays a hair inside 0 Hz and Nyquist, where the cancelled pole of an odd order
-  // would make 0 / 0 of its section.
-  const double nyquist = sampleRate * 0.5 * 0.9999;
-  const double low = std::max(std::min(sampleRate * 1e-6, bandFreq / 10.0), sampleRate * 1e-7);
-  const double ratio = std::pow(nyquist / low, 1.0 / (kGridPoints - 1));
-  std::vector<GridPoint> grid(kGridPoints);
-  std::vector<double> freqs(kGridPoints);
-  double f = low;
-  for (std::size_t i = 0; i < grid.size(); ++i) {
-    const double w = 2.0 * 3.141592653589793 * f / sampleRate;
-    const double half = std::sin(w * 0.5);
-    grid[i] = {half * half, std::sin(w), std::cos(w)};
-    freqs[i] = f;
-    f *= ratio;
-  }
-
-  // Running magnitude squared of the sections so far, per grid point, as plain factors (the
-  // range of a double covers the gains of any order the design allows).
-  const double maxPartial = std::pow(10.0, kMaxCascadeGainDb / 10.0);
-  std::vector<double> partial(grid.size(), 1.0);
-  for (std::size_t k = 0; k + 1 < sections.size(); ++k) {
-    const BiquadCoefs& c = sections[k];
-    double peak = 0.0;
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < grid.size(); ++i) {
-      const double den = SquaredMagnitude(1.0, c.a1, c.a2, grid[i]);
-      partial[i] *= SquaredMagnitude(c.b0, c.b1, c.b2, grid[i]) / den;
-      if (!(partial[i] <= peak)) {
-        peak = std::isnan(partial[i]) ? HUGE_VAL : partial[i];
-        at = i;
-      }
-    }
-    if (!(peak <= maxPartial)) {
-      return {SectionFault::Imprecise, 10.0 * std::log10(peak), freqs[at], 0.0};
-    }
+  std::vector<GridPoint> grid;
+  std::vector<double> freqs;
+  BuildGrid(sampleRate, bandFreq, grid, freqs);
+  std::vector<double> partial;
+  if (const SectionCheckResult partials = CheckPartialCascades(sections, grid, freqs, partial);
+      partials.fault != SectionFault::None) {
+    return partials;
   }
   // The whole cascade against the ideal: at no frequency may it rise above the ideal by more
   // than the margin's share of the ideal's peak. A value that is not a number always fails.
-  const BiquadCoefs& last = sections.back();
   const double allowance = (std::pow(10.0, kResponseMarginDb / 20.0) - 1.0) * ideal.Peak();
   double worst = 0.0;
   std::size_t at = grid.size();
   for (std::size_t i = 0; i < grid.size(); ++i) {
-    const double den = SquaredMagnitude(1.0, last.a1, last.a2, grid[i]);
-    partial[i] *= SquaredMagnitude(last.b0, last.b1, last.b2, grid[i]) / den;
+    MultiplySection(sections.back(), grid, partial, i);
     const double excess = std::sqrt(partial[i]) - (ideal.Magnitude(freqs[i]) + allowance);
     if (!(excess <= worst)) {
       worst = std::isnan(excess) ? HUGE_VAL : excess;

@@ -102,9 +102,13 @@ double FreqToX(const EqGraphParams& params, double freq) {
 void CBQCalculator::ComputeResponse(const EqGraphParams& params, const EqBandTable& bandTable,
                                     std::vector<std::int32_t>& curve,
                                     std::vector<BandMarker>& markers,
-                                    std::vector<std::vector<std::int32_t>>* bandCurves) {
+                                    std::vector<std::vector<std::int32_t>>* bandCurves,
+                                    std::vector<std::uint32_t>* curveBands) {
   if (bandCurves != nullptr) {
     bandCurves->clear();
+  }
+  if (curveBands != nullptr) {
+    curveBands->clear();
   }
   FilterChain chain;
   DesignBandFilters(bandTable, chain, params.sampleRate);
@@ -154,6 +158,9 @@ void CBQCalculator::ComputeResponse(const EqGraphParams& params, const EqBandTab
     }
     if (ownCurve) {
       std::vector<std::int32_t>& rows = bandCurves->emplace_back(n);
+      if (curveBands != nullptr) {
+        curveBands->push_back(entry.bandIndex);
+      }
       for (std::uint32_t i = 0; i < n; ++i) {
         rows[i] = ToRow(((params.topDb - bandDb[i]) * static_cast<double>(params.height)) /
                         (params.topDb - params.bottomDb));

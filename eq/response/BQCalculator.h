@@ -21,10 +21,11 @@ class CBQCalculator {
   /// marker per enabled bell, shelf or notch. A width below 2 computes nothing and leaves both
   /// empty.
   /// `bandCurves`, when given, gets each designed band's own curve the same way (the preamp
-  /// has none), in chain order.
+  /// has none), in chain order; `curveBands`, when given, the `index` of each one's band.
   void ComputeResponse(const EqGraphParams& params, const EqBandTable& bandTable,
                        std::vector<std::int32_t>& curve, std::vector<BandMarker>& markers,
-                       std::vector<std::vector<std::int32_t>>* bandCurves = nullptr);
+                       std::vector<std::vector<std::int32_t>>* bandCurves = nullptr,
+                       std::vector<std::uint32_t>* curveBands = nullptr);
   /// The combined response of the last computation, dB per column.
   const std::vector<double>& ResponseDb() const { return m_dbSums; }
 

@@ -5,14 +5,17 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text/BoundedText.h"
+
 namespace platform {
 
 #if defined(_WIN32)
-/// Longest parts SplitPath accepts on Windows, in characters: drive 9, folder 259, name 259,
-/// extension 9 (the buffers of the Windows path functions).
+/// Longest parts SplitPath accepts on Windows, in characters: drive 9, folder and name each as
+/// long as a whole path may be (kMaxPathChars), extension 9 (the buffers of the Windows path
+/// functions).
 inline constexpr std::size_t kMaxDriveChars = 9;
-inline constexpr std::size_t kMaxFolderChars = 259;
-inline constexpr std::size_t kMaxNameChars = 259;
+inline constexpr std::size_t kMaxFolderChars = kMaxPathChars;
+inline constexpr std::size_t kMaxNameChars = kMaxPathChars;
 inline constexpr std::size_t kMaxExtensionChars = 9;
 
 /// Longest result of JoinPath on Windows: it works in a buffer of 520 characters.

@@ -157,6 +157,151 @@ struct EditSection {
   std::unordered_map<std::string, std::deque<EditLines::iterator>> keys;  // lines of each key name
 };
 
+// The document as a list of lines, with the first section of each name and its keys, for a
+// run of edits applied in one pass: each edit finds its line through the index instead of
+// scanning the text again.
+class ProfileEdit {
+ public:
+  // Reads the lines, and the first section of each name with its keys, once.
+  explicit ProfileEdit(const std::string& text)
+      : m_original(text),
+        m_bomSize(text.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0 ? kUtf8Bom.size() : 0) {
+    EditSection* current = nullptr;
+    ForEachLine(text, [&](const Line& line, const ParsedLine& parsed) {
+      m_lines.push_back({text.substr(line.begin, line.contentEnd - line.begin),
+                         text.substr(line.contentEnd, line.end - line.contentEnd), parsed.kind});
+      const auto at = std::prev(m_lines.end());
+      if (parsed.kind == LineKind::Section) {
+        // A later section of the same name is never found; its keys are not looked at.
+        const auto [entry, added] = m_sections.try_emplace(Lower(parsed.name));
+        current = added ? &entry->second : nullptr;
+        if (current != nullptr) {
+          current->header = at;
+          current->lastKey = at;
+        }
+      } else if (parsed.kind == LineKind::Key && current != nullptr) {
+        current->keys[Lower(parsed.name)].push_back(at);
+        current->lastKey = at;
+      }
+      return true;
+    });
+  }
+
+  // Removes the first line of `key` in the first section `section`, when there is one.
+  void Remove(std::string_view sectionName, std::string_view keyName) {
+    const auto found = m_sections.find(Lower(sectionName));
+    if (found == m_sections.end()) {
+      return;
+    }
+    EditSection& section = found->second;
+    const auto same = section.keys.find(Lower(keyName));
+    if (same == section.keys.end() || same->second.empty()) {
+      return;
+    }
+    const auto line = same->second.front();
+    same->second.pop_front();
+    if (section.lastKey == line) {
+      auto before = line;
+      do {
+        --before;
+      } while (before != section.header && before->kind != LineKind::Key);
+      section.lastKey = before;
+    }
+    m_lines.erase(line);
+  }
+
+  // Sets the key in the section's first line of it, or adds the key after the section's last
+  // key. False when the section does not exist.
+  bool SetInSection(std::string_view sectionName, std::string_view keyName,
+                    const std::string& value) {
+    const auto found = m_sections.find(Lower(sectionName));
+    if (found == m_sections.end()) {
+      return false;
+    }
+    std::string keyLine = std::string(keyName) + "=" + value;
+    EditSection& section = found->second;
+    auto& same = section.keys[Lower(keyName)];
+    if (!same.empty()) {
+      same.front()->content = std::move(keyLine);
+      return true;
+    }
+    EditLine added{std::move(keyLine), LineEnding(), LineKind::Key};
+    if (section.lastKey->ending.empty()) {
+      EndLastLine(*section.lastKey, added.ending);
+      added.ending.clear();
+    }
+    section.lastKey = m_lines.insert(std::next(section.lastKey), std::move(added));
+    same.push_back(section.lastKey);
+    return true;
+  }
+
+  // Adds a new section with its first key at the end, after a blank line unless the text ends
+  // with one.
+  void AddSection(std::string_view sectionName, std::string_view keyName,
+                  const std::string& value) {
+    const std::string eol = LineEnding();
+    if (m_bomSize > 0 || !m_lines.empty()) {
+      if (m_lines.empty()) {
+        m_lines.push_back({"", eol, LineKind::Other});  // the line that holds only the mark
+      } else if (m_lines.back().ending.empty()) {
+        EndLastLine(m_lines.back(), eol);
+      }
+      const bool onlyLine = std::next(m_lines.begin()) == m_lines.end();
+      const std::string last =
+          (onlyLine ? m_original.substr(0, m_bomSize) : std::string()) + m_lines.back().content;
+      if (!IsBlankLastLine(last)) {
+        m_lines.push_back({"", eol, LineKind::Other});
+      }
+    }
+    EditSection section;
+    section.header = m_lines.insert(m_lines.end(),
+                                    {"[" + std::string(sectionName) + "]", eol, LineKind::Section});
+    section.lastKey =
+        m_lines.insert(m_lines.end(), {std::string(keyName) + "=" + value, eol, LineKind::Key});
+    section.keys[Lower(keyName)].push_back(section.lastKey);
+    m_sections.emplace(Lower(sectionName), std::move(section));
+  }
+
+  // The edited text; `edits` sizes the reservation.
+  std::string Text(std::size_t edits) const {
+    std::string text = m_original.substr(0, m_bomSize);
+    text.reserve(m_original.size() + edits * 32);
+    for (const EditLine& line : m_lines) {
+      text += line.content;
+      text += line.ending;
+    }
+    return text;
+  }
+
+ private:
+  // New lines end as the text's first line break does (CR LF when there is none); only the
+  // last line can be without one.
+  std::string LineEnding() const {
+    for (const EditLine& line : m_lines) {
+      if (!line.ending.empty()) {
+        return line.ending == "\n" ? "\n" : "\r\n";
+      }
+    }
+    return "\r\n";
+  }
+
+  // Gives the last line, which has none, a line break: a carriage return that ended its content
+  // then belongs to the break, as a read of the new text would take it.
+  static void EndLastLine(EditLine& line, const std::string& eol) {
+    if (eol == "\n" && !line.content.empty() && line.content.back() == '\r') {
+      line.content.pop_back();
+      line.ending = "\r\n";
+    } else {
+      line.ending = eol;
+    }
+  }
+
+  const std::string& m_original;
+  std::size_t m_bomSize;
+  EditLines m_lines;
+  std::unordered_map<std::string, EditSection> m_sections;
+};
+
 }  // namespace
 
 std::optional<std::string> ProfileDocument::Find(std::string_view section,
@@ -273,124 +418,17 @@ bool ProfileDocument::Apply(const std::vector<ProfileEntry>& entries) {
   if (entries.empty()) {
     return true;
   }
-  // The lines, and the first section of each name with its keys, read once.
-  const std::size_t bomSize =
-      m_text.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0 ? kUtf8Bom.size() : 0;
-  EditLines lines;
-  std::unordered_map<std::string, EditSection> sections;
-  EditSection* current = nullptr;
-  ForEachLine(m_text, [&](const Line& line, const ParsedLine& parsed) {
-    lines.push_back({m_text.substr(line.begin, line.contentEnd - line.begin),
-                     m_text.substr(line.contentEnd, line.end - line.contentEnd), parsed.kind});
-    const auto at = std::prev(lines.end());
-    if (parsed.kind == LineKind::Section) {
-      // A later section of the same name is never found; its keys are not looked at.
-      const auto [entry, added] = sections.try_emplace(Lower(parsed.name));
-      current = added ? &entry->second : nullptr;
-      if (current != nullptr) {
-        current->header = at;
-        current->lastKey = at;
-      }
-    } else if (parsed.kind == LineKind::Key && current != nullptr) {
-      current->keys[Lower(parsed.name)].push_back(at);
-      current->lastKey = at;
-    }
-    return true;
-  });
-  // New lines end as the text's first line break does (CR LF when there is none); only the
-  // last line can be without one.
-  auto lineEnding = [&lines]() -> std::string {
-    for (const EditLine& line : lines) {
-      if (!line.ending.empty()) {
-        return line.ending == "\n" ? "\n" : "\r\n";
-      }
-    }
-    return "\r\n";
-  };
-
-  // Gives the last line, which has none, a line break: a carriage return that ended its content
-  // then belongs to the break, as a read of the new text would take it.
-  auto endLastLine = [](EditLine& line, const std::string& eol) {
-    if (eol == "\n" && !line.content.empty() && line.content.back() == '\r') {
-      line.content.pop_back();
-      line.ending = "\r\n";
-    } else {
-      line.ending = eol;
-    }
-  };
-
+  ProfileEdit edit(m_text);
   for (const ProfileEntry& entry : entries) {
     const std::string_view sectionName = Trim(entry.section);
     const std::string_view keyName = Trim(entry.key);
-    const auto found = sections.find(Lower(sectionName));
     if (entry.remove) {
-      if (found == sections.end()) {
-        continue;
-      }
-      EditSection& section = found->second;
-      const auto same = section.keys.find(Lower(keyName));
-      if (same == section.keys.end() || same->second.empty()) {
-        continue;
-      }
-      const auto line = same->second.front();
-      same->second.pop_front();
-      if (section.lastKey == line) {
-        auto before = line;
-        do {
-          --before;
-        } while (before != section.header && before->kind != LineKind::Key);
-        section.lastKey = before;
-      }
-      lines.erase(line);
-      continue;
+      edit.Remove(sectionName, keyName);
+    } else if (!edit.SetInSection(sectionName, keyName, entry.value)) {
+      edit.AddSection(sectionName, keyName, entry.value);
     }
-    std::string keyLine = std::string(keyName) + "=" + entry.value;
-    if (found != sections.end()) {
-      EditSection& section = found->second;
-      auto& same = section.keys[Lower(keyName)];
-      if (!same.empty()) {
-        same.front()->content = std::move(keyLine);
-        continue;
-      }
-      EditLine added{std::move(keyLine), lineEnding(), LineKind::Key};
-      if (section.lastKey->ending.empty()) {
-        endLastLine(*section.lastKey, added.ending);
-        added.ending.clear();
-      }
-      section.lastKey = lines.insert(std::next(section.lastKey), std::move(added));
-      same.push_back(section.lastKey);
-      continue;
-    }
-    // A new section goes at the end, after a blank line unless the text ends with one.
-    const std::string eol = lineEnding();
-    if (bomSize > 0 || !lines.empty()) {
-      if (lines.empty()) {
-        lines.push_back({"", eol, LineKind::Other});  // the line that holds only the mark
-      } else if (lines.back().ending.empty()) {
-        endLastLine(lines.back(), eol);
-      }
-      const bool onlyLine = std::next(lines.begin()) == lines.end();
-      const std::string last =
-          (onlyLine ? m_text.substr(0, bomSize) : std::string()) + lines.back().content;
-      if (!IsBlankLastLine(last)) {
-        lines.push_back({"", eol, LineKind::Other});
-      }
-    }
-    EditSection section;
-    section.header =
-        lines.insert(lines.end(), {"[" + std::string(sectionName) + "]", eol, LineKind::Section});
-    section.lastKey = lines.insert(lines.end(), {std::move(keyLine), eol, LineKind::Key});
-    section.keys[Lower(keyName)].push_back(section.lastKey);
-    sections.emplace(Lower(sectionName), std::move(section));
   }
-
-  std::string text = m_text.substr(0, bomSize);
-  text.reserve(m_text.size() + entries.size() * 32);
-  for (const EditLine& line : lines) {
-    text += line.content;
-    text += line.ending;
-  }
-  m_text = std::move(text);
+  m_text = edit.Text(entries.size());
   return true;
 }
 

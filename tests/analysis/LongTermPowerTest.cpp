@@ -2,14 +2,18 @@
 // against tones whose levels are known.
 #include <gtest/gtest.h>
 
+#include <kiss_fftr.h>
+
 #include <cmath>
 #include <numbers>
+#include <random>
 #include <stop_token>
 #include <string>
 #include <vector>
 
 #include "analysis/LongTermPower.h"
 #include "analysis/RecordingReader.h"
+#include "analysis/RecordingScan.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/SndfileReader.h"
 #include "tests/support/TestSupport.h"
@@ -99,6 +103,81 @@ TEST(LongTermPowerTest, AStoppedReadAndTransformGiveNothing) {
   }
   const std::vector<float> mono(80000, 0.5F);
   EXPECT_TRUE(WelchSpectrum(mono, 8000, stop.get_token()).powerDb.empty());
+}
+
+// Welch's estimate written the plain way: every window of n samples starting at 0, n / 2, n,
+// ... that fits, Hann-weighted, through kissfft, the powers averaged.
+std::vector<double> NaiveWelchDb(const std::vector<float>& mono, std::size_t n) {
+  kiss_fftr_state* cfg = kiss_fftr_alloc(static_cast<int>(n), 0, nullptr, nullptr);
+  std::vector<double> power(n / 2 + 1, 0.0);
+  std::vector<float> frame(n);
+  std::vector<kiss_fft_cpx> bins(n / 2 + 1);
+  std::size_t windows = 0;
+  for (std::size_t start = 0; start + n <= mono.size(); start += n / 2, ++windows) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const double hann = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) /
+                                               static_cast<double>(n));
+      frame[i] = mono[start + i] * static_cast<float>(hann);
+    }
+    kiss_fftr(cfg, frame.data(), bins.data());
+    for (std::size_t k = 0; k < bins.size(); ++k) {
+      power[k] +=
+          static_cast<double>(bins[k].r) * bins[k].r + static_cast<double>(bins[k].i) * bins[k].i;
+    }
+  }
+  kiss_fftr_free(cfg);
+  std::vector<double> db;
+  db.reserve(power.size());
+  for (const double p : power) {
+    db.push_back(10.0 * std::log10(p / static_cast<double>(windows) + 1e-30));
+  }
+  return db;
+}
+
+// Fed in blocks of any size, the estimate has the bits of the plain one over the whole.
+TEST(LongTermPowerTest, FedInBlocksItIsThePlainEstimateOverTheWhole) {
+  std::mt19937 random(5);
+  std::normal_distribution<float> noise(0.0F, 0.2F);
+  std::vector<float> mono(8000 * 3 + 333);
+  for (float& s : mono) {
+    s = noise(random);
+  }
+  const std::vector<double> plain = NaiveWelchDb(mono, SpectrumFftSize(8000));
+  EXPECT_EQ(WelchSpectrum(mono, 8000).powerDb, plain);
+  for (const std::size_t block : {std::size_t{1}, std::size_t{777}, std::size_t{2048}}) {
+    WelchAccumulator welch(8000);
+    for (std::size_t at = 0; at < mono.size(); at += block) {
+      welch.Add(std::span<const float>(mono).subspan(at, std::min(block, mono.size() - at)));
+    }
+    EXPECT_EQ(welch.Finish().powerDb, plain) << block;
+  }
+}
+
+// The spectrum of a selection, read from the file, is the estimate over the selected frames
+// of the averaged channels; a stop asked for gives none.
+TEST(LongTermPowerTest, ASelectionsSpectrumIsTheEstimateOfItsFrames) {
+  testsupport::TempDir dir;
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> sample(-20000, 20000);
+  std::vector<std::int16_t> samples(2 * 100000);
+  for (auto& s : samples) {
+    s = static_cast<std::int16_t>(sample(random));
+  }
+  const auto bytes = testsupport::PcmWave(2, 16000, 16, testsupport::Pcm16Bytes(samples));
+  testsupport::WriteFile(dir.File("noise.wav"), std::string(bytes.begin(), bytes.end()));
+  std::string error;
+  const auto selected = SelectionSpectrum(dir.File("noise.wav"), 30000, 90001, {}, error);
+  ASSERT_TRUE(selected) << error;
+  std::vector<float> mono;
+  for (std::size_t f = 30000; f < 90001; ++f) {
+    const float sum = static_cast<float>(samples[2 * f]) / 32768.0F +
+                      static_cast<float>(samples[2 * f + 1]) / 32768.0F;
+    mono.push_back(sum / 2.0F);
+  }
+  EXPECT_EQ(selected->powerDb, NaiveWelchDb(mono, 4096));
+  std::stop_source stop;
+  stop.request_stop();
+  EXPECT_FALSE(SelectionSpectrum(dir.File("noise.wav"), 0, 100, stop.get_token(), error));
 }
 
 }  // namespace

@@ -6,12 +6,10 @@
 #include <unistd.h>
 #endif
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/app/AppFixture.h"
@@ -254,14 +252,20 @@ TEST_F(HostileInputTest, KilledConversionsLeaveNothingBehind) {
   fs::create_directory(m_dir.File("out"));
   const std::vector<std::string> args = {"/command", "/access_setting:user.cfg",
                                          "/convert_source:in.wav", "/convert_output:out/in.wav"};
-  for (const int delayMs : {0, 5, 20, 50, 100, 200, 400}) {
+  // Killed at once, and as soon as the transcript names each step: the source opened, the
+  // filter about to run, the output about to be written.
+  for (const std::string step :
+       {"", "Information:Open the file.", "Information:Apply the equalizer filter parameter.",
+        "Information:Write to output file"}) {
     testsupport::ChildProcess child(m_exe, args, m_dir.Path(), kNoDisplay);
-    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    if (!step.empty()) {
+      EXPECT_TRUE(child.WaitForOutput(step, 60000)) << step;
+    }
     child.Kill();
     (void)child.Wait();
 #if !defined(_WIN32)  // where there are unnamed files, a killed run leaves nothing at all
     for (const auto& entry : fs::directory_iterator(m_dir.File("out"))) {
-      EXPECT_EQ(entry.path().filename(), "in.wav") << "after a kill at " << delayMs << " ms";
+      EXPECT_EQ(entry.path().filename(), "in.wav") << "after a kill at \"" << step << "\"";
     }
 #endif
   }

@@ -10,17 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "eq/filter/PcmFilter.h"
 #include "platform/fs/TempFileNames.h"
 #include "tests/support/BandFixtures.h"
 #include "tests/support/NaiveEqualizer.h"
 #include "tests/support/ProtectedFileBuilder.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
-
-// Every case is checked with the independent reader, which has no Windows build.
-#if TONVALE_HAVE_SNDFILE
-#include "tests/support/SndfileReader.h"
+#include "tests/support/WaveReader.h"
 
 namespace {
 
@@ -39,26 +35,27 @@ std::string Mono16(const TempDir& dir, const std::string& name, std::uint32_t ra
   return Save(dir, name, PcmWave(1, rate, 16, Pcm16Bytes(samples)));
 }
 
-// What the independent reader (libsndfile) finds in a file; a failure to read it fails the test.
-SndfileRead Read(const std::string& path) {
-  SndfileRead read = ReadWithSndfile(path);
-  EXPECT_TRUE(read.ok) << "libsndfile cannot read " << path;
+// What the tests' own reader finds in a file; a failure to read it fails the test.
+WaveRead Read(const std::string& path) {
+  WaveRead read = ReadWave(path);
+  EXPECT_TRUE(read.ok) << "not a wave file: " << path;
   return read;
 }
 
-// The samples of a file as the independent reader sees them.
-std::vector<std::int16_t> Samples(const std::string& path) {
-  const SndfileRead read = Read(path);
-  return {read.samples.begin(), read.samples.end()};
-}
+// The samples of a file as the tests' own reader sees them.
+std::vector<std::int16_t> Samples(const std::string& path) { return Read(path).samples; }
 
-// The samples as the engine filters them (mono or interleaved channels).
-std::vector<std::int16_t> Filtered(std::vector<std::int16_t> samples, double rate,
-                                   std::uint16_t channels, const EqBandTable& table) {
-  FilterChain chain;
-  DesignBandFilters(table, chain, rate);
-  FilterPcm16(samples.data(), static_cast<std::uint32_t>(samples.size()), chain, channels);
-  return samples;
+// The samples as the naive equalizer filters them (mono or interleaved channels).
+std::vector<std::int16_t> Filtered(const std::vector<std::int16_t>& samples, double rate,
+                                   int channels, const EqBandTable& table) {
+  const std::vector<double> y =
+      naive::RefRun(table, rate, std::vector<double>(samples.begin(), samples.end()), channels);
+  std::vector<std::int16_t> out;
+  out.reserve(y.size());
+  for (const double v : y) {
+    out.push_back(naive::RefTo16(v));
+  }
+  return out;
 }
 
 struct Conversion {
@@ -106,12 +103,13 @@ TEST(ConversionJobTest, SuccessfulJobReportsFiveLinesAndWritesTheFilteredSamples
   EXPECT_EQ(jobs[0].blockAlign, 2);
   EXPECT_EQ(jobs[0].bytesPerSecond, 32000U);
   EXPECT_EQ(jobs[0].writeResult, 1U);
-  const SndfileRead out = Read(output);
-  EXPECT_EQ(out.info.samplerate, 16000);
-  EXPECT_EQ(out.info.channels, 1);
-  EXPECT_EQ(out.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  const WaveRead out = Read(output);
+  EXPECT_EQ(out.sampleRate, 16000U);
+  EXPECT_EQ(out.channels, 1);
+  EXPECT_EQ(out.formatTag, 1);
+  EXPECT_EQ(out.bits, 16);
   const auto expected = Filtered(input, 16000, 1, SpeechBands());
-  EXPECT_EQ(std::vector<std::int16_t>(out.samples.begin(), out.samples.end()), expected);
+  EXPECT_EQ(out.samples, expected);
   EXPECT_NE(expected, input);
 }
 
@@ -211,7 +209,8 @@ TEST(ConversionJobTest, ClippingIsCountedAndReportedInOneLine) {
 
 // Protected, ADPCM and stereo sources, a conversion in place and one over an older output all
 // become plain 16-bit files of the engine's filtering (an 8-bit file stays 8-bit); the channels
-// of a stereo file are filtered apart, each as the mono signal alone would be.
+// of a stereo file are filtered apart, each as the mono signal alone would be. The expected
+// samples come from the naive equalizer.
 TEST(ConversionJobTest, EverySourceKindBecomesItsFilteredSamples) {
   TempDir dir;
   const auto mono = NoiseSamples(3000, 6);
@@ -244,24 +243,25 @@ TEST(ConversionJobTest, EverySourceKindBecomesItsFilteredSamples) {
     ASSERT_EQ(fromStereo[2 * i + 1], expected[i]) << i;
   }
 
-  const SndfileRead fromAdpcm = Read(dir.File("a_out.wav"));
-  EXPECT_EQ(fromAdpcm.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-  EXPECT_EQ(fromAdpcm.info.channels, 2);
-  EXPECT_EQ(fromAdpcm.info.samplerate, 11025);
+  const WaveRead fromAdpcm = Read(dir.File("a_out.wav"));
+  EXPECT_EQ(fromAdpcm.formatTag, 1);
+  EXPECT_EQ(fromAdpcm.bits, 16);
+  EXPECT_EQ(fromAdpcm.channels, 2);
+  EXPECT_EQ(fromAdpcm.sampleRate, 11025U);
   const std::string raw = ReadFile(std::string(TEST_DATA_DIR) + "/ima-stereo-sox.sox.raw");
   std::vector<std::int16_t> decoded(raw.size() / 2);
   std::memcpy(decoded.data(), raw.data(), raw.size());
-  EXPECT_EQ(std::vector<std::int16_t>(fromAdpcm.samples.begin(), fromAdpcm.samples.end()),
-            Filtered(decoded, 11025, 2, SpeechBands()));
+  EXPECT_EQ(fromAdpcm.samples, Filtered(decoded, 11025, 2, SpeechBands()));
 
-  const SndfileRead fromEight = Read(dir.File("e_out.wav"));
-  EXPECT_EQ(fromEight.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
-  FilterChain chain;
-  DesignBandFilters(SpeechBands(), chain, 8000);
-  FilterPcm8(bytes.data(), static_cast<std::uint32_t>(bytes.size()), chain);
+  const WaveRead fromEight = Read(dir.File("e_out.wav"));
+  EXPECT_EQ(fromEight.formatTag, 1);
+  EXPECT_EQ(fromEight.bits, 8);
+  std::vector<double> in8(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) in8[i] = (bytes[i] - 128) * 256.0;
+  const std::vector<double> ref8 = naive::RefRun(SpeechBands(), 8000, in8, 1);
   ASSERT_EQ(fromEight.samples.size(), bytes.size());
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    ASSERT_EQ(fromEight.samples[i], (bytes[i] - 128) * 256) << i;
+    ASSERT_EQ(fromEight.samples[i], (naive::RefTo8(ref8[i]) - 128) * 256) << i;
   }
 }
 
@@ -298,7 +298,7 @@ TEST(ConversionJobTest, CuePointsLabelsNotesAndTextsAreKept) {
                                  "labl\x0C\0\0\0\x02\0\0\0(-1,4)\0\0") +
                            kept),
               std::string::npos);
-    const SndfileRead out = Read(dir.File("c_out.wav"));
+    const WaveRead out = Read(dir.File("c_out.wav"));
     EXPECT_EQ(out.samples.size(), 2000U);
   }
 }
@@ -451,4 +451,3 @@ TEST(ConversionJobTest, ACompletedConversionRemovesTheTemporaryFilesOfKilledRuns
 }
 
 }  // namespace
-#endif  // TONVALE_HAVE_SNDFILE

@@ -375,6 +375,17 @@ ProcessId OtherRunningProcessId() { return ::getppid(); }
 
 #endif
 
+bool ChildProcess::WaitForOutput(std::string_view text, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (ReadFile(m_outPath).find(text) == std::string::npos) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workDir, const std::vector<std::string>& environment) {
   ChildProcess child(program, args, workDir, environment);

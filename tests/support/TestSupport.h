@@ -62,6 +62,9 @@ class ChildProcess {
   ProcessResult Wait(int timeoutMs = 0);
   /// Ends the process at once (SIGKILL; TerminateProcess on Windows) without waiting.
   void Kill();
+  /// Waits until the process's standard output holds `text`; false when it does not within
+  /// `timeoutMs` (the process is left running either way).
+  bool WaitForOutput(std::string_view text, int timeoutMs);
   ProcessId Pid() const { return m_pid; }
 
  private:

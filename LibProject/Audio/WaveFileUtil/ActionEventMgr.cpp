@@ -184,12 +184,13 @@ void C_ActionEventMgr::RestoreFromLabels(const C_WavDataListInfo& list,
   }
 }
 
-void C_ActionEventMgr::WriteLabels(C_WavDataListInfo& list, C_WavDataCueInfo& cues) const {
-  using C_SubChunk = C_WavDataListInfo::C_SubChunk;
-  // The sub-chunks that stand for events and silence regions: the labels RestoreFromLabels reads
-  // as such, and the labelled text a silence label takes its length from when it says no more
-  // than that length. They are rebuilt below; every other sub-chunk is kept as it is.
-  const std::vector<C_SubChunk> source = list.SubChunks();
+namespace {
+
+// Which of `source` stand for events and silence regions: the labels RestoreFromLabels reads as
+// such, and the labelled text a silence label takes its length from when it says no more than
+// that length. They are rebuilt; every other sub-chunk is kept as it is.
+std::vector<bool> FindRebuiltSubChunks(const std::vector<C_WavDataListInfo::C_SubChunk>& source,
+                                       const C_WavDataCueInfo& cues) {
   std::vector<bool> rebuilt(source.size(), false);
   std::set<std::uint32_t> silenceIds;
   std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
@@ -212,6 +213,14 @@ void C_ActionEventMgr::WriteLabels(C_WavDataListInfo& list, C_WavDataCueInfo& cu
           silenceIds.contains(text.cueId) && C_WavDataListInfo::IsPlainLabelledText(source[i]);
     }
   }
+  return rebuilt;
+}
+
+}  // namespace
+
+void C_ActionEventMgr::WriteLabels(C_WavDataListInfo& list, C_WavDataCueInfo& cues) const {
+  const std::vector<C_WavDataListInfo::C_SubChunk> source = list.SubChunks();
+  const std::vector<bool> rebuilt = FindRebuiltSubChunks(source, cues);
   // The cue ids of the kept sub-chunks stay theirs: a rebuilt label takes another, so that it
   // neither moves a kept label's cue point nor lends one to a label that has none.
   std::set<std::uint32_t> keptIds;

@@ -94,8 +94,8 @@ int C_WavFile::ReadHeader(const std::string& path, int withInfo) {
   m_fromMemory = false;
   m_memory = {};
   m_fileName = path;
-  // A longer path would not fit the file-name field (on Windows 259 characters); cutting it
-  // short could name another file.
+  // A longer path would not fit the file-name field (on Windows platform::kMaxPathChars); cutting
+  // it short could name another file.
   if (!platform::PathFitsLimit(path)) {
     return 0;
   }

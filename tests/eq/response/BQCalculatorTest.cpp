@@ -71,24 +71,6 @@ TEST_F(BQCalculatorTest, MarkersForEnabledBellsOnlyAlsoAboveNyquist) {
   EXPECT_EQ(m_curve[799], 160);
 }
 
-TEST_F(BQCalculatorTest, PassBandAddsTheDecibelsOfItsSections) {
-  const EqGraphParams params = Graph();
-  const EqBand lowPass{.type = 3, .enable = 1, .gain = 24, .cutoffFreq = 1000, .stopFreq = 2000};
-  FilterChain chain;
-  DesignBandFilters({lowPass}, chain, params.sampleRate);
-  ASSERT_EQ(chain.entries.at(0).highLow->coefs.size(), 2U);
-  std::vector<ResponsePoint> first(800), second(800);
-  EvaluateSectionResponse(params, first, chain.entries[0].highLow->coefs[0]);
-  EvaluateSectionResponse(params, second, chain.entries[0].highLow->coefs[1]);
-
-  m_calculator.ComputeResponse(params, {lowPass}, m_curve, m_markers);
-  for (std::size_t i = 0; i < 800; i += 37) {
-    const double sum = 0.0 + first[i].magnitudeDb + second[i].magnitudeDb;
-    EXPECT_EQ(m_curve[i], static_cast<std::int32_t>(((30.0 - sum) * 320.0) / 60.0)) << i;
-  }
-  EXPECT_GT(m_curve[799], 320);  // far below bottomDb: beyond the graph
-}
-
 TEST_F(BQCalculatorTest, NarrowOrDegenerateGraphsStayDefined) {
   EqGraphParams params = Graph();
   for (std::uint32_t width : {0U, 1U}) {
@@ -104,16 +86,6 @@ TEST_F(BQCalculatorTest, NarrowOrDegenerateGraphsStayDefined) {
   for (std::int32_t y : m_curve) {
     EXPECT_TRUE(y == 0 || y == INT32_MAX || y == INT32_MIN) << y;  // limited, not undefined
   }
-}
-
-TEST_F(BQCalculatorTest, LinearAxisStepsInNormalisedFrequency) {
-  EqGraphParams params = Graph();
-  params.freqAxisMode = 1;
-  EXPECT_DOUBLE_EQ(FreqToX(params, 10.0), 0.0);
-  EXPECT_NEAR(FreqToX(params, 8000.0), 799.0, 1e-9);
-  params.freqAxisMode = 0;
-  EXPECT_NEAR(FreqToX(params, 8000.0), 799.0, 1e-9);
-  EXPECT_NEAR(FreqToX(params, std::sqrt(80000.0)), 399.5, 1e-9);
 }
 
 }  // namespace

@@ -15,6 +15,42 @@ bool C_EncryptNewPC1::HasWifExtension(const std::string& path) {
   return path.size() >= 4 && path.compare(path.size() - 4, 4, ".wif") == 0;
 }
 
+void C_EncryptNewPC1::DecipherRecord(std::uint8_t* data, std::size_t n) {
+  StartCipher(m_defaultPassPhrase);
+  for (std::size_t i = 0; i < n; ++i) {
+    data[i] = DecipherByte(data[i]);
+  }
+}
+
+bool C_EncryptNewPC1::ReadNameRecord(I_ByteSource& source, std::uint32_t length,
+                                     std::uint64_t& position, C_ProtectedHeader& header) {
+  std::uint8_t bytes[kMaxNameBytes];
+  if (length > kMaxNameBytes || !source.ReadExact(position, bytes, length)) {
+    return false;
+  }
+  DecipherRecord(bytes, length);
+  header.name.assign(reinterpret_cast<const char*>(bytes), length);
+  position += length;
+  return true;
+}
+
+bool C_EncryptNewPC1::ReadPassPhraseRecord(I_ByteSource& source, std::uint64_t& position,
+                                           C_ProtectedHeader& header) {
+  std::uint8_t bytes[kMaxPassPhraseBytes];
+  if (!source.ReadExact(position, bytes, 2)) {
+    return false;
+  }
+  const auto entryLength = static_cast<std::uint16_t>(~(GetLE16(bytes) ^ kLengthMask));
+  position += 2;
+  if (entryLength > kMaxPassPhraseBytes || !source.ReadExact(position, bytes, entryLength)) {
+    return false;
+  }
+  DecipherRecord(bytes, entryLength);
+  header.passPhrases.emplace_back(reinterpret_cast<const char*>(bytes), entryLength);
+  position += entryLength;
+  return true;
+}
+
 bool C_EncryptNewPC1::ReadProtectedHeader(I_ByteSource& source, C_ProtectedHeader& header) {
   header = C_ProtectedHeader{};
   std::uint8_t magic[4];
@@ -24,18 +60,12 @@ bool C_EncryptNewPC1::ReadProtectedHeader(I_ByteSource& source, C_ProtectedHeade
   }
   // Each record is at least 8 bytes long, so the walk ends within the file's size.
   std::uint64_t position = 4;
-  std::uint8_t bytes[256];
-  auto decipher = [this](std::uint8_t* data, std::size_t n) {
-    StartCipher(m_defaultPassPhrase);
-    for (std::size_t i = 0; i < n; ++i) {
-      data[i] = DecipherByte(data[i]);
-    }
-  };
   while (true) {
+    std::uint8_t bytes[8];
     if (!source.ReadExact(position, bytes, 8)) {
       return false;
     }
-    decipher(bytes, 8);
+    DecipherRecord(bytes, 8);
     const std::uint16_t check = GetLE16(bytes);
     const std::uint16_t tag = GetLE16(bytes + 2);
     const std::uint32_t length = GetLE32(bytes + 4);
@@ -43,45 +73,25 @@ bool C_EncryptNewPC1::ReadProtectedHeader(I_ByteSource& source, C_ProtectedHeade
       return false;
     }
     position += 8;
+    bool read = true;
     switch (tag) {
-      case kTagName:
-        if (length > kMaxNameBytes || !source.ReadExact(position, bytes, length)) {
-          return false;
-        }
-        decipher(bytes, length);
-        header.name.assign(reinterpret_cast<const char*>(bytes), length);
-        position += length;
-        break;
+      case kTagName: read = ReadNameRecord(source, length, position, header); break;
       case kTagWord:
-        if (!source.ReadExact(position, bytes, 2)) {
-          return false;
-        }
+        read = source.ReadExact(position, bytes, 2);
         position += 2;
         break;
-      case kTagPassPhrase: {
-        if (!source.ReadExact(position, bytes, 2)) {
-          return false;
-        }
-        const auto entryLength = static_cast<std::uint16_t>(~(GetLE16(bytes) ^ kLengthMask));
-        position += 2;
-        if (entryLength > kMaxPassPhraseBytes || !source.ReadExact(position, bytes, entryLength)) {
-          return false;
-        }
-        decipher(bytes, entryLength);
-        header.passPhrases.emplace_back(reinterpret_cast<const char*>(bytes), entryLength);
-        position += entryLength;
-        break;
-      }
+      case kTagPassPhrase: read = ReadPassPhraseRecord(source, position, header); break;
       case kTagDataSize:
         header.plainSize = length;
         header.dataOffset = position;
         return true;
       default:
         position += length;
-        if (position > source.Size()) {
-          return false;
-        }
+        read = position <= source.Size();
         break;
+    }
+    if (!read) {
+      return false;
     }
   }
 }

@@ -17,6 +17,14 @@ class C_EncryptNewPC1 : public C_EncryptPC1 {
 
  private:
   static bool HasWifExtension(const std::string& path);
+  // Deciphers `n` bytes of one record with the default pass phrase, from the cipher's start.
+  void DecipherRecord(std::uint8_t* data, std::size_t n);
+  // Reads the body of one record of the header at `position` (moved past it) into `header`.
+  // False when it cannot be read or its length is beyond its bound.
+  bool ReadNameRecord(I_ByteSource& source, std::uint32_t length, std::uint64_t& position,
+                      C_ProtectedHeader& header);
+  bool ReadPassPhraseRecord(I_ByteSource& source, std::uint64_t& position,
+                            C_ProtectedHeader& header);
 
   C_EncryptPC1 m_fallback;
 };

@@ -93,6 +93,33 @@ bool ReadDs64(I_ByteSource& source, std::uint64_t position, Ds64& ds64, std::uin
   return true;
 }
 
+// The size of chunk `id` whose header holds kSizeInDs64: the "data" size or the table entry of
+// the "ds64" chunk; the size as it stands when the table has none.
+std::uint64_t SizeFromDs64(const char* id, std::uint64_t size, const Ds64& ds64) {
+  if (SameIdNoCase(id, "data")) {
+    return ds64.dataSize;
+  }
+  for (const auto& [tableId, tableSize] : ds64.table) {
+    if (SameIdNoCase(id, tableId.data())) {
+      return tableSize;
+    }
+  }
+  return size;
+}
+
+// Passes over pad bytes and runs of zero bytes between chunks from `position` on, each counted
+// against what the RIFF size leaves (`remaining`, never below 0).
+void SkipZeroBytes(I_ByteSource& source, std::uint64_t end, std::uint64_t& position,
+                   std::uint64_t& remaining) {
+  std::uint8_t byte = 0;
+  while (position < end && source.ReadExact(position, &byte, 1) && byte == 0) {
+    ++position;
+    if (remaining > 0) {
+      --remaining;
+    }
+  }
+}
+
 }  // namespace
 
 bool C_RiffFile::Open(I_ByteSource& source, const char formType[4]) {
@@ -130,14 +157,7 @@ bool C_RiffFile::Open(I_ByteSource& source, const char formType[4]) {
   const std::uint64_t end = source.Size();
   std::uint32_t itemId = 1;
   while (true) {
-    // Pad bytes and runs of zero bytes between chunks are passed over.
-    std::uint8_t byte = 0;
-    while (position < end && source.ReadExact(position, &byte, 1) && byte == 0) {
-      ++position;
-      if (remaining > 0) {
-        --remaining;
-      }
-    }
+    SkipZeroBytes(source, end, position, remaining);
     std::uint8_t chunkHeader[8];
     if (!source.ReadExact(position, chunkHeader, sizeof chunkHeader)) {
       return true;
@@ -145,16 +165,7 @@ bool C_RiffFile::Open(I_ByteSource& source, const char formType[4]) {
     const char* id = reinterpret_cast<const char*>(chunkHeader);
     std::uint64_t size = GetLE32(chunkHeader + 4);
     if (m_rf64 && size == kSizeInDs64) {
-      if (SameIdNoCase(id, "data")) {
-        size = ds64.dataSize;
-      } else {
-        for (const auto& [tableId, tableSize] : ds64.table) {
-          if (SameIdNoCase(id, tableId.data())) {
-            size = tableSize;
-            break;
-          }
-        }
-      }
+      size = SizeFromDs64(id, size, ds64);
     }
     const std::uint64_t dataOffset = position + 8;
     m_chunks.Append(std::make_unique<C_RiffChunk>(itemId++, id, size, dataOffset, &source));
