@@ -422,27 +422,30 @@ std::optional<double> MeasureGain(Conversion& run, const SampleFormat& format,
   }
   FilterChain chain;
   DesignAgain(run, chain);
+  // The equalizer's output as 64-bit floats, before the limits of the source's encoding.
   const auto stream =
-      SampleStream::Create(BestFilterKernel(), format, chain, job.channels, run.threads);
-  StreamBlockFilter equalizer(*stream, SampleBytes(format.encoding) * job.channels, run.cancel,
-                              run.threads);
+      SampleStream::Create(BestFilterKernel(), SampleFormat{SampleEncoding::Float64, 0}, chain,
+                           job.channels, run.threads);
   // The loudness the output will have without the gain: after the rate and channel steps,
   // before the depth, whose dither and rounding a gain does not scale.
+  const std::uint64_t frames =
+      again->GetSampleBytes64() / (SampleBytes(format.encoding) * job.channels);
   std::unique_ptr<DeliveryStage> stage;
   if (Has(plan, delivery::DeliveryStep::Rate) || Has(plan, delivery::DeliveryStep::Channels)) {
-    stage = DeliveryStage::Create(plan, format.encoding, job.channels, job.sampleRate,
-                                  again->GetSampleBytes64(), true);
+    stage = DeliveryStage::Create(plan, SampleEncoding::Float64, job.channels, job.sampleRate,
+                                  frames * job.channels * sizeof(double), true);
   }
   const std::unique_ptr<OutputMeter> meter =
       stage ? OutputMeter::Create(stage->Output().encoding, stage->Output().channels,
                                   stage->Output().rate)
-            : OutputMeter::Create(format.encoding, job.channels, job.sampleRate);
+            : OutputMeter::Create(SampleEncoding::Float64, job.channels, job.sampleRate);
   if (!meter || (!stage && plan.outputRate != job.sampleRate)) {
     run.result.Error(
         FormatText("The loudness of the source cannot be measured(%s).", source.c_str()));
     return std::nullopt;
   }
-  DeliveryBlockFilter filter(equalizer, stage.get(), nullptr, meter.get());
+  MeasuringBlockFilter filter(*stream, format.encoding, job.channels, stage.get(), *meter,
+                              run.cancel);
   if (again->StreamThrough(filter) != 1) {
     if (!Cancelled(run)) {
       run.result.Error(FormatText("The loudness measurement of the source stopped(%s): %s.",
