@@ -100,6 +100,23 @@ std::string LoudnessObject(const OutputLoudness& loudness) {
          ", \"sample_peak_dbfs\": " + OptionalLevel(loudness.samplePeakDbfs) + "}";
 }
 
+// What the delivery steps applied to the output written; null when none was asked for or
+// nothing was written.
+std::string DeliveryObject(const ConversionResult& conversion) {
+  const DeliveryApplied& applied = conversion.delivery;
+  if (!applied.asked || !conversion.Converted()) {
+    return "null";
+  }
+  const bool isFloat = applied.encoding.rfind("float", 0) == 0;
+  const std::string bits = applied.encoding.substr(isFloat ? 5 : 3);
+  return "{\"gain_db\": " + OptionalLevel(applied.gainDb) +
+         ", \"sample_rate\": " + std::to_string(applied.sampleRate) +
+         ", \"channels\": " + std::to_string(applied.channels) + ", \"bits\": " + bits +
+         ", \"encoding\": " + Quoted(applied.encoding) +
+         ", \"dither\": " + (applied.dithered ? "true" : "false") +
+         ", \"clipped_samples\": " + std::to_string(applied.clippedSamples) + "}";
+}
+
 std::string FileEntry(const BatchFileResult& file) {
   const ConversionJob& job = file.job;
   const ConversionResult& conversion = file.conversion;
@@ -132,6 +149,7 @@ std::string FileEntry(const BatchFileResult& file) {
             : "{\"frames_read\": " + std::to_string(job.framesRead) + ", \"frames_stated\": " +
                   (job.statedFrames > 0 ? std::to_string(job.statedFrames) : "null") + "}");
   field("loudness", LoudnessObject(conversion.loudness));
+  field("delivery", DeliveryObject(conversion));
   std::string bands = "[";
   for (std::size_t i = 0; i < job.bands.size(); ++i) {
     const BandUse& band = job.bands[i];

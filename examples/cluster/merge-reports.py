@@ -88,6 +88,7 @@ def no_result_entry(source):
         "peak_dbfs": None,
         "source_ends_early": None,
         "loudness": None,
+        "delivery": None,
         "bands": [],
     }
 

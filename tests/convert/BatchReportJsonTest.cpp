@@ -39,7 +39,16 @@ TEST(BatchReportJsonTest, EveryTextIsEscapedAndEveryStateValidates) {
   converted.job.endsEarly = true;
   converted.job.framesRead = 72000;
   converted.job.statedFrames = 144000;
+  converted.conversion.delivery = DeliveryApplied{.asked = true,
+                                                  .gainDb = -3.456,
+                                                  .sampleRate = 44100,
+                                                  .channels = 1,
+                                                  .encoding = "pcm16",
+                                                  .dithered = true,
+                                                  .clippedSamples = 2};
   BatchFileResult cutOgg = converted;
+  cutOgg.conversion.delivery =
+      DeliveryApplied{.asked = true, .sampleRate = 48000, .channels = 2, .encoding = "float32"};
   cutOgg.job.statedFrames = 0;
   // Below the gate, and a peak that is not a finite number.
   cutOgg.conversion.loudness = OutputLoudness{.measured = true, .truePeakDbtp = HUGE_VAL};
@@ -69,6 +78,14 @@ TEST(BatchReportJsonTest, EveryTextIsEscapedAndEveryStateValidates) {
                       R"("true_peak_dbtp": null, "sample_peak_dbfs": null})"),
             std::string::npos);
   EXPECT_NE(json.find(R"("loudness": null)"), std::string::npos);
+  EXPECT_NE(json.find(R"("delivery": {"gain_db": -3.46, "sample_rate": 44100, "channels": 1, )"
+                      R"("bits": 16, "encoding": "pcm16", "dither": true, "clipped_samples": 2})"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find(R"("delivery": {"gain_db": null, "sample_rate": 48000, "channels": 2, )"
+                      R"("bits": 32, "encoding": "float32", "dither": false, )"),
+            std::string::npos);
+  EXPECT_NE(json.find(R"("delivery": null)"), std::string::npos);
   EXPECT_NE(json.find(R"("source": "odd \"name\"\\ with\ttab \u0001 and \ufffd bad byte )"
                       "\xc3\xa9"
                       R"(.wav")"),
