@@ -10,11 +10,19 @@
 namespace {
 
 // The plan's jobs with what the command line asks of every output: its measurement for the
-// report.
+// report, its loudness line, its delivery (a named set with the explicit values over it).
 std::vector<ConversionJob> JobsAsAsked(const CommandOptions& options, const BatchPlan& plan) {
+  const delivery::DeliverySettings asked =
+      options.deliveryName.empty()
+          ? options.delivery
+          : delivery::MergeDelivery(delivery::FindNamedDelivery(options.deliveryName)
+                                        .value_or(delivery::DeliverySettings{}),
+                                    options.delivery);
   std::vector<ConversionJob> jobs = plan.jobs;
   for (ConversionJob& job : jobs) {
     job.measureOutput = options.hasReport;
+    job.sayLoudness = options.sayLoudness;
+    job.delivery = asked;
   }
   return jobs;
 }
