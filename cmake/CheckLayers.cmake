@@ -16,7 +16,8 @@
 #   eq/fileio                   the filtering meets the file library: eq/filter, LibProject
 #   delivery                    loudness, rate, channels, depth: platform
 #   convert                     conversions, batches, reports: eq/fileio, delivery and below
-#   analysis                    a recording's reading, spectrum, playback: eq/fileio and below
+#   analysis                    a recording's reading, spectrum, loudness, playback: eq/fileio,
+#                               delivery and below
 #   settings                    the configuration and settings files: platform, eq/band
 #   preset                      preset text: eq/design, settings and below
 #   ui                          the window (Qt): every room but LibProject and eq/fileio
@@ -38,7 +39,7 @@ set(allowed_eq/response "${design_below};eq/response/")
 set(allowed_eq/filter "${design_below};eq/filter/")
 set(allowed_eq/fileio "${design_below};eq/filter/;LibProject/;eq/fileio/")
 set(allowed_convert "${design_below};eq/filter/;LibProject/;eq/fileio/;delivery/;convert/")
-set(allowed_analysis "${design_below};eq/filter/;LibProject/;eq/fileio/;analysis/")
+set(allowed_analysis "${design_below};eq/filter/;LibProject/;eq/fileio/;delivery/;analysis/")
 set(allowed_delivery "platform/;delivery/")
 set(allowed_settings "platform/;eq/band/;settings/")
 set(allowed_preset "${design_below};settings/;preset/")

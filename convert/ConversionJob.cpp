@@ -460,6 +460,7 @@ std::optional<double> MeasureGain(Conversion& run, const SampleFormat& format,
   (void)TableWithGain(run.bandTable, gain.gainDb, applied);
   if (std::string text = NormalisationText(gain, plan, std::max(0.0, gain.gainDb - applied));
       !text.empty()) {
+    run.result.delivery.gainNote = text;
     run.result.Information(std::move(text));
   }
   return applied;

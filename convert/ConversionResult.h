@@ -52,6 +52,8 @@ struct DeliveryApplied {
   std::string encoding{};            ///< of the output: "pcm8" ... "pcm32", "float32", "float64"
   bool dithered = false;             ///< TPDF dither was added where the depth was reduced
   std::uint64_t clippedSamples = 0;  ///< output samples the output depth's limits changed
+  /// What the normalising gain could not do, as its line says it; empty when it did all
+  std::string gainNote{};
 };
 
 /// What a conversion returns: how it ended, its transcript, and what the limits did. The
