@@ -525,8 +525,8 @@ std::string DescribeImportRefusal(const PresetImport& preset) {
     return "The preset file holds no filter that can be imported";
   }
   if (preset.table.size() > static_cast<std::size_t>(kMaxBandCount)) {
-    return FormatText("The preset file holds %zu filters, more than the limit of %d bands",
-                      preset.table.size(), kMaxBandCount);
+    return FormatText("The preset file holds %llu filters, more than the limit of %d bands",
+                      static_cast<unsigned long long>(preset.table.size()), kMaxBandCount);
   }
   return {};
 }

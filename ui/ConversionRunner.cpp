@@ -48,7 +48,7 @@ namespace {
 // The batch's progress as the window shows it, posted to the window's thread: the worker never
 // touches a widget.
 std::function<void(const BatchProgress&)> PostProgress(QEventLoop& loop,
-                                                       QPointer<QProgressDialog> progress) {
+                                                       const QPointer<QProgressDialog>& progress) {
   return [&loop, progress](const BatchProgress& state) {
     const int done = static_cast<int>(state.done);
     const int all = static_cast<int>(state.total);
@@ -66,10 +66,9 @@ std::function<void(const BatchProgress&)> PostProgress(QEventLoop& loop,
 
 // A failure put to the person on the window's thread, the worker waiting for the answer; the
 // window's loop runs until the worker has ended, so the answer always comes.
-std::function<bool(const BatchFileResult&)> AskOnWindowThread(QEventLoop& loop,
-                                                              std::atomic<bool>& cancel,
-                                                              const FailurePrompt& askContinue,
-                                                              QPointer<QProgressDialog> progress) {
+std::function<bool(const BatchFileResult&)> AskOnWindowThread(
+    QEventLoop& loop, std::atomic<bool>& cancel, const FailurePrompt& askContinue,
+    const QPointer<QProgressDialog>& progress) {
   return [&loop, &cancel, &askContinue, progress](const BatchFileResult& failed) {
     if (cancel || !askContinue) {
       return false;

@@ -199,9 +199,9 @@ TEST(ConversionJobTest, ClippingIsCountedAndReportedInOneLine) {
       char line[256];
       std::snprintf(line, sizeof line,
                     "Information:Apply the equalizer filter parameter.\r\n"
-                    "Information:Clipped %zu of 8000 samples, peak %.2f dBFS.\r\n"
+                    "Information:Clipped %llu of 8000 samples, peak %.2f dBFS.\r\n"
                     "Information:Write to output file(",
-                    clipped, 20 * std::log10(peak / c.scale));
+                    static_cast<unsigned long long>(clipped), 20 * std::log10(peak / c.scale));
       EXPECT_NE(run.log.find(line), std::string::npos) << run.log << "\nwanted: " << line;
     }
   }
@@ -357,14 +357,18 @@ TEST(ConversionJobTest, AFailedWriteLeavesTheEarlierOutputAsItWas) {
   TempDir dir;
   const std::string output = dir.File("out.wav");
   WriteFile(output, "the earlier output");
-  // A source without samples (a WAVE file, a FLAC file sox made) names the source as the cause.
-  const std::string empty = Save(dir, "empty.wav", PcmWave(1, 8000, 16, {}));
+  // A source without samples (a WAVE file, a FLAC file sox made where there is sox and the
+  // file library reads FLAC: not in the Windows build) names the source as the cause.
+  std::vector<std::string> sources = {Save(dir, "empty.wav", PcmWave(1, 8000, 16, {}))};
+#if !defined(_WIN32)
   const std::string emptyFlac = dir.File("empty.flac");
   ASSERT_EQ(
       RunProcess("/usr/bin/sox", {"-n", "-r", "8000", "-b", "16", emptyFlac, "trim", "0", "0"})
           .exitCode,
       0);
-  for (const std::string& source : {empty, emptyFlac}) {
+  sources.push_back(emptyFlac);
+#endif
+  for (const std::string& source : sources) {
     auto jobs = Jobs({{source, output}});
     const Conversion run(jobs, SpeechBands());
     EXPECT_EQ(run.result, 0);

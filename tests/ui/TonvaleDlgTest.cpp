@@ -266,38 +266,6 @@ class TonvaleDlgTest : public UiFixture {
   // minute, which fails the case instead of leaving the test waiting for ever.
   void theFlagClosesEveryOpenBoxWithTheWindow() {
     m_config.checkLive = 0;  // the flag's message is posted by hand here
-    const auto expectClosedOnceShown = [](CTonvaleDlg* dialog, const std::function<bool()>& shown,
-                                          const std::function<void()>& open) {
-      QTimer poll;
-      poll.setInterval(5);
-      QObject::connect(&poll, &QTimer::timeout, dialog, [&poll, &shown, dialog] {
-        if (shown()) {
-          poll.stop();
-          QCoreApplication::postEvent(dialog, new LiveStatusEvent(0));
-        }
-      });
-      bool stuck = false;
-      QTimer watchdog;
-      watchdog.setSingleShot(true);
-      watchdog.setInterval(60000);
-      QObject::connect(&watchdog, &QTimer::timeout, dialog, [&stuck] {
-        stuck = true;
-        while (QWidget* box = QApplication::activeModalWidget()) {
-          box->close();
-          if (QApplication::activeModalWidget() == box) {
-            break;
-          }
-        }
-      });
-      poll.start();
-      watchdog.start();
-      open();
-      watchdog.stop();
-      QVERIFY2(!stuck, "a box stayed open after the flag turned 0");
-      QVERIFY(!dialog->isVisible());
-      QCOMPARE(dialog->result(), int(QDialog::Rejected));
-      QVERIFY(QApplication::activeModalWidget() == nullptr);
-    };
     const auto messageBoxShown = [] {
       const auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       return box != nullptr && box->isVisible();
@@ -305,7 +273,7 @@ class TonvaleDlgTest : public UiFixture {
 
     {  // the message box of a failed save
       auto dialog = MakeDialog(true, [] { return false; });
-      expectClosedOnceShown(dialog.get(), messageBoxShown, [&dialog] { dialog->accept(); });
+      ExpectClosedOnceShown(dialog.get(), messageBoxShown, [&dialog] { dialog->accept(); });
     }
     {  // a file chooser
       auto dialog = MakeDialog();
@@ -314,7 +282,7 @@ class TonvaleDlgTest : public UiFixture {
         chooser.exec();
         return QStringList{QStringLiteral("never.wav")};
       });
-      expectClosedOnceShown(
+      ExpectClosedOnceShown(
           dialog.get(), [] { return QApplication::activeModalWidget() != nullptr; },
           [&dialog] { dialog->OnConvertFile(); });
     }
@@ -322,7 +290,7 @@ class TonvaleDlgTest : public UiFixture {
       const QString path = QString::fromStdString(WriteWave("r.wav", {1, 2, 3, 4}));
       auto dialog = MakeDialog();
       dialog->SetFileChooser([path](QWidget*) { return QStringList{path}; });
-      expectClosedOnceShown(dialog.get(), messageBoxShown, [&dialog] { dialog->OnConvertFile(); });
+      ExpectClosedOnceShown(dialog.get(), messageBoxShown, [&dialog] { dialog->OnConvertFile(); });
     }
     {  // the Continue/Stop box of a failed file
       QStringList paths = {QString::fromStdString(m_dir.File("absent.wav")),
@@ -331,7 +299,7 @@ class TonvaleDlgTest : public UiFixture {
       dialog->SetFileChooser([&paths](QWidget*) { return paths; });
       bool reported = false;
       dialog->SetReportSink([&reported](const QString&, const QString&, bool) { reported = true; });
-      expectClosedOnceShown(dialog.get(), messageBoxShown, [&dialog] { dialog->OnConvertFile(); });
+      ExpectClosedOnceShown(dialog.get(), messageBoxShown, [&dialog] { dialog->OnConvertFile(); });
       QVERIFY(!reported);
     }
     {  // the progress dialog of a long run: the run stops, nothing half-written stays
@@ -353,7 +321,7 @@ class TonvaleDlgTest : public UiFixture {
       bool reported = false;
       dialog->SetReportSink([&reported](const QString&, const QString&, bool) { reported = true; });
       CTonvaleDlg* d = dialog.get();
-      expectClosedOnceShown(
+      ExpectClosedOnceShown(
           d,
           [d] {
             const auto* progress = d->findChild<QProgressDialog*>();
@@ -403,6 +371,42 @@ class TonvaleDlgTest : public UiFixture {
       ++checked;
     }
     QVERIFY(checked > 20);
+  }
+
+ private:
+  // Opens a box with `open` and, once `shown` says it shows, posts the flag's 0: the box and the
+  // window must close.
+  static void ExpectClosedOnceShown(CTonvaleDlg* dialog, const std::function<bool()>& shown,
+                                    const std::function<void()>& open) {
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, dialog, [&poll, &shown, dialog] {
+      if (shown()) {
+        poll.stop();
+        QCoreApplication::postEvent(dialog, new LiveStatusEvent(0));
+      }
+    });
+    bool stuck = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    watchdog.setInterval(60000);
+    QObject::connect(&watchdog, &QTimer::timeout, dialog, [&stuck] {
+      stuck = true;
+      while (QWidget* box = QApplication::activeModalWidget()) {
+        box->close();
+        if (QApplication::activeModalWidget() == box) {
+          break;
+        }
+      }
+    });
+    poll.start();
+    watchdog.start();
+    open();
+    watchdog.stop();
+    QVERIFY2(!stuck, "a box stayed open after the flag turned 0");
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(dialog->result(), int(QDialog::Rejected));
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
   }
 };
 
