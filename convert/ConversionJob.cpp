@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 
 #include "LibProject/Audio/WaveFileUtil/WavFileFormat.h"
 #include "LibProject/Audio/WaveFileUtil/sndfile/SndFile.h"
@@ -164,6 +165,12 @@ void NoteEndsEarly(Conversion& run, const C_SourceLength& length, std::uint64_t 
         FormatText("The source ends early: %llu frames read, the end of its stream is missing.",
                    static_cast<unsigned long long>(job.framesRead)));
   }
+}
+
+// Whether the meter's parts may run on threads of their own: not when the conversion was
+// given one thread (/jobs:1, or a batch running as many files as it has threads).
+bool MeterThreads(const Conversion& run) {
+  return run.threads == 0 ? std::thread::hardware_concurrency() != 1 : run.threads > 1;
 }
 
 // True, with a line saying so, when the caller has asked the run to stop.
@@ -372,8 +379,9 @@ bool StreamOne(Conversion& run, I_WavFile& file, const SampleFormat& format, Fil
   std::unique_ptr<OutputMeter> meter;
   if (job.measureOutput || job.sayLoudness) {
     meter = stage ? OutputMeter::Create(stage->Output().encoding, stage->Output().channels,
-                                        stage->Output().rate)
-                  : OutputMeter::Create(format.encoding, job.channels, job.sampleRate);
+                                        stage->Output().rate, MeterThreads(run))
+                  : OutputMeter::Create(format.encoding, job.channels, job.sampleRate,
+                                        MeterThreads(run));
   }
   DeliveryBlockFilter filter(equalizer, stage.get(),
                              delivery != nullptr ? &delivery->output : nullptr, meter.get());
@@ -437,8 +445,9 @@ std::optional<double> MeasureGain(Conversion& run, const SampleFormat& format,
   }
   const std::unique_ptr<OutputMeter> meter =
       stage ? OutputMeter::Create(stage->Output().encoding, stage->Output().channels,
-                                  stage->Output().rate)
-            : OutputMeter::Create(SampleEncoding::Float64, job.channels, job.sampleRate);
+                                  stage->Output().rate, MeterThreads(run))
+            : OutputMeter::Create(SampleEncoding::Float64, job.channels, job.sampleRate,
+                                  MeterThreads(run));
   if (!meter || (!stage && plan.outputRate != job.sampleRate)) {
     run.result.Error(
         FormatText("The loudness of the source cannot be measured(%s).", source.c_str()));
@@ -561,8 +570,8 @@ void MeasureLoaded(Conversion& run, I_WavData& data, const I_WavInfo& info) {
   if ((!run.job.measureOutput && !run.job.sayLoudness) || !format) {
     return;
   }
-  if (const auto meter =
-          OutputMeter::Create(format->encoding, run.job.channels, run.job.sampleRate)) {
+  if (const auto meter = OutputMeter::Create(format->encoding, run.job.channels, run.job.sampleRate,
+                                             MeterThreads(run))) {
     meter->Add(data.GetBuffer(), data.GetDataLength());
     run.result.loudness = meter->Finish();
   }

@@ -22,13 +22,13 @@ constexpr unsigned kMaxPeakThreads = 4;
 }  // namespace
 
 std::unique_ptr<OutputMeter> OutputMeter::Create(SampleEncoding encoding, unsigned channels,
-                                                 std::uint32_t rate) {
+                                                 std::uint32_t rate, bool ownThreads) {
   std::vector<std::unique_ptr<Part>> parts;
   auto loudness = LoudnessMeter::Create(channels, rate, 1.0, LoudnessMeter::Parts::Loudness);
   if (!loudness) {
     return nullptr;
   }
-  parts.push_back(std::make_unique<Part>(std::move(*loudness), 0, channels));
+  parts.push_back(std::make_unique<Part>(std::move(*loudness), 0, channels, ownThreads));
   const unsigned groups = std::min(channels, kMaxPeakThreads);
   for (unsigned g = 0; g < groups; ++g) {
     const unsigned first = g * channels / groups;
@@ -37,7 +37,7 @@ std::unique_ptr<OutputMeter> OutputMeter::Create(SampleEncoding encoding, unsign
     if (!peak) {
       return nullptr;
     }
-    parts.push_back(std::make_unique<Part>(std::move(*peak), first, count));
+    parts.push_back(std::make_unique<Part>(std::move(*peak), first, count, ownThreads));
   }
   return std::unique_ptr<OutputMeter>(new OutputMeter(encoding, channels, std::move(parts)));
 }

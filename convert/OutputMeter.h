@@ -18,10 +18,12 @@
 /// and a piece of values per thread, whatever the stream's length.
 class OutputMeter {
  public:
-  /// A meter of samples of `encoding` in `channels` channels at `rate` Hz. Null when this
-  /// build has no loudness meter or the meter refuses the layout (more than 64 channels).
+  /// A meter of samples of `encoding` in `channels` channels at `rate` Hz; with `ownThreads`
+  /// false its parts run on the caller's thread, one after another (a conversion allowed one
+  /// thread). Null when this build has no loudness meter or the meter refuses the layout (more
+  /// than 64 channels).
   static std::unique_ptr<OutputMeter> Create(SampleEncoding encoding, unsigned channels,
-                                             std::uint32_t rate);
+                                             std::uint32_t rate, bool ownThreads = true);
   ~OutputMeter();
   OutputMeter(const OutputMeter&) = delete;
   OutputMeter& operator=(const OutputMeter&) = delete;
@@ -36,8 +38,8 @@ class OutputMeter {
  private:
   // One meter and the thread it runs on, with the channels it takes.
   struct Part {
-    Part(delivery::LoudnessMeter m, unsigned first, unsigned count)
-        : meter(std::move(m)), firstChannel(first), channelCount(count) {}
+    Part(delivery::LoudnessMeter m, unsigned first, unsigned count, bool ownThread)
+        : meter(std::move(m)), firstChannel(first), channelCount(count), thread(ownThread) {}
     delivery::LoudnessMeter meter;
     unsigned firstChannel = 0;
     unsigned channelCount = 0;

@@ -106,16 +106,23 @@ TEST(OutputMeterTest, EveryEncodingFedInPiecesThatSplitFramesMeasuresAsItsDecode
         SampleEncoding::Float32, SampleEncoding::Float64}) {
     SCOPED_TRACE(static_cast<int>(encoding));
     const std::vector<std::uint8_t> bytes = NoiseBytes(encoding, samples);
-    auto meter = OutputMeter::Create(encoding, kChannels, kRate);
-    ASSERT_TRUE(meter);
     // Pieces of a prime size: most of them end inside a sample and inside a frame; a last
-    // partial frame (two samples more) is left out.
+    // partial frame (two samples more) is left out. The parts on threads of their own, and on
+    // the caller's (a conversion of one thread).
     std::vector<std::uint8_t> fed = bytes;
     fed.insert(fed.end(), bytes.begin(), bytes.begin() + 2 * (bytes.size() / samples));
-    for (std::size_t first = 0; first < fed.size(); first += 1000003) {
-      meter->Add(fed.data() + first, std::min<std::size_t>(1000003, fed.size() - first));
+    std::vector<OutputLoudness> both;
+    for (const bool ownThreads : {true, false}) {
+      auto meter = OutputMeter::Create(encoding, kChannels, kRate, ownThreads);
+      ASSERT_TRUE(meter);
+      for (std::size_t first = 0; first < fed.size(); first += 1000003) {
+        meter->Add(fed.data() + first, std::min<std::size_t>(1000003, fed.size() - first));
+      }
+      both.push_back(meter->Finish());
     }
-    const OutputLoudness measured = meter->Finish();
+    const OutputLoudness& measured = both[0];
+    EXPECT_EQ(both[1].integratedLufs, measured.integratedLufs);
+    EXPECT_EQ(both[1].truePeakDbtp, measured.truePeakDbtp);
 
     auto reference = delivery::LoudnessMeter::Create(kChannels, kRate);
     ASSERT_TRUE(reference);
