@@ -7,6 +7,28 @@
 #include "platform/text/FormatText.h"
 #include "platform/text/PrintableText.h"
 
+namespace {
+
+// The plan's jobs with what the command line asks of every output: its measurement for the
+// report, its loudness line, its delivery (a named set with the explicit values over it).
+std::vector<ConversionJob> JobsAsAsked(const CommandOptions& options, const BatchPlan& plan) {
+  const delivery::DeliverySettings asked =
+      options.deliveryName.empty()
+          ? options.delivery
+          : delivery::MergeDelivery(delivery::FindNamedDelivery(options.deliveryName)
+                                        .value_or(delivery::DeliverySettings{}),
+                                    options.delivery);
+  std::vector<ConversionJob> jobs = plan.jobs;
+  for (ConversionJob& job : jobs) {
+    job.measureOutput = options.hasReport;
+    job.sayLoudness = options.sayLoudness;
+    job.delivery = asked;
+  }
+  return jobs;
+}
+
+}  // namespace
+
 int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
                    const EqBandTable& bandTable, const SettingsLoadReport* settings,
                    const CommandModeSinks& sinks) {
@@ -32,7 +54,7 @@ int RunCommandMode(const CommandOptions& options, const BatchPlan& plan,
     batch.progressInterval = 0.5;  // a long file moves the line too
     // Only a single source without an output folder can be given its output's name.
     batch.adviseConvertOutput = !plan.several && !options.hasOutputFolder;
-    files = RunBatch(plan.jobs, bandTable, batch);
+    files = RunBatch(JobsAsAsked(options, plan), bandTable, batch);
     result = plan.sourceMissing || plan.jobs.empty() ? 0 : 1;
     for (const BatchFileResult& file : files) {
       if (file.conversion.outcome == ConversionStatus::NotAttempted) {

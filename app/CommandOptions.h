@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "delivery/DeliverySettings.h"
+
 /// Flags and paths set by the command line. All zero or empty until the command line is parsed.
 struct CommandOptions {
   std::int32_t consoleMode = 0;       ///< 1: console output on, window-less run (/h, /command, ...)
@@ -29,4 +31,9 @@ struct CommandOptions {
   bool hasExportPreset = false;             ///< the EQ index is exported as preset text
   std::string exportPresetPath;             ///< the preset text file to write
   std::string openRecordingPath;  ///< a recording the window shows the spectrum of; empty: none
+  bool sayLoudness = false;       ///< /loudness: each output's loudness in a line
+  /// The delivery values given one by one (/normalize, /true_peak, /output_rate,
+  /// /output_channels, /output_bits, /dither); they override the named set's
+  delivery::DeliverySettings delivery{};
+  std::string deliveryName;  ///< /deliver: the named set; empty: none
 };

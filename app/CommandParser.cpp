@@ -1,5 +1,11 @@
 #include "app/CommandParser.h"
 
+#include <optional>
+#include <utility>
+
+#include "delivery/DeliverySettings.h"
+#include "delivery/Resampler.h"
+
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/FolderListing.h"
 #include "platform/fs/PathUtil.h"
@@ -8,7 +14,7 @@
 #include "platform/text/NumberText.h"
 #include "platform/text/PrintableText.h"
 
-const std::array<OptionRow, 17> g_optionTable = {{
+const std::array<OptionRow, 25> g_optionTable = {{
     {OptionId::H, "h", R"(^\s*[\-/]h\s*$)", "Open help information", "/h"},
     {OptionId::Command, "command", R"(^\s*[\-/]command\s*$)", "Run application using command mode",
      "/command"},
@@ -47,6 +53,28 @@ const std::array<OptionRow, 17> g_optionTable = {{
      "--help"},
     {OptionId::Version, "version", R"(^\s*(?:--|[\-/])version\s*$)",
      "Print the program's version and the commit it was built from", "/version"},
+    {OptionId::Loudness, "loudness", R"(^\s*[\-/]loudness\s*$)",
+     "Print each output's loudness, loudness range and true peak in a line", "/loudness"},
+    {OptionId::Normalize, "normalize", R"(^\s*[\-/]normalize[=:](.*)\s*$)",
+     "Bring each output to this integrated loudness in LUFS, -70 to 0 (true peak kept at most "
+     "-1 dBTP unless /true_peak says otherwise)",
+     "/normalize:-16"},
+    {OptionId::TruePeak, "true_peak", R"(^\s*[\-/]true_peak[=:](.*)\s*$)",
+     "Keep each output's true peak at or below this many dBTP, -60 to 0, by a lower gain",
+     "/true_peak:-1"},
+    {OptionId::OutputRate, "output_rate", R"(^\s*[\-/]output_rate[=:](.*)\s*$)",
+     "Write the outputs at this sample rate, 8000 to 384000 Hz", "/output_rate:44100"},
+    {OptionId::OutputChannels, "output_channels", R"(^\s*[\-/]output_channels[=:](.*)\s*$)",
+     "Mix the outputs down to one channel, the average of the channels", "/output_channels:1"},
+    {OptionId::OutputBits, "output_bits", R"(^\s*[\-/]output_bits[=:](.*)\s*$)",
+     "Write the outputs as 16-, 24- or 32-bit integers or 32-bit floats: 16, 24, 32 or float",
+     "/output_bits:16"},
+    {OptionId::Dither, "dither", R"(^\s*[\-/]dither[=:](.*)\s*$)",
+     "Dither where the depth is reduced (on, the default) or not (off)", "/dither:off"},
+    {OptionId::Deliver, "deliver", R"(^\s*[\-/]deliver[=:](.*)\s*$)",
+     "Deliver as a destination asks: podcast, broadcast, speech-recognition or archive (the "
+     "options above override its values)",
+     "/deliver:podcast"},
 }};
 
 namespace {
@@ -213,6 +241,14 @@ int CommandParser::ValidateOption(OptionId id, const std::smatch& match) {
       m_options.consoleMode = 1;
       m_options.showVersion = true;
       return 1;
+    case OptionId::Loudness: m_options.sayLoudness = true; return 1;
+    case OptionId::Normalize:
+    case OptionId::TruePeak: return AcceptLevel(id, value);
+    case OptionId::OutputRate: return AcceptOutputRate(value);
+    case OptionId::OutputChannels: return AcceptOutputChannels(value);
+    case OptionId::OutputBits: return AcceptOutputBits(value);
+    case OptionId::Dither: return AcceptDither(value);
+    case OptionId::Deliver: return AcceptDeliver(value);
   }
   return 1;
 }
@@ -263,5 +299,101 @@ int CommandParser::AcceptOpenRecording(const std::string& value) {
                                 "\r\n"));
     return 0;
   }
+  return 1;
+}
+
+namespace {
+
+// A decimal number and nothing else (blanks around it allowed): "-16", "-23.5", "+0".
+std::optional<double> WholeNumber(const std::string& value) {
+  static const std::regex number(R"(\s*[+-]?(\d+(\.\d*)?|\.\d+)\s*)", std::regex::ECMAScript);
+  if (!std::regex_match(value, number)) {
+    return std::nullopt;
+  }
+  return platform::ParseNumber(value);
+}
+
+}  // namespace
+
+int CommandParser::AcceptLevel(OptionId id, const std::string& value) {
+  // A target below the gate could never be measured, one above full scale never reached; a
+  // ceiling lower than -60 dBTP would silence speech rather than protect it.
+  const bool target = id == OptionId::Normalize;
+  const double lowest = target ? -70.0 : -60.0;
+  const std::optional<double> level = WholeNumber(value);
+  if (!level || *level < lowest || *level > 0.0) {
+    Report(platform::FormatText("%s%s must be a number of %s from %d to 0(%s).%s",
+                                "Error:", target ? "The loudness target" : "The true-peak ceiling",
+                                target ? "LUFS" : "dBTP", static_cast<int>(lowest),
+                                PrintableText(value).c_str(), "\r\n"));
+    return 0;
+  }
+  (target ? m_options.delivery.targetLufs : m_options.delivery.ceilingDbtp) = *level;
+  return 1;
+}
+
+int CommandParser::AcceptOutputRate(const std::string& value) {
+  static const std::regex digits(R"(\s*\d+\s*)", std::regex::ECMAScript);
+  const auto rate = std::regex_match(value, digits) ? platform::ParseUnsigned32(value)
+                                                    : std::optional<std::uint32_t>();
+  if (!rate || *rate < delivery::Resampler::kMinRate || *rate > delivery::Resampler::kMaxRate) {
+    Report(
+        platform::FormatText("%sThe output rate must be a whole number of Hz from %u to %u(%s).%s",
+                             "Error:", delivery::Resampler::kMinRate, delivery::Resampler::kMaxRate,
+                             PrintableText(value).c_str(), "\r\n"));
+    return 0;
+  }
+  m_options.delivery.sampleRate = *rate;
+  return 1;
+}
+
+int CommandParser::AcceptOutputChannels(const std::string& value) {
+  if (WholeNumber(value) != 1.0) {
+    Report(platform::FormatText("%sThe output can be mixed down to 1 channel only(%s).%s",
+                                "Error:", PrintableText(value).c_str(), "\r\n"));
+    return 0;
+  }
+  m_options.delivery.channels = 1;
+  return 1;
+}
+
+int CommandParser::AcceptOutputBits(const std::string& value) {
+  using delivery::SampleDepth;
+  static const std::pair<const char*, SampleDepth> kDepths[] = {{"16", SampleDepth::Int16},
+                                                                {"24", SampleDepth::Int24},
+                                                                {"32", SampleDepth::Int32},
+                                                                {"float", SampleDepth::Float32}};
+  for (const auto& [name, depth] : kDepths) {
+    if (value == name) {
+      m_options.delivery.depth = depth;
+      return 1;
+    }
+  }
+  Report(platform::FormatText("%sThe output bits must be 16, 24, 32 or float(%s).%s",
+                              "Error:", PrintableText(value).c_str(), "\r\n"));
+  return 0;
+}
+
+int CommandParser::AcceptDither(const std::string& value) {
+  if (value != "on" && value != "off") {
+    Report(platform::FormatText("%sThe dither must be on or off(%s).%s",
+                                "Error:", PrintableText(value).c_str(), "\r\n"));
+    return 0;
+  }
+  m_options.delivery.dither = value == "on";
+  return 1;
+}
+
+int CommandParser::AcceptDeliver(const std::string& value) {
+  if (!delivery::FindNamedDelivery(value)) {
+    std::string names;
+    for (const delivery::NamedDelivery& named : delivery::NamedDeliveries()) {
+      names += (names.empty() ? "" : ", ") + std::string(named.name);
+    }
+    Report(platform::FormatText("%sThere is no delivery of that name(%s): %s.%s",
+                                "Error:", PrintableText(value).c_str(), names.c_str(), "\r\n"));
+    return 0;
+  }
+  m_options.deliveryName = value;
   return 1;
 }

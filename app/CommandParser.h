@@ -11,23 +11,31 @@
 
 /// The action of each command-line option, numbered as the option table lists them.
 enum class OptionId : int {
-  H = 1,               ///< /h: the help listing
-  Command = 2,         ///< /command: console mode
-  AccessSetting = 3,   ///< /access_setting: the settings file
-  EqIndex = 4,         ///< /eq_index: the setup in that file
-  ConvertSource = 5,   ///< /convert_source: a file, folder or pattern to convert (repeatable)
-  ConvertOutput = 6,   ///< /convert_output: the output file
-  CheckLive = 7,       ///< /checklive: the live flag's check
-  OutputFolder = 8,    ///< /output_folder: where a batch's outputs go
-  Recursive = 9,       ///< /recursive: subfolders too
-  Jobs = 10,           ///< /jobs: the thread count
-  KeepGoing = 11,      ///< /keep_going: on past a failed file
-  Report = 12,         ///< /report: the JSON summary
-  ImportPreset = 13,   ///< /import_preset
-  ExportPreset = 14,   ///< /export_preset
-  OpenRecording = 15,  ///< /open_recording: the window's recording
-  Help = 16,           ///< --help: as /h
-  Version = 17,        ///< /version
+  H = 1,                ///< /h: the help listing
+  Command = 2,          ///< /command: console mode
+  AccessSetting = 3,    ///< /access_setting: the settings file
+  EqIndex = 4,          ///< /eq_index: the setup in that file
+  ConvertSource = 5,    ///< /convert_source: a file, folder or pattern to convert (repeatable)
+  ConvertOutput = 6,    ///< /convert_output: the output file
+  CheckLive = 7,        ///< /checklive: the live flag's check
+  OutputFolder = 8,     ///< /output_folder: where a batch's outputs go
+  Recursive = 9,        ///< /recursive: subfolders too
+  Jobs = 10,            ///< /jobs: the thread count
+  KeepGoing = 11,       ///< /keep_going: on past a failed file
+  Report = 12,          ///< /report: the JSON summary
+  ImportPreset = 13,    ///< /import_preset
+  ExportPreset = 14,    ///< /export_preset
+  OpenRecording = 15,   ///< /open_recording: the window's recording
+  Help = 16,            ///< --help: as /h
+  Version = 17,         ///< /version
+  Loudness = 18,        ///< /loudness: the output's loudness in a line
+  Normalize = 19,       ///< /normalize: the output's integrated loudness, LUFS
+  TruePeak = 20,        ///< /true_peak: the ceiling of the output's true peak, dBTP
+  OutputRate = 21,      ///< /output_rate: the output's sample rate, Hz
+  OutputChannels = 22,  ///< /output_channels: 1, a mix to mono
+  OutputBits = 23,      ///< /output_bits: 16, 24, 32 or float
+  Dither = 24,          ///< /dither: on or off where the depth is reduced
+  Deliver = 25,         ///< /deliver: a named set of the above
 };
 
 /// One command-line option: its action id, name, pattern (ECMAScript, case-sensitive, matched
@@ -41,7 +49,7 @@ struct OptionRow {
 };
 
 /// The options, in the order they are tried and listed in the help.
-extern const std::array<OptionRow, 17> g_optionTable;
+extern const std::array<OptionRow, 25> g_optionTable;
 
 /// Most threads /jobs may ask for.
 inline constexpr unsigned kMaxJobs = 1024;
@@ -79,6 +87,13 @@ class CommandParser {
   int AcceptOutputFile(const std::string& value);
   int AcceptJobs(const std::string& value);
   int AcceptOpenRecording(const std::string& value);
+  // The delivery options: a number in its range, a depth, a switch, a named set.
+  int AcceptLevel(OptionId id, const std::string& value);
+  int AcceptOutputRate(const std::string& value);
+  int AcceptOutputChannels(const std::string& value);
+  int AcceptOutputBits(const std::string& value);
+  int AcceptDither(const std::string& value);
+  int AcceptDeliver(const std::string& value);
   void Report(const std::string& message);
   /// False, with a message, for a path beyond the limits a path has (platform::PathFitsLimit).
   bool PathFitsLimit(const std::string& path);

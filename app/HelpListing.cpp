@@ -23,6 +23,12 @@ void PrintHelpListing(const std::string& exeName, const platform::LogSink& log) 
                  "/convert_source:\"C:\\interviews\" /recursive /output_folder:\"C:\\filtered\" "
                  "/jobs:2 /keep_going /report:\"C:\\report.json\" \r\n\r\n",
                  exeName.c_str()));
+  log("@ Converting a recording for a podcast feed (-16 LUFS, true peak at most -1 dBTP, "
+      "44.1 kHz, 16 bits) and printing its loudness\r\n");
+  log(
+      FormatText("Ex. %s /command /access_setting:\"C:\\UserSettings.cfg\" /eq_index:0 "
+                 "/convert_source:\"C:\\interview.wav\" /deliver:podcast /loudness \r\n\r\n",
+                 exeName.c_str()));
   log("@ Loading user setting to apply the equalizer parameter on application mode\r\n");
   log(FormatText("Ex. %s /access_setting:\"C:\\UserSettings.cfg\" /eq_index:0\r\n\r\n",
                  exeName.c_str()));

@@ -14,9 +14,10 @@
 #   eq/response                 the response curve: eq/design and below
 #   eq/filter                   the filtering passes: eq/design and below
 #   eq/fileio                   the filtering meets the file library: eq/filter, LibProject
-#   convert                     conversions, batches, reports: eq/fileio and below
-#   analysis                    a recording's reading, spectrum, playback: eq/fileio and below
 #   delivery                    loudness, rate, channels, depth: platform
+#   convert                     conversions, batches, reports: eq/fileio, delivery and below
+#   analysis                    a recording's reading, spectrum, loudness, playback: eq/fileio,
+#                               delivery and below
 #   settings                    the configuration and settings files: platform, eq/band
 #   preset                      preset text: eq/design, settings and below
 #   ui                          the window (Qt): every room but LibProject and eq/fileio
@@ -24,8 +25,8 @@
 #
 # Usage: cmake -DSOURCE_DIR=<repository root> -DSTAMP=<file to touch> -P CheckLayers.cmake
 
-set(rooms platform/text platform/fs platform/process platform/profile LibProject eq/band eq/design eq/response eq/filter eq/fileio convert analysis
-    delivery settings preset ui app)
+set(rooms platform/text platform/fs platform/process platform/profile LibProject eq/band eq/design eq/response eq/filter eq/fileio delivery
+    convert analysis settings preset ui app)
 set(design_below "platform/;eq/band/;eq/design/")
 set(allowed_platform/text "platform/text/")
 set(allowed_platform/fs "platform/text/;platform/fs/")
@@ -37,8 +38,8 @@ set(allowed_eq/design "${design_below}")
 set(allowed_eq/response "${design_below};eq/response/")
 set(allowed_eq/filter "${design_below};eq/filter/")
 set(allowed_eq/fileio "${design_below};eq/filter/;LibProject/;eq/fileio/")
-set(allowed_convert "${design_below};eq/filter/;LibProject/;eq/fileio/;convert/")
-set(allowed_analysis "${design_below};eq/filter/;LibProject/;eq/fileio/;analysis/")
+set(allowed_convert "${design_below};eq/filter/;LibProject/;eq/fileio/;delivery/;convert/")
+set(allowed_analysis "${design_below};eq/filter/;LibProject/;eq/fileio/;delivery/;analysis/")
 set(allowed_delivery "platform/;delivery/")
 set(allowed_settings "platform/;eq/band/;settings/")
 set(allowed_preset "${design_below};settings/;preset/")

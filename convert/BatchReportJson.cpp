@@ -1,6 +1,8 @@
 #include "convert/BatchReportJson.h"
 
+#include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "eq/band/EqBand.h"
@@ -82,6 +84,39 @@ const char* ReportTypeName(std::uint32_t type) {
   return name != nullptr ? name : "unknown";
 }
 
+// A measured level in dB or LU to a hundredth (the meter's own resolution is a tenth).
+std::string OptionalLevel(const std::optional<double>& value) {
+  return value && std::isfinite(*value) ? platform::FormatFixed(*value, 2) : "null";
+}
+
+// The output's loudness and peaks; null when they were not measured.
+std::string LoudnessObject(const OutputLoudness& loudness) {
+  if (!loudness.measured) {
+    return "null";
+  }
+  return "{\"integrated_lufs\": " + OptionalLevel(loudness.integratedLufs) +
+         ", \"range_lu\": " + OptionalLevel(loudness.rangeLu) +
+         ", \"true_peak_dbtp\": " + OptionalLevel(loudness.truePeakDbtp) +
+         ", \"sample_peak_dbfs\": " + OptionalLevel(loudness.samplePeakDbfs) + "}";
+}
+
+// What the delivery steps applied to the output written; null when none was asked for or
+// nothing was written.
+std::string DeliveryObject(const ConversionResult& conversion) {
+  const DeliveryApplied& applied = conversion.delivery;
+  if (!applied.asked || !conversion.Converted()) {
+    return "null";
+  }
+  const bool isFloat = applied.encoding.rfind("float", 0) == 0;
+  const std::string bits = applied.encoding.substr(isFloat ? 5 : 3);
+  return "{\"gain_db\": " + OptionalLevel(applied.gainDb) +
+         ", \"sample_rate\": " + std::to_string(applied.sampleRate) +
+         ", \"channels\": " + std::to_string(applied.channels) + ", \"bits\": " + bits +
+         ", \"encoding\": " + Quoted(applied.encoding) +
+         ", \"dither\": " + (applied.dithered ? "true" : "false") +
+         ", \"clipped_samples\": " + std::to_string(applied.clippedSamples) + "}";
+}
+
 std::string FileEntry(const BatchFileResult& file) {
   const ConversionJob& job = file.job;
   const ConversionResult& conversion = file.conversion;
@@ -113,6 +148,8 @@ std::string FileEntry(const BatchFileResult& file) {
             ? std::string("null")
             : "{\"frames_read\": " + std::to_string(job.framesRead) + ", \"frames_stated\": " +
                   (job.statedFrames > 0 ? std::to_string(job.statedFrames) : "null") + "}");
+  field("loudness", LoudnessObject(conversion.loudness));
+  field("delivery", DeliveryObject(conversion));
   std::string bands = "[";
   for (std::size_t i = 0; i < job.bands.size(); ++i) {
     const BandUse& band = job.bands[i];
@@ -149,7 +186,7 @@ std::string FormatBatchReportJson(const std::vector<BatchFileResult>& files,
     }
   }
   std::string out = "{\n";
-  out += "  \"report_version\": 1,\n";
+  out += "  \"report_version\": 2,\n";
   out += "  \"settings_file\": " +
          (context.settingsPath.empty() ? std::string("null") : Quoted(context.settingsPath)) +
          ",\n";

@@ -18,8 +18,10 @@ struct BatchReportContext {
 /// The batch summary as a JSON document (the schema is resources/batch-report.schema.json):
 /// the run's totals, then per file its source, output, result, error text, duration, format,
 /// sample rate, channels, encoding, clipped samples and peak, whether the source ended before
-/// the length its header states (the frames read and stated), and every enabled band with
-/// what the design made of it at that file's rate. Text that is not valid UTF-8 has its bad
+/// the length its header states (the frames read and stated), the loudness and peaks of what
+/// was written (when measured), what the delivery steps applied (the gain, the output's rate,
+/// channels, bits and encoding, dither), and every enabled band with what the design made of it
+/// at that file's rate. Text that is not valid UTF-8 has its bad
 /// bytes replaced by U+FFFD, so the document always parses.
 std::string FormatBatchReportJson(const std::vector<BatchFileResult>& files,
                                   const BatchReportContext& context);

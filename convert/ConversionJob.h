@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "convert/ConversionResult.h"
+#include "delivery/DeliverySettings.h"
 #include "eq/band/EqBand.h"
 #include "eq/design/DesignCache.h"
 #include "platform/fs/TempFileSweep.h"
@@ -26,6 +27,15 @@ struct ConversionJob {
   std::string outputPath;  ///< file to write
   /// Load the samples whole even where they could be streamed (to compare the two ways).
   bool wholeFile = false;
+  /// Measure the loudness and peaks of the samples written (ConversionResult::loudness), on a
+  /// thread beside the conversion.
+  bool measureOutput = false;
+  /// Say the measurement in a line after the clipping line (measures the output too).
+  bool sayLoudness = false;
+  /// What the output is to be beyond the equalizer: a loudness target and a true-peak ceiling
+  /// (one gain through the preamp, found by a first pass that filters and measures without
+  /// writing), a rate, one channel, an encoding, dither. Empty values leave the source's.
+  delivery::DeliverySettings delivery{};
   std::uint32_t durationMs = 0;    ///< duration of the source, ms
   std::uint32_t dataLength = 0;    ///< sample data length, bytes
   std::uint32_t sampleRate = 0;    ///< Hz

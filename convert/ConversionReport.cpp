@@ -35,9 +35,13 @@ ConversionReport FormatConversionReport(const std::vector<ConversionOutcome>& ou
       lines.push_back("Not attempted: " + outcome.sourcePath);
     } else if (outcome.conversion.Converted()) {
       lines.push_back("Converted " + outcome.sourcePath + " to " + outcome.outputPath);
-      // A converted file that clipped says so, as the transcript does.
+      // A converted file that clipped says so, as the transcript does, and so does a gain
+      // that could not do what was asked.
       if (const std::string clipped = ClippingText(outcome.conversion.counts); !clipped.empty()) {
         lines.push_back("    Information:" + clipped);
+      }
+      if (const std::string& note = outcome.conversion.delivery.gainNote; !note.empty()) {
+        lines.push_back("    Information:" + note);
       }
     } else {
       report.failed = true;

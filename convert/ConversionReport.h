@@ -26,7 +26,8 @@ struct ConversionReport {
 };
 
 /// Formats the report of a run over `outcomes`, in their order: converted files (with the
-/// clipping line of one that clipped indented beneath), failed ones with their "Error:" lines
+/// clipping line of one that clipped and the line of a normalising gain that fell short
+/// indented beneath), failed ones with their "Error:" lines
 /// indented beneath, files not attempted, and files skipped because no output name could be
 /// formed.
 ConversionReport FormatConversionReport(const std::vector<ConversionOutcome>& outcomes);

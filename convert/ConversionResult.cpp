@@ -56,3 +56,19 @@ std::string ClippingText(const ClipCounts& counts) {
                               static_cast<unsigned long long>(counts.filteredSamples),
                               platform::FormatFixed(counts.peakDbfs, 2).c_str());
 }
+
+std::string LoudnessText(const OutputLoudness& loudness) {
+  using platform::FormatFixed;
+  if (loudness.integratedLufs) {
+    return platform::FormatText(
+        "Loudness %s LUFS, range %s LU, true peak %s dBTP.",
+        FormatFixed(*loudness.integratedLufs, 1).c_str(),
+        FormatFixed(loudness.rangeLu.value_or(0.0), 1).c_str(),
+        loudness.truePeakDbtp ? FormatFixed(*loudness.truePeakDbtp, 1).c_str() : "-inf");
+  }
+  if (loudness.truePeakDbtp) {
+    return platform::FormatText("Loudness below the gate of -70 LUFS, true peak %s dBTP.",
+                                FormatFixed(*loudness.truePeakDbtp, 1).c_str());
+  }
+  return "Loudness below the gate of -70 LUFS: the output is silent.";
+}

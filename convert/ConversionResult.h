@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,12 +30,40 @@ struct ClipCounts {
   bool hasPeak = false;  ///< false until samples were filtered, for silence and for no number
 };
 
+/// The loudness and peaks of the samples written (ITU-R BS.1770-4 / EBU R128, through
+/// libebur128): for a lossy container, the samples handed to its encoder.
+struct OutputLoudness {
+  bool measured = false;  ///< false: not asked for, not written, or no meter in this build
+  /// Integrated loudness, LUFS; empty when the output is silent or below the gate
+  std::optional<double> integratedLufs{};
+  /// Loudness range, LU; empty when there is no integrated loudness
+  std::optional<double> rangeLu{};
+  std::optional<double> truePeakDbtp{};    ///< empty for an output of zeros only
+  std::optional<double> samplePeakDbfs{};  ///< empty for an output of zeros only
+};
+
+/// What the delivery steps made of one output, for its report.
+struct DeliveryApplied {
+  bool asked = false;  ///< the job asked for a delivery (a normalisation, rate, channels, depth)
+  /// The normalising gain applied through the preamp, dB; empty without a loudness step
+  std::optional<double> gainDb{};
+  std::uint32_t sampleRate = 0;      ///< of the output, Hz
+  std::uint16_t channels = 0;        ///< of the output
+  std::string encoding{};            ///< of the output: "pcm8" ... "pcm32", "float32", "float64"
+  bool dithered = false;             ///< TPDF dither was added where the depth was reduced
+  std::uint64_t clippedSamples = 0;  ///< output samples the output depth's limits changed
+  /// What the normalising gain could not do, as its line says it; empty when it did all
+  std::string gainNote{};
+};
+
 /// What a conversion returns: how it ended, its transcript, and what the limits did. The
 /// console's lines and the window's report are both rendered from it.
 struct ConversionResult {
   ConversionStatus outcome = ConversionStatus::NotAttempted;
   std::vector<TranscriptLine> lines;
   ClipCounts counts;
+  OutputLoudness loudness;   ///< measured when the job asked for it and the output was written
+  DeliveryApplied delivery;  ///< what the delivery steps did, when the job asked for them
 
   /// Appends an "Information:" line.
   void Information(std::string text);
@@ -52,6 +81,11 @@ std::string RenderLine(const TranscriptLine& line);
 
 /// The lines as the console prints them, in order.
 std::string RenderTranscript(const std::vector<TranscriptLine>& lines);
+
+/// The text of the line that says how loud the output is, as /loudness asks ("Loudness -18.4
+/// LUFS, range 6.1 LU, true peak -2.3 dBTP."; below the gate "Loudness below the gate of -70
+/// LUFS, true peak -75.2 dBTP."; for zeros only "... the output is silent.").
+std::string LoudnessText(const OutputLoudness& loudness);
 
 /// The text of the line that says the output's limits changed samples ("Clipped 12 of 96000
 /// samples, peak 1.25 dBFS."); empty when none was changed.

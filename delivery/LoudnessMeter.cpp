@@ -14,9 +14,20 @@ namespace {
 // any block the caller feeds.
 constexpr std::size_t kPieceFrames = 4096;
 
-// Integrated loudness and range from the library's histograms (bounded memory), both peaks.
-constexpr int kMode = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK |
-                      EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM;
+// Integrated loudness and range from the library's histograms (bounded memory), and the
+// sample peak; the true peak on its own (its mode also runs the library's K-weighting).
+constexpr int kLoudnessMode =
+    EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK | EBUR128_MODE_HISTOGRAM;
+constexpr int kTruePeakMode = EBUR128_MODE_TRUE_PEAK;
+
+int ModeOf(LoudnessMeter::Parts parts) {
+  switch (parts) {
+    case LoudnessMeter::Parts::Loudness: return kLoudnessMode;
+    case LoudnessMeter::Parts::TruePeak: return kTruePeakMode;
+    case LoudnessMeter::Parts::All: break;
+  }
+  return kLoudnessMode | kTruePeakMode;
+}
 
 // The library's default map covers the first six channels (the WAVE order of 5.1) and leaves
 // the rest out; from the seventh on, each channel counts at weight 1, as a front channel does.
@@ -31,20 +42,20 @@ void LoudnessMeter::StateDeleter::operator()(void* state) const {
   ebur128_destroy(&s);
 }
 
-LoudnessMeter::LoudnessMeter(void* state, unsigned channels, double fullScale)
-    : m_state(state), m_channels(channels), m_scale(1.0 / fullScale) {}
+LoudnessMeter::LoudnessMeter(void* state, unsigned channels, double fullScale, Parts parts)
+    : m_state(state), m_channels(channels), m_parts(parts), m_scale(1.0 / fullScale) {}
 
 std::optional<LoudnessMeter> LoudnessMeter::Create(unsigned channels, std::uint32_t sampleRate,
-                                                   double fullScale) {
+                                                   double fullScale, Parts parts) {
   assert(fullScale > 0.0 && std::isfinite(fullScale));
   if (channels == 0 || channels > kMaxChannels) {
     return std::nullopt;
   }
-  ebur128_state* state = ebur128_init(channels, sampleRate, kMode);
+  ebur128_state* state = ebur128_init(channels, sampleRate, ModeOf(parts));
   if (state == nullptr) {
     return std::nullopt;
   }
-  LoudnessMeter meter(state, channels, fullScale);
+  LoudnessMeter meter(state, channels, fullScale, parts);
   for (unsigned c = kMappedChannels; c < channels; ++c) {
     if (ebur128_set_channel(state, c, EBUR128_CENTER) != EBUR128_SUCCESS) {
       return std::nullopt;
@@ -75,7 +86,8 @@ LoudnessResult LoudnessMeter::Result() const {
   ebur128_state* state = State(m_state.get());
   LoudnessResult result;
   double integrated = 0.0;
-  if (ebur128_loudness_global(state, &integrated) == EBUR128_SUCCESS && std::isfinite(integrated)) {
+  if (m_parts != Parts::TruePeak &&
+      ebur128_loudness_global(state, &integrated) == EBUR128_SUCCESS && std::isfinite(integrated)) {
     result.integratedLufs = integrated;
     double range = 0.0;
     if (ebur128_loudness_range(state, &range) == EBUR128_SUCCESS && std::isfinite(range)) {
@@ -86,10 +98,10 @@ LoudnessResult LoudnessMeter::Result() const {
   double samplePeak = 0.0;
   for (unsigned c = 0; c < m_channels; ++c) {
     double value = 0.0;
-    if (ebur128_true_peak(state, c, &value) == EBUR128_SUCCESS) {
+    if (m_parts != Parts::Loudness && ebur128_true_peak(state, c, &value) == EBUR128_SUCCESS) {
       truePeak = std::max(truePeak, value);
     }
-    if (ebur128_sample_peak(state, c, &value) == EBUR128_SUCCESS) {
+    if (m_parts != Parts::TruePeak && ebur128_sample_peak(state, c, &value) == EBUR128_SUCCESS) {
       samplePeak = std::max(samplePeak, value);
     }
   }
@@ -98,11 +110,6 @@ LoudnessResult LoudnessMeter::Result() const {
   return result;
 }
 
-std::optional<double> MagnitudeDb(double magnitude) {
-  if (!(magnitude > 0.0)) {
-    return std::nullopt;
-  }
-  return 20.0 * std::log10(magnitude);
-}
+bool LoudnessMeterAvailable() { return true; }
 
 }  // namespace delivery

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -36,11 +37,20 @@ class LoudnessMeter {
   /// The most channels the library measures.
   static constexpr unsigned kMaxChannels = 64;
 
+  /// What a meter measures: everything, or one of two parts, so that the parts of one
+  /// measurement can run on threads of their own (the true peak's oversampling costs about three
+  /// times the rest). A part leaves the other's values empty (the range 0).
+  enum class Parts : std::uint8_t {
+    All,       ///< everything LoudnessResult holds
+    Loudness,  ///< integrated loudness, range and sample peak
+    TruePeak,  ///< the true peak only; its channels need no weighting
+  };
+
   /// A meter for `channels` (1 to 64) at `sampleRate` Hz (16 Hz to 2822400 Hz); `fullScale` is
   /// the magnitude fed for 0 dBFS (1.0 for float samples, 32768.0 for 16-bit values). Empty when
   /// the library refuses the layout or cannot allocate.
   static std::optional<LoudnessMeter> Create(unsigned channels, std::uint32_t sampleRate,
-                                             double fullScale = 1.0);
+                                             double fullScale = 1.0, Parts parts = Parts::All);
 
   /// Feeds whole interleaved frames (the length a multiple of the channel count). A value that
   /// is not finite counts as 0, as the filtering pass counts it.
@@ -55,15 +65,24 @@ class LoudnessMeter {
   struct StateDeleter {
     void operator()(void* state) const;
   };
-  LoudnessMeter(void* state, unsigned channels, double fullScale);
+  LoudnessMeter(void* state, unsigned channels, double fullScale, Parts parts);
 
   std::unique_ptr<void, StateDeleter> m_state;  // the library's ebur128_state
   unsigned m_channels = 0;
+  Parts m_parts = Parts::All;
   double m_scale = 1.0;           // 1 / fullScale
   std::vector<double> m_scratch;  // one bounded piece of the input, scaled
 };
 
 /// 20 log10(magnitude): a linear magnitude (1.0 = full scale) in dB; empty for 0.
-std::optional<double> MagnitudeDb(double magnitude);
+inline std::optional<double> MagnitudeDb(double magnitude) {
+  if (!(magnitude > 0.0)) {
+    return std::nullopt;
+  }
+  return 20.0 * std::log10(magnitude);
+}
+
+/// True when this build has libebur128 (the Windows build has not: Create gives nothing there).
+bool LoudnessMeterAvailable();
 
 }  // namespace delivery

@@ -21,6 +21,8 @@ constexpr std::size_t kCleanFrames = 4096;
 
 }  // namespace
 
+bool ResamplerAvailable() { return true; }
+
 void Resampler::SoxrDeleter::operator()(void* soxr) const { soxr_delete(Soxr(soxr)); }
 
 Resampler::Resampler(void* soxr, unsigned channels, std::uint32_t inputRate,

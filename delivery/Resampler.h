@@ -54,4 +54,7 @@ class Resampler {
   std::vector<double> m_clean;  // a piece of input with its non-finite values made 0
 };
 
+/// True when this build has libsoxr (the Windows build has not: Create gives nothing there).
+bool ResamplerAvailable();
+
 }  // namespace delivery

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -18,6 +19,7 @@
 
 #include "convert/ConversionJob.h"
 #include "convert/ConversionReport.h"
+#include "delivery/DeliverySettings.h"
 #include "eq/design/FilterChain.h"
 #include "platform/text/NumberText.h"
 #include "ui/BandEditCommand.h"
@@ -34,9 +36,25 @@
 
 namespace {
 
-QStringList ChooseWithFileDialog(QWidget* owner) {
-  return QFileDialog::getOpenFileNames(owner, QStringLiteral("Convert File"), QString(),
-                                       SpeechFileFilter());
+// The files to convert and, below them, the delivery to convert for ("As the source" first,
+// then the named deliveries), which `deliveryName` holds before and after.
+QStringList ChooseWithFileDialog(QWidget* owner, QString& deliveryName) {
+  QFileDialog dialog(owner, QStringLiteral("Convert File"), QString(), SpeechFileFilter());
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  // Qt's own dialog, which takes a row of ours; a platform's dialog would not.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  auto* choice = new QComboBox(&dialog);
+  FillDeliveryChoice(*choice, deliveryName);
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+    const int row = grid->rowCount();
+    grid->addWidget(new QLabel(QStringLiteral("Deliver as:"), &dialog), row, 0);
+    grid->addWidget(choice, row, 1);
+  }
+  if (dialog.exec() != QDialog::Accepted) {
+    return {};
+  }
+  deliveryName = choice->currentData().toString();
+  return dialog.selectedFiles();
 }
 
 void ShowReport(QWidget* owner, const QString& title, const QString& text, bool failed) {
@@ -48,6 +66,18 @@ void ShowReport(QWidget* owner, const QString& title, const QString& text, bool 
 }
 
 }  // namespace
+
+void FillDeliveryChoice(QComboBox& choice, const QString& selected) {
+  choice.addItem(QStringLiteral("As the source"), QString());
+  for (const delivery::NamedDelivery& named : delivery::NamedDeliveries()) {
+    const QString name = QString::fromUtf8(named.name.data(), static_cast<int>(named.name.size()));
+    choice.addItem(name, name);
+    choice.setItemData(choice.count() - 1,
+                       QString::fromUtf8(named.basis.data(), static_cast<int>(named.basis.size())),
+                       Qt::ToolTipRole);
+  }
+  choice.setCurrentIndex(std::max(0, choice.findData(selected)));
+}
 
 QString SpeechFileFilter() {
   QStringList patterns;
@@ -75,7 +105,9 @@ CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
       m_playButton(new QPushButton(QStringLiteral("Play"), m_painter)),
       m_abButton(new QPushButton(QStringLiteral("EQ on"), m_painter)),
       m_strip(new CRecordingStrip(this)),
-      m_playheadTimer(new QTimer(this)) {
+      m_playheadTimer(new QTimer(this)),
+      m_loudnessLabel(new QLabel(this)),
+      m_loudnessTimer(new QTimer(this)) {
   // Start-up: the template's controls, then the editors, controls, layout, values, the first
   // rate set-up and curve, and the liveness watcher.
   selfWindow = this;
@@ -131,6 +163,13 @@ void CTonvaleDlg::PrepareListening() {
     button->setEnabled(false);
   }
   m_playheadTimer->setInterval(40);
+  // The loudness after the bands is measured again once the edits pause for this long: a
+  // measurement reads the whole recording.
+  m_loudnessLabel->hide();
+  m_loudnessLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_loudnessTimer->setSingleShot(true);
+  m_loudnessTimer->setInterval(300);
+  connect(m_loudnessTimer, &QTimer::timeout, this, &CTonvaleDlg::MeasureLoudness);
 }
 
 void CTonvaleDlg::ConnectTopControls() {
@@ -359,12 +398,17 @@ void CTonvaleDlg::LayoutWindow() {
     hStrip = h + hList;
   }
   const int painterHeight = static_cast<int>(m_context.config.eqPainterHeight);
-  // An open recording's time line grows the window by its height, under the graph.
-  const int timeline = m_strip->isVisibleTo(this) ? CRecordingStrip::kHeight : 0;
-  setFixedSize(x, hStrip + painterHeight + timeline);
+  // An open recording's time line grows the window by its height, under the graph, and its
+  // loudness line by one more row.
+  const bool recording = m_strip->isVisibleTo(this);
+  const int timeline = recording ? CRecordingStrip::kHeight : 0;
+  const int loudnessRow = recording ? kLoudnessRowHeight : 0;
+  setFixedSize(x, hStrip + painterHeight + timeline + loudnessRow);
   m_painter->setGeometry(0, hStrip, x, painterHeight);
   m_painter->show();
   m_strip->setGeometry(0, hStrip + painterHeight, x, CRecordingStrip::kHeight);
+  m_loudnessLabel->setGeometry(6, hStrip + painterHeight + timeline, x - 12, kLoudnessRowHeight);
+  m_loudnessLabel->setVisible(recording);
   m_cancel->move(x - m_cancel->width(), 0);
   m_ok->setGeometry(x - m_cancel->width() - m_ok->width(), 0, m_ok->width(), m_cancel->height());
   // The preamp takes the top row's free space; a window of few bands has none (the graph's
@@ -444,6 +488,12 @@ void CTonvaleDlg::RefreshCurve() {
   m_painter->SetHandles(std::move(handles), std::move(names));
   if (m_player != nullptr) {
     m_player->SetBands(m_context.bandTable);  // heard from the next block
+  }
+  if (!m_recordingPath.empty() && m_context.bandTable != m_loudnessBands) {
+    // Measured again once the edits pause; what is shown until then is no longer true.
+    m_equalizedLoudness.reset();
+    ShowLoudness();
+    m_loudnessTimer->start();
   }
   m_painter->SetResponseDb(m_context.calculator.ResponseDb());
   if (m_hasSpectrum) {
@@ -564,10 +614,15 @@ void CTonvaleDlg::accept() {
 }
 
 void CTonvaleDlg::OnConvertFile() {
-  const QStringList chosen = m_chooser ? m_chooser(this) : ChooseWithFileDialog(this);
+  const QStringList chosen =
+      m_chooser ? m_chooser(this) : ChooseWithFileDialog(this, m_deliveryName);
   if (chosen.isEmpty() || m_closingOnFlag) {
     return;
   }
+  // The same delivery as /deliver names: the command line's sets, the same conversion.
+  const delivery::DeliverySettings delivery =
+      delivery::FindNamedDelivery(m_deliveryName.toStdString())
+          .value_or(delivery::DeliverySettings{});
   // Each file goes beside its source under the default output name; a file whose name cannot
   // be formed is reported, not converted.
   std::vector<ConversionOutcome> outcomes;
@@ -580,6 +635,7 @@ void CTonvaleDlg::OnConvertFile() {
       ConversionJob job;
       job.sourcePath = outcome.sourcePath;
       job.outputPath = outcome.outputPath;
+      job.delivery = delivery;
       jobs.push_back(job);
     }
     outcomes.push_back(outcome);

@@ -8,11 +8,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "analysis/LongTermPower.h"
+#include "analysis/RecordingLoudness.h"
 #include "analysis/RecordingReader.h"
 #include "eq/band/EqBand.h"
 #include "eq/response/BQCalculator.h"
@@ -42,6 +44,10 @@ class QUndoStack;
 /// The open-file dialog's filter for "Convert File": every kind this build reads (by
 /// extension), then all files.
 QString SpeechFileFilter();
+
+/// Fills `choice` with the deliveries Convert File offers: "As the source" (data empty), then
+/// each named delivery (data its name, tooltip where its values come from); `selected` chosen.
+void FillDeliveryChoice(QComboBox& choice, const QString& selected);
 
 /// The main window: the sample-rate list, "Convert File" (or OK and Cancel when a settings file
 /// was named), one band editor per band side by side, and the response graph.
@@ -137,9 +143,26 @@ class CTonvaleDlg : public QDialog {
   /// WM_EQ_LIVE_STATUS: the liveness flag read `value`; 0 closes the window as Cancel does,
   /// together with any box it has open, and stops a running conversion before its next step.
   int OnLiveStatus(int value);
-  /// "Convert File": converts the chosen files beside their sources, on a worker thread, then
-  /// reports each file's outcome.
+  /// "Convert File": converts the chosen files beside their sources, on a worker thread, as the
+  /// chosen delivery asks, then reports each file's outcome.
   void OnConvertFile();
+  /// The delivery Convert File converts for: a named delivery ("podcast", ...), or empty for
+  /// the source's own loudness, rate, channels and encoding (the default). The open-file
+  /// dialog of Convert File offers the choice.
+  const QString& DeliveryName() const { return m_deliveryName; }
+  void SetDeliveryName(const QString& name) { m_deliveryName = name; }
+
+  /// The opened recording's loudness line under the time line: its integrated loudness and
+  /// true peak before and after the current bands, measured on a worker thread when it opens
+  /// and again after an edit.
+  QLabel* LoudnessLabel() const { return m_loudnessLabel; }
+  /// The loudness line's height, px: an open recording grows the window by the time line and it.
+  static constexpr int kLoudnessRowHeight = 18;
+  /// How many loudness measurements of the recording have been shown (for tests).
+  int LoudnessMeasurements() const { return m_loudnessMeasurements; }
+  /// Measures the opened recording's loudness after the current bands on a worker thread (and
+  /// before them while that is not known); a measurement still running is given up.
+  void MeasureLoudness();
 
   /// OK: commits the field being edited and saves the bands (settings mode) before the window
   /// closes; a failed save is reported and the window stays open.
@@ -239,7 +262,10 @@ class CTonvaleDlg : public QDialog {
     kEnvelopeJob,       // the whole recording's envelope, for the time line
     kHoldJob,           // the part of the recording held for listening
     kSelectionSpectrumJob,
+    kLoudnessJob,  // the whole recording's loudness before and after the bands
   };
+  /// The loudness line's text for what is known so far.
+  void ShowLoudness();
 
   InteractiveContext m_context;
   // Liveness watcher: the keep-running flag is shared with the watcher thread.
@@ -288,5 +314,13 @@ class CTonvaleDlg : public QDialog {
   EqBandTable m_recorded;  // the table as of the last recorded edit
   int m_dragBand = -1;     // the band being dragged on the graph, by position
   EqBand m_dragStart;      // its values at the press
-  BackgroundJobs m_jobs;   // last: its threads end before anything they report to
+  QString m_deliveryName;  // Convert File's delivery; empty: as the source
+  QLabel* m_loudnessLabel;
+  QTimer* m_loudnessTimer;                           // a measurement after the edits have paused
+  std::optional<LoudnessLevel> m_sourceLoudness;     // the recording's, once measured
+  std::optional<LoudnessLevel> m_equalizedLoudness;  // through m_loudnessBands
+  EqBandTable m_loudnessBands;  // the bands of the latest measurement, running or done
+  QString m_loudnessError;
+  int m_loudnessMeasurements = 0;
+  BackgroundJobs m_jobs;  // last: its threads end before anything they report to
 };

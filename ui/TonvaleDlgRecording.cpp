@@ -11,10 +11,12 @@
 #include <QDropEvent>
 #include <QFontMetrics>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLocale>
 #include <QMediaDevices>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -266,4 +268,77 @@ void CTonvaleDlg::dropEvent(QDropEvent* event) {
     OpenRecording(urls.front().toLocalFile());
     event->acceptProposedAction();
   }
+}
+
+void CTonvaleDlg::MeasureLoudness() {
+  if (m_recordingPath.empty()) {
+    return;
+  }
+  // The whole recording through the bands as they are now (and as it is, until that is
+  // known), beside the window; a measurement still running is given up unseen.
+  const bool withSource = !m_sourceLoudness.has_value();
+  const std::string path = m_recordingPath;
+  const EqBandTable bands = m_context.bandTable;
+  m_loudnessTimer->stop();
+  m_loudnessBands = bands;
+  m_equalizedLoudness.reset();
+  m_loudnessError.clear();
+  ShowLoudness();
+  m_jobs.Start(kLoudnessJob,
+               [this, path, withSource, bands](const std::stop_token& stop, unsigned serial) {
+                 std::string error;
+                 const std::optional<RecordingLoudness> measured =
+                     MeasureRecordingLoudness(path, withSource, &bands, stop, error);
+                 if (stop.stop_requested()) {
+                   return;
+                 }
+                 QMetaObject::invokeMethod(
+                     this,
+                     [this, serial, measured, error] {
+                       m_jobs.JoinEnded();
+                       if (!m_jobs.IsLatest(kLoudnessJob, serial)) {
+                         return;
+                       }
+                       if (measured) {
+                         if (measured->source) {
+                           m_sourceLoudness = measured->source;
+                         }
+                         m_equalizedLoudness = measured->equalized;
+                       } else {
+                         m_loudnessError = QString::fromStdString(error);
+                       }
+                       ++m_loudnessMeasurements;
+                       ShowLoudness();
+                     },
+                     Qt::QueuedConnection);
+               });
+}
+
+namespace {
+
+// "-23.4 LUFS, true peak -3.1 dBTP"; below the gate and for silence in words.
+QString LevelText(const LoudnessLevel& level) {
+  const auto db = [](double value) {
+    return QString::fromStdString(platform::FormatFixed(value, 1));
+  };
+  const QString loudness = level.integratedLufs
+                               ? db(*level.integratedLufs) + QStringLiteral(" LUFS")
+                               : QStringLiteral("below the gate");
+  return loudness + QStringLiteral(", true peak ") +
+         (level.truePeakDbtp ? db(*level.truePeakDbtp) + QStringLiteral(" dBTP")
+                             : QStringLiteral("none (silent)"));
+}
+
+}  // namespace
+
+void CTonvaleDlg::ShowLoudness() {
+  if (!m_loudnessError.isEmpty()) {
+    m_loudnessLabel->setText(QStringLiteral("Loudness not measured: ") + m_loudnessError);
+    return;
+  }
+  const QString measuring = QStringLiteral("measuring...");
+  m_loudnessLabel->setText(QStringLiteral("Loudness: ") +
+                           (m_sourceLoudness ? LevelText(*m_sourceLoudness) : measuring) +
+                           QStringLiteral("   After the EQ: ") +
+                           (m_equalizedLoudness ? LevelText(*m_equalizedLoudness) : measuring));
 }

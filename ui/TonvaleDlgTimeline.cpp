@@ -38,6 +38,8 @@ void CTonvaleDlg::ShowTimeline(const std::string& path, const RecordingPcm& pcm)
   m_jobs.Stop(kHoldJob);
   m_jobs.Stop(kSelectionSpectrumJob);
   m_recordingPath = path;
+  m_sourceLoudness.reset();  // a new recording: measured anew, before and after the bands
+  MeasureLoudness();
   m_heldFirst = 0;
   m_selFirst = 0;
   m_selEnd = 0;

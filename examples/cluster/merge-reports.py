@@ -87,6 +87,8 @@ def no_result_entry(source):
         "clipped_samples": 0,
         "peak_dbfs": None,
         "source_ends_early": None,
+        "loudness": None,
+        "delivery": None,
         "bands": [],
     }
 
@@ -168,7 +170,7 @@ def main(argv):
         and counts["converted"] == len(files)
     )
     merged = {
-        "report_version": 1,
+        "report_version": 2,
         "settings_file": first.get("settings_file", args.settings),
         "eq_index": first.get("eq_index", args.eq_index),
         "threads": max((r["threads"] for r in reports), default=1),

@@ -101,6 +101,21 @@ TEST_F(BatchEndToEndTest, AFolderStopsAtItsFirstFailureUnlessToldToGoOn) {
             std::string::npos)
       << report;
   EXPECT_NE(report.find("\"error\": \"Can't open the file.(in"), std::string::npos);
+  // Each output written is measured; a file that failed or never ran has none.
+  const auto count = [&report](const std::string& text) {
+    std::size_t n = 0;
+    for (std::size_t at = report.find(text); at != std::string::npos;
+         at = report.find(text, at + 1)) {
+      ++n;
+    }
+    return n;
+  };
+#if !defined(_WIN32)
+  EXPECT_EQ(count("\"loudness\": {\"integrated_lufs\": -"), 2U) << report;
+  EXPECT_EQ(count("\"loudness\": null"), 3U);
+#else
+  EXPECT_EQ(count("\"loudness\": null"), 5U);  // no meter in this build
+#endif
 
   args = common;
   args.insert(args.end(), {"/output_folder:out2", "/keep_going", "/report:go.json"});

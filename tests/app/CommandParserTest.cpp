@@ -179,3 +179,62 @@ TEST(CommandParserTest, CheckLiveIsOnOnlyForTheValueOne) {
 }
 
 }  // namespace
+
+namespace {
+
+// The delivery options: each value in its range is taken, each other one refused with its
+// line, naming the value; the values kept are what the conversion gets.
+TEST(CommandParserTest, DeliveryOptionsTakeValuesInTheirRangesOnly) {
+  using delivery::SampleDepth;
+  const Parse all({"/command", "/loudness", "/normalize:-23.5", "/true_peak=-2",
+                   "/output_rate:16000", "/output_channels:1", "/output_bits:float", "/dither:off",
+                   "/deliver:archive"});
+  ASSERT_EQ(all.result, 1) << all.console;
+  EXPECT_TRUE(all.options.sayLoudness);
+  EXPECT_EQ(all.options.delivery, (delivery::DeliverySettings{.targetLufs = -23.5,
+                                                              .ceilingDbtp = -2.0,
+                                                              .sampleRate = 16000,
+                                                              .channels = 1,
+                                                              .depth = SampleDepth::Float32,
+                                                              .dither = false}));
+  EXPECT_EQ(all.options.deliveryName, "archive");
+  EXPECT_EQ(Parse({"/output_bits:16"}).options.delivery.depth, SampleDepth::Int16);
+  EXPECT_EQ(Parse({"/output_bits:24"}).options.delivery.depth, SampleDepth::Int24);
+  EXPECT_EQ(Parse({"/output_bits:32"}).options.delivery.depth, SampleDepth::Int32);
+  EXPECT_EQ(Parse({"/normalize:0"}).options.delivery.targetLufs, 0.0);
+  EXPECT_EQ(Parse({"/normalize:-70"}).options.delivery.targetLufs, -70.0);
+  EXPECT_EQ(Parse({"/output_rate:8000"}).options.delivery.sampleRate, 8000U);
+  EXPECT_EQ(Parse({"/output_rate:384000"}).options.delivery.sampleRate, 384000U);
+  EXPECT_EQ(Parse({"/dither:on"}).options.delivery.dither, true);
+  EXPECT_EQ(Parse({"/command"}).options.delivery, delivery::DeliverySettings{});
+
+  const std::pair<const char*, const char*> refused[] = {
+      {"/normalize:-70.1", "The loudness target must be a number of LUFS from -70 to 0(-70.1)."},
+      {"/normalize:1", "The loudness target must be a number of LUFS from -70 to 0(1)."},
+      {"/normalize:-16dB", "The loudness target must be a number of LUFS from -70 to 0(-16dB)."},
+      {"/normalize:nan", "The loudness target must be a number of LUFS from -70 to 0(nan)."},
+      {"/normalize:", "The loudness target must be a number of LUFS from -70 to 0()."},
+      {"/true_peak:-61", "The true-peak ceiling must be a number of dBTP from -60 to 0(-61)."},
+      {"/true_peak:0.5", "The true-peak ceiling must be a number of dBTP from -60 to 0(0.5)."},
+      {"/output_rate:7999",
+       "The output rate must be a whole number of Hz from 8000 to 384000(7999)."},
+      {"/output_rate:44100.5",
+       "The output rate must be a whole number of Hz from 8000 to 384000(44100.5)."},
+      {"/output_rate:4294967297",
+       "The output rate must be a whole number of Hz from 8000 to 384000(4294967297)."},
+      {"/output_channels:2", "The output can be mixed down to 1 channel only(2)."},
+      {"/output_bits:8", "The output bits must be 16, 24, 32 or float(8)."},
+      {"/output_bits:Float", "The output bits must be 16, 24, 32 or float(Float)."},
+      {"/dither:no", "The dither must be on or off(no)."},
+      {"/deliver:Podcast",
+       "There is no delivery of that name(Podcast): podcast, broadcast, speech-recognition, "
+       "archive."},
+  };
+  for (const auto& [arg, line] : refused) {
+    const Parse p({"/command", arg});
+    EXPECT_EQ(p.result, 0) << arg;
+    EXPECT_EQ(p.console, std::string("Error:") + line + "\r\n");
+  }
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -30,11 +31,27 @@ TEST(BatchReportJsonTest, EveryTextIsEscapedAndEveryStateValidates) {
   converted.conversion.counts = ClipCounts{144000, 3, 0.5, true};
   converted.job.bands = {BandUse{0, 2, 4, true, {}}, BandUse{3, 1, 0, false, "above Nyquist"},
                          BandUse{7, 9, 0, false, "type 9"}};
+  converted.conversion.loudness = OutputLoudness{.measured = true,
+                                                 .integratedLufs = -18.4449,
+                                                 .rangeLu = 6.1,
+                                                 .truePeakDbtp = -2.3,
+                                                 .samplePeakDbfs = -2.875};
   converted.job.endsEarly = true;
   converted.job.framesRead = 72000;
   converted.job.statedFrames = 144000;
+  converted.conversion.delivery = DeliveryApplied{.asked = true,
+                                                  .gainDb = -3.456,
+                                                  .sampleRate = 44100,
+                                                  .channels = 1,
+                                                  .encoding = "pcm16",
+                                                  .dithered = true,
+                                                  .clippedSamples = 2};
   BatchFileResult cutOgg = converted;
+  cutOgg.conversion.delivery =
+      DeliveryApplied{.asked = true, .sampleRate = 48000, .channels = 2, .encoding = "float32"};
   cutOgg.job.statedFrames = 0;
+  // Below the gate, and a peak that is not a finite number.
+  cutOgg.conversion.loudness = OutputLoudness{.measured = true, .truePeakDbtp = HUGE_VAL};
   BatchFileResult failed;
   failed.conversion.outcome = ConversionStatus::Failed;
   failed.job.sourcePath = "broken.wav";
@@ -53,6 +70,22 @@ TEST(BatchReportJsonTest, EveryTextIsEscapedAndEveryStateValidates) {
   EXPECT_NE(json.find(R"("source_ends_early": {"frames_read": 72000, "frames_stated": null})"),
             std::string::npos);
   EXPECT_NE(json.find(R"("source_ends_early": null)"), std::string::npos);
+  EXPECT_NE(json.find(R"("loudness": {"integrated_lufs": -18.44, "range_lu": 6.10, )"
+                      R"("true_peak_dbtp": -2.30, "sample_peak_dbfs": -2.88})"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find(R"("loudness": {"integrated_lufs": null, "range_lu": null, )"
+                      R"("true_peak_dbtp": null, "sample_peak_dbfs": null})"),
+            std::string::npos);
+  EXPECT_NE(json.find(R"("loudness": null)"), std::string::npos);
+  EXPECT_NE(json.find(R"("delivery": {"gain_db": -3.46, "sample_rate": 44100, "channels": 1, )"
+                      R"("bits": 16, "encoding": "pcm16", "dither": true, "clipped_samples": 2})"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find(R"("delivery": {"gain_db": null, "sample_rate": 48000, "channels": 2, )"
+                      R"("bits": 32, "encoding": "float32", "dither": false, )"),
+            std::string::npos);
+  EXPECT_NE(json.find(R"("delivery": null)"), std::string::npos);
   EXPECT_NE(json.find(R"("source": "odd \"name\"\\ with\ttab \u0001 and \ufffd bad byte )"
                       "\xc3\xa9"
                       R"(.wav")"),

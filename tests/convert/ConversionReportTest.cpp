@@ -73,6 +73,13 @@ TEST(ConversionReportTest, ReportListsEachFileWithTheErrorsOfFailedOnes) {
   EXPECT_EQ(clipped.text,
             "Converted /a/loud.wav to /a/loud_filter.wav\n"
             "    Information:Clipped 12 of 9600 samples, peak 1.25 dBFS.");
+
+  // A normalising gain that fell short says so beneath, after the clipping line.
+  loud.conversion.delivery.gainNote = "The loudness target -16.0 LUFS is not reached.";
+  EXPECT_EQ(FormatConversionReport({loud}).text,
+            "Converted /a/loud.wav to /a/loud_filter.wav\n"
+            "    Information:Clipped 12 of 9600 samples, peak 1.25 dBFS.\n"
+            "    Information:The loudness target -16.0 LUFS is not reached.");
 }
 
 }  // namespace

@@ -58,9 +58,9 @@ class RecordingStripTest : public UiFixture {
  private slots:
   void init() { Reset(); }
 
-  // Without a recording the window is as it always was; a recording grows it by the strip,
-  // whose envelope per device pixel column is the lowest and highest sample of the frames whose
-  // time falls in the column.
+  // Without a recording the window is as it always was; a recording grows it by the strip and
+  // the loudness line under it; the strip's envelope per device pixel column is the lowest and
+  // highest sample of the frames whose time falls in the column.
   void theStripGrowsTheWindowAndDrawsTheEnvelope() {
     auto plain = MakeDialog();
     QVERIFY(!plain->Strip()->isVisible());
@@ -71,7 +71,7 @@ class RecordingStripTest : public UiFixture {
     auto dialog = OpenOn(WriteWave("tone.wav", samples, 16000));
     CRecordingStrip* strip = dialog->Strip();
     QVERIFY(strip->isVisible());
-    QCOMPARE(dialog->height(), height + CRecordingStrip::kHeight);
+    QCOMPARE(dialog->height(), height + CRecordingStrip::kHeight + CTonvaleDlg::kLoudnessRowHeight);
     QCOMPARE(dialog->minimumSize(), dialog->size());
     QCOMPARE(strip->geometry(), QRect(0, dialog->Painter()->geometry().bottom() + 1,
                                       dialog->width(), CRecordingStrip::kHeight));

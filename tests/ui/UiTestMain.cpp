@@ -17,6 +17,7 @@ QObject* MakeRecordingViewTest();
 QObject* MakeGraphEditTest();
 QObject* MakeRecordingStripTest();
 QObject* MakeRecordingPlayerTest();
+QObject* MakeDeliveryViewTest();
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -29,9 +30,10 @@ int main(int argc, char** argv) {
   const QStringList chosen =
       only != nullptr ? QString::fromLocal8Bit(only).split(QLatin1Char(',')) : QStringList();
   int failed = 0;
-  for (QObject* (*make)() : {MakeTonvaleDlgTest, MakeBandEditorTest, MakeDlgEQPainterTest,
-                             MakeBandTypeTest, MakeRecordingViewTest, MakeGraphEditTest,
-                             MakeRecordingStripTest, MakeRecordingPlayerTest}) {
+  for (QObject* (*make)() :
+       {MakeTonvaleDlgTest, MakeBandEditorTest, MakeDlgEQPainterTest, MakeBandTypeTest,
+        MakeRecordingViewTest, MakeGraphEditTest, MakeRecordingStripTest, MakeRecordingPlayerTest,
+        MakeDeliveryViewTest}) {
     const std::unique_ptr<QObject> test(make());
     if (only != nullptr && !chosen.contains(QString::fromLatin1(test->metaObject()->className()))) {
       continue;

@@ -75,8 +75,8 @@ bool StreamSamples(I_SampleReader& reader, std::uint64_t totalBytes, std::size_t
   auto writeOut = [&](Block& b) {
     const std::uint64_t ready = std::min<std::uint64_t>(
         static_cast<std::uint64_t>(b.end - b.first) * frameBytes, wholeBytes - written);
-    if (ready > 0 && !write(start(b) + b.first * static_cast<std::ptrdiff_t>(frameBytes),
-                            static_cast<std::size_t>(ready))) {
+    if (ready > 0 && !filter.Pass(start(b) + b.first * static_cast<std::ptrdiff_t>(frameBytes),
+                                  static_cast<std::size_t>(ready), write)) {
       return false;
     }
     written += ready;
@@ -111,12 +111,12 @@ bool StreamSamples(I_SampleReader& reader, std::uint64_t totalBytes, std::size_t
       break;
     }
   }
-  if (!writeOut(*filtered)) {
+  if (!writeOut(*filtered) || !filter.Finish(write)) {
     return false;
   }
   std::uint8_t rest[8] = {};
   const auto restBytes = static_cast<std::size_t>(totalBytes - wholeBytes);
-  if (restBytes > 0) {
+  if (restBytes > 0 && filter.OutputInfo() == nullptr) {
     (void)reader.Read(rest, restBytes);
     return write(rest, restBytes);
   }

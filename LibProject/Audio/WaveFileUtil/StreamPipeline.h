@@ -8,16 +8,15 @@
 #include "LibProject/Audio/WaveFileUtil/SampleReader.h"
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
 
-/// Takes the bytes of the output in order; false when they cannot be written.
-using SampleBytesWriter = std::function<bool(const std::uint8_t* bytes, std::size_t size)>;
-
-/// Passes `totalBytes` bytes of samples from `reader` through `filter` to `write`, blocks of
-/// `blockFrames` frames at a time. Three blocks rotate: while this thread filters one, a helper
-/// (when the filter has a thread to spare) writes out the one before and reads the one after;
-/// otherwise this thread does that first, in the same order. Whole samples are filtered, a last
-/// partial frame filled up with zeros as the whole-buffer pass does; the bytes of a last
-/// partial sample are passed on as they are. Bytes the reader cannot deliver are read as zeros.
-/// False on a failed write, or when the filter was stopped (`error` then says so).
+/// Passes `totalBytes` bytes of samples from `reader` through `filter` (Filter, then Pass, and
+/// Finish at the end) to `write`, blocks of `blockFrames` frames at a time. Three blocks rotate:
+/// while this thread filters one, a helper (when the filter has a thread to spare) writes out the
+/// one before and reads the one after; otherwise this thread does that first, in the same order.
+/// Whole samples are filtered, a last partial frame filled up with zeros as the whole-buffer pass
+/// does; the bytes of a last partial sample are passed on as they are (left out when the filter
+/// writes another layout, OutputInfo). Bytes the reader cannot
+/// deliver are read as zeros. False on a failed write, or when the filter was stopped (`error` then
+/// says so).
 bool StreamSamples(I_SampleReader& reader, std::uint64_t totalBytes, std::size_t sampleBytes,
                    I_SampleBlockFilter& filter, std::size_t blockFrames,
                    const SampleBytesWriter& write, std::string& error);

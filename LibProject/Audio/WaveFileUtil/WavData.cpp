@@ -201,3 +201,9 @@ int C_WavData::GetChunkInfo(std::uint32_t kind, void** out) {
   }
   return info != nullptr ? 1 : 0;
 }
+
+void RescaleMarkers(I_WavData& data, std::uint32_t fromRate, std::uint32_t toRate) {
+  data.CueInfo().ScaleToRate(fromRate, toRate);
+  data.SamplerInfo().ScaleToRate(fromRate, toRate);
+  data.ListInfo().ScaleToRate(fromRate, toRate);
+}

@@ -139,3 +139,7 @@ class C_WavData final : public I_WavData {
   std::uint32_t m_ownerWindow = 0;
   std::string m_saveError;
 };
+
+/// Moves the markers of `data` (cue points, sampler loops, labelled texts' lengths) from
+/// `fromRate` Hz to the same instants at `toRate` Hz, for an output written at another rate.
+void RescaleMarkers(I_WavData& data, std::uint32_t fromRate, std::uint32_t toRate);

@@ -54,3 +54,10 @@ void C_WavDataCueInfo::Clear() {
   m_points.clear();
   m_index.clear();
 }
+
+void C_WavDataCueInfo::ScaleToRate(std::uint32_t fromRate, std::uint32_t toRate) {
+  for (C_CuePoint& point : m_points) {
+    point.position = ScaleSamplePosition(point.position, fromRate, toRate);
+    point.sampleOffset = ScaleSamplePosition(point.sampleOffset, fromRate, toRate);
+  }
+}

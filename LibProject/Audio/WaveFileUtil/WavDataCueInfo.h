@@ -5,6 +5,18 @@
 #include <span>
 #include <vector>
 
+/// A sample position at `fromRate` Hz as the position of the same instant at `toRate` Hz,
+/// rounded to nearest (halves up) and limited to 32 bits.
+inline std::uint32_t ScaleSamplePosition(std::uint32_t position, std::uint32_t fromRate,
+                                         std::uint32_t toRate) {
+  if (fromRate == 0) {
+    return position;
+  }
+  const std::uint64_t scaled =
+      (2 * std::uint64_t{position} * toRate + fromRate) / (2 * std::uint64_t{fromRate});
+  return scaled > 0xFFFFFFFFULL ? 0xFFFFFFFFU : static_cast<std::uint32_t>(scaled);
+}
+
 /// The cue points of a "cue " chunk.
 class C_WavDataCueInfo {
  public:
@@ -29,6 +41,9 @@ class C_WavDataCueInfo {
   /// The point with `id`, or null.
   const C_CuePoint* Find(std::uint32_t id) const;
   const std::vector<C_CuePoint>& Points() const { return m_points; }
+  /// Moves every point's position and sample offset from `fromRate` Hz to the same instant at
+  /// `toRate` Hz (a conversion that changes the rate).
+  void ScaleToRate(std::uint32_t fromRate, std::uint32_t toRate);
   void Clear();
 
  private:

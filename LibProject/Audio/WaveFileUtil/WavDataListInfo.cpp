@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "LibProject/Audio/WaveFileUtil/WavDataCueInfo.h"
 #include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 
 namespace {
@@ -151,4 +152,22 @@ void C_WavDataListInfo::Clear() {
   m_subChunks.clear();
   m_labels.clear();
   m_texts.clear();
+}
+
+void C_WavDataListInfo::ScaleToRate(std::uint32_t fromRate, std::uint32_t toRate) {
+  std::vector<C_SubChunk> subChunks;
+  subChunks.swap(m_subChunks);
+  m_labels.clear();
+  m_texts.clear();
+  for (C_SubChunk& subChunk : subChunks) {
+    C_LabelledText text;
+    if (subChunk.IsId("ltxt") && ParseLabelledText(subChunk, text)) {
+      // The sample length follows the cue id: bytes 4 to 7, little-endian.
+      const std::uint32_t length = ScaleSamplePosition(text.sampleLength, fromRate, toRate);
+      for (int i = 0; i < 4; ++i) {
+        subChunk.bytes[4 + i] = static_cast<std::uint8_t>(length >> (8 * i));
+      }
+    }
+    Append(std::move(subChunk));
+  }
 }

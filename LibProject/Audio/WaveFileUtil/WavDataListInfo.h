@@ -57,6 +57,9 @@ class C_WavDataListInfo {
   void KeepSubChunk(const C_SubChunk& subChunk);
   /// The sample length of the first labelled text of a cue id; 0 when there is none.
   std::uint32_t SampleLengthFor(std::uint32_t cueId) const;
+  /// Moves every labelled text's sample length from `fromRate` Hz to the same span at `toRate`
+  /// Hz (a conversion that changes the rate); the rest of each sub-chunk stays as it is.
+  void ScaleToRate(std::uint32_t fromRate, std::uint32_t toRate);
   void Clear();
 
   /// The label a "labl" sub-chunk holds, read as Labels() shows it; false for a sub-chunk that

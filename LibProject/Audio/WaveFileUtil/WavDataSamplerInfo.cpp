@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "LibProject/Audio/WaveFileUtil/WavDataCueInfo.h"
 #include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 
 bool C_WavDataSamplerInfo::Read(std::span<const std::uint8_t> chunk) {
@@ -44,4 +45,15 @@ std::vector<std::uint8_t> C_WavDataSamplerInfo::Render() const {
   }
   out.resize(out.size() + samplerData, 0);
   return out;
+}
+
+void C_WavDataSamplerInfo::ScaleToRate(std::uint32_t fromRate, std::uint32_t toRate) {
+  for (C_Loop& loop : m_loops) {
+    loop.start = ScaleSamplePosition(loop.start, fromRate, toRate);
+    loop.end = ScaleSamplePosition(loop.end, fromRate, toRate);
+  }
+  // The sample period, ns: 10^9 / rate rounded to nearest; a period not stated stays unstated.
+  if (header[2] != 0 && toRate != 0) {
+    header[2] = static_cast<std::uint32_t>((2000000000ULL + toRate) / (2ULL * toRate));
+  }
 }

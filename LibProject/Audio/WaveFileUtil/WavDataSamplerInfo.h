@@ -23,6 +23,9 @@ class C_WavDataSamplerInfo {
   std::vector<std::uint8_t> Render() const;
 
   const std::vector<C_Loop>& Loops() const { return m_loops; }
+  /// Moves the loops' start and end from `fromRate` Hz to the same instants at `toRate` Hz and
+  /// states the new rate's sample period (a conversion that changes the rate).
+  void ScaleToRate(std::uint32_t fromRate, std::uint32_t toRate);
   void AddLoop(const C_Loop& loop) { m_loops.push_back(loop); }
   /// The nine header fields: manufacturer, product, sample period, unity note, pitch fraction,
   /// time-code format, time-code offset, loop count, sampler-data size.

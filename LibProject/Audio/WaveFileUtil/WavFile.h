@@ -45,6 +45,9 @@ struct C_SourceLength {
   bool endsEarly = false;
 };
 
+/// Takes the bytes of the output in order; false when they cannot be written.
+using SampleBytesWriter = std::function<bool(const std::uint8_t* bytes, std::size_t size)>;
+
 /// Filters the samples of a streamed write (I_WavFile::StreamTo) block by block, in place.
 class I_SampleBlockFilter {
  public:
@@ -62,6 +65,21 @@ class I_SampleBlockFilter {
   /// True when a thread of its own may read and write the blocks while the filter runs: a
   /// processor core is left over. Otherwise the writer reads, filters and writes in turn.
   virtual bool SpareThread() const { return false; }
+  /// Passes filtered bytes (whole samples, in order) on to `write`; by default as they are. A
+  /// filter that looks at what is written, or writes something else, does it here.
+  virtual bool Pass(const std::uint8_t* bytes, std::size_t size, const SampleBytesWriter& write) {
+    return size == 0 || write(bytes, size);
+  }
+  /// Called once after the last Pass of a stream that ran to its end: what the filter still
+  /// holds goes to `write`.
+  virtual bool Finish(const SampleBytesWriter& /*write*/) { return true; }
+  /// The samples as written when Pass writes another layout than it is given (another rate,
+  /// channel count or encoding): the writers describe the output by it and take OutputBytes
+  /// for its size, and a last partial sample of the source is left out. Null: the layout read.
+  virtual const I_WavInfo* OutputInfo() const { return nullptr; }
+  /// With OutputInfo: the bytes Pass and Finish write in all for `sampleBytes` bytes of
+  /// samples read.
+  virtual std::uint64_t OutputBytes(std::uint64_t sampleBytes) const { return sampleBytes; }
 };
 
 /// A file of some audio format, read into and written from a sample container.
@@ -113,12 +131,16 @@ class I_WavFile : public I_WavFileInfo {
   /// Writes the file to `path` as a file of format type `outputType` (WAVE, or a container
   /// written through libsndfile) is written after LoadSamples, with the samples read a block at
   /// a time and passed through `filter` on their way: the same bytes in a few MiB of memory,
-  /// whatever the file's length. 1 on success; on failure (GetWriteError says why) the file at
-  /// `path` is as it was.
+  /// whatever the file's length (in the layout of the filter's OutputInfo when it has one).
+  /// 1 on success; on failure (GetWriteError says why) the file at `path` is as it was.
   virtual int StreamTo(const std::string& /*path*/, std::uint32_t /*outputType*/,
                        I_SampleBlockFilter& /*filter*/) {
     return 0;
   }
+  /// Reads the samples a block at a time through `filter` as StreamTo does, and writes them
+  /// nowhere: the first pass of a conversion that measures what it is going to write. 1 when
+  /// every sample went through; 0 otherwise (GetWriteError says why).
+  virtual int StreamThrough(I_SampleBlockFilter& /*filter*/) { return 0; }
 };
 
 /// RIFF/WAVE files (format type 2): PCM of 1 to 16 bits, Microsoft and IMA ADPCM (decoded to
@@ -152,6 +174,7 @@ class C_WavFile : public I_WavFile {
   std::uint64_t GetSampleBytes64() const override;
   int StreamTo(const std::string& path, std::uint32_t outputType,
                I_SampleBlockFilter& filter) override;
+  int StreamThrough(I_SampleBlockFilter& filter) override;
   /// StreamTo into `sink`, with blocks of at least `blockFrames` frames (tests use small ones).
   int StreamInto(I_ByteSink& sink, I_SampleBlockFilter& filter, std::size_t blockFrames,
                  std::uint64_t rf64Threshold = 0xFFFFFFFFULL);
@@ -222,7 +245,8 @@ class C_WavFile : public I_WavFile {
   bool IsAdpcm() const;
   C_AdpcmBlockReader::C_Layout AdpcmLayout() const;
   T_RefPtr<I_WavData> ConvertedForWrite(I_WavData& source);
-  std::vector<OutChunk> CollectChunks(I_WavData& data);
+  /// The chunks to write for `data`, its "fmt " (and "fact") from `format` when given.
+  std::vector<OutChunk> CollectChunks(I_WavData& data, const I_WavInfo* format = nullptr);
   void RemoveTempFile();
 
   std::uint32_t m_codecType = 0;

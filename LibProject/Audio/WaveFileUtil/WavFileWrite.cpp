@@ -80,7 +80,8 @@ T_RefPtr<I_WavData> C_WavFile::ConvertedForWrite(I_WavData& source) {
   return converted;
 }
 
-std::vector<C_WavFile::OutChunk> C_WavFile::CollectChunks(I_WavData& data) {
+std::vector<C_WavFile::OutChunk> C_WavFile::CollectChunks(I_WavData& data,
+                                                          const I_WavInfo* format) {
   std::vector<OutChunk> chunks;
   auto add = [&chunks](const char* id, std::vector<std::uint8_t> bytes) {
     OutChunk chunk{{id[0], id[1], id[2], id[3]}, std::move(bytes), nullptr, 0};
@@ -88,7 +89,7 @@ std::vector<C_WavFile::OutChunk> C_WavFile::CollectChunks(I_WavData& data) {
     chunk.size = static_cast<std::uint32_t>(chunk.owned.size());
     chunks.push_back(std::move(chunk));
   };
-  const I_WavInfo& info = *data.GetWavInfo();
+  const I_WavInfo& info = format != nullptr ? *format : *data.GetWavInfo();
   add("fmt ", info.BuildFormatChunk());
   if (info.GetEncoding().sampleTag != kWaveTagPcm) {
     // Every encoding but integer PCM states its frame count in a "fact" chunk.
@@ -275,7 +276,7 @@ int C_WavFile::StreamTo(const std::string& path, std::uint32_t outputType,
                              stopped) &&
                !reader->EndedEarly();
       },
-      m_writeError);
+      m_writeError, filter.OutputInfo());
   if (result != 1) {
     m_writeError = !stopped.empty()       ? stopped
                    : reader->EndedEarly() ? std::string(kEndedEarly)
@@ -309,8 +310,13 @@ int C_WavFile::StreamInto(I_ByteSink& sink, I_SampleBlockFilter& filter, std::si
     return 0;
   }
   const std::uint64_t total = GetSampleBytes64();
-  const std::uint64_t frames = total / frameBytes;
-  std::vector<OutChunk> chunks = CollectChunks(*data);
+  // The samples as written: those read, or the layout the filter writes.
+  const I_WavInfo* written = filter.OutputInfo();
+  const std::uint64_t dataSize = written != nullptr ? filter.OutputBytes(total) : total;
+  const std::uint64_t frames = written != nullptr
+                                   ? dataSize / std::max<std::uint64_t>(written->GetBlockAlign(), 1)
+                                   : total / frameBytes;
+  std::vector<OutChunk> chunks = CollectChunks(*data, written);
   for (OutChunk& chunk : chunks) {
     if (std::memcmp(chunk.id, "fact", 4) == 0 && chunk.owned.size() == 4) {
       chunk.owned.clear();
@@ -330,5 +336,32 @@ int C_WavFile::StreamInto(I_ByteSink& sink, I_SampleBlockFilter& filter, std::si
     }
     return written;
   };
-  return WriteFramed(sink, chunks, total, frames, rf64Threshold, writeData);
+  return WriteFramed(sink, chunks, dataSize, frames, rf64Threshold, writeData);
+}
+
+int C_WavFile::StreamThrough(I_SampleBlockFilter& filter) {
+  m_writeError.clear();
+  I_WavData* data = Container();
+  if (data == nullptr || !PrepareStream()) {
+    m_writeError = "the samples cannot be streamed";
+    return 0;
+  }
+  const std::unique_ptr<I_SampleReader> reader = OpenSampleReader();
+  if (!reader) {
+    m_writeError = "the source file cannot be read";
+    return 0;
+  }
+  const I_WavInfo& info = *data->GetWavInfo();
+  const std::size_t sampleBytes = info.GetStorageBits() / 8U;
+  if (sampleBytes == 0 || filter.FrameBytes() != sampleBytes * info.GetChannels()) {
+    return 0;
+  }
+  const bool through = StreamSamples(
+      *reader, GetSampleBytes64(), sampleBytes, filter, StreamBlockFrames(filter.FrameBytes()),
+      [](const std::uint8_t* /*bytes*/, std::size_t /*size*/) { return true; }, m_writeError);
+  if (through && reader->EndedEarly()) {
+    m_writeError = kEndedEarly;
+    return 0;
+  }
+  return through ? 1 : 0;
 }

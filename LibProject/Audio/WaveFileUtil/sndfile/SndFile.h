@@ -81,8 +81,15 @@ class C_SndFile final : public C_WavFile {
 };
 
 /// Writes a file of format type `type` (one of the ids above) at `path`, atomically: the rate,
-/// channels, layout and text tags of `data`, and the samples, in its layout, that `produce`
-/// passes to the writer it is given. 1 on success; otherwise 0 with the reason in `error`.
+/// channels, layout and text tags of `data` (the rate, channels and layout of `format` when
+/// given), and the samples, in that layout, that `produce` passes to the writer it is given.
+/// 1 on success; otherwise 0 with the reason in `error`.
 int WriteSndFileSamples(std::uint32_t type, const std::string& path, I_WavData& data,
                         const std::function<bool(const SampleBytesWriter&)>& produce,
-                        std::string& error);
+                        std::string& error, const I_WavInfo* format = nullptr);
+
+/// Why a container of `type` (one of the ids above) cannot hold samples of the rate, channel
+/// count and layout `info` describes, in words ("an Opus file holds only the sample rates ...");
+/// empty when it holds them, also at the nearest encoding it has. In a build without libsndfile
+/// every such container is refused.
+std::string SndFileCannotHold(std::uint32_t type, const I_WavInfo& info);

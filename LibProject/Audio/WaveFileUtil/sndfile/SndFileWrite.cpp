@@ -164,21 +164,34 @@ class SndSampleWriter {
   std::vector<std::uint8_t> m_pending;
 };
 
-}  // namespace
-
-int WriteSndFileSamples(std::uint32_t type, const std::string& path, I_WavData& data,
-                        const std::function<bool(const SampleBytesWriter&)>& produce,
-                        std::string& error) {
-  const I_WavInfo& info = *data.GetWavInfo();
+// What libsndfile is told to write for samples `info` describes in a container of `type`; its
+// format 0, with the reason in `error`, when the container cannot hold them.
+SF_INFO WriteInfoFor(std::uint32_t type, const I_WavInfo& info, std::string& error) {
   SF_INFO format{};
   format.samplerate = static_cast<int>(info.GetSampleRate());
   format.channels = info.GetChannels();
   format.format = WriteFormatFor(type, info, error);
-  if (format.format == 0) {
-    return 0;
-  }
-  if (sf_format_check(&format) == SF_FALSE) {
+  if (format.format != 0 && sf_format_check(&format) == SF_FALSE) {
     error = "the container cannot hold these samples";
+    format.format = 0;
+  }
+  return format;
+}
+
+}  // namespace
+
+std::string SndFileCannotHold(std::uint32_t type, const I_WavInfo& info) {
+  std::string error;
+  (void)WriteInfoFor(type, info, error);
+  return error;
+}
+
+int WriteSndFileSamples(std::uint32_t type, const std::string& path, I_WavData& data,
+                        const std::function<bool(const SampleBytesWriter&)>& produce,
+                        std::string& error, const I_WavInfo* layout) {
+  const I_WavInfo& info = layout != nullptr ? *layout : *data.GetWavInfo();
+  SF_INFO format = WriteInfoFor(type, info, error);
+  if (format.format == 0) {
     return 0;
   }
   auto file = CreateAtomicOutput(path, error);
