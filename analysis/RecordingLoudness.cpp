@@ -11,9 +11,11 @@
 
 namespace {
 
-// One measurement over the blocks: the meter and the values of a block for it.
+// One measurement over the blocks: the loudness and the true peak as two parts (the true-peak
+// part passes over the pieces that cannot raise the peak), and the values of a block for them.
 struct Measured {
-  delivery::LoudnessMeter meter;
+  delivery::LoudnessMeter loudness;
+  delivery::LoudnessMeter peak;
   std::vector<double> values;
 
   void Add(SampleEncoding encoding, const std::uint8_t* bytes, std::size_t samples) {
@@ -22,11 +24,11 @@ struct Measured {
     for (std::size_t i = 0; i < samples; ++i) {
       values[i] = SampleAsFloat(encoding, bytes + i * width);
     }
-    meter.Add(values);
+    loudness.Add(values);
+    peak.Add(values);
   }
   LoudnessLevel Level() const {
-    const delivery::LoudnessResult result = meter.Result();
-    return {result.integratedLufs, result.truePeakDbtp};
+    return {loudness.Result().integratedLufs, peak.Result().truePeakDbtp};
   }
 };
 
@@ -53,12 +55,14 @@ std::optional<RecordingLoudness> MeasureRecordingLoudness(const std::string& pat
       if (!wanted) {
         continue;
       }
-      auto meter = delivery::LoudnessMeter::Create(found.channels, rate);
-      if (!meter) {
+      using Parts = delivery::LoudnessMeter::Parts;
+      auto loudness = delivery::LoudnessMeter::Create(found.channels, rate, 1.0, Parts::Loudness);
+      auto peak = delivery::LoudnessMeter::Create(found.channels, rate, 1.0, Parts::TruePeak);
+      if (!loudness || !peak) {
         error = "the loudness meter does not take its layout";
         return false;
       }
-      measured->emplace(Measured{std::move(*meter), {}});
+      measured->emplace(Measured{std::move(*loudness), std::move(*peak), {}});
     }
     if (bands != nullptr) {
       renderer.emplace(found.format, found.channels, found.sampleRate);

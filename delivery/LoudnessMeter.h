@@ -37,9 +37,17 @@ class LoudnessMeter {
   /// The most channels the library measures.
   static constexpr unsigned kMaxChannels = 64;
 
+  /// Below 96 kHz no value of the library's four-times oversampling exceeds the largest input
+  /// magnitude it depends on by more than this factor (its worst case, the input whose signs
+  /// match its taps', reaches 1.8642; a test measures it). A true-peak part relies on it to pass
+  /// over pieces that cannot raise the peak.
+  static constexpr double kInterpolatorGainBound = 1.875;
+
   /// What a meter measures: everything, or one of two parts, so that the parts of one
   /// measurement can run on threads of their own (the true peak's oversampling costs about three
-  /// times the rest). A part leaves the other's values empty (the range 0).
+  /// times the rest; a true-peak part below 96 kHz feeds the library only the pieces that can
+  /// raise the peak, with the same result to the bit). A part leaves the other's values empty
+  /// (the range 0).
   enum class Parts : std::uint8_t {
     All,       ///< everything LoudnessResult holds
     Loudness,  ///< integrated loudness, range and sample peak
@@ -67,11 +75,18 @@ class LoudnessMeter {
   };
   LoudnessMeter(void* state, unsigned channels, double fullScale, Parts parts);
 
+  void AddTruePeak(const double* scaled, std::size_t frames);
+
   std::unique_ptr<void, StateDeleter> m_state;  // the library's ebur128_state
   unsigned m_channels = 0;
   Parts m_parts = Parts::All;
   double m_scale = 1.0;           // 1 / fullScale
   std::vector<double> m_scratch;  // one bounded piece of the input, scaled
+  // A true-peak part below 96 kHz passes over pieces that cannot raise the peak (AddTruePeak):
+  bool m_skipsQuietPieces = false;
+  bool m_inStep = true;          // the library has been fed every frame before the next piece
+  double m_truePeak = 0.0;       // the highest true peak of the pieces fed
+  std::vector<double> m_recent;  // the last frames before the next piece, scaled
 };
 
 /// 20 log10(magnitude): a linear magnitude (1.0 = full scale) in dB; empty for 0.
