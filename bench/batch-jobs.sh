@@ -30,8 +30,7 @@ run() {
 declare -A times
 for ((r = 0; r < rounds; r++)); do
   for jobs in "${job_counts[@]}"; do
-    rm -rf "$work/out"  # the last run's outputs go before the clock starts, and so do
-    sync                # their writes to the disk, as in the other benchmarks
+    rm -rf "$work/out"  # the last run's outputs go before the clock starts
     times[$jobs]+="$(seconds run "$jobs") "
   done
 done

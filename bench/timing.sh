@@ -1,11 +1,11 @@
 # Helpers for the benchmark scripts (sourced): wall time of one command, and the median of
 # numbers.
 
-# Prints the seconds `"$@"` takes. Each run starts with nothing waiting to be written, so that
-# one run's output is not flushed in the next one's time.
+# Prints the seconds `"$@"` takes. No `sync` before the run: a user's runs follow each other
+# with the last one's writes still going to the disk, and the runs of peers interleave, so that
+# each side carries its share of them.
 seconds() {
   local start end
-  sync
   start=$(date +%s.%N)
   "$@"
   end=$(date +%s.%N)
