@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
-#include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -17,45 +16,19 @@
 #include <QUndoStack>
 #include <algorithm>
 
-#include "convert/ConversionJob.h"
-#include "convert/ConversionReport.h"
-#include "delivery/DeliverySettings.h"
 #include "eq/design/FilterChain.h"
 #include "platform/text/NumberText.h"
 #include "ui/BandEditCommand.h"
 #include "ui/BandFloatNumEdit.h"
 #include "ui/ButtonST.h"
-#include "ui/ConversionRunner.h"
 #include "ui/DialogUnits.h"
-#include "ui/DlgBellSet.h"
+#include "ui/DlgEQController.h"
 #include "ui/DlgEQPainter.h"
-#include "ui/DlgHighLowSet.h"
 #include "ui/EqEvents.h"
 #include "ui/RecordingPlayer.h"
 #include "ui/RecordingStrip.h"
 
 namespace {
-
-// The files to convert and, below them, the delivery to convert for ("As the source" first,
-// then the named deliveries), which `deliveryName` holds before and after.
-QStringList ChooseWithFileDialog(QWidget* owner, QString& deliveryName) {
-  QFileDialog dialog(owner, QStringLiteral("Convert File"), QString(), SpeechFileFilter());
-  dialog.setFileMode(QFileDialog::ExistingFiles);
-  // Qt's own dialog, which takes a row of ours; a platform's dialog would not.
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  auto* choice = new QComboBox(&dialog);
-  FillDeliveryChoice(*choice, deliveryName);
-  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
-    const int row = grid->rowCount();
-    grid->addWidget(new QLabel(QStringLiteral("Deliver as:"), &dialog), row, 0);
-    grid->addWidget(choice, row, 1);
-  }
-  if (dialog.exec() != QDialog::Accepted) {
-    return {};
-  }
-  deliveryName = choice->currentData().toString();
-  return dialog.selectedFiles();
-}
 
 void ShowReport(QWidget* owner, const QString& title, const QString& text, bool failed) {
   if (failed) {
@@ -66,27 +39,6 @@ void ShowReport(QWidget* owner, const QString& title, const QString& text, bool 
 }
 
 }  // namespace
-
-void FillDeliveryChoice(QComboBox& choice, const QString& selected) {
-  choice.addItem(QStringLiteral("As the source"), QString());
-  for (const delivery::NamedDelivery& named : delivery::NamedDeliveries()) {
-    const QString name = QString::fromUtf8(named.name.data(), static_cast<int>(named.name.size()));
-    choice.addItem(name, name);
-    choice.setItemData(choice.count() - 1,
-                       QString::fromUtf8(named.basis.data(), static_cast<int>(named.basis.size())),
-                       Qt::ToolTipRole);
-  }
-  choice.setCurrentIndex(std::max(0, choice.findData(selected)));
-}
-
-QString SpeechFileFilter() {
-  QStringList patterns;
-  for (const std::string& extension : ConvertibleFileExtensions()) {
-    patterns << QStringLiteral("*") + QString::fromStdString(extension);
-  }
-  return QStringLiteral("Speech Files (") + patterns.join(QLatin1Char(' ')) +
-         QStringLiteral(");;All Files (*)");
-}
 
 CTonvaleDlg::CTonvaleDlg(InteractiveContext context, QWidget* parent)
     : QDialog(parent),
@@ -263,79 +215,6 @@ CTonvaleDlg::~CTonvaleDlg() {
   }
 }
 
-void CTonvaleDlg::CreateBandEditors() {
-  // Later, not now: the editor whose type menu asked for the rebuild is still on the stack.
-  for (auto it = m_editors.rbegin(); it != m_editors.rend(); ++it) {
-    (*it)->hide();
-    (*it)->deleteLater();
-  }
-  m_editors.clear();
-  for (const EqBand& band : m_context.bandTable) {
-    CDlgEQController* editor = nullptr;
-    if (IsSingleSectionType(band.type)) {
-      editor = new CDlgBellSet(m_context.config, this, band.type, band.index);
-    } else if (band.type == ToCode(EqBandType::HighPass) ||
-               band.type == ToCode(EqBandType::LowPass)) {
-      // Every editor takes its record's index, so that loading and reading back always match,
-      // also when a record of an unknown type comes first.
-      editor = new CDlgHighLowSet(m_context.config, this, band.type, band.index);
-    } else {
-      continue;
-    }
-    editor->InitEditor(this);
-    for (int row = 0; row < 3; ++row) {
-      editor->Field(row)->installEventFilter(this);
-    }
-    m_editors.push_back(editor);
-  }
-}
-
-void CTonvaleDlg::RebuildEditors() {
-  CreateBandEditors();
-  LayoutWindow();
-  SetTabOrder();
-  LoadEditorsFromTable();
-  m_preamp->SetValue(m_context.bandTable.preampDb);
-  OnSampleRateChange();
-}
-
-void CTonvaleDlg::OnBandType(int bandIndex, std::uint32_t type) {
-  int changed = 0;
-  (void)SyncBandFromEditor(static_cast<std::uint32_t>(bandIndex), &changed);
-  const AppConfig& config = m_context.config;
-  const double half = static_cast<double>(config.defaultSampleRate / 2);  // NOLINT
-  for (EqBand& band : m_context.bandTable) {
-    if (band.index != static_cast<std::uint32_t>(bandIndex) || band.type == type) {
-      continue;
-    }
-    const bool fromPass = IsPassType(band.type);
-    if (IsPassType(type)) {
-      // A pass band's corner where the band was centred, its stop an octave into the stop side
-      // (within half the rate), its attenuation the configured default.
-      if (!fromPass) {
-        band.cutoffFreq = band.centFreq;
-        band.gain = config.defaultGain;
-      }
-      const bool highPass = type == ToCode(EqBandType::HighPass);
-      band.stopFreq = highPass ? band.cutoffFreq / 2 : std::min(band.cutoffFreq * 2, half);
-      if (!highPass && !(band.stopFreq > band.cutoffFreq)) {
-        band.cutoffFreq = half * kStopMargin;
-        band.stopFreq = half;
-      }
-    } else if (fromPass) {
-      // Centred where the corner was, flat until the user sets a gain.
-      band.centFreq = band.cutoffFreq;
-      band.gain = 0.0;
-      if (!(band.qual > 0.0)) {
-        band.qual = config.defaultQual;
-      }
-    }
-    band.type = type;
-  }
-  RebuildEditors();
-  RecordEdit(-1);
-}
-
 void CTonvaleDlg::InitControls() {
   m_convert->SetIcon(138);
   m_ok->SetIcon(140);
@@ -417,22 +296,6 @@ void CTonvaleDlg::LayoutWindow() {
   m_preampLabel->setVisible(room);
   m_preamp->setVisible(room);
   PlaceRecordingControls();
-}
-
-void CTonvaleDlg::LoadEditorsFromTable() {
-  for (const EqBand& band : m_context.bandTable) {
-    for (CDlgEQController* editor : m_editors) {
-      if (editor->bandType == band.type && editor->bandIndex == band.index) {
-        editor->SetBandEnabled(static_cast<int>(band.enable));
-        editor->SetCentFreq(band.centFreq);
-        editor->SetCutoffFreq(band.cutoffFreq);
-        editor->SetStopFreq(band.stopFreq);
-        editor->SetGain(band.gain);
-        editor->SetQual(band.qual);
-        break;
-      }
-    }
-  }
 }
 
 void CTonvaleDlg::OnSampleRateChange() {
@@ -519,72 +382,6 @@ void CTonvaleDlg::RefreshCurve() {
   m_painter->update();
 }
 
-int CTonvaleDlg::SyncBandFromEditor(std::uint32_t bandIndex, int* changed) {
-  *changed = 0;
-  for (EqBand& band : m_context.bandTable) {
-    if (band.index != bandIndex) {
-      continue;
-    }
-    for (CDlgEQController* editor : m_editors) {
-      if (editor->bandIndex != bandIndex) {
-        continue;
-      }
-      int enable = 0;
-      double first = 0.0;
-      double second = 0.0;
-      double gain = 0.0;
-      if (editor->GetHighLowValues(&enable, &first, &second, &gain) == 1) {
-        if (band.enable != static_cast<std::uint32_t>(enable) || enable == 1) {
-          *changed = 1;
-        }
-        band.cutoffFreq = first;
-        band.stopFreq = second;
-        band.enable = static_cast<std::uint32_t>(enable);
-        band.gain = gain;
-        return 1;
-      }
-      if (editor->GetBellValues(&enable, &first, &second, &gain) == 1) {
-        if (band.enable != static_cast<std::uint32_t>(enable) || enable == 1) {
-          *changed = 1;
-        }
-        band.centFreq = first;
-        band.qual = second;
-        band.enable = static_cast<std::uint32_t>(enable);
-        band.gain = gain;
-        return 1;
-      }
-    }
-  }
-  return 0;
-}
-
-int CTonvaleDlg::OnBandChanged(int fieldCode, int bandIndex) {
-  if (fieldCode == kFieldPreamp) {
-    m_context.bandTable.preampDb = m_preamp->ReadValue();
-    RefreshCurve();
-    RecordEdit(kFieldPreamp * 128);
-    return 0;
-  }
-  if (fieldCode == kFieldNone || bandIndex == -1) {
-    return 0;
-  }
-  const auto index = static_cast<std::uint32_t>(bandIndex);
-  int changed = 0;
-  if (SyncBandFromEditor(index, &changed) == 1 && changed == 1) {
-    RefreshCurve();
-  }
-  if (fieldCode == kFieldCutoffFreq || fieldCode == kFieldStopFreq) {
-    for (CDlgEQController* editor : m_editors) {
-      if (editor->bandIndex == index) {
-        editor->UpdateLimits();
-        break;
-      }
-    }
-  }
-  RecordEdit(fieldCode * 128 + bandIndex % 128);
-  return 0;
-}
-
 void CTonvaleDlg::customEvent(QEvent* event) {
   if (event->type() == BandChangedEvent::kType) {
     const auto* changed = static_cast<BandChangedEvent*>(event);
@@ -611,47 +408,4 @@ void CTonvaleDlg::accept() {
     return;
   }
   QDialog::accept();
-}
-
-void CTonvaleDlg::OnConvertFile() {
-  const QStringList chosen =
-      m_chooser ? m_chooser(this) : ChooseWithFileDialog(this, m_deliveryName);
-  if (chosen.isEmpty() || m_closingOnFlag) {
-    return;
-  }
-  // The same delivery as /deliver names: the command line's sets, the same conversion.
-  const delivery::DeliverySettings delivery =
-      delivery::FindNamedDelivery(m_deliveryName.toStdString())
-          .value_or(delivery::DeliverySettings{});
-  // Each file goes beside its source under the default output name; a file whose name cannot
-  // be formed is reported, not converted.
-  std::vector<ConversionOutcome> outcomes;
-  std::vector<ConversionJob> jobs;
-  for (const QString& path : chosen) {
-    ConversionOutcome outcome;
-    outcome.sourcePath = path.toStdString();
-    outcome.outputPath = DefaultOutputPath(outcome.sourcePath);
-    if (!outcome.outputPath.empty()) {
-      ConversionJob job;
-      job.sourcePath = outcome.sourcePath;
-      job.outputPath = outcome.outputPath;
-      job.delivery = delivery;
-      jobs.push_back(job);
-    }
-    outcomes.push_back(outcome);
-  }
-  m_cancelConversion = false;
-  const std::vector<ConversionOutcome> ran =
-      RunConversions(this, jobs, m_context.bandTable, m_cancelConversion, m_failurePrompt);
-  auto next = ran.begin();
-  for (ConversionOutcome& outcome : outcomes) {
-    if (!outcome.outputPath.empty()) {
-      outcome = *next++;
-    }
-  }
-  if (m_closingOnFlag) {
-    return;  // the window is closing: no report to wait on
-  }
-  const ConversionReport report = FormatConversionReport(outcomes);
-  Report(QString::fromStdString(report.title), QString::fromStdString(report.text), report.failed);
 }

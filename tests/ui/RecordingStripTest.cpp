@@ -1,10 +1,10 @@
 // The opened recording in time: the strip under the graph with its envelope, the play position
 // and the selection that loops, chosen with the mouse through the window system's event path;
-// the spectrum of the selection; recordings of one sample and of an hour; the screenshot.
+// the spectrum of the selection; recordings of one sample and of an hour; the example clip with
+// a selection.
 #define QTEST_QPA_MOUSE_HANDLING  // mouse events enter through the window, as a platform's do
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
@@ -252,8 +252,9 @@ class RecordingStripTest : public UiFixture {
     }
   }
 
-  // The example clip with its settings and a selection in the time line.
-  void screenshotOfTheTimelineWithASelection() {
+  // The example clip with its settings and a selection in the time line: the whole window grabs
+  // at the screen's ratio, and the envelope shows through the selection's shade.
+  void theEnvelopeShowsThroughASelectionOfTheExampleClip() {
     QVERIFY(LoadUserSettings(EXAMPLE_SETTINGS, 0, m_config, m_table) == 1);
     auto dialog = MakeDialog(true, nullptr, EXAMPLE_SPEECH);
     QTRY_VERIFY_WITH_TIMEOUT(dialog->HasSpectrum(), 10000);
@@ -273,11 +274,6 @@ class RecordingStripTest : public UiFixture {
         static_cast<int>((CRecordingStrip::kHeight - CRecordingStrip::kAxisHeight) * 0.5 * ratio);
     const int x = static_cast<int>(strip->XOf(16000 * 3) * ratio);
     QVERIFY(image.pixelColor(x, middle).blue() > 150);
-    if (OnRealDisplay()) {
-      QDir().mkpath(QStringLiteral(SCREENSHOT_DIR));
-      QVERIFY(shot.save(ratio >= 2 ? QStringLiteral(SCREENSHOT_DIR "/main-window-timeline@2x.png")
-                                   : QStringLiteral(SCREENSHOT_DIR "/main-window-timeline.png")));
-    }
   }
 
  private:

@@ -1,14 +1,16 @@
 // Writes the window's screenshots for the README and for people into the folder it is given:
-// the window as it opens, with every band on, and with the example clip and its settings. The
-// test command runs it as a fixture on Qt's offscreen platform, once at a device-pixel ratio of
-// 1 and once at 2 (the "@2x" files). It checks nothing: the window tests do. The drag and the
-// time line are taken by their tests on the X server, where the gestures are real.
+// the window as it opens, with every band on, with a bell being dragged, and with the example
+// clip and its settings, also with a selection in its time line. The test command runs it as a
+// fixture on Qt's offscreen platform, once at a device-pixel ratio of 1 and once at 2 (the "@2x"
+// files). It checks nothing: the window tests do.
 //
 // Usage: ui_screenshots FOLDER
+#define QTEST_QPA_MOUSE_HANDLING  // mouse events enter through the window, as a platform's do
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <QTest>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -17,10 +19,12 @@
 #include "analysis/RecordingEnvelope.h"
 #include "eq/band/EqBand.h"
 #include "eq/response/BQCalculator.h"
+#include "eq/response/BandHandles.h"
 #include "eq/response/EqGraphParams.h"
 #include "settings/AppConfig.h"
 #include "settings/UserSettings.h"
 #include "ui/DlgEQPainter.h"
+#include "ui/RecordingPlayer.h"
 #include "ui/RecordingStrip.h"
 #include "ui/TonvaleDlg.h"
 
@@ -57,6 +61,51 @@ bool Save(CTonvaleDlg& dialog, const QString& folder, const char* name) {
   return true;
 }
 
+void EnableBell(EqBand& band, double freq, double gain, double qual) {
+  band.type = ToCode(EqBandType::Bell);
+  band.enable = 1;
+  band.centFreq = freq;
+  band.gain = gain;
+  band.qual = qual;
+}
+
+// Where the handle of the band at table position `band` is drawn; the origin when it has none.
+QPoint HandlePoint(const CDlgEQPainter& graph, std::size_t band) {
+  for (const BandHandle& handle : graph.Handles()) {
+    if (handle.band == band) {
+      return {static_cast<int>(std::lround(handle.x)), static_cast<int>(std::lround(handle.y))};
+    }
+  }
+  return {};
+}
+
+// A high-pass band and three bells, the fifth band's bell held by the mouse in the middle of a
+// drag up and to the right: its own curve drawn strong, the readout showing its values.
+bool SaveDrag(Setup& setup, const std::string& configPath, const QString& folder) {
+  setup.table[0].enable = 1;
+  setup.table[0].cutoffFreq = 80;
+  setup.table[0].stopFreq = 40;
+  setup.table[0].gain = 24;
+  EnableBell(setup.table[3], 160, -6, 1.4);
+  EnableBell(setup.table[5], 1200, 3, 1);
+  EnableBell(setup.table[6], 3000, 5, 1.8);
+  auto dialog = Open(setup, configPath, false);
+  dialog->activateWindow();
+  (void)QTest::qWaitForWindowActive(dialog.get());
+  CDlgEQPainter* graph = dialog->Painter();
+  const QPoint from = HandlePoint(*graph, 5);
+  QTest::mousePress(graph, Qt::LeftButton, {}, from);
+  for (int i = 1; i <= 5; ++i) {
+    QTest::mouseMove(graph, from + QPoint(8 * i, -9 * i));
+  }
+  const bool written = graph->DraggedHandle() == 5 && Save(*dialog, folder, "main-window-drag");
+  if (graph->DraggedHandle() != 5) {
+    std::fprintf(stderr, "the drag did not take the band's handle\n");
+  }
+  QTest::mouseRelease(graph, Qt::LeftButton, {}, from + QPoint(40, -45));
+  return written;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,6 +139,12 @@ int main(int argc, char** argv) {
   {
     Setup setup;
     (void)LoadAppConfig(configPath, setup.config);
+    ApplyDefaultSettings(setup.config, setup.table);
+    written = SaveDrag(setup, configPath, folder) && written;
+  }
+  {
+    Setup setup;
+    (void)LoadAppConfig(configPath, setup.config);
     if (LoadUserSettings(EXAMPLE_SETTINGS, 0, setup.config, setup.table) != 1) {
       std::fprintf(stderr, "cannot read %s\n", EXAMPLE_SETTINGS);
       return 1;
@@ -103,6 +158,22 @@ int main(int argc, char** argv) {
         },
         60000);
     written = Save(*dialog, folder, "main-window-recording") && written;
+    // A selection from 2.2 s to 3.6 s, played for a moment: its shade and the play position in
+    // the time line.
+    RecordingPlayer* player = dialog->Player();
+    const bool looped = player != nullptr && dialog->SetLoop(2.2, 3.6);
+    if (looped) {
+      (void)player->Next(6000);
+    }
+    const auto playhead = static_cast<std::uint64_t>(16000 * 2.2 + 6000);
+    (void)QTest::qWaitFor([strip, playhead] { return strip->Playhead() == playhead; }, 10000);
+    if (!looped || strip->Playhead() != playhead) {
+      std::fprintf(stderr, "the selection did not take in the time line\n");
+      written = false;
+    } else {
+      dialog->repaint();
+      written = Save(*dialog, folder, "main-window-timeline") && written;
+    }
   }
   std::error_code ignored;
   std::filesystem::remove_all(scratch, ignored);
