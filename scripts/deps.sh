@@ -10,12 +10,12 @@ for set in "${@:-build}"; do
     build) ;;
     # Besides the libraries: the static checks' clang-format and clang-tidy (with run-clang-tidy),
     # git for the version, file for cpack's DEB generator, ccache to keep compiled objects
-    # between runs, and the tools the tests call. The window's tests also run on an X server of
-    # their own: xvfb; Qt's xcb platform plugin and the xcb libraries it loads come with
-    # libqt6gui6 on Debian 12.
+    # between runs, and the tools the tests call (GNU time for a program's peak memory). The
+    # window's tests also run on an X server of their own: xvfb; Qt's xcb platform plugin and the
+    # xcb libraries it loads come with libqt6gui6 on Debian 12.
     test) packages+=(libbenchmark-dev libsndfile1-dev clang libclang-rt-14-dev locales sox ffmpeg
                      python3 python3-jsonschema python3-numpy parallel git file clang-format clang-tidy
-                     sndfile-programs ccache xvfb
+                     sndfile-programs ccache xvfb time
                      dpkg-dev desktop-file-utils appstream shared-mime-info man-db) ;;
     bench) packages+=(libbenchmark-dev libsndfile1-dev sox ffmpeg bc) ;;
     # The Debian package: cpack finds its dependencies with dpkg-shlibdeps, and its DEB generator
