@@ -9,9 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck source=bench/timing.sh
 source bench/timing.sh
-bash scripts/deps.sh bench
-cmake -S . -B build -G Ninja -DTONVALE_BENCH=ON > /dev/null
-cmake --build build --target tonvale print_biquads > /dev/null
+build_bench_programs
 rounds="${1:-5}"
 kernel="${2:-}"
 file="${3:-16k-mono-16}"

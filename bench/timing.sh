@@ -1,5 +1,12 @@
-# Helpers for the benchmark scripts (sourced): wall time of one command, and the median of
-# numbers.
+# Helpers for the benchmark scripts (sourced): the programs they time, wall time of one command,
+# and the median of numbers.
+
+# Installs what the benchmarks need and builds the program and the band-set writer into build/.
+build_bench_programs() {
+  bash scripts/deps.sh bench
+  cmake -S . -B build -G Ninja -DTONVALE_BENCH=ON > /dev/null
+  cmake --build build --target tonvale print_biquads > /dev/null
+}
 
 # Prints the seconds `"$@"` takes. No `sync` before the run: a user's runs follow each other
 # with the last one's writes still going to the disk, and the runs of peers interleave, so that

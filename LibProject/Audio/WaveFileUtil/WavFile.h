@@ -223,7 +223,20 @@ class C_WavFile : public I_WavFile {
     std::uint32_t size;
   };
 
+  /// The samples of a streamed pass that does not write WAVE itself: the container, its reader
+  /// and the bytes of one sample.
+  struct StreamSource {
+    I_WavData* data = nullptr;
+    std::unique_ptr<I_SampleReader> reader;
+    std::size_t sampleBytes = 0;
+  };
+
   ParseResult ParseHeader(I_ByteSource& source, int withInfo);
+  /// Readies the samples for a pass of `filter`; empty (with the write error set where there is
+  /// something to say: `cannotStream` when the samples cannot be streamed) when they cannot be
+  /// read or do not have the filter's frame size.
+  std::optional<StreamSource> OpenStreamSource(const I_SampleBlockFilter& filter,
+                                               const char* cannotStream);
   /// The bytes of the file read: the file again, or the bytes in memory.
   std::unique_ptr<I_ByteSource> OpenDataSource() const;
   /// True when the samples are stored as the filtering pass reads them (PCM of 8 to 32 bits,

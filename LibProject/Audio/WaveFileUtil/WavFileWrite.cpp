@@ -252,37 +252,49 @@ int C_WavFile::StreamTo(const std::string& path, std::uint32_t outputType,
     return WriteAtomically(path,
                            [&](I_ByteSink& sink) { return StreamInto(sink, filter, blockFrames); });
   }
-  m_writeError.clear();
-  I_WavData* data = Container();
-  if (data == nullptr || !PrepareStream()) {
-    m_writeError = "the samples cannot be streamed into this file format";
+  const std::optional<StreamSource> source =
+      OpenStreamSource(filter, "the samples cannot be streamed into this file format");
+  if (!source) {
     return 0;
   }
-  const std::unique_ptr<I_SampleReader> reader = OpenSampleReader();
-  if (!reader) {
-    m_writeError = "the source file cannot be read";
-    return 0;
-  }
-  const I_WavInfo& info = *data->GetWavInfo();
-  const std::size_t sampleBytes = info.GetStorageBits() / 8U;
-  if (sampleBytes == 0 || filter.FrameBytes() != sampleBytes * info.GetChannels()) {
-    return 0;
-  }
+  I_SampleReader& reader = *source->reader;
   std::string stopped;
   const int result = WriteSndFileSamples(
-      outputType, path, *data,
+      outputType, path, *source->data,
       [&](const SampleBytesWriter& write) {
-        return StreamSamples(*reader, GetSampleBytes64(), sampleBytes, filter, blockFrames, write,
-                             stopped) &&
-               !reader->EndedEarly();
+        return StreamSamples(reader, GetSampleBytes64(), source->sampleBytes, filter, blockFrames,
+                             write, stopped) &&
+               !reader.EndedEarly();
       },
       m_writeError, filter.OutputInfo());
   if (result != 1) {
-    m_writeError = !stopped.empty()       ? stopped
-                   : reader->EndedEarly() ? std::string(kEndedEarly)
-                                          : m_writeError;
+    m_writeError = !stopped.empty()      ? stopped
+                   : reader.EndedEarly() ? std::string(kEndedEarly)
+                                         : m_writeError;
   }
   return result;
+}
+
+std::optional<C_WavFile::StreamSource> C_WavFile::OpenStreamSource(
+    const I_SampleBlockFilter& filter, const char* cannotStream) {
+  m_writeError.clear();
+  StreamSource source;
+  source.data = Container();
+  if (source.data == nullptr || !PrepareStream()) {
+    m_writeError = cannotStream;
+    return std::nullopt;
+  }
+  source.reader = OpenSampleReader();
+  if (!source.reader) {
+    m_writeError = "the source file cannot be read";
+    return std::nullopt;
+  }
+  const I_WavInfo& info = *source.data->GetWavInfo();
+  source.sampleBytes = info.GetStorageBits() / 8U;
+  if (source.sampleBytes == 0 || filter.FrameBytes() != source.sampleBytes * info.GetChannels()) {
+    return std::nullopt;
+  }
+  return source;
 }
 
 int C_WavFile::StreamInto(I_ByteSink& sink, I_SampleBlockFilter& filter, std::size_t blockFrames,
@@ -340,26 +352,16 @@ int C_WavFile::StreamInto(I_ByteSink& sink, I_SampleBlockFilter& filter, std::si
 }
 
 int C_WavFile::StreamThrough(I_SampleBlockFilter& filter) {
-  m_writeError.clear();
-  I_WavData* data = Container();
-  if (data == nullptr || !PrepareStream()) {
-    m_writeError = "the samples cannot be streamed";
-    return 0;
-  }
-  const std::unique_ptr<I_SampleReader> reader = OpenSampleReader();
-  if (!reader) {
-    m_writeError = "the source file cannot be read";
-    return 0;
-  }
-  const I_WavInfo& info = *data->GetWavInfo();
-  const std::size_t sampleBytes = info.GetStorageBits() / 8U;
-  if (sampleBytes == 0 || filter.FrameBytes() != sampleBytes * info.GetChannels()) {
+  const std::optional<StreamSource> source =
+      OpenStreamSource(filter, "the samples cannot be streamed");
+  if (!source) {
     return 0;
   }
   const bool through = StreamSamples(
-      *reader, GetSampleBytes64(), sampleBytes, filter, StreamBlockFrames(filter.FrameBytes()),
+      *source->reader, GetSampleBytes64(), source->sampleBytes, filter,
+      StreamBlockFrames(filter.FrameBytes()),
       [](const std::uint8_t* /*bytes*/, std::size_t /*size*/) { return true; }, m_writeError);
-  if (through && reader->EndedEarly()) {
+  if (through && source->reader->EndedEarly()) {
     m_writeError = kEndedEarly;
     return 0;
   }
