@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "platform/fs/NativePath.h"
-#include "platform/text/FormatText.h"
 #include "tests/app/AppFixture.h"
 #include "tests/support/ProtectedFileBuilder.h"
 #include "tests/support/RiffBuilder.h"
@@ -206,20 +205,28 @@ class FolderEvents {
   int m_fd;
 };
 
-// A controlling program closes a window started with /checklive:1 by writing 0 into Is_Live;
-// the window ends as Cancel does, so nothing is saved.
-TEST_F(AppEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
-  FolderEvents events(m_dir.Path());
-  testsupport::ChildProcess child(m_exe, {"/checklive:1", "/access_setting:user.cfg"}, m_dir.Path(),
-                                  {"QT_QPA_PLATFORM=offscreen"});
-  // Start-up writes the flag 1 (a rename into the folder); then the window reads it once to
-  // start its watcher, and the watcher reads it once a second: after two reads it is running.
-  ASSERT_TRUE(events.WaitFor(IN_MOVED_TO, "tonvale.ini", 1, 30000));
-  ASSERT_TRUE(events.WaitFor(IN_OPEN, "tonvale.ini", 2, 30000));
-  EXPECT_NE(Config().find("Is_Live=1"), std::string::npos);
-  testsupport::WriteFile(m_dir.File("tonvale.ini"),
-                         std::regex_replace(Config(), std::regex("Is_Live=1"), "Is_Live=0"));
-  const ProcessResult r = child.Wait(20000);
+class WindowEndToEndTest : public AppEndToEndTest {
+ protected:
+  // Opens the window on user.cfg with /checklive:1 and, once its watcher runs, closes it as a
+  // controlling program does, by writing 0 into Is_Live; what the program left.
+  ProcessResult RunWindowClosedByTheFlag() {
+    FolderEvents events(m_dir.Path());
+    testsupport::ChildProcess child(m_exe, {"/checklive:1", "/access_setting:user.cfg"},
+                                    m_dir.Path(), {"QT_QPA_PLATFORM=offscreen"});
+    // Start-up writes the flag 1 (a rename into the folder); then the window reads it once to
+    // start its watcher, and the watcher reads it once a second: after two reads it is running.
+    EXPECT_TRUE(events.WaitFor(IN_MOVED_TO, "tonvale.ini", 1, 30000));
+    EXPECT_TRUE(events.WaitFor(IN_OPEN, "tonvale.ini", 2, 30000));
+    EXPECT_NE(Config().find("Is_Live=1"), std::string::npos);
+    testsupport::WriteFile(m_dir.File("tonvale.ini"),
+                           std::regex_replace(Config(), std::regex("Is_Live=1"), "Is_Live=0"));
+    return child.Wait(20000);
+  }
+};
+
+// The window ends as Cancel does, so nothing is saved.
+TEST_F(WindowEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
+  const ProcessResult r = RunWindowClosedByTheFlag();
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_FALSE(fs::exists(m_dir.File("user.cfg")));
   EXPECT_NE(Config().find("Is_Live=0"), std::string::npos);
@@ -227,25 +234,10 @@ TEST_F(AppEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
 
 // A stored setup of more bands than the window takes is not cut down unsaid: the window warns as
 // it opens that OK would save only what it shows, and closing it any other way leaves the file.
-TEST_F(AppEndToEndTest, WindowWarnsThatASetupOfTooManyBandsCannotBeSavedBackWhole) {
-  std::string settings =
-      "[MusicEQ]\r\nMusicEQ_Index00=MusicEQBand00\r\n\r\n[MusicEQBand00]\r\n"
-      "BandNum=101\r\nSampleRate=16000\r\n";
-  for (int n = 0; n < 101; ++n) {
-    const std::string key = platform::FormatText("Band%.2d_", n);
-    settings += key + "Type=1\r\n" + key + "Enable=1\r\n" + key + "Gain=1.000000\r\n" + key +
-                "Qual=1.000000\r\n" + key + "CentFreq=" + std::to_string(100 + n) + ".000000\r\n" +
-                key + "CutoffFreq=0.000000\r\n" + key + "StopFreq=0.000000\r\n";
-  }
+TEST_F(WindowEndToEndTest, WindowWarnsThatASetupOfTooManyBandsCannotBeSavedBackWhole) {
+  const std::string settings = apptest::ManyBellsSettings(101);
   testsupport::WriteFile(m_dir.File("user.cfg"), settings);
-  FolderEvents events(m_dir.Path());
-  testsupport::ChildProcess child(m_exe, {"/checklive:1", "/access_setting:user.cfg"}, m_dir.Path(),
-                                  {"QT_QPA_PLATFORM=offscreen"});
-  ASSERT_TRUE(events.WaitFor(IN_MOVED_TO, "tonvale.ini", 1, 30000));
-  ASSERT_TRUE(events.WaitFor(IN_OPEN, "tonvale.ini", 2, 30000));
-  testsupport::WriteFile(m_dir.File("tonvale.ini"),
-                         std::regex_replace(Config(), std::regex("Is_Live=1"), "Is_Live=0"));
-  const ProcessResult r = child.Wait(20000);
+  const ProcessResult r = RunWindowClosedByTheFlag();
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("Information:EQ index 0 of the settings file(user.cfg) cannot be edited as "
                        "it is stored: its setup holds 101 bands, more than the limit of 100. The "

@@ -29,9 +29,6 @@ class DeliveryEndToEndTest : public apptest::AppFixture {
   bool Sox(const std::vector<std::string>& args) {
     return RunProcess("/usr/bin/sox", args, m_dir.Path()).exitCode == 0;
   }
-  std::string SchemaProblems(const std::string& name) {
-    return testsupport::JsonSchemaProblems(SCHEMA_FILE, m_dir.File(name));
-  }
 };
 
 // The lines of `out` (CR LF ended).

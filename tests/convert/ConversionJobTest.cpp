@@ -322,37 +322,6 @@ TEST(ConversionJobTest, TheFilesOwnRateDecidesWhichBandsApply) {
   EXPECT_NE(Samples(dir.File("48k_out.wav")), input);
 }
 
-TEST(ConversionJobTest, BandsThatMakeNoFilterAreNamedAndLeftOutNotRunAsGarbage) {
-  TempDir dir;
-  const auto input = NoiseSamples(4800, 11);
-  const std::string source = Mono16(dir, "n.wav", 48000, input);
-  const EqBandTable table = {
-      EqBand{.type = 1, .index = 0, .enable = 1, .gain = 6, .qual = 0, .centFreq = 1000},
-      EqBand{.type = 1, .index = 1, .enable = 1, .gain = 6, .qual = -0.7, .centFreq = 1000},
-      EqBand{.type = 2,
-             .index = 2,
-             .enable = 1,
-             .gain = 30,
-             .qual = 0.7,
-             .cutoffFreq = 80,
-             .stopFreq = 79}};
-  auto jobs = Jobs({{source, dir.File("n_out.wav")}});
-  const Conversion run(jobs, table);
-  EXPECT_EQ(run.result, 1);
-  EXPECT_NE(run.log.find("Channel:1.\r\n"
-                         "Information:Band00 (bell) is left out at 48000 Hz: its Q 0 makes no "
-                         "filter (it must be above 0).\r\n"
-                         "Information:Band01 (bell) is left out at 48000 Hz: its Q -0.7 makes no "
-                         "filter (it must be above 0).\r\n"
-                         "Information:Band02 (high-pass) is left out at 48000 Hz: its filter of "
-                         "order 275 is too steep to compute with precision (a gain above 190 dB "
-                         "inside its cascade).\r\n"
-                         "Information:Apply the equalizer filter parameter.\r\n"),
-            std::string::npos)
-      << run.log;
-  EXPECT_EQ(Samples(dir.File("n_out.wav")), input);
-}
-
 TEST(ConversionJobTest, AFailedWriteLeavesTheEarlierOutputAsItWas) {
   TempDir dir;
   const std::string output = dir.File("out.wav");

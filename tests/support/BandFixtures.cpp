@@ -37,22 +37,9 @@ EqBandTable RandomBandTable(std::mt19937& rng, double fs) {
 }
 
 EqBandTable SpeechBands() {
-  return {EqBand{.type = 2,
-                 .index = 0,
-                 .enable = 1,
-                 .gain = 24,
-                 .qual = 0.7,
-                 .centFreq = 0,
-                 .cutoffFreq = 120,
-                 .stopFreq = 60},
-          EqBand{.type = 1,
-                 .index = 1,
-                 .enable = 1,
-                 .gain = 6,
-                 .qual = 1.2,
-                 .centFreq = 3000,
-                 .cutoffFreq = 0,
-                 .stopFreq = 0}};
+  return {
+      EqBand{.type = 2, .enable = 1, .gain = 24, .qual = 0.7, .cutoffFreq = 120, .stopFreq = 60},
+      EqBand{.type = 1, .index = 1, .enable = 1, .gain = 6, .qual = 1.2, .centFreq = 3000}};
 }
 
 std::vector<std::int16_t> NoiseSamples(std::size_t count, unsigned seed) {
