@@ -32,7 +32,7 @@ using apptest::Ramp;
 #if TONVALE_HAVE_SNDFILE
 using apptest::ReadSamples;
 #endif
-using apptest::WriteBytes;
+using testsupport::WriteFile;
 
 // The shipped default file with the liveness flag rewritten to 0 at the end of a run.
 std::string DefaultConfigAfterRun() {
@@ -73,7 +73,7 @@ TEST_F(AppEndToEndTest, HelpAndVersionPrintAndCreateTheConfigurationFile) {
 // /command alone prints nothing and clears the liveness flag; an existing configuration file is
 // read and edited in place, not replaced by the shipped default.
 TEST_F(AppEndToEndTest, CommandAloneEndsSilentlyAndKeepsAnExistingConfiguration) {
-  testsupport::WriteFile(m_dir.File("tonvale.ini"), "[EQ_UI]\nBandNum = 4\n");
+  WriteFile(m_dir.File("tonvale.ini"), "[EQ_UI]\nBandNum = 4\n");
   const ProcessResult r = Run({"/command"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "");
@@ -107,7 +107,7 @@ TEST_F(AppEndToEndTest, RejectedCommandLineExitsWithOneAndSaysWhy) {
 // The output's folders are made while the command line is read, so they exist even when the
 // conversion then fails.
 TEST_F(AppEndToEndTest, HelpYieldsToAConversionAndAFailedOneExitsWithTwoItsOutputFoldersMade) {
-  testsupport::WriteFile(m_dir.File("voice.wav"), "not a wave file");
+  WriteFile(m_dir.File("voice.wav"), "not a wave file");
   const ProcessResult r =
       Run({"/h", "/convert_source:voice.wav", "/convert_output:out/deeper/v.wav"});
   EXPECT_EQ(r.exitCode, 2);
@@ -125,7 +125,7 @@ TEST_F(AppEndToEndTest, SourceWhoseOutputNameCannotBeFormedFailsClearly) {
 #else
   const std::string source = std::string(245, 'v') + ".wav";
 #endif
-  testsupport::WriteFile(m_dir.File(source), "x");
+  WriteFile(m_dir.File(source), "x");
   const ProcessResult r = Run({"/command", "/convert_source:" + source});
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.out, "Error:Can't form the output path from the source path(" + source +
@@ -218,8 +218,8 @@ class WindowEndToEndTest : public AppEndToEndTest {
     EXPECT_TRUE(events.WaitFor(IN_MOVED_TO, "tonvale.ini", 1, 30000));
     EXPECT_TRUE(events.WaitFor(IN_OPEN, "tonvale.ini", 2, 30000));
     EXPECT_NE(Config().find("Is_Live=1"), std::string::npos);
-    testsupport::WriteFile(m_dir.File("tonvale.ini"),
-                           std::regex_replace(Config(), std::regex("Is_Live=1"), "Is_Live=0"));
+    WriteFile(m_dir.File("tonvale.ini"),
+              std::regex_replace(Config(), std::regex("Is_Live=1"), "Is_Live=0"));
     return child.Wait(20000);
   }
 };
@@ -236,7 +236,7 @@ TEST_F(WindowEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
 // it opens that OK would save only what it shows, and closing it any other way leaves the file.
 TEST_F(WindowEndToEndTest, WindowWarnsThatASetupOfTooManyBandsCannotBeSavedBackWhole) {
   const std::string settings = apptest::ManyBellsSettings(101);
-  testsupport::WriteFile(m_dir.File("user.cfg"), settings);
+  WriteFile(m_dir.File("user.cfg"), settings);
   const ProcessResult r = RunWindowClosedByTheFlag();
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("Information:EQ index 0 of the settings file(user.cfg) cannot be edited as "
@@ -294,23 +294,23 @@ TEST_F(AppEndToEndTest, WithoutSettingsTheDisabledDefaultBandsKeepEverySample) {
 
 TEST_F(AppEndToEndTest, ExitStatusTellsFailedConversionsFromGoodOnes) {
   using testsupport::RiffBuilder;
-  WriteBytes(m_dir.File("twelve.wav"),
-             RiffBuilder()
-                 .Chunk("fmt ", testsupport::FmtBody(1, 1, 8000, 12, 2, 16000))
-                 .Chunk("data", {0, 1, 0, 2})
-                 .Build());
-  WriteBytes(m_dir.File("float.wav"), RiffBuilder()
-                                          .Chunk("fmt ", testsupport::FmtBody(3, 1, 8000, 16))
-                                          .Chunk("data", {0, 0, 0, 0})
-                                          .Build());
-  // 65535 channels: written back, the block align would overflow its field.
-  WriteBytes(m_dir.File("wide.wav"), RiffBuilder()
-                                         .Chunk("fmt ", testsupport::FmtBody(1, 65535, 8000, 16))
-                                         .Chunk("data", std::vector<std::uint8_t>(65535U * 2U * 3U))
+  WriteFile(m_dir.File("twelve.wav"),
+            RiffBuilder()
+                .Chunk("fmt ", testsupport::FmtBody(1, 1, 8000, 12, 2, 16000))
+                .Chunk("data", {0, 1, 0, 2})
+                .Build());
+  WriteFile(m_dir.File("float.wav"), RiffBuilder()
+                                         .Chunk("fmt ", testsupport::FmtBody(3, 1, 8000, 16))
+                                         .Chunk("data", {0, 0, 0, 0})
                                          .Build());
+  // 65535 channels: written back, the block align would overflow its field.
+  WriteFile(m_dir.File("wide.wav"), RiffBuilder()
+                                        .Chunk("fmt ", testsupport::FmtBody(1, 65535, 8000, 16))
+                                        .Chunk("data", std::vector<std::uint8_t>(65535U * 2U * 3U))
+                                        .Build());
   const auto plain = testsupport::PcmWave(1, 8000, 8, {1, 2, 3, 250});
-  WriteBytes(m_dir.File("eight.wav"), plain);
-  WriteBytes(m_dir.File("secret.wio"), testsupport::BuildProtectedFile(plain, {}, "secret.wav"));
+  WriteFile(m_dir.File("eight.wav"), plain);
+  WriteFile(m_dir.File("secret.wio"), testsupport::BuildProtectedFile(plain, {}, "secret.wav"));
   fs::copy_file(std::string(TEST_DATA_DIR) + "/ms-mono-sox.wav", m_dir.File("adpcm.wav"));
 
   const ProcessResult twelve = Run({"/command", "/convert_source:twelve.wav"});

@@ -42,9 +42,9 @@ EqBandTable SpeechBands() {
       EqBand{.type = 1, .index = 1, .enable = 1, .gain = 6, .qual = 1.2, .centFreq = 3000}};
 }
 
-std::vector<std::int16_t> NoiseSamples(std::size_t count, unsigned seed) {
+std::vector<std::int16_t> NoiseSamples(std::size_t count, unsigned seed, int limit) {
   std::mt19937 rng(seed);
-  std::uniform_int_distribution<int> dist(-12000, 12000);
+  std::uniform_int_distribution<int> dist(-limit, limit);
   std::vector<std::int16_t> samples(count);
   for (auto& s : samples) s = static_cast<std::int16_t>(dist(rng));
   return samples;

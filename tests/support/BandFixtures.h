@@ -16,7 +16,7 @@ EqBandTable RandomBandTable(std::mt19937& rng, double fs);
 /// A small speech setup: a 24 dB high-pass at 120 Hz (stop 60 Hz) and a +6 dB bell at 3 kHz.
 EqBandTable SpeechBands();
 
-/// `count` samples of uniform noise within +-12000, the same for the same seed.
-std::vector<std::int16_t> NoiseSamples(std::size_t count, unsigned seed);
+/// `count` samples of uniform noise within +-`limit`, the same for the same seed.
+std::vector<std::int16_t> NoiseSamples(std::size_t count, unsigned seed, int limit = 12000);
 
 }  // namespace testsupport

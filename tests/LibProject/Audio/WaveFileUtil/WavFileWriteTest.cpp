@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
-#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 #include "LibProject/Audio/WaveFileUtil/riff/RiffFile.h"
 #include "tests/LibProject/Audio/WaveFileUtil/WaveTestUtil.h"
 #if TONVALE_HAVE_SNDFILE
@@ -25,16 +24,12 @@ std::vector<std::string> ChunkIds(const std::string& path) {
   std::vector<std::string> ids;
   std::size_t pos = 12;
   while (pos + 8 <= bytes.size()) {
-    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data() + pos + 4);
-    const std::uint32_t size =
-        p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    const std::uint32_t size = Le32At(bytes, pos + 4);
     ids.push_back(bytes.substr(pos, 4));
     pos += 8 + size + (size & 1U);
   }
   EXPECT_EQ(pos, bytes.size()) << path;
-  const auto* r = reinterpret_cast<const std::uint8_t*>(bytes.data() + 4);
-  EXPECT_EQ(r[0] | (r[1] << 8) | (r[2] << 16) | (static_cast<std::uint32_t>(r[3]) << 24),
-            bytes.size() - 8);
+  EXPECT_EQ(Le32At(bytes, 4), bytes.size() - 8);
   return ids;
 }
 
@@ -121,18 +116,10 @@ std::vector<std::uint8_t> CueIdAnd(std::uint32_t cueId, std::string_view text) {
   return out;
 }
 
-// The data of the first top-level chunk with `id`, found by the walk of ChunkIds.
+// The data of the first top-level chunk with `id`.
 std::string ChunkData(const std::string& bytes, std::string_view id) {
-  std::size_t pos = 12;
-  while (pos + 8 <= bytes.size()) {
-    const std::uint32_t size =
-        GetLE32(reinterpret_cast<const std::uint8_t*>(bytes.data()) + pos + 4);
-    if (bytes.compare(pos, 4, id) == 0) {
-      return bytes.substr(pos + 8, size);
-    }
-    pos += 8 + size + (size & 1U);
-  }
-  return {};
+  const std::size_t at = ChunkBodyAt(bytes, id);
+  return at == std::string::npos ? std::string() : bytes.substr(at, Le32At(bytes, at - 4));
 }
 
 // Markers as another editor leaves them: labels, a note and a labelled text of a region with its
