@@ -66,11 +66,6 @@ struct Conversion {
   }
 };
 
-template <std::size_t N>
-std::string Bytes(const char (&text)[N]) {
-  return std::string(text, N - 1);
-}
-
 std::vector<ConversionJob> Jobs(std::initializer_list<std::pair<std::string, std::string>> paths) {
   std::vector<ConversionJob> jobs;
   for (const auto& [source, output] : paths) {

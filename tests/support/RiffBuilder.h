@@ -46,6 +46,12 @@ std::vector<std::uint8_t> FmtBody(std::uint16_t tag, std::uint16_t channels, std
                                   std::uint16_t bits, std::uint16_t blockAlign = 0,
                                   std::uint32_t bytesPerSecond = 0);
 
+/// The bytes of a string literal, NULs written in it included (not the one that ends it).
+template <std::size_t N>
+std::string Bytes(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
 /// A complete PCM WAVE file with the given samples (bytes as stored).
 std::vector<std::uint8_t> PcmWave(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
                                   const std::vector<std::uint8_t>& data);

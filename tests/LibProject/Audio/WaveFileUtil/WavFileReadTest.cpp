@@ -155,19 +155,6 @@ TEST(WavFileReadTest, OverlongPathIsRefusedNotCut) {
   EXPECT_EQ(file.ReadHeader(path + std::string(300, '/'), 1), 0);
 }
 
-TEST(WavFileReadTest, FormatNamesFollowTheTable) {
-  std::string name = "unchanged";
-  EXPECT_EQ(GetFormatTypeName(0, name), 0);
-  EXPECT_EQ(name, "unchanged");
-  EXPECT_EQ(GetFormatTypeName(2, name), 1);
-  EXPECT_EQ(name, "WAV");
-  name.clear();
-  EXPECT_EQ(GetFormatTypeName(45, name), 1);
-  EXPECT_EQ(name, "WAV");
-  EXPECT_EQ(GetFormatTypeName(13, name), 1);
-  EXPECT_EQ(name, "SRC");
-}
-
 TEST(WavDataTest, ChunkInfoKindsAndSaveAsWithoutClass) {
   auto data = MakeRef<C_WavData>();
   void* out = &data;
