@@ -26,9 +26,7 @@ using testsupport::RunProcess;
 class DeliveryEndToEndTest : public apptest::AppFixture {
  protected:
   // Runs sox in the test's folder; true when it succeeded.
-  bool Sox(const std::vector<std::string>& args) {
-    return RunProcess("/usr/bin/sox", args, m_dir.Path()).exitCode == 0;
-  }
+  bool Sox(const std::vector<std::string>& args) { return deliverytest::Sox(args, m_dir.Path()); }
 };
 
 // The lines of `out` (CR LF ended).

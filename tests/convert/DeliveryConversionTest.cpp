@@ -19,8 +19,8 @@
 
 namespace {
 
+using deliverytest::Sox;
 using testsupport::ReadFile;
-using testsupport::RunProcess;
 using testsupport::TempDir;
 
 // A few bands that change the level: a high-pass, a presence bell, a low-pass, and a preamp.
@@ -31,11 +31,6 @@ EqBandTable SpeechBands(double preampDb = -3.0) {
       EqBand{.type = 3, .index = 2, .enable = 1, .gain = 24, .cutoffFreq = 7000, .stopFreq = 7900}};
   table.preampDb = preampDb;
   return table;
-}
-
-// Runs sox with `args`; true when it succeeded.
-bool Sox(const std::vector<std::string>& args) {
-  return RunProcess("/usr/bin/sox", args).exitCode == 0;
 }
 
 struct Delivered {

@@ -23,7 +23,6 @@
 
 namespace {
 
-using testsupport::RunProcess;
 using testsupport::TempDir;
 
 // The value of stored sample `i` of `encoding`, full scale 1.0, written out once per encoding.
@@ -135,10 +134,8 @@ TEST(OutputMeterTest, AConvertedFileCarriesTheLoudnessFfmpegReadsInItsOutput) {
   TempDir dir;
   // EBU Tech 3341 case 1 as sox makes it: a 1 kHz stereo sine at -23 dBFS reads -23 LUFS.
   const std::string source = dir.File("sine.wav");
-  ASSERT_EQ(RunProcess("/usr/bin/sox", {"-n", "-r", "48000", "-b", "24", "-c", "2", source, "synth",
-                                        "20", "sine", "1000", "vol", "-23dB"})
-                .exitCode,
-            0);
+  ASSERT_TRUE(deliverytest::Sox({"-n", "-r", "48000", "-b", "24", "-c", "2", source, "synth", "20",
+                                 "sine", "1000", "vol", "-23dB"}));
   for (const bool wholeFile : {false, true}) {
     SCOPED_TRACE(wholeFile ? "whole file" : "streamed");
     const std::string output = dir.File(wholeFile ? "whole.wav" : "streamed.wav");
@@ -181,15 +178,10 @@ TEST(OutputMeterTest, TheLoudnessLineFollowsTheClippingLineWhenAskedForInBothWay
   // true peak of -43 dBTP, through -50 dB below the gate.
   const std::string loud = dir.File("loud.wav");
   const std::string quiet = dir.File("quiet.wav");
-  ASSERT_EQ(RunProcess("/usr/bin/sox", {"-D", "-n", "-r", "48000", "-b", "16", "-c", "2", loud,
-                                        "synth", "10", "sine", "1000", "vol", "-3dB"})
-                .exitCode,
-            0);
-  ASSERT_EQ(
-      RunProcess("/usr/bin/sox", {"-n", "-r", "48000", "-e", "floating-point", "-b", "32", "-c",
-                                  "2", quiet, "synth", "10", "sine", "1000", "vol", "-23dB"})
-          .exitCode,
-      0);
+  ASSERT_TRUE(deliverytest::Sox({"-D", "-n", "-r", "48000", "-b", "16", "-c", "2", loud, "synth",
+                                 "10", "sine", "1000", "vol", "-3dB"}));
+  ASSERT_TRUE(deliverytest::Sox({"-n", "-r", "48000", "-e", "floating-point", "-b", "32", "-c", "2",
+                                 quiet, "synth", "10", "sine", "1000", "vol", "-23dB"}));
   struct Case {
     std::string source;
     double preampDb;
@@ -253,10 +245,8 @@ TEST(OutputMeterTest, TheLoudnessLineFollowsTheClippingLineWhenAskedForInBothWay
 TEST(OutputMeterTest, SilenceHasNoLoudnessAndNoPeaksAndAnUnaskedOrFailedJobMeasuresNothing) {
   TempDir dir;
   const std::string source = dir.File("silence.wav");
-  ASSERT_EQ(RunProcess("/usr/bin/sox",
-                       {"-D", "-n", "-r", "16000", "-b", "16", "-c", "1", source, "trim", "0", "5"})
-                .exitCode,
-            0);
+  ASSERT_TRUE(deliverytest::Sox(
+      {"-D", "-n", "-r", "16000", "-b", "16", "-c", "1", source, "trim", "0", "5"}));
   ConversionJob said{.sourcePath = source, .outputPath = dir.File("out.wav")};
   said.sayLoudness = true;
   const ConversionResult silent = ConvertFile(said, EqBandTable{}, nullptr, 0);

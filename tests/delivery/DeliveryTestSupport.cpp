@@ -21,6 +21,10 @@ std::string MakeSignal(const std::string& name, const std::string& folder) {
   return r.exitCode == 0 ? path : std::string();
 }
 
+bool Sox(const std::vector<std::string>& args, const std::string& folder) {
+  return testsupport::RunProcess("/usr/bin/sox", args, folder).exitCode == 0;
+}
+
 Samples ReadWave(const std::string& path) {
   testsupport::Decoded read = testsupport::DecodeWithSndfile(path);
   return {read.channels, static_cast<std::uint32_t>(read.rate), std::move(read.samples)};
