@@ -17,6 +17,7 @@
 
 #include "platform/fs/NativePath.h"
 #include "tests/app/AppFixture.h"
+#include "tests/support/BandFixtures.h"
 #include "tests/support/ProtectedFileBuilder.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
@@ -235,7 +236,7 @@ TEST_F(WindowEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
 // A stored setup of more bands than the window takes is not cut down unsaid: the window warns as
 // it opens that OK would save only what it shows, and closing it any other way leaves the file.
 TEST_F(WindowEndToEndTest, WindowWarnsThatASetupOfTooManyBandsCannotBeSavedBackWhole) {
-  const std::string settings = apptest::ManyBellsSettings(101);
+  const std::string settings = testsupport::ManyBellsSettings(101);
   WriteFile(m_dir.File("user.cfg"), settings);
   const ProcessResult r = RunWindowClosedByTheFlag();
   EXPECT_EQ(r.exitCode, 0) << r.err;

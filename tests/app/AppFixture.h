@@ -14,7 +14,6 @@
 #include "tests/support/SndfileReader.h"
 #endif
 #include "platform/fs/NativePath.h"
-#include "platform/text/FormatText.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
 
@@ -73,21 +72,6 @@ class AppFixture : public ::testing::Test {
   testsupport::TempDir m_dir;
   std::string m_exe;
 };
-
-// A settings file whose EQ index 0 holds `count` enabled bells of 1 dB at 100, 101, ... Hz, as
-// the program writes it.
-inline std::string ManyBellsSettings(int count) {
-  std::string settings =
-      "[MusicEQ]\r\nMusicEQ_Index00=MusicEQBand00\r\n\r\n[MusicEQBand00]\r\nBandNum=" +
-      std::to_string(count) + "\r\nSampleRate=16000\r\n";
-  for (int n = 0; n < count; ++n) {
-    const std::string key = platform::FormatText("Band%.2d_", n);
-    settings += key + "Type=1\r\n" + key + "Enable=1\r\n" + key + "Gain=1.000000\r\n" + key +
-                "Qual=1.000000\r\n" + key + "CentFreq=" + std::to_string(100 + n) + ".000000\r\n" +
-                key + "CutoffFreq=0.000000\r\n" + key + "StopFreq=0.000000\r\n";
-  }
-  return settings;
-}
 
 #if TONVALE_HAVE_SNDFILE
 // The samples of a file as the independent reader (libsndfile) sees them. Tests that need it are

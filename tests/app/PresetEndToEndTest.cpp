@@ -5,6 +5,7 @@
 
 #include "platform/profile/Profile.h"
 #include "tests/app/AppFixture.h"
+#include "tests/support/BandFixtures.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ TEST_F(PresetEndToEndTest, MoreBandsThanTheLimitAreRefusedNotDropped) {
     preset += "Filter " + std::to_string(n + 1) + ": ON PK Fc " + std::to_string(100 + n) +
               " Hz Gain 1 dB Q 1\n";
   }
-  const std::string settings = apptest::ManyBellsSettings(101);
+  const std::string settings = testsupport::ManyBellsSettings(101);
   testsupport::WriteFile(m_dir.File("many.txt"), preset);
   RampWave("in.wav", 800);
   auto run = Run({"/command", "/import_preset:many.txt", "/access_setting:user.ini",

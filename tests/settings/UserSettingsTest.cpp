@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/profile/Profile.h"
-#include "platform/text/FormatText.h"
+#include "tests/support/BandFixtures.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -236,13 +236,7 @@ TEST_F(UserSettingsTest, ASetupOfMoreBandsThanTheLimitIsReportedAndNeverSaved) {
     big.push_back(
         {.type = 1, .index = n, .enable = 1, .gain = 1, .qual = 1, .centFreq = 100.0 + n});
   }
-  std::string text = "[MusicEQ]\nMusicEQ_Index00=B\n[B]\nBandNum=101\n";
-  for (const EqBand& band : big) {
-    const std::string p = platform::FormatText("Band%.2d_", static_cast<int>(band.index));
-    text += p + "Type=1\n" + p + "Enable=1\n" + p + "Gain=1\n" + p + "Qual=1\n" + p +
-            "CentFreq=" + std::to_string(band.centFreq) + "\n" + p + "CutoffFreq=0\n" + p +
-            "StopFreq=0\n";
-  }
+  const std::string text = testsupport::ManyBellsSettings(101);
   WriteFile(m_path, text);
   SettingsLoadReport report;
   LoadUserSettings(m_path, 0, m_config, m_table, &report);
