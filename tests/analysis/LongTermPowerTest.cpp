@@ -53,8 +53,8 @@ TEST(LongTermPowerTest, ReadsTheStartOfAnyFormatAsTheIndependentReaderDoes) {
     samples.push_back(16384);
     samples.push_back(static_cast<std::int16_t>(i % 2 == 0 ? 8192 : -8192));
   }
-  const auto bytes = testsupport::PcmWave(2, 8000, 16, testsupport::Pcm16Bytes(samples));
-  testsupport::WriteFile(dir.File("stereo.wav"), std::string(bytes.begin(), bytes.end()));
+  testsupport::WriteFile(dir.File("stereo.wav"),
+                         testsupport::PcmWave(2, 8000, 16, testsupport::Pcm16Bytes(samples)));
   std::string error;
   const auto stereo = ReadRecording(dir.File("stereo.wav"), 1.0, error);
   ASSERT_TRUE(stereo) << error;
@@ -90,9 +90,8 @@ TEST(LongTermPowerTest, ReadsTheStartOfAnyFormatAsTheIndependentReaderDoes) {
 // A read whose stop is requested gives nothing, whatever the format, and so does the transform.
 TEST(LongTermPowerTest, AStoppedReadAndTransformGiveNothing) {
   testsupport::TempDir dir;
-  const auto bytes =
-      testsupport::PcmWave(1, 8000, 16, testsupport::Pcm16Bytes(std::vector<std::int16_t>(8000)));
-  testsupport::WriteFile(dir.File("quiet.wav"), std::string(bytes.begin(), bytes.end()));
+  testsupport::WriteFile(dir.File("quiet.wav"),
+                         testsupport::PcmWave(1, 8000, 16, std::vector<std::uint8_t>(16000)));
   std::stop_source stop;
   stop.request_stop();
   for (const std::string& path :
@@ -163,8 +162,8 @@ TEST(LongTermPowerTest, ASelectionsSpectrumIsTheEstimateOfItsFrames) {
   for (auto& s : samples) {
     s = static_cast<std::int16_t>(sample(random));
   }
-  const auto bytes = testsupport::PcmWave(2, 16000, 16, testsupport::Pcm16Bytes(samples));
-  testsupport::WriteFile(dir.File("noise.wav"), std::string(bytes.begin(), bytes.end()));
+  testsupport::WriteFile(dir.File("noise.wav"),
+                         testsupport::PcmWave(2, 16000, 16, testsupport::Pcm16Bytes(samples)));
   std::string error;
   const auto selected = SelectionSpectrum(dir.File("noise.wav"), 30000, 90001, {}, error);
   ASSERT_TRUE(selected) << error;

@@ -13,11 +13,7 @@
 namespace {
 
 std::vector<std::int16_t> Noise(std::size_t count, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::uniform_int_distribution<int> value(-30000, 30000);
-  std::vector<std::int16_t> samples(count);
-  for (auto& s : samples) s = static_cast<std::int16_t>(value(rng));
-  return samples;
+  return testsupport::NoiseSamples(count, seed, 30000);
 }
 
 // Renders `samples` (stereo) in blocks of random sizes.

@@ -27,9 +27,8 @@ std::string WriteSine(const testsupport::TempDir& dir, std::size_t seconds) {
     samples[2 * f] = v;
     samples[2 * f + 1] = v;
   }
-  const auto bytes = testsupport::PcmWave(2, 8000, 16, testsupport::Pcm16Bytes(samples));
   std::string path = dir.File("sine.wav");
-  testsupport::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+  testsupport::WriteFile(path, testsupport::PcmWave(2, 8000, 16, testsupport::Pcm16Bytes(samples)));
   return path;
 }
 

@@ -21,8 +21,8 @@ class RecordingScanTest : public ::testing::Test {
     for (std::size_t i = 0; i < m_samples.size(); ++i) {
       m_samples[i] = static_cast<std::int16_t>((i * 37) % 65536 - 32768);
     }
-    const auto bytes = testsupport::PcmWave(2, 8000, 16, testsupport::Pcm16Bytes(m_samples));
-    testsupport::WriteFile(m_dir.File(name), std::string(bytes.begin(), bytes.end()));
+    testsupport::WriteFile(m_dir.File(name),
+                           testsupport::PcmWave(2, 8000, 16, testsupport::Pcm16Bytes(m_samples)));
     return m_dir.File(name);
   }
 

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "platform/fs/NativePath.h"
-#include "platform/text/FormatText.h"
 #include "tests/app/AppFixture.h"
+#include "tests/support/BandFixtures.h"
 #include "tests/support/ProtectedFileBuilder.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
@@ -33,7 +33,7 @@ using apptest::Ramp;
 #if TONVALE_HAVE_SNDFILE
 using apptest::ReadSamples;
 #endif
-using apptest::WriteBytes;
+using testsupport::WriteFile;
 
 // The shipped default file with the liveness flag rewritten to 0 at the end of a run.
 std::string DefaultConfigAfterRun() {
@@ -74,7 +74,7 @@ TEST_F(AppEndToEndTest, HelpAndVersionPrintAndCreateTheConfigurationFile) {
 // /command alone prints nothing and clears the liveness flag; an existing configuration file is
 // read and edited in place, not replaced by the shipped default.
 TEST_F(AppEndToEndTest, CommandAloneEndsSilentlyAndKeepsAnExistingConfiguration) {
-  testsupport::WriteFile(m_dir.File("tonvale.ini"), "[EQ_UI]\nBandNum = 4\n");
+  WriteFile(m_dir.File("tonvale.ini"), "[EQ_UI]\nBandNum = 4\n");
   const ProcessResult r = Run({"/command"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "");
@@ -108,7 +108,7 @@ TEST_F(AppEndToEndTest, RejectedCommandLineExitsWithOneAndSaysWhy) {
 // The output's folders are made while the command line is read, so they exist even when the
 // conversion then fails.
 TEST_F(AppEndToEndTest, HelpYieldsToAConversionAndAFailedOneExitsWithTwoItsOutputFoldersMade) {
-  testsupport::WriteFile(m_dir.File("voice.wav"), "not a wave file");
+  WriteFile(m_dir.File("voice.wav"), "not a wave file");
   const ProcessResult r =
       Run({"/h", "/convert_source:voice.wav", "/convert_output:out/deeper/v.wav"});
   EXPECT_EQ(r.exitCode, 2);
@@ -126,7 +126,7 @@ TEST_F(AppEndToEndTest, SourceWhoseOutputNameCannotBeFormedFailsClearly) {
 #else
   const std::string source = std::string(245, 'v') + ".wav";
 #endif
-  testsupport::WriteFile(m_dir.File(source), "x");
+  WriteFile(m_dir.File(source), "x");
   const ProcessResult r = Run({"/command", "/convert_source:" + source});
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.out, "Error:Can't form the output path from the source path(" + source +
@@ -206,20 +206,28 @@ class FolderEvents {
   int m_fd;
 };
 
-// A controlling program closes a window started with /checklive:1 by writing 0 into Is_Live;
-// the window ends as Cancel does, so nothing is saved.
-TEST_F(AppEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
-  FolderEvents events(m_dir.Path());
-  testsupport::ChildProcess child(m_exe, {"/checklive:1", "/access_setting:user.cfg"}, m_dir.Path(),
-                                  {"QT_QPA_PLATFORM=offscreen"});
-  // Start-up writes the flag 1 (a rename into the folder); then the window reads it once to
-  // start its watcher, and the watcher reads it once a second: after two reads it is running.
-  ASSERT_TRUE(events.WaitFor(IN_MOVED_TO, "tonvale.ini", 1, 30000));
-  ASSERT_TRUE(events.WaitFor(IN_OPEN, "tonvale.ini", 2, 30000));
-  EXPECT_NE(Config().find("Is_Live=1"), std::string::npos);
-  testsupport::WriteFile(m_dir.File("tonvale.ini"),
-                         std::regex_replace(Config(), std::regex("Is_Live=1"), "Is_Live=0"));
-  const ProcessResult r = child.Wait(20000);
+class WindowEndToEndTest : public AppEndToEndTest {
+ protected:
+  // Opens the window on user.cfg with /checklive:1 and, once its watcher runs, closes it as a
+  // controlling program does, by writing 0 into Is_Live; what the program left.
+  ProcessResult RunWindowClosedByTheFlag() {
+    FolderEvents events(m_dir.Path());
+    testsupport::ChildProcess child(m_exe, {"/checklive:1", "/access_setting:user.cfg"},
+                                    m_dir.Path(), {"QT_QPA_PLATFORM=offscreen"});
+    // Start-up writes the flag 1 (a rename into the folder); then the window reads it once to
+    // start its watcher, and the watcher reads it once a second: after two reads it is running.
+    EXPECT_TRUE(events.WaitFor(IN_MOVED_TO, "tonvale.ini", 1, 30000));
+    EXPECT_TRUE(events.WaitFor(IN_OPEN, "tonvale.ini", 2, 30000));
+    EXPECT_NE(Config().find("Is_Live=1"), std::string::npos);
+    WriteFile(m_dir.File("tonvale.ini"),
+              std::regex_replace(Config(), std::regex("Is_Live=1"), "Is_Live=0"));
+    return child.Wait(20000);
+  }
+};
+
+// The window ends as Cancel does, so nothing is saved.
+TEST_F(WindowEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
+  const ProcessResult r = RunWindowClosedByTheFlag();
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_FALSE(fs::exists(m_dir.File("user.cfg")));
   EXPECT_NE(Config().find("Is_Live=0"), std::string::npos);
@@ -227,25 +235,10 @@ TEST_F(AppEndToEndTest, WindowClosesWhenAnotherProgramClearsTheLiveFlag) {
 
 // A stored setup of more bands than the window takes is not cut down unsaid: the window warns as
 // it opens that OK would save only what it shows, and closing it any other way leaves the file.
-TEST_F(AppEndToEndTest, WindowWarnsThatASetupOfTooManyBandsCannotBeSavedBackWhole) {
-  std::string settings =
-      "[MusicEQ]\r\nMusicEQ_Index00=MusicEQBand00\r\n\r\n[MusicEQBand00]\r\n"
-      "BandNum=101\r\nSampleRate=16000\r\n";
-  for (int n = 0; n < 101; ++n) {
-    const std::string key = platform::FormatText("Band%.2d_", n);
-    settings += key + "Type=1\r\n" + key + "Enable=1\r\n" + key + "Gain=1.000000\r\n" + key +
-                "Qual=1.000000\r\n" + key + "CentFreq=" + std::to_string(100 + n) + ".000000\r\n" +
-                key + "CutoffFreq=0.000000\r\n" + key + "StopFreq=0.000000\r\n";
-  }
-  testsupport::WriteFile(m_dir.File("user.cfg"), settings);
-  FolderEvents events(m_dir.Path());
-  testsupport::ChildProcess child(m_exe, {"/checklive:1", "/access_setting:user.cfg"}, m_dir.Path(),
-                                  {"QT_QPA_PLATFORM=offscreen"});
-  ASSERT_TRUE(events.WaitFor(IN_MOVED_TO, "tonvale.ini", 1, 30000));
-  ASSERT_TRUE(events.WaitFor(IN_OPEN, "tonvale.ini", 2, 30000));
-  testsupport::WriteFile(m_dir.File("tonvale.ini"),
-                         std::regex_replace(Config(), std::regex("Is_Live=1"), "Is_Live=0"));
-  const ProcessResult r = child.Wait(20000);
+TEST_F(WindowEndToEndTest, WindowWarnsThatASetupOfTooManyBandsCannotBeSavedBackWhole) {
+  const std::string settings = testsupport::ManyBellsSettings(101);
+  WriteFile(m_dir.File("user.cfg"), settings);
+  const ProcessResult r = RunWindowClosedByTheFlag();
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("Information:EQ index 0 of the settings file(user.cfg) cannot be edited as "
                        "it is stored: its setup holds 101 bands, more than the limit of 100. The "
@@ -302,23 +295,23 @@ TEST_F(AppEndToEndTest, WithoutSettingsTheDisabledDefaultBandsKeepEverySample) {
 
 TEST_F(AppEndToEndTest, ExitStatusTellsFailedConversionsFromGoodOnes) {
   using testsupport::RiffBuilder;
-  WriteBytes(m_dir.File("twelve.wav"),
-             RiffBuilder()
-                 .Chunk("fmt ", testsupport::FmtBody(1, 1, 8000, 12, 2, 16000))
-                 .Chunk("data", {0, 1, 0, 2})
-                 .Build());
-  WriteBytes(m_dir.File("float.wav"), RiffBuilder()
-                                          .Chunk("fmt ", testsupport::FmtBody(3, 1, 8000, 16))
-                                          .Chunk("data", {0, 0, 0, 0})
-                                          .Build());
-  // 65535 channels: written back, the block align would overflow its field.
-  WriteBytes(m_dir.File("wide.wav"), RiffBuilder()
-                                         .Chunk("fmt ", testsupport::FmtBody(1, 65535, 8000, 16))
-                                         .Chunk("data", std::vector<std::uint8_t>(65535U * 2U * 3U))
+  WriteFile(m_dir.File("twelve.wav"),
+            RiffBuilder()
+                .Chunk("fmt ", testsupport::FmtBody(1, 1, 8000, 12, 2, 16000))
+                .Chunk("data", {0, 1, 0, 2})
+                .Build());
+  WriteFile(m_dir.File("float.wav"), RiffBuilder()
+                                         .Chunk("fmt ", testsupport::FmtBody(3, 1, 8000, 16))
+                                         .Chunk("data", {0, 0, 0, 0})
                                          .Build());
+  // 65535 channels: written back, the block align would overflow its field.
+  WriteFile(m_dir.File("wide.wav"), RiffBuilder()
+                                        .Chunk("fmt ", testsupport::FmtBody(1, 65535, 8000, 16))
+                                        .Chunk("data", std::vector<std::uint8_t>(65535U * 2U * 3U))
+                                        .Build());
   const auto plain = testsupport::PcmWave(1, 8000, 8, {1, 2, 3, 250});
-  WriteBytes(m_dir.File("eight.wav"), plain);
-  WriteBytes(m_dir.File("secret.wio"), testsupport::BuildProtectedFile(plain, {}, "secret.wav"));
+  WriteFile(m_dir.File("eight.wav"), plain);
+  WriteFile(m_dir.File("secret.wio"), testsupport::BuildProtectedFile(plain, {}, "secret.wav"));
   fs::copy_file(std::string(TEST_DATA_DIR) + "/ms-mono-sox.wav", m_dir.File("adpcm.wav"));
 
   const ProcessResult twelve = Run({"/command", "/convert_source:twelve.wav"});

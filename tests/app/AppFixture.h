@@ -34,10 +34,6 @@ inline std::vector<std::int16_t> Ramp(std::size_t count) {
   return samples;
 }
 
-inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  testsupport::WriteFile(path, std::string(bytes.begin(), bytes.end()));
-}
-
 class AppFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -64,8 +60,13 @@ class AppFixture : public ::testing::Test {
                 std::uint16_t channels = 1) {
     const std::string path = m_dir.File(name);
     std::filesystem::create_directories(platform::NativePath(path).parent_path());
-    WriteBytes(path,
-               testsupport::PcmWave(channels, rate, 16, testsupport::Pcm16Bytes(Ramp(samples))));
+    testsupport::WriteFile(
+        path, testsupport::PcmWave(channels, rate, 16, testsupport::Pcm16Bytes(Ramp(samples))));
+  }
+
+  // What the schema validator says of the report `name` in the test's folder (empty: valid).
+  std::string SchemaProblems(const std::string& name) const {
+    return testsupport::JsonSchemaProblems(SCHEMA_FILE, m_dir.File(name));
   }
 
   testsupport::TempDir m_dir;

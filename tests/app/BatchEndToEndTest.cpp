@@ -64,11 +64,6 @@ class BatchEndToEndTest : public apptest::AppFixture {
     return "Information:Open the file.(" + source + ").\r\nError:Can't open the file.(" + source +
            ").\r\n";
   }
-
-  // What the schema validator says of the report `name` (empty: valid).
-  std::string SchemaProblems(const std::string& name) {
-    return testsupport::JsonSchemaProblems(SCHEMA_FILE, m_dir.File(name));
-  }
 };
 
 TEST_F(BatchEndToEndTest, AFolderStopsAtItsFirstFailureUnlessToldToGoOn) {

@@ -18,7 +18,6 @@ struct Parse {
   CommandOptions options;
   AppConfig config;
   std::string console;
-  std::string lastError;
   int result = -1;
 
   explicit Parse(std::vector<std::string> args) {
@@ -29,7 +28,6 @@ struct Parse {
       }
     });
     result = parser.ParseCommandLine(args);
-    lastError = parser.LastError();
   }
 };
 
@@ -97,33 +95,6 @@ TEST(CommandParserTest, EmptyArgumentsAreSkippedAndNoArgumentsLeaveTheRecordAlon
   EXPECT_EQ(options.eqIndex, 9);
 }
 
-TEST(CommandParserTest, ErrorsReachTheConsoleOnlyAfterConsoleModeWasSwitchedOn) {
-  Parse before({"/x", "/command"});
-  EXPECT_EQ(before.result, 0);
-  EXPECT_EQ(before.console, "");
-  EXPECT_EQ(before.lastError,
-            "Error:Can't support the param: /x. Please use /h to show how to use it.\r\n");
-  EXPECT_EQ(before.options.consoleMode, 0);  // arguments after the faulty one are not read
-
-  Parse after({"/command", "/x"});
-  EXPECT_EQ(after.result, 0);
-  EXPECT_EQ(after.console,
-            "Error:Can't support the param: /x. Please use /h to show how to use it.\r\n");
-}
-
-TEST(CommandParserTest, ConvertSourceMustExist) {
-  TempDir dir;
-  testsupport::WriteFile(dir.File("in.wav"), "x");
-  Parse ok({"/command", "/convert_source:" + dir.File("in.wav")});
-  EXPECT_EQ(ok.result, 1);
-  EXPECT_EQ(ok.options.hasConvertSource, 1);
-  EXPECT_EQ(ok.options.convertSourcePath, dir.File("in.wav"));
-
-  Parse missing({"/command", "/convert_source:" + dir.File("none.wav")});
-  EXPECT_EQ(missing.result, 0);
-  EXPECT_EQ(missing.console, "Error:File not exist(" + dir.File("none.wav") + ").\r\n");
-}
-
 TEST(CommandParserTest, ConvertOutputCreatesItsFolderChainOrSaysWhyNot) {
   TempDir dir;
   const std::string out = dir.File("a/b/c/out.wav");
@@ -177,10 +148,6 @@ TEST(CommandParserTest, CheckLiveIsOnOnlyForTheValueOne) {
   EXPECT_EQ(Parse({"/checklive:yes"}).config.checkLive, 0);
   EXPECT_EQ(Parse({"/checklive:11"}).config.checkLive, 0);
 }
-
-}  // namespace
-
-namespace {
 
 // The delivery options: each value in its range is taken, each other one refused with its
 // line, naming the value; the values kept are what the conversion gets.

@@ -26,12 +26,7 @@ using testsupport::RunProcess;
 class DeliveryEndToEndTest : public apptest::AppFixture {
  protected:
   // Runs sox in the test's folder; true when it succeeded.
-  bool Sox(const std::vector<std::string>& args) {
-    return RunProcess("/usr/bin/sox", args, m_dir.Path()).exitCode == 0;
-  }
-  std::string SchemaProblems(const std::string& name) {
-    return testsupport::JsonSchemaProblems(SCHEMA_FILE, m_dir.File(name));
-  }
+  bool Sox(const std::vector<std::string>& args) { return deliverytest::Sox(args, m_dir.Path()); }
 };
 
 // The lines of `out` (CR LF ended).

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "platform/profile/Profile.h"
-#include "platform/text/FormatText.h"
 #include "tests/app/AppFixture.h"
+#include "tests/support/BandFixtures.h"
 
 namespace {
 
@@ -92,17 +92,11 @@ TEST_F(PresetEndToEndTest, FailuresSayWhyAndLeaveTheSettingsAlone) {
 // export instead of losing its last bands without a word.
 TEST_F(PresetEndToEndTest, MoreBandsThanTheLimitAreRefusedNotDropped) {
   std::string preset;
-  std::string settings =
-      "[MusicEQ]\r\nMusicEQ_Index00=MusicEQBand00\r\n\r\n[MusicEQBand00]\r\n"
-      "BandNum=101\r\nSampleRate=16000\r\n";
   for (int n = 0; n < 101; ++n) {
     preset += "Filter " + std::to_string(n + 1) + ": ON PK Fc " + std::to_string(100 + n) +
               " Hz Gain 1 dB Q 1\n";
-    const std::string key = platform::FormatText("Band%.2d_", n);
-    settings += key + "Type=1\r\n" + key + "Enable=1\r\n" + key + "Gain=1.000000\r\n" + key +
-                "Qual=1.000000\r\n" + key + "CentFreq=" + std::to_string(100 + n) + ".000000\r\n" +
-                key + "CutoffFreq=0.000000\r\n" + key + "StopFreq=0.000000\r\n";
   }
+  const std::string settings = testsupport::ManyBellsSettings(101);
   testsupport::WriteFile(m_dir.File("many.txt"), preset);
   RampWave("in.wav", 800);
   auto run = Run({"/command", "/import_preset:many.txt", "/access_setting:user.ini",

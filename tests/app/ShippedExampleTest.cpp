@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/app/AppFixture.h"
+#include "tests/support/BandPower.h"
 
 #if TONVALE_HAVE_SNDFILE
 namespace {
@@ -33,39 +34,8 @@ double TonePower(const std::vector<double>& x, double fs, double f) {
   return s1 * s1 + s2 * s2 - c * s1 * s2;
 }
 
-// The mean power between f1 and f2 Hz: Hann windows of 1024 samples, half overlapping, each
-// band bin's DFT summed.
 double BandPower(const std::vector<double>& x, double fs, double f1, double f2) {
-  constexpr int kSize = 1024;
-  const int first = static_cast<int>(std::ceil(f1 * kSize / fs));
-  const int last = static_cast<int>(std::floor(f2 * kSize / fs));
-  std::vector<double> window(kSize);
-  std::vector<double> cosine(kSize);
-  std::vector<double> sine(kSize);
-  for (int n = 0; n < kSize; ++n) {
-    window[n] = 0.5 - 0.5 * std::cos(2.0 * kPi * n / kSize);
-    cosine[n] = std::cos(2.0 * kPi * n / kSize);
-    sine[n] = std::sin(2.0 * kPi * n / kSize);
-  }
-  double total = 0.0;
-  int segments = 0;
-  std::vector<double> windowed(kSize);
-  for (std::size_t start = 0; start + kSize <= x.size(); start += kSize / 2, ++segments) {
-    for (int n = 0; n < kSize; ++n) {
-      windowed[n] = x[start + n] * window[n];
-    }
-    for (int k = first; k <= last; ++k) {
-      double re = 0.0;
-      double im = 0.0;
-      for (int n = 0; n < kSize; ++n) {
-        const int phase = (k * n) % kSize;
-        re += windowed[n] * cosine[phase];
-        im -= windowed[n] * sine[phase];
-      }
-      total += re * re + im * im;
-    }
-  }
-  return total / segments;
+  return testsupport::BandPower(x, 1, fs, f1, f2, 1024);
 }
 
 double Db(double after, double before) { return 10.0 * std::log10(after / before); }

@@ -35,8 +35,7 @@ class BatchRunTest : public ::testing::Test {
       if (i == broken) {
         WriteFile(source, "RIFF, but nothing more");
       } else {
-        const auto bytes = NoiseWave(i == 0 ? 400000 : 4000 + 100 * i, static_cast<unsigned>(i));
-        WriteFile(source, std::string(bytes.begin(), bytes.end()));
+        WriteFile(source, NoiseWave(i == 0 ? 400000 : 4000 + 100 * i, static_cast<unsigned>(i)));
       }
       jobs.push_back(ConversionJob{.sourcePath = source,
                                    .outputPath = m_dir.File("f" + std::to_string(i) + "_out.wav")});
@@ -148,8 +147,7 @@ TEST_F(BatchRunTest, AJobWithoutAnOutputNameFailsAlone) {
 // last report is the whole file.
 TEST_F(BatchRunTest, ProgressCountsTheFramesOfRunningFiles) {
   const std::size_t frames = 1600000;  // 100 s at 16 kHz: four streamed blocks
-  const auto bytes = NoiseWave(frames, 3);
-  WriteFile(m_dir.File("long.wav"), std::string(bytes.begin(), bytes.end()));
+  WriteFile(m_dir.File("long.wav"), NoiseWave(frames, 3));
   ConversionJob job{.sourcePath = m_dir.File("long.wav"), .outputPath = m_dir.File("a.wav")};
   ConversionProgress progress;
   ASSERT_TRUE(ConvertFile(job, SpeechBands(), nullptr, 1, nullptr, &progress).Converted());
@@ -198,9 +196,8 @@ TEST_F(BatchRunTest, AnExceptionFromACallbackEndsTheBatchAndNotTheProgram) {
 TEST_F(BatchRunTest, ASlowConsoleHoldsUpNoOtherFile) {
   std::vector<ConversionJob> jobs;
   for (std::size_t i = 0; i < 8; ++i) {
-    const auto bytes = NoiseWave(i == 0 ? 1000 : 200000, static_cast<unsigned>(i));
     const std::string source = m_dir.File("s" + std::to_string(i) + ".wav");
-    WriteFile(source, std::string(bytes.begin(), bytes.end()));
+    WriteFile(source, NoiseWave(i == 0 ? 1000 : 200000, static_cast<unsigned>(i)));
     jobs.push_back(ConversionJob{.sourcePath = source,
                                  .outputPath = m_dir.File("s" + std::to_string(i) + "_out.wav")});
   }

@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 std::string Save(const TempDir& dir, const std::string& name,
                  const std::vector<std::uint8_t>& bytes) {
-  WriteFile(dir.File(name), std::string(bytes.begin(), bytes.end()));
+  WriteFile(dir.File(name), bytes);
   return dir.File(name);
 }
 
@@ -66,11 +66,6 @@ struct Conversion {
   }
 };
 
-template <std::size_t N>
-std::string Bytes(const char (&text)[N]) {
-  return std::string(text, N - 1);
-}
-
 std::vector<ConversionJob> Jobs(std::initializer_list<std::pair<std::string, std::string>> paths) {
   std::vector<ConversionJob> jobs;
   for (const auto& [source, output] : paths) {
@@ -80,37 +75,6 @@ std::vector<ConversionJob> Jobs(std::initializer_list<std::pair<std::string, std
     jobs.push_back(job);
   }
   return jobs;
-}
-
-TEST(ConversionJobTest, SuccessfulJobReportsFiveLinesAndWritesTheFilteredSamples) {
-  TempDir dir;
-  const auto input = NoiseSamples(40000, 1);  // 2.5 s at 16 kHz
-  const std::string source = Mono16(dir, "voice.wav", 16000, input);
-  const std::string output = dir.File("voice_filter.wav");
-  auto jobs = Jobs({{source, output}});
-  const Conversion run(jobs, SpeechBands());
-  EXPECT_EQ(run.result, 1);
-  EXPECT_EQ(run.log,
-            "Information:Open the file.(" + source +
-                ").\r\n"
-                "Information:File format is WAV.\r\n"
-                "Information:Time:2500 ms,SampleRate:16000 Hz,BitPerSample:16,Channel:1.\r\n"
-                "Information:Apply the equalizer filter parameter.\r\n"
-                "Information:Write to output file(" +
-                output + ").\r\n");
-  EXPECT_EQ(jobs[0].dataLength, 80000U);
-  EXPECT_EQ(jobs[0].sampleFrames, 40000U);
-  EXPECT_EQ(jobs[0].blockAlign, 2);
-  EXPECT_EQ(jobs[0].bytesPerSecond, 32000U);
-  EXPECT_EQ(jobs[0].writeResult, 1U);
-  const WaveRead out = Read(output);
-  EXPECT_EQ(out.sampleRate, 16000U);
-  EXPECT_EQ(out.channels, 1);
-  EXPECT_EQ(out.formatTag, 1);
-  EXPECT_EQ(out.bits, 16);
-  const auto expected = Filtered(input, 16000, 1, SpeechBands());
-  EXPECT_EQ(out.samples, expected);
-  EXPECT_NE(expected, input);
 }
 
 TEST(ConversionJobTest, RunStopsAtTheFirstFailingJob) {
@@ -234,8 +198,15 @@ TEST(ConversionJobTest, EverySourceKindBecomesItsFilteredSamples) {
   const Conversion run(jobs, SpeechBands());
   ASSERT_EQ(run.result, 1) << run.log;
   const auto expected = Filtered(mono, 16000, 1, SpeechBands());
+  EXPECT_NE(expected, mono);
   EXPECT_EQ(Samples(dir.File("p_out.wav")), expected);
   EXPECT_EQ(Samples(same), expected);
+  // The job records what it converted: 3000 frames of 16-bit mono at 16 kHz.
+  EXPECT_EQ(jobs[1].dataLength, 6000U);
+  EXPECT_EQ(jobs[1].sampleFrames, 3000U);
+  EXPECT_EQ(jobs[1].blockAlign, 2);
+  EXPECT_EQ(jobs[1].bytesPerSecond, 32000U);
+  EXPECT_EQ(jobs[1].writeResult, 1U);
   const auto fromStereo = Samples(dir.File("s_out.wav"));
   ASSERT_EQ(fromStereo.size(), 6000U);
   for (std::size_t i = 0; i < mono.size(); ++i) {
@@ -320,37 +291,6 @@ TEST(ConversionJobTest, TheFilesOwnRateDecidesWhichBandsApply) {
   EXPECT_EQ(run.log.find("left out"), run.log.rfind("left out"));
   EXPECT_EQ(Samples(dir.File("8k_out.wav")), input);
   EXPECT_NE(Samples(dir.File("48k_out.wav")), input);
-}
-
-TEST(ConversionJobTest, BandsThatMakeNoFilterAreNamedAndLeftOutNotRunAsGarbage) {
-  TempDir dir;
-  const auto input = NoiseSamples(4800, 11);
-  const std::string source = Mono16(dir, "n.wav", 48000, input);
-  const EqBandTable table = {
-      EqBand{.type = 1, .index = 0, .enable = 1, .gain = 6, .qual = 0, .centFreq = 1000},
-      EqBand{.type = 1, .index = 1, .enable = 1, .gain = 6, .qual = -0.7, .centFreq = 1000},
-      EqBand{.type = 2,
-             .index = 2,
-             .enable = 1,
-             .gain = 30,
-             .qual = 0.7,
-             .cutoffFreq = 80,
-             .stopFreq = 79}};
-  auto jobs = Jobs({{source, dir.File("n_out.wav")}});
-  const Conversion run(jobs, table);
-  EXPECT_EQ(run.result, 1);
-  EXPECT_NE(run.log.find("Channel:1.\r\n"
-                         "Information:Band00 (bell) is left out at 48000 Hz: its Q 0 makes no "
-                         "filter (it must be above 0).\r\n"
-                         "Information:Band01 (bell) is left out at 48000 Hz: its Q -0.7 makes no "
-                         "filter (it must be above 0).\r\n"
-                         "Information:Band02 (high-pass) is left out at 48000 Hz: its filter of "
-                         "order 275 is too steep to compute with precision (a gain above 190 dB "
-                         "inside its cascade).\r\n"
-                         "Information:Apply the equalizer filter parameter.\r\n"),
-            std::string::npos)
-      << run.log;
-  EXPECT_EQ(Samples(dir.File("n_out.wav")), input);
 }
 
 TEST(ConversionJobTest, AFailedWriteLeavesTheEarlierOutputAsItWas) {

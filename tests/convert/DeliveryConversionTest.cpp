@@ -19,8 +19,8 @@
 
 namespace {
 
+using deliverytest::Sox;
 using testsupport::ReadFile;
-using testsupport::RunProcess;
 using testsupport::TempDir;
 
 // A few bands that change the level: a high-pass, a presence bell, a low-pass, and a preamp.
@@ -31,11 +31,6 @@ EqBandTable SpeechBands(double preampDb = -3.0) {
       EqBand{.type = 3, .index = 2, .enable = 1, .gain = 24, .cutoffFreq = 7000, .stopFreq = 7900}};
   table.preampDb = preampDb;
   return table;
-}
-
-// Runs sox with `args`; true when it succeeded.
-bool Sox(const std::vector<std::string>& args) {
-  return RunProcess("/usr/bin/sox", args).exitCode == 0;
 }
 
 struct Delivered {
@@ -375,27 +370,6 @@ TEST_F(DeliveryConversionTest, AContainerThatCannotHoldTheOutputFailsBeforeAnyth
   }
 }
 
-// The little-endian 32-bit value at `at` of `bytes`.
-std::uint32_t Le32(const std::string& bytes, std::size_t at) {
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) {
-    v = v << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-  }
-  return v;
-}
-
-// Where the body of chunk `id` starts in a RIFF file's bytes; npos when it has none.
-std::size_t ChunkBody(const std::string& bytes, const std::string& id) {
-  for (std::size_t at = 12; at + 8 <= bytes.size();) {
-    if (bytes.compare(at, 4, id) == 0) {
-      return at + 8;
-    }
-    const std::uint32_t size = Le32(bytes, at + 4);
-    at += 8 + size + (size & 1U);
-  }
-  return std::string::npos;
-}
-
 TEST_F(DeliveryConversionTest, MarkersStayAtTheirInstantsAtTheOutputRate) {
   using namespace testsupport;
   // Two seconds of 48 kHz mono with a cue point at 1.5 s, a loop from 0.5 s to 1 s and a
@@ -407,36 +381,35 @@ TEST_F(DeliveryConversionTest, MarkersStayAtTheirInstantsAtTheOutputRate) {
   std::vector<std::uint8_t> smpl;
   for (const std::uint32_t v : {0U, 0U, 20833U, 60U, 0U, 0U, 0U, 1U, 0U}) Put32(smpl, v);
   for (const std::uint32_t v : {1U, 0U, 24000U, 48000U, 0U, 0U}) Put32(smpl, v);
-  const std::vector<std::uint8_t> wave = RiffBuilder()
-                                             .Chunk("fmt ", FmtBody(1, 1, 48000, 16))
-                                             .Chunk("data", Pcm16Bytes(samples))
-                                             .Chunk("cue ", CueBody({{1, 72000}}))
-                                             .Chunk("smpl", smpl)
-                                             .Chunk("LIST", AdtlBody({{1, "Intro"}}, {{1, 4800}}))
-                                             .Build();
   const std::string source = m_dir.File("markers.wav");
-  WriteFile(source, std::string(wave.begin(), wave.end()));
+  WriteFile(source, RiffBuilder()
+                        .Chunk("fmt ", FmtBody(1, 1, 48000, 16))
+                        .Chunk("data", Pcm16Bytes(samples))
+                        .Chunk("cue ", CueBody({{1, 72000}}))
+                        .Chunk("smpl", smpl)
+                        .Chunk("LIST", AdtlBody({{1, "Intro"}}, {{1, 4800}}))
+                        .Build());
   const Delivered d = Deliver(source, m_dir.File("out.wav"), EqBandTable{}, {.sampleRate = 16000});
   ASSERT_TRUE(d.result.Converted()) << RenderTranscript(d.result.lines);
   const std::string& out = d.output;
-  const std::size_t cue = ChunkBody(out, "cue ");
+  const std::size_t cue = ChunkBodyAt(out, "cue ");
   ASSERT_NE(cue, std::string::npos);
-  EXPECT_EQ(Le32(out, cue), 1U);
-  EXPECT_EQ(Le32(out, cue + 8), 24000U);   // position
-  EXPECT_EQ(Le32(out, cue + 24), 24000U);  // sample offset
-  const std::size_t loop = ChunkBody(out, "smpl");
+  EXPECT_EQ(Le32At(out, cue), 1U);
+  EXPECT_EQ(Le32At(out, cue + 8), 24000U);   // position
+  EXPECT_EQ(Le32At(out, cue + 24), 24000U);  // sample offset
+  const std::size_t loop = ChunkBodyAt(out, "smpl");
   ASSERT_NE(loop, std::string::npos);
-  EXPECT_EQ(Le32(out, loop + 8), 62500U);  // the sample period, ns
-  EXPECT_EQ(Le32(out, loop + 36 + 8), 8000U);
-  EXPECT_EQ(Le32(out, loop + 36 + 12), 16000U);
-  const std::size_t list = ChunkBody(out, "LIST");
+  EXPECT_EQ(Le32At(out, loop + 8), 62500U);  // the sample period, ns
+  EXPECT_EQ(Le32At(out, loop + 36 + 8), 8000U);
+  EXPECT_EQ(Le32At(out, loop + 36 + 12), 16000U);
+  const std::size_t list = ChunkBodyAt(out, "LIST");
   ASSERT_NE(list, std::string::npos);
   const std::size_t ltxt = out.find("ltxt", list);
   ASSERT_NE(ltxt, std::string::npos);
-  EXPECT_EQ(Le32(out, ltxt + 12), 1600U);
-  const std::size_t data = ChunkBody(out, "data");
+  EXPECT_EQ(Le32At(out, ltxt + 12), 1600U);
+  const std::size_t data = ChunkBodyAt(out, "data");
   ASSERT_NE(data, std::string::npos);
-  EXPECT_EQ(Le32(out, data - 4), 32000U * 2);  // 2 s at 16 kHz, 16-bit
+  EXPECT_EQ(Le32At(out, data - 4), 32000U * 2);  // 2 s at 16 kHz, 16-bit
   EXPECT_EQ(Read(m_dir.File("out.wav")).rate, 16000U);
 }
 

@@ -23,7 +23,6 @@
 
 namespace {
 
-using testsupport::RunProcess;
 using testsupport::TempDir;
 
 // The value of stored sample `i` of `encoding`, full scale 1.0, written out once per encoding.
@@ -58,41 +57,22 @@ double NaiveValue(SampleEncoding encoding, const std::vector<std::uint8_t>& byte
   return 0.0;
 }
 
-// Noise of about -20 dBFS in `encoding`'s bytes.
+// Noise in `encoding`'s bytes: random bytes for the integers (full-scale noise), values of up
+// to +-0.99 for the floats.
 std::vector<std::uint8_t> NoiseBytes(SampleEncoding encoding, std::size_t samples) {
   std::mt19937 rng(7);
-  std::normal_distribution<double> noise(0.0, 0.1);
-  std::vector<std::uint8_t> bytes;
+  std::vector<std::uint8_t> bytes(samples * SampleBytes(encoding));
   for (std::size_t i = 0; i < samples; ++i) {
-    const double x = std::clamp(noise(rng), -0.99, 0.99);
-    const auto put = [&bytes](const void* p, std::size_t n) {
-      const auto* b = static_cast<const std::uint8_t*>(p);
-      bytes.insert(bytes.end(), b, b + n);
-    };
-    switch (encoding) {
-      case SampleEncoding::Pcm8: bytes.push_back(static_cast<std::uint8_t>(128 + x * 127)); break;
-      case SampleEncoding::Pcm16: {
-        const auto v = static_cast<std::int16_t>(x * 32767);
-        put(&v, 2);
-        break;
-      }
-      case SampleEncoding::Pcm24: {
-        const auto v = static_cast<std::int32_t>(x * 8388607);
-        put(&v, 3);  // little-endian: the low three bytes
-        break;
-      }
-      case SampleEncoding::Pcm32: {
-        const auto v = static_cast<std::int32_t>(x * 2147483647.0);
-        put(&v, 4);
-        break;
-      }
-      case SampleEncoding::Float32: {
-        const auto v = static_cast<float>(x);
-        put(&v, 4);
-        break;
-      }
-      case SampleEncoding::Float64: put(&x, 8); break;
+    const double x = std::uniform_real_distribution<double>(-0.99, 0.99)(rng);
+    const auto f = static_cast<float>(x);
+    if (encoding == SampleEncoding::Float32) {
+      std::memcpy(&bytes[4 * i], &f, 4);
+    } else if (encoding == SampleEncoding::Float64) {
+      std::memcpy(&bytes[8 * i], &x, 8);
     }
+  }
+  if (encoding != SampleEncoding::Float32 && encoding != SampleEncoding::Float64) {
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
   }
   return bytes;
 }
@@ -154,10 +134,8 @@ TEST(OutputMeterTest, AConvertedFileCarriesTheLoudnessFfmpegReadsInItsOutput) {
   TempDir dir;
   // EBU Tech 3341 case 1 as sox makes it: a 1 kHz stereo sine at -23 dBFS reads -23 LUFS.
   const std::string source = dir.File("sine.wav");
-  ASSERT_EQ(RunProcess("/usr/bin/sox", {"-n", "-r", "48000", "-b", "24", "-c", "2", source, "synth",
-                                        "20", "sine", "1000", "vol", "-23dB"})
-                .exitCode,
-            0);
+  ASSERT_TRUE(deliverytest::Sox({"-n", "-r", "48000", "-b", "24", "-c", "2", source, "synth", "20",
+                                 "sine", "1000", "vol", "-23dB"}));
   for (const bool wholeFile : {false, true}) {
     SCOPED_TRACE(wholeFile ? "whole file" : "streamed");
     const std::string output = dir.File(wholeFile ? "whole.wav" : "streamed.wav");
@@ -200,15 +178,10 @@ TEST(OutputMeterTest, TheLoudnessLineFollowsTheClippingLineWhenAskedForInBothWay
   // true peak of -43 dBTP, through -50 dB below the gate.
   const std::string loud = dir.File("loud.wav");
   const std::string quiet = dir.File("quiet.wav");
-  ASSERT_EQ(RunProcess("/usr/bin/sox", {"-D", "-n", "-r", "48000", "-b", "16", "-c", "2", loud,
-                                        "synth", "10", "sine", "1000", "vol", "-3dB"})
-                .exitCode,
-            0);
-  ASSERT_EQ(
-      RunProcess("/usr/bin/sox", {"-n", "-r", "48000", "-e", "floating-point", "-b", "32", "-c",
-                                  "2", quiet, "synth", "10", "sine", "1000", "vol", "-23dB"})
-          .exitCode,
-      0);
+  ASSERT_TRUE(deliverytest::Sox({"-D", "-n", "-r", "48000", "-b", "16", "-c", "2", loud, "synth",
+                                 "10", "sine", "1000", "vol", "-3dB"}));
+  ASSERT_TRUE(deliverytest::Sox({"-n", "-r", "48000", "-e", "floating-point", "-b", "32", "-c", "2",
+                                 quiet, "synth", "10", "sine", "1000", "vol", "-23dB"}));
   struct Case {
     std::string source;
     double preampDb;
@@ -272,10 +245,8 @@ TEST(OutputMeterTest, TheLoudnessLineFollowsTheClippingLineWhenAskedForInBothWay
 TEST(OutputMeterTest, SilenceHasNoLoudnessAndNoPeaksAndAnUnaskedOrFailedJobMeasuresNothing) {
   TempDir dir;
   const std::string source = dir.File("silence.wav");
-  ASSERT_EQ(RunProcess("/usr/bin/sox",
-                       {"-D", "-n", "-r", "16000", "-b", "16", "-c", "1", source, "trim", "0", "5"})
-                .exitCode,
-            0);
+  ASSERT_TRUE(deliverytest::Sox(
+      {"-D", "-n", "-r", "16000", "-b", "16", "-c", "1", source, "trim", "0", "5"}));
   ConversionJob said{.sourcePath = source, .outputPath = dir.File("out.wav")};
   said.sayLoudness = true;
   const ConversionResult silent = ConvertFile(said, EqBandTable{}, nullptr, 0);

@@ -188,7 +188,7 @@ TEST(StreamedConversionTest, ChunkLayoutsPartialFramesAndProtectedFilesMatch) {
       RiffBuilder().Chunk("fmt ", ms).Chunk("data", RandomBytes(1024 * 300 + 5, 8)).Build());
   files.emplace_back("ms.wio", BuildProtectedFile(files.back().second, {"key"}, "ms.wav"));
   for (const auto& [name, bytes] : files) {
-    WriteFile(dir.File(name), std::string(bytes.begin(), bytes.end()));
+    WriteFile(dir.File(name), bytes);
     ExpectSameBothWays(dir, dir.File(name));
   }
   // The ADPCM files took the streamed path: 700 whole blocks and one of 333 bytes, whose 325
@@ -202,13 +202,12 @@ TEST(StreamedConversionTest, ChunkLayoutsPartialFramesAndProtectedFilesMatch) {
 
 TEST(StreamedConversionTest, TinyBlocksAndRf64GiveTheWholeBufferWriterBytes) {
   TempDir dir;
-  const auto bytes = RiffBuilder()
-                         .Chunk("fmt ", FmtBody(1, 2, 16000, 16))
-                         .Chunk("data", RandomBytes(4 * 3001 + 2, 6))
-                         .Chunk("LIST", AdtlBody({{1, "(5,9)"}}))
-                         .Chunk("cue ", CueBody({{1, 5}}))
-                         .Build();
-  WriteFile(dir.File("in.wav"), std::string(bytes.begin(), bytes.end()));
+  WriteFile(dir.File("in.wav"), RiffBuilder()
+                                    .Chunk("fmt ", FmtBody(1, 2, 16000, 16))
+                                    .Chunk("data", RandomBytes(4 * 3001 + 2, 6))
+                                    .Chunk("LIST", AdtlBody({{1, "(5,9)"}}))
+                                    .Chunk("cue ", CueBody({{1, 5}}))
+                                    .Build());
   for (const std::uint64_t threshold : {0xFFFFFFFFULL, 64ULL}) {
     for (const std::size_t block : {1U, 7U, 100000U}) {
       SCOPED_TRACE("block " + std::to_string(block) + ", threshold " + std::to_string(threshold));

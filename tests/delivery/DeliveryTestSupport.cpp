@@ -5,7 +5,9 @@
 #include <cmath>
 #include <numbers>
 #include <sstream>
+#include <utility>
 
+#include "tests/support/OutsideDecoders.h"
 #include "tests/support/TestSupport.h"
 
 namespace deliverytest {
@@ -19,20 +21,13 @@ std::string MakeSignal(const std::string& name, const std::string& folder) {
   return r.exitCode == 0 ? path : std::string();
 }
 
+bool Sox(const std::vector<std::string>& args, const std::string& folder) {
+  return testsupport::RunProcess("/usr/bin/sox", args, folder).exitCode == 0;
+}
+
 Samples ReadWave(const std::string& path) {
-  Samples samples;
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) {
-    return samples;
-  }
-  samples.channels = info.channels;
-  samples.rate = static_cast<std::uint32_t>(info.samplerate);
-  samples.values.resize(static_cast<std::size_t>(info.frames * info.channels));
-  const sf_count_t got = sf_readf_double(file, samples.values.data(), info.frames);
-  samples.values.resize(static_cast<std::size_t>(got * info.channels));
-  sf_close(file);
-  return samples;
+  testsupport::Decoded read = testsupport::DecodeWithSndfile(path);
+  return {read.channels, static_cast<std::uint32_t>(read.rate), std::move(read.samples)};
 }
 
 bool WriteDoubleWave(const std::string& path, const Samples& samples) {

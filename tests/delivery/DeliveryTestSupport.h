@@ -17,6 +17,9 @@ struct Samples {
   std::size_t Frames() const { return values.size() / static_cast<std::size_t>(channels); }
 };
 
+/// Runs sox with `args` in `folder`; true when it succeeded.
+bool Sox(const std::vector<std::string>& args, const std::string& folder = ".");
+
 /// Writes the loudness signal `name` of make-loudness-signals.py into `folder`; its path.
 std::string MakeSignal(const std::string& name, const std::string& folder);
 

@@ -85,20 +85,6 @@ TEST(PresetTextTest, RoomEqWizardHeadersThousandsSeparatorsAndUnusedFilters) {
   EXPECT_EQ(got.notes[5], "Line 11 is skipped: it is an unused filter.");
 }
 
-TEST(PresetTextTest, AutoEqShelvesWithQAndPreamp) {
-  const PresetImport got = ReadPresetText(
-      "Preamp: -6.4 dB\n"
-      "Filter 1: ON LSC Fc 105 Hz Gain 6.2 dB Q 0.70\n"
-      "Filter 2: ON PK Fc 2000 Hz Gain -1.5 dB Q 1.2\n"
-      "Filter 3: ON HSC Fc 10000 Hz Gain -3.1 dB Q 0.70\n");
-  EXPECT_EQ(got.table.preampDb, -6.4);
-  ASSERT_EQ(got.table.size(), 3U);
-  ExpectBand(got.table[0], EqBandType::LowShelf, 1, 105, 6.2, 0.7);
-  ExpectBand(got.table[1], EqBandType::Bell, 1, 2000, -1.5, 1.2 * std::pow(10.0, 1.5 / 40));
-  ExpectBand(got.table[2], EqBandType::HighShelf, 1, 10000, -3.1, 0.7);
-  EXPECT_TRUE(got.notes.empty());
-}
-
 TEST(PresetTextTest, ButterworthRunsBecomeOneBandAndOtherPassQsAreSkipped) {
   // Order 6 in the export's order, order 4 shuffled, a lone 0.7071, and a Q of no Butterworth.
   const PresetImport got = ReadPresetText(

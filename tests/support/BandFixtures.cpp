@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/text/FormatText.h"
+
 namespace testsupport {
 
 EqBandTable RandomBandTable(std::mt19937& rng, double fs) {
@@ -37,27 +39,27 @@ EqBandTable RandomBandTable(std::mt19937& rng, double fs) {
 }
 
 EqBandTable SpeechBands() {
-  return {EqBand{.type = 2,
-                 .index = 0,
-                 .enable = 1,
-                 .gain = 24,
-                 .qual = 0.7,
-                 .centFreq = 0,
-                 .cutoffFreq = 120,
-                 .stopFreq = 60},
-          EqBand{.type = 1,
-                 .index = 1,
-                 .enable = 1,
-                 .gain = 6,
-                 .qual = 1.2,
-                 .centFreq = 3000,
-                 .cutoffFreq = 0,
-                 .stopFreq = 0}};
+  return {
+      EqBand{.type = 2, .enable = 1, .gain = 24, .qual = 0.7, .cutoffFreq = 120, .stopFreq = 60},
+      EqBand{.type = 1, .index = 1, .enable = 1, .gain = 6, .qual = 1.2, .centFreq = 3000}};
 }
 
-std::vector<std::int16_t> NoiseSamples(std::size_t count, unsigned seed) {
+std::string ManyBellsSettings(int count) {
+  std::string settings =
+      "[MusicEQ]\r\nMusicEQ_Index00=MusicEQBand00\r\n\r\n[MusicEQBand00]\r\nBandNum=" +
+      std::to_string(count) + "\r\nSampleRate=16000\r\n";
+  for (int n = 0; n < count; ++n) {
+    const std::string key = platform::FormatText("Band%.2d_", n);
+    settings += key + "Type=1\r\n" + key + "Enable=1\r\n" + key + "Gain=1.000000\r\n" + key +
+                "Qual=1.000000\r\n" + key + "CentFreq=" + std::to_string(100 + n) + ".000000\r\n" +
+                key + "CutoffFreq=0.000000\r\n" + key + "StopFreq=0.000000\r\n";
+  }
+  return settings;
+}
+
+std::vector<std::int16_t> NoiseSamples(std::size_t count, unsigned seed, int limit) {
   std::mt19937 rng(seed);
-  std::uniform_int_distribution<int> dist(-12000, 12000);
+  std::uniform_int_distribution<int> dist(-limit, limit);
   std::vector<std::int16_t> samples(count);
   for (auto& s : samples) s = static_cast<std::int16_t>(dist(rng));
   return samples;

@@ -16,6 +16,26 @@ void PutText(std::vector<std::uint8_t>& out, std::string_view text) {
   out.insert(out.end(), text.begin(), text.end());
 }
 
+std::uint16_t Le16At(std::string_view bytes, std::size_t at) {
+  return static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[at]) |
+                                    static_cast<std::uint8_t>(bytes[at + 1]) << 8);
+}
+
+std::uint32_t Le32At(std::string_view bytes, std::size_t at) {
+  return Le16At(bytes, at) | static_cast<std::uint32_t>(Le16At(bytes, at + 2)) << 16;
+}
+
+std::size_t ChunkBodyAt(std::string_view bytes, std::string_view id) {
+  for (std::size_t at = 12; at + 8 <= bytes.size();) {
+    if (bytes.substr(at, 4) == id) {
+      return at + 8;
+    }
+    const std::uint32_t size = Le32At(bytes, at + 4);
+    at += 8 + static_cast<std::size_t>(size) + (size & 1U);
+  }
+  return std::string_view::npos;
+}
+
 RiffBuilder& RiffBuilder::Chunk(std::string_view id, const std::vector<std::uint8_t>& data,
                                 bool pad, std::int64_t statedSize) {
   PutText(m_body, id);

@@ -34,11 +34,23 @@ class RiffBuilder {
 void Put16(std::vector<std::uint8_t>& out, std::uint32_t value);
 void Put32(std::vector<std::uint8_t>& out, std::uint32_t value);
 void PutText(std::vector<std::uint8_t>& out, std::string_view text);
+/// The little-endian value at `at` of `bytes`.
+std::uint16_t Le16At(std::string_view bytes, std::size_t at);
+std::uint32_t Le32At(std::string_view bytes, std::size_t at);
+/// Where the body of the first top-level chunk `id` of a RIFF file's `bytes` starts (a walk
+/// over the sizes, an odd size followed by its pad byte); npos when there is none.
+std::size_t ChunkBodyAt(std::string_view bytes, std::string_view id);
 
 /// A 16-byte "fmt " body.
 std::vector<std::uint8_t> FmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
                                   std::uint16_t bits, std::uint16_t blockAlign = 0,
                                   std::uint32_t bytesPerSecond = 0);
+
+/// The bytes of a string literal, NULs written in it included (not the one that ends it).
+template <std::size_t N>
+std::string Bytes(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
 
 /// A complete PCM WAVE file with the given samples (bytes as stored).
 std::vector<std::uint8_t> PcmWave(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,9 @@ class TempDir {
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, std::string_view bytes);
+inline void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  WriteFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
 
 /// Points the system temporary folder of this process at `folder` while it lives (TMPDIR, or
 /// TMP on Windows), so that a test sees only its own temporary files.

@@ -1,24 +1,9 @@
 #include "tests/support/WaveReader.h"
 
+#include "tests/support/RiffBuilder.h"
 #include "tests/support/TestSupport.h"
 
 namespace testsupport {
-
-namespace {
-
-std::uint32_t Le32(const std::string& b, std::size_t at) {
-  return static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at])) |
-         static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 1])) << 8 |
-         static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 2])) << 16 |
-         static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 3])) << 24;
-}
-
-std::uint16_t Le16(const std::string& b, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b[at]) |
-                                    static_cast<std::uint8_t>(b[at + 1]) << 8);
-}
-
-}  // namespace
 
 WaveRead ReadWave(const std::string& path) {
   WaveRead read;
@@ -31,15 +16,15 @@ WaveRead ReadWave(const std::string& path) {
   bool haveData = false;
   for (std::size_t at = 12; at + 8 <= b.size();) {
     const std::string id = b.substr(at, 4);
-    const std::uint32_t size = Le32(b, at + 4);
+    const std::uint32_t size = Le32At(b, at + 4);
     if (size > b.size() - (at + 8)) {
       return read;  // a chunk past the end of the file
     }
     if (id == "fmt " && !haveFormat && size >= 16) {
-      read.formatTag = Le16(b, at + 8);
-      read.channels = Le16(b, at + 10);
-      read.sampleRate = Le32(b, at + 12);
-      read.bits = Le16(b, at + 22);
+      read.formatTag = Le16At(b, at + 8);
+      read.channels = Le16At(b, at + 10);
+      read.sampleRate = Le32At(b, at + 12);
+      read.bits = Le16At(b, at + 22);
       haveFormat = true;
     } else if (id == "data" && !haveData) {
       data = b.substr(at + 8, size);
@@ -53,7 +38,7 @@ WaveRead ReadWave(const std::string& path) {
   read.ok = true;
   if (read.formatTag == 1 && read.bits == 16) {
     for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-      read.samples.push_back(static_cast<std::int16_t>(Le16(data, i)));
+      read.samples.push_back(static_cast<std::int16_t>(Le16At(data, i)));
     }
   } else if (read.formatTag == 1 && read.bits == 8) {
     for (const char c : data) {

@@ -106,11 +106,9 @@ class DeliveryViewTest : public UiFixture {
     const std::string window = testsupport::ReadFile(m_dir.File("take_filter.wav"));
     QVERIFY(window == testsupport::ReadFile(m_dir.File("cli.wav")));
     // 16 kHz, mono, 16-bit: the format chunk's rate.
-    const std::size_t fmt = window.find("fmt ");
+    const std::size_t fmt = testsupport::ChunkBodyAt(window, "fmt ");
     QVERIFY(fmt != std::string::npos);
-    QCOMPARE(static_cast<unsigned char>(window[fmt + 12]) |
-                 static_cast<unsigned char>(window[fmt + 13]) << 8,
-             16000 & 0xFFFF);
+    QCOMPARE(testsupport::Le32At(window, fmt + 4), 16000U);
   }
 };
 

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/SpeechGraph.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/DlgEQController.h"
 #include "ui/DlgEQPainter.h"
@@ -17,14 +18,7 @@ class DlgEQPainterTest : public UiFixture {
   void init() { Reset(); }
 
   void gridMatchesTheWorkedExample() {
-    EqGraphParams p;
-    p.sampleRate = 16000;
-    p.width = 800;
-    p.height = 320;
-    p.minFreq = 10;
-    p.maxFreq = 8000;
-    p.topDb = 30;
-    p.bottomDb = -30;
+    EqGraphParams p = testsupport::SpeechGraph();
     std::vector<GridLine> freq;
     std::vector<GridLine> db;
     CDlgEQPainter::ComputeGrid(p, freq, db);

@@ -312,7 +312,7 @@ class TonvaleDlgTest : public UiFixture {
       QDir().mkpath(folder.path());
       for (int i = 0; i < 40; ++i) {
         const std::string path = m_dir.File("long/f" + std::to_string(100 + i) + ".wav");
-        testsupport::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+        testsupport::WriteFile(path, bytes);
         paths << QString::fromStdString(path);
       }
       for (EqBand& band : m_table) band.enable = 1;

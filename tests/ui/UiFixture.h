@@ -58,8 +58,8 @@ class UiFixture : public QObject {
   // A mono 16-bit wave file `name` of `samples` at `rate` Hz in the test's folder; its path.
   std::string WriteWave(const std::string& name, const std::vector<std::int16_t>& samples,
                         std::uint32_t rate = 16000) {
-    const auto bytes = testsupport::PcmWave(1, rate, 16, testsupport::Pcm16Bytes(samples));
-    testsupport::WriteFile(m_dir.File(name), std::string(bytes.begin(), bytes.end()));
+    testsupport::WriteFile(m_dir.File(name),
+                           testsupport::PcmWave(1, rate, 16, testsupport::Pcm16Bytes(samples)));
     return m_dir.File(name);
   }
 

@@ -15,6 +15,7 @@
 #include "eq/design/SectionCheck.h"
 #include "eq/filter/PcmFilter.h"
 #include "eq/response/BQCalculator.h"
+#include "tests/support/SpeechGraph.h"
 
 namespace {
 
@@ -300,14 +301,7 @@ TEST(CookbookFilterTest, APreampThatIsNotFiniteOrBeyondSixtyDbIsNamedAndLeftOut)
 }
 
 TEST(CookbookFilterTest, MarkersSitAtHalfAShelfsGainAndANotchOnTheBottomLine) {
-  EqGraphParams params;
-  params.width = 400;
-  params.height = 101;
-  params.sampleRate = 16000;
-  params.minFreq = 10;
-  params.maxFreq = 8000;
-  params.topDb = 25;
-  params.bottomDb = -25;
+  const EqGraphParams params = testsupport::SpeechGraph(400, 101, 25);
   EqBandTable table{Band(EqBandType::LowShelf, 100, 10, 0.7), Band(EqBandType::Notch, 50, 7, 30)};
   table.preampDb = 5;
   CBQCalculator calculator;

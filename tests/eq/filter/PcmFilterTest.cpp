@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "tests/support/NaiveEqualizer.h"
@@ -105,44 +106,31 @@ TEST(PcmFilterTest, ZeroGainBellChangesNoSampleByMoreThanOneStep) {
   }
 }
 
-TEST(PcmFilterTest, SixteenBitConversionTruncatesAndSaturates) {
-  EXPECT_EQ(ToPcm16(32767.0), 32767);
-  EXPECT_EQ(ToPcm16(-32768.0), -32768);
-  EXPECT_EQ(ToPcm16(32767.9), 32767);
-  EXPECT_EQ(ToPcm16(-32768.5), -32768);
-  EXPECT_EQ(ToPcm16(-0.7), 0);
-  EXPECT_EQ(ToPcm16(1e300), 32767);
-  EXPECT_EQ(ToPcm16(-std::numeric_limits<double>::infinity()), -32768);
-  EXPECT_EQ(ToPcm16(std::numeric_limits<double>::quiet_NaN()), 0);
-}
-
-TEST(PcmFilterTest, EightBitConversionRoundsWithTheOffsetAndSaturates) {
-  EXPECT_EQ(ToPcm8(127.6), 128);
-  EXPECT_EQ(ToPcm8(-0.6), 128);
-  EXPECT_EQ(ToPcm8(-1.0), 128);
-  EXPECT_EQ(ToPcm8(-1.6), 127);
-  EXPECT_EQ(ToPcm8(255.6), 129);
-  EXPECT_EQ(ToPcm8(40000.0), 255);
-  EXPECT_EQ(ToPcm8(-40000.0), 0);
-  EXPECT_EQ(ToPcm8(1e300), 255);  // beyond the 32-bit range: limited before converting
-  EXPECT_EQ(ToPcm8(-1e300), 0);
-  EXPECT_EQ(ToPcm8(std::numeric_limits<double>::quiet_NaN()), 128);
+// 16-bit and wider integers truncate toward zero and saturate at their own limits; 8-bit
+// samples round with their offset of 128 and saturate. Not a number is the middle value.
+TEST(PcmFilterTest, StoredIntegersTruncateOrRoundAndSaturate) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const std::pair<double, int> pcm16[] = {
+      {32767.0, 32767}, {-32768.0, -32768}, {32767.9, 32767}, {-32768.5, -32768},
+      {-0.7, 0},        {1e300, 32767},     {-inf, -32768},   {nan, 0}};
+  for (const auto& [in, out] : pcm16) EXPECT_EQ(ToPcm16(in), out) << in;
+  // Beyond the 32-bit range an 8-bit value is limited before it is converted.
+  const std::pair<double, int> pcm8[] = {{127.6, 128}, {-0.6, 128},    {-1.0, 128},   {-1.6, 127},
+                                         {255.6, 129}, {40000.0, 255}, {-40000.0, 0}, {1e300, 255},
+                                         {-1e300, 0},  {nan, 128}};
+  for (const auto& [in, out] : pcm8) EXPECT_EQ(ToPcm8(in), out) << in;
   for (int s = 0; s < 256; ++s) {
     EXPECT_EQ(ToPcm8(FromPcm8(static_cast<std::uint8_t>(s))), s);
   }
-}
-
-TEST(PcmFilterTest, WiderIntegersTruncateAndSaturateAtTheirOwnLimits) {
-  EXPECT_EQ(ToSignedInteger(8388607.0, 24), 8388607);
-  EXPECT_EQ(ToSignedInteger(8388607.9, 24), 8388607);
-  EXPECT_EQ(ToSignedInteger(8388608.0, 24), 8388607);
-  EXPECT_EQ(ToSignedInteger(-8388608.5, 24), -8388608);
-  EXPECT_EQ(ToSignedInteger(-0.7, 24), 0);
-  EXPECT_EQ(ToSignedInteger(-1234.9, 24), -1234);
-  EXPECT_EQ(ToSignedInteger(2147483647.5, 32), 2147483647);
-  EXPECT_EQ(ToSignedInteger(-2147483649.0, 32), -2147483647 - 1);
-  EXPECT_EQ(ToSignedInteger(std::numeric_limits<double>::infinity(), 32), 2147483647);
-  EXPECT_EQ(ToSignedInteger(std::numeric_limits<double>::quiet_NaN(), 24), 0);
+  const std::pair<double, std::int32_t> int24[] = {{8388607.0, 8388607},   {8388607.9, 8388607},
+                                                   {8388608.0, 8388607},   {-8388608.5, -8388608},
+                                                   {-8388609.0, -8388608}, {-0.7, 0},
+                                                   {-1234.9, -1234},       {nan, 0}};
+  for (const auto& [in, out] : int24) EXPECT_EQ(ToSignedInteger(in, 24), out) << in;
+  const std::pair<double, std::int32_t> int32[] = {
+      {2147483647.5, 2147483647}, {-2147483649.0, -2147483647 - 1}, {inf, 2147483647}};
+  for (const auto& [in, out] : int32) EXPECT_EQ(ToSignedInteger(in, 32), out) << in;
 }
 
 // The chunked store of the integer formats against one Out() per value: the limits and their

@@ -6,36 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <limits>
 #include <random>
 #include <vector>
 
 #include "tests/support/BandFixtures.h"
+#include "tests/support/RandomSampleBytes.h"
 
 namespace {
-
-std::vector<std::uint8_t> RandomSamples(SampleEncoding encoding, std::size_t count,
-                                        std::mt19937& rng) {
-  const std::size_t width = SampleBytes(encoding);
-  std::vector<std::uint8_t> bytes(count * width);
-  if (encoding == SampleEncoding::Float32 || encoding == SampleEncoding::Float64) {
-    std::uniform_real_distribution<double> value(-1.3, 1.3);
-    for (std::size_t i = 0; i < count; ++i) {
-      double v = value(rng);
-      if (i % 211 == 5) v = std::numeric_limits<double>::infinity();
-      if (width == 4) {
-        const auto f = static_cast<float>(v);
-        std::memcpy(&bytes[i * 4], &f, 4);
-      } else {
-        std::memcpy(&bytes[i * 8], &v, 8);
-      }
-    }
-  } else {
-    std::uniform_int_distribution<int> byte(0, 255);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(byte(rng));
-  }
-  return bytes;
-}
 
 // `input` through a stream in blocks of random sizes, the results gathered where they belong.
 std::vector<std::uint8_t> Streamed(SampleStream& stream, const std::vector<std::uint8_t>& input,
@@ -94,7 +71,7 @@ TEST_P(SampleStreamTest, BlockByBlockGivesTheWholeBufferBits) {
       // One channel on two threads splits the chain: long enough to wrap the hand-over ring.
       const unsigned threads = 1 + (round / 3) % 2;
       const std::size_t frames = 1 + rng() % (channels == 1 && threads == 2 ? 40000 : 9000);
-      const auto input = RandomSamples(encoding, frames * channels, rng);
+      const auto input = testsupport::RandomSampleBytes(encoding, frames * channels, rng);
       const SampleFormat format{encoding,
                                 round % 4 == 3 && encoding == SampleEncoding::Pcm24 ? 20U : 0U};
       auto whole = input;

@@ -3,14 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "eq/filter/PcmFilter.h"
 #include "tests/support/BandFixtures.h"
+#include "tests/support/RandomSampleBytes.h"
 
 namespace {
 
@@ -19,27 +18,10 @@ namespace {
 // now and then); floats run past full scale and hold a NaN and infinities.
 void ExpectWiderEncodingsMatch(FilterKernel kernel, FilterChain& chain, std::uint32_t count,
                                std::uint16_t channels, std::mt19937& rng, int round) {
-  std::uniform_int_distribution<int> byte(0, 255);
-  std::uniform_real_distribution<double> value(-1.3, 1.3);
   for (const SampleEncoding encoding : {SampleEncoding::Pcm24, SampleEncoding::Pcm32,
                                         SampleEncoding::Float32, SampleEncoding::Float64}) {
     const std::size_t width = SampleBytes(encoding);
-    std::vector<std::uint8_t> bytes(count * width);
-    if (encoding == SampleEncoding::Float32 || encoding == SampleEncoding::Float64) {
-      for (std::uint32_t i = 0; i < count; ++i) {
-        double v = value(rng);
-        if (i % 97 == 5) v = std::numeric_limits<double>::quiet_NaN();
-        if (i % 89 == 7) v = (i % 2 ? 1 : -1) * std::numeric_limits<double>::infinity();
-        if (width == 4) {
-          const auto f = static_cast<float>(v);
-          std::memcpy(&bytes[i * 4], &f, 4);
-        } else {
-          std::memcpy(&bytes[i * 8], &v, 8);
-        }
-      }
-    } else {
-      for (auto& b : bytes) b = static_cast<std::uint8_t>(byte(rng));
-    }
+    const std::vector<std::uint8_t> bytes = testsupport::RandomSampleBytes(encoding, count, rng);
     const SampleFormat format{encoding, round % 3 == 1 ? (width == 3 ? 20U : 24U) : 0U};
     auto plain = bytes;
     auto fast = bytes;

@@ -7,22 +7,11 @@
 #include <vector>
 
 #include "eq/design/FilterChain.h"
+#include "tests/support/SpeechGraph.h"
 
 namespace {
 
-// The graph of the shipped configuration at 16000 Hz, 800 pixels wide.
-EqGraphParams Graph() {
-  EqGraphParams params;
-  params.sampleRate = 16000;
-  params.width = 800;
-  params.height = 320;
-  params.freqAxisMode = 0;
-  params.minFreq = 10;
-  params.maxFreq = 8000;
-  params.topDb = 30;
-  params.bottomDb = -30;
-  return params;
-}
+EqGraphParams Graph() { return testsupport::SpeechGraph(); }
 
 EqBand Bell(double centFreq, double gain, std::uint32_t enable = 1) {
   return EqBand{.type = 1, .enable = enable, .gain = gain, .qual = 1.0, .centFreq = centFreq};

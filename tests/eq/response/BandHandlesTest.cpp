@@ -9,30 +9,15 @@
 #include "eq/design/FilterChain.h"
 #include "eq/response/BQCalculator.h"
 #include "eq/response/BandHandles.h"
+#include "tests/support/SpeechGraph.h"
 
 namespace {
 
-EqGraphParams Graph(std::uint32_t width) {
-  EqGraphParams p;
-  p.sampleRate = 16000;
-  p.width = width;
-  p.height = 320;
-  p.minFreq = 10;
-  p.maxFreq = 8000;
-  p.topDb = 30;
-  p.bottomDb = -30;
-  return p;
-}
+EqGraphParams Graph(std::uint32_t width) { return testsupport::SpeechGraph(width); }
 
 EqBand Band(EqBandType type, std::uint32_t index, double freq, double gain, double qual) {
-  EqBand band;
-  band.type = ToCode(type);
-  band.index = index;
-  band.enable = 1;
-  band.gain = gain;
-  band.qual = qual;
-  band.centFreq = freq;
-  band.cutoffFreq = freq;
+  EqBand band{.type = ToCode(type), .index = index, .enable = 1, .gain = gain, .qual = qual};
+  band.centFreq = band.cutoffFreq = freq;
   return band;
 }
 

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "LibProject/Audio/WaveFileUtil/WavFile.h"
-#include "LibProject/Audio/WaveFileUtil/riff/ByteIO.h"
 #include "LibProject/Audio/WaveFileUtil/riff/RiffFile.h"
 #include "tests/LibProject/Audio/WaveFileUtil/WaveTestUtil.h"
 #if TONVALE_HAVE_SNDFILE
@@ -25,16 +24,12 @@ std::vector<std::string> ChunkIds(const std::string& path) {
   std::vector<std::string> ids;
   std::size_t pos = 12;
   while (pos + 8 <= bytes.size()) {
-    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data() + pos + 4);
-    const std::uint32_t size =
-        p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    const std::uint32_t size = Le32At(bytes, pos + 4);
     ids.push_back(bytes.substr(pos, 4));
     pos += 8 + size + (size & 1U);
   }
   EXPECT_EQ(pos, bytes.size()) << path;
-  const auto* r = reinterpret_cast<const std::uint8_t*>(bytes.data() + 4);
-  EXPECT_EQ(r[0] | (r[1] << 8) | (r[2] << 16) | (static_cast<std::uint32_t>(r[3]) << 24),
-            bytes.size() - 8);
+  EXPECT_EQ(Le32At(bytes, 4), bytes.size() - 8);
   return ids;
 }
 
@@ -102,87 +97,38 @@ TEST(WavFileWriteTest, LabelsBecomeEventsAndSilenceAndAreWrittenBack) {
   EXPECT_EQ(again.ExtraChunkInfo().Chunks()[1].bytes, (std::vector<std::uint8_t>{9, 8, 7}));
 }
 
-// A sub-chunk of associated data as stored: id, size, bytes and the pad byte of an odd size.
-std::vector<std::uint8_t> SubChunk(std::string_view id, const std::vector<std::uint8_t>& bytes) {
-  std::vector<std::uint8_t> out;
-  PutText(out, id);
-  Put32(out, static_cast<std::uint32_t>(bytes.size()));
-  out.insert(out.end(), bytes.begin(), bytes.end());
-  if (bytes.size() % 2 == 1) {
-    out.push_back(0);
-  }
-  return out;
-}
+std::vector<std::uint8_t> Vec(std::string_view bytes) { return {bytes.begin(), bytes.end()}; }
 
-std::vector<std::uint8_t> CueIdAnd(std::uint32_t cueId, std::string_view text) {
-  std::vector<std::uint8_t> out;
-  Put32(out, cueId);
-  PutText(out, text);
-  return out;
-}
-
-// The data of the first top-level chunk with `id`, found by the walk of ChunkIds.
+// The data of the first top-level chunk with `id`.
 std::string ChunkData(const std::string& bytes, std::string_view id) {
-  std::size_t pos = 12;
-  while (pos + 8 <= bytes.size()) {
-    const std::uint32_t size =
-        GetLE32(reinterpret_cast<const std::uint8_t*>(bytes.data()) + pos + 4);
-    if (bytes.compare(pos, 4, id) == 0) {
-      return bytes.substr(pos + 8, size);
-    }
-    pos += 8 + size + (size & 1U);
-  }
-  return {};
+  const std::size_t at = ChunkBodyAt(bytes, id);
+  return at == std::string::npos ? std::string() : bytes.substr(at, Le32At(bytes, at - 4));
 }
 
-// Markers as another editor leaves them: labels, a note and a labelled text of a region with its
-// purpose, country, language, dialect, code page and text; odd sizes with their pad bytes; a
-// label of bytes that are not printable text (one after its NUL); a label whose cue id has no
-// cue point; and one label of the program's own, "(3,7)", on cue 5.
-struct EditorMarkers {
-  std::vector<std::uint8_t> kept;  // the sub-chunks that are not the program's, as stored
-  std::vector<std::uint8_t> file;
-};
-
-EditorMarkers EditorMarkersFile() {
-  std::vector<std::uint8_t> region = CueIdAnd(1, "");
-  Put32(region, 40);                                   // sample length
-  PutText(region, "rgn ");                             // purpose
-  Put16(region, 44);                                   // country
-  Put16(region, 9);                                    // language
-  Put16(region, 1);                                    // dialect
-  Put16(region, 1252);                                 // code page
-  PutText(region, std::string_view("Opening.\0", 9));  // 29 bytes: odd
-  std::vector<std::uint8_t> odd = CueIdAnd(3, "");
-  odd.insert(odd.end(), {0x01, 0xFF, 0x7F, '\t', 0xC3, 0x28, 0x00, 0x80});
-
-  EditorMarkers markers;
-  for (const auto& sub :
-       {SubChunk("labl", CueIdAnd(1, std::string_view("Intro\0", 6))),
-        SubChunk("labl", CueIdAnd(2, std::string_view("Question 1\0", 11))),
-        SubChunk("note", CueIdAnd(2, std::string_view("Ask why.\0", 9))), SubChunk("ltxt", region),
-        SubChunk("labl", odd), SubChunk("labl", CueIdAnd(9, std::string_view("Orphan\0", 7)))}) {
-    markers.kept.insert(markers.kept.end(), sub.begin(), sub.end());
-  }
-  std::vector<std::uint8_t> adtl;
-  PutText(adtl, "adtl");
-  const auto own = SubChunk("labl", CueIdAnd(5, std::string_view("(3,7)\0", 6)));
-  adtl.insert(adtl.end(), markers.kept.begin(), markers.kept.begin() + 18);  // "Intro"
-  adtl.insert(adtl.end(), own.begin(), own.end());
-  adtl.insert(adtl.end(), markers.kept.begin() + 18, markers.kept.end());
-  markers.file = RiffBuilder()
-                     .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
-                     .Chunk("data", Pcm16Bytes(std::vector<std::int16_t>(100, 7)))
-                     .Chunk("cue ", CueBody({{1, 10}, {2, 50}, {3, 70}, {5, 90}}))
-                     .Chunk("LIST", adtl)
-                     .Build();
-  return markers;
-}
+// Markers as another editor leaves them, as stored: labels, a note and a labelled text of a
+// region (cue id, sample length, purpose "rgn ", country, language, dialect, code page, text);
+// odd sizes with their pad bytes; a label of bytes that are not printable text (one after its
+// NUL); a label whose cue id has no cue point.
+const std::string kEditorMarkers = Bytes(
+    "labl\x0A\0\0\0\x01\0\0\0Intro\0"
+    "labl\x0F\0\0\0\x02\0\0\0Question 1\0\0"
+    "note\x0D\0\0\0\x02\0\0\0Ask why.\0\0"
+    "ltxt\x1D\0\0\0\x01\0\0\0\x28\0\0\0rgn \x2C\0\x09\0\x01\0\xE4\x04Opening.\0\0"
+    "labl\x0C\0\0\0\x03\0\0\0\x01\xFF\x7F\t\xC3\x28\0\x80"
+    "labl\x0B\0\0\0\x09\0\0\0Orphan\0\0");
 
 TEST(WavFileWriteTest, LabelsNotesAndTextsOfOtherToolsAreWrittenBackByteForByte) {
   TempDir dir;
-  const EditorMarkers markers = EditorMarkersFile();
-  auto file = Open(WriteBytes(dir, "in.wav", markers.file));
+  // The program's own label, "(3,7)" on cue 5, after the first of the editor's.
+  const std::string adtl = "adtl" + kEditorMarkers.substr(0, 18) +
+                           Bytes("labl\x0A\0\0\0\x05\0\0\0(3,7)\0") + kEditorMarkers.substr(18);
+  auto file = Open(WriteBytes(dir, "in.wav",
+                              RiffBuilder()
+                                  .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
+                                  .Chunk("data", Pcm16Bytes(std::vector<std::int16_t>(100, 7)))
+                                  .Chunk("cue ", CueBody({{1, 10}, {2, 50}, {3, 70}, {5, 90}}))
+                                  .Chunk("LIST", Vec(adtl))
+                                  .Build()));
   ASSERT_TRUE(file);
   const std::string out = dir.File("out.wav");
   ASSERT_EQ(file->GetWavData()->SaveAs(kFormatTypeWav, out), 1);
@@ -191,12 +137,8 @@ TEST(WavFileWriteTest, LabelsNotesAndTextsOfOtherToolsAreWrittenBackByteForByte)
   // The program's label is rebuilt first, on cue 4, the first id no kept sub-chunk holds; the
   // others follow unchanged, in their order, with their cue ids (the orphan's 9 included).
   const std::string written = ReadFile(out);
-  std::vector<std::uint8_t> list;
-  PutText(list, "adtl");
-  const auto own = SubChunk("labl", CueIdAnd(4, std::string_view("(3,7)\0", 6)));
-  list.insert(list.end(), own.begin(), own.end());
-  list.insert(list.end(), markers.kept.begin(), markers.kept.end());
-  EXPECT_EQ(ChunkData(written, "LIST"), std::string(list.begin(), list.end()));
+  EXPECT_EQ(ChunkData(written, "LIST"),
+            "adtl" + Bytes("labl\x0A\0\0\0\x04\0\0\0(3,7)\0") + kEditorMarkers);
   // The cue points stay where they were; the event's point is added after them.
   std::vector<std::uint8_t> cue = CueBody({{1, 10}, {2, 50}, {3, 70}, {5, 90}, {4, 90}});
   EXPECT_EQ(ChunkData(written, "cue "), std::string(cue.begin(), cue.end()));
@@ -246,22 +188,18 @@ TEST(WavFileWriteTest, FilesWithOnlyTheProgramsLabelsKeepTheirBytes) {
   ASSERT_TRUE(file);
   const std::string out = dir.File("out.wav");
   ASSERT_EQ(file->GetWavData()->SaveAs(kFormatTypeWav, out), 1);
-  std::vector<std::uint8_t> silenceLength = CueIdAnd(3, "");
-  Put32(silenceLength, 2);
-  silenceLength.resize(20, 0);
-  std::vector<std::uint8_t> list;
-  PutText(list, "adtl");
-  for (const auto& sub : {SubChunk("labl", CueIdAnd(1, std::string_view("(3,7)\0", 6))),
-                          SubChunk("labl", CueIdAnd(2, std::string_view("(-1,4)\0\0", 8))),
-                          SubChunk("labl", CueIdAnd(3, std::string_view("SILENCE\0", 8))),
-                          SubChunk("ltxt", silenceLength)}) {
-    list.insert(list.end(), sub.begin(), sub.end());
-  }
+  // The labels, then the labelled text of the silence: cue 3, length 2, the rest zero.
+  const std::string list = Bytes(
+      "adtl"
+      "labl\x0A\0\0\0\x01\0\0\0(3,7)\0"
+      "labl\x0C\0\0\0\x02\0\0\0(-1,4)\0\0"
+      "labl\x0C\0\0\0\x03\0\0\0SILENCE\0"
+      "ltxt\x14\0\0\0\x03\0\0\0\x02\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0");
   const auto expected = RiffBuilder()
                             .Chunk("fmt ", FmtBody(1, 1, 8000, 16))
                             .Chunk("data", Pcm16Bytes({1, 2, 3}))
                             .Chunk("cue ", CueBody({{7, 2}, {3, 2}, {1, 1}, {2, 1}}))
-                            .Chunk("LIST", list)
+                            .Chunk("LIST", Vec(list))
                             .Build();
   EXPECT_TRUE(ReadFile(out) == std::string(expected.begin(), expected.end()));
 }

@@ -12,9 +12,8 @@ namespace testsupport {
 
 inline std::string WriteBytes(const TempDir& dir, const std::string& name,
                               const std::vector<std::uint8_t>& bytes) {
-  std::string path = dir.File(name);
-  WriteFile(path, std::string(bytes.begin(), bytes.end()));
-  return path;
+  WriteFile(dir.File(name), bytes);
+  return dir.File(name);
 }
 
 /// Opens a file through the registry with its samples, as the conversion does.
