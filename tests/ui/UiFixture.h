@@ -3,7 +3,6 @@
 // What every window test starts from: the shipped configuration, the default band set, a
 // fresh folder, and a way to open the main window (on Qt's offscreen platform or a real X
 // server).
-#include <QGuiApplication>
 #include <QTest>
 #include <functional>
 #include <memory>
@@ -49,11 +48,6 @@ class UiFixture : public QObject {
     }
     return dialog;
   }
-
-  // Screenshots come from one platform each, so that the two runs of the tests side by side
-  // never write the same file: the window's older ones from the offscreen platform, those of
-  // the gestures from the real X server.
-  static bool OnRealDisplay() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
   // A mono 16-bit wave file `name` of `samples` at `rate` Hz in the test's folder; its path.
   std::string WriteWave(const std::string& name, const std::vector<std::int16_t>& samples,
