@@ -13,8 +13,6 @@
 #include <vector>
 
 #include "analysis/LongTermPower.h"
-#include "eq/design/FilterChain.h"
-#include "eq/filter/PcmFilter.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/ButtonST.h"
 #include "ui/DlgEQController.h"
@@ -80,31 +78,16 @@ class RecordingViewTest : public UiFixture {
     RecordingPlayer* player = dialog->Player();
     QVERIFY(player != nullptr);
     QVERIFY(dialog->PlayButton()->isEnabled());
-    auto convert = [this](std::vector<std::int16_t> part) {
-      FilterChain chain;
-      DesignBandFilters(m_table, chain, 22050);
-      FilterSamples(FilterKernel::Plain, {SampleEncoding::Pcm16, 0}, part.data(),
-                    static_cast<std::uint32_t>(part.size()), chain, 1);
-      return part;
-    };
     dialog->Editors()[3]->EnableBox()->click();  // a bell more, set through the window
     QCOMPARE(m_table[3].enable, 1);
-    const std::vector<std::int16_t> whole = convert(samples);
-    const std::vector<float> played = player->Next(5000);
-    for (std::size_t i = 0; i < played.size(); ++i) {
-      QCOMPARE(played[i], static_cast<float>(whole[i]) / 32768.0F);
-    }
+    ExpectPlays(*player, ConvertedPart(samples, 22050), 5000);
 
     QVERIFY(dialog->SetLoop(0.5, 1.0));  // frames 11025 to 22050
     QCOMPARE(player->LoopFirst(), std::size_t{11025});
     QCOMPARE(player->LoopEnd(), std::size_t{22050});
     QVERIFY(dialog->PlayButton()->toolTip().contains(QStringLiteral("0.50 s to 1.00 s")));
-    const std::vector<std::int16_t> slice =
-        convert(std::vector<std::int16_t>(samples.begin() + 11025, samples.begin() + 22050));
-    const std::vector<float> loop = player->Next(11025 + 300);
-    for (std::size_t i = 0; i < loop.size(); ++i) {
-      QCOMPARE(loop[i], static_cast<float>(slice[i % slice.size()]) / 32768.0F);
-    }
+    ExpectPlays(*player, ConvertedPart({samples.begin() + 11025, samples.begin() + 22050}, 22050),
+                11025 + 300);
     QVERIFY(dialog->SetLoop(3.0, 3.0));  // nothing selected: the whole recording again
     QCOMPARE(player->LoopEnd(), samples.size());
 
@@ -121,11 +104,10 @@ class RecordingViewTest : public UiFixture {
       dialog->PlayButton()->click();
     }
 
-    QString report;
-    dialog->SetReportSink([&](const QString&, const QString& text, bool) { report = text; });
+    CaptureReports(*dialog);
     dialog->OpenRecording(QString::fromStdString(m_dir.File("missing.wav")));
-    QTRY_VERIFY_WITH_TIMEOUT(!report.isEmpty(), 10000);
-    QVERIFY(report.startsWith(QStringLiteral("The recording cannot be read")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_report.count > 0, 10000);
+    QVERIFY(m_report.text.startsWith(QStringLiteral("The recording cannot be read")));
   }
 
   // A second recording opened while the first, ten minutes long, is still being read: the
