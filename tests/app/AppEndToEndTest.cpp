@@ -271,13 +271,8 @@ TEST_F(AppEndToEndTest, ConversionWithStoredBandsPrintsFiveLinesAndWritesBesideT
   const ProcessResult r =
       Run({"/command", "/access_setting:speech.cfg", "/eq_index:0", "/convert_source:a/voice.wav"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out,
-            "Information:Open the file.(a/voice.wav).\r\n"
-            "Information:File format is WAV.\r\n"
-            "Information:Time:2500 ms,SampleRate:16000 Hz,BitPerSample:16,Channel:1.\r\n"
-            "Information:Apply the equalizer filter parameter.\r\n"
-            "Information:Write to output file(a/voice_filter.wav).\r\n"
-            "Terminated:ConvertFile:Result:1\r\n");
+  EXPECT_EQ(r.out, Converted("a/voice.wav", "a/voice_filter.wav", "2500 ms,SampleRate:16000 Hz") +
+                       "Terminated:ConvertFile:Result:1\r\n");
   const auto filtered = ReadSamples(m_dir.File("a/voice_filter.wav"));
   ASSERT_EQ(filtered.size(), 40000U);
   const auto input = Ramp(40000);
