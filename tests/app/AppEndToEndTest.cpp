@@ -278,14 +278,6 @@ TEST_F(AppEndToEndTest, ConversionWithStoredBandsPrintsFiveLinesAndWritesBesideT
   const auto input = Ramp(40000);
   EXPECT_NE(std::vector<std::int16_t>(filtered.begin(), filtered.end()), input);
 }
-
-TEST_F(AppEndToEndTest, WithoutSettingsTheDisabledDefaultBandsKeepEverySample) {
-  RampWave("in.wav", 9999);
-  const ProcessResult r = Run({"/command", "/convert_source:in.wav", "/convert_output:out/in.wav"});
-  EXPECT_EQ(r.exitCode, 0);
-  const auto out = ReadSamples(m_dir.File("out/in.wav"));
-  EXPECT_EQ(std::vector<std::int16_t>(out.begin(), out.end()), Ramp(9999));
-}
 #endif
 
 TEST_F(AppEndToEndTest, ExitStatusTellsFailedConversionsFromGoodOnes) {

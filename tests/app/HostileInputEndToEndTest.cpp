@@ -86,12 +86,17 @@ TEST_F(HostileInputTest, SettingsThatCannotBeLoadedFailTheConversionAndSayWhy) {
     EXPECT_FALSE(fs::exists(m_dir.File("out.wav")));
   }
 
-  // The same kinds of path as the configuration file: the built-in configuration applies.
+  // The same kinds of path as the configuration file: the built-in configuration applies, whose
+  // disabled default bands keep every sample.
   fs::remove(m_dir.File("tonvale.ini"));
   fs::create_directory(m_dir.File("tonvale.ini"));
   const ProcessResult r = Run({"/command", "/convert_source:in.wav", "/convert_output:out.wav"});
   EXPECT_EQ(r.exitCode, 0) << r.out;
   EXPECT_TRUE(fs::is_directory(m_dir.File("tonvale.ini")));
+#if TONVALE_HAVE_SNDFILE
+  const auto out = ReadSamples(m_dir.File("out.wav"));
+  EXPECT_EQ(std::vector<std::int16_t>(out.begin(), out.end()), Ramp(480));
+#endif
 }
 
 TEST_F(HostileInputTest, BandsThatMakeNoFilterAreNamedInsteadOfWritingGarbage) {
