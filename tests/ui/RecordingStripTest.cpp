@@ -5,6 +5,7 @@
 #define QTEST_QPA_MOUSE_HANDLING  // mouse events enter through the window, as a platform's do
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
@@ -224,8 +225,10 @@ class RecordingStripTest : public UiFixture {
     ExpectPlays(*player, ConvertedPart(second, 8000), 8000 * 2);
   }
 
-  // The example clip with its settings and a selection in the time line: the whole window grabs
-  // at the screen's ratio, and the envelope shows through the selection's shade.
+  // The example clip with its settings and a selection in the time line, as `tonvale
+  // /access_setting:speech-eq.cfg /eq_index:0 /open_recording:speech.wav` shows it: the whole
+  // window grabs at the screen's ratio, the grid and the pictures have its pixels (twice as many
+  // at a ratio of 2), and the envelope shows through the selection's shade.
   void theEnvelopeShowsThroughASelectionOfTheExampleClip() {
     QVERIFY(LoadUserSettings(EXAMPLE_SETTINGS, 0, m_config, m_table) == 1);
     auto dialog = MakeDialog(true, nullptr, EXAMPLE_SPEECH);
@@ -240,6 +243,8 @@ class RecordingStripTest : public UiFixture {
     const QPixmap shot = dialog->grab();
     const qreal ratio = shot.devicePixelRatio();
     QCOMPARE(shot.size(), dialog->size() * ratio);
+    QCOMPARE(dialog->Painter()->GridPicture().devicePixelRatio(), ratio);
+    QCOMPARE(dialog->Editors()[1]->Picture()->pixmap().devicePixelRatio(), ratio >= 2 ? 2.0 : 1.0);
     // The envelope's colour inside the selection's shade, over the middle of the strip.
     const QImage image = strip->grab().toImage();
     const int middle =

@@ -1,10 +1,8 @@
 // A recording in the window: its spectrum under the curve, listening through the bands with a
-// loop, where the controls sit for each window width, and the screenshots (also at a
-// device-pixel ratio of 2, when the test runs with QT_SCALE_FACTOR=2).
+// loop, and where the controls sit for each window width.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
@@ -18,7 +16,6 @@
 #include "ui/DlgEQController.h"
 #include "ui/DlgEQPainter.h"
 #include "ui/RecordingPlayer.h"
-#include "ui/RecordingStrip.h"
 
 class RecordingViewTest : public UiFixture {
   Q_OBJECT
@@ -165,22 +162,6 @@ class RecordingViewTest : public UiFixture {
       }
       QVERIFY(open->isVisible() && play->isVisible() && ab->isVisible());
     }
-  }
-
-  // The example clip with its settings, as `tonvale /access_setting:speech-eq.cfg /eq_index:0
-  // /open_recording:speech.wav` shows it; at a ratio of 2 the grid and the pictures have twice
-  // the pixels.
-  void theExampleWithItsRecordingIsDrawnAtTheScreensRatio() {
-    QVERIFY(LoadUserSettings(EXAMPLE_SETTINGS, 0, m_config, m_table) == 1);
-    auto dialog = MakeDialog(true, nullptr, EXAMPLE_SPEECH);
-    QTRY_VERIFY_WITH_TIMEOUT(dialog->HasSpectrum(), 10000);
-    const CRecordingStrip* strip = dialog->Strip();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        strip->Envelope() != nullptr && strip->Envelope()->FramesAdded() == strip->Frames(), 10000);
-    dialog->Painter()->repaint();
-    const qreal ratio = dialog->devicePixelRatioF();
-    QCOMPARE(dialog->Painter()->GridPicture().devicePixelRatio(), ratio);
-    QCOMPARE(dialog->Editors()[1]->Picture()->pixmap().devicePixelRatio(), ratio >= 2 ? 2.0 : 1.0);
   }
 
  private:
