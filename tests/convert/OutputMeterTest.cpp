@@ -19,6 +19,7 @@
 #include "delivery/LoudnessMeter.h"
 #include "platform/text/NumberText.h"
 #include "tests/delivery/DeliveryTestSupport.h"
+#include "tests/support/RandomSampleBytes.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -57,26 +58,6 @@ double NaiveValue(SampleEncoding encoding, const std::vector<std::uint8_t>& byte
   return 0.0;
 }
 
-// Noise in `encoding`'s bytes: random bytes for the integers (full-scale noise), values of up
-// to +-0.99 for the floats.
-std::vector<std::uint8_t> NoiseBytes(SampleEncoding encoding, std::size_t samples) {
-  std::mt19937 rng(7);
-  std::vector<std::uint8_t> bytes(samples * SampleBytes(encoding));
-  for (std::size_t i = 0; i < samples; ++i) {
-    const double x = std::uniform_real_distribution<double>(-0.99, 0.99)(rng);
-    const auto f = static_cast<float>(x);
-    if (encoding == SampleEncoding::Float32) {
-      std::memcpy(&bytes[4 * i], &f, 4);
-    } else if (encoding == SampleEncoding::Float64) {
-      std::memcpy(&bytes[8 * i], &x, 8);
-    }
-  }
-  if (encoding != SampleEncoding::Float32 && encoding != SampleEncoding::Float64) {
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
-  }
-  return bytes;
-}
-
 TEST(OutputMeterTest, EveryEncodingFedInPiecesThatSplitFramesMeasuresAsItsDecodedValues) {
   constexpr unsigned kChannels = 6;  // the true peak in four groups: 1, 2, 1 and 2 channels
   constexpr std::uint32_t kRate = 44100;
@@ -85,7 +66,8 @@ TEST(OutputMeterTest, EveryEncodingFedInPiecesThatSplitFramesMeasuresAsItsDecode
        {SampleEncoding::Pcm8, SampleEncoding::Pcm16, SampleEncoding::Pcm24, SampleEncoding::Pcm32,
         SampleEncoding::Float32, SampleEncoding::Float64}) {
     SCOPED_TRACE(static_cast<int>(encoding));
-    const std::vector<std::uint8_t> bytes = NoiseBytes(encoding, samples);
+    std::mt19937 rng(7);
+    const std::vector<std::uint8_t> bytes = testsupport::RandomSampleBytes(encoding, samples, rng);
     // Pieces of a prime size: most of them end inside a sample and inside a frame; a last
     // partial frame (two samples more) is left out. The parts on threads of their own, and on
     // the caller's (a conversion of one thread).
