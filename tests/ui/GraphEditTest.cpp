@@ -49,10 +49,7 @@ class GraphEditTest : public UiFixture {
   // window widths; the screen's pixel ratio changes nothing of it.
   void aDragOfNPixelsMovesTheBandByTheGridsMapping() {
     for (const int bands : {3, 10, 16}) {
-      Reset();
-      m_config.bandNum = bands;
-      m_table.clear();
-      ApplyDefaultSettings(m_config, m_table);
+      Reset(bands);
       m_table[1].enable = 1;
       m_table[1].centFreq = 500;
       m_table[1].gain = 0;

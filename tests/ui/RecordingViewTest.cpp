@@ -132,10 +132,7 @@ class RecordingViewTest : public UiFixture {
   // top-right corner; the window's size follows the editors alone either way.
   void theControlsSitInTheTopRowOrOverTheGraphsCorner() {
     for (const int bands : {2, 3, 10, 16}) {
-      Reset();
-      m_config.bandNum = bands;
-      m_table.clear();
-      ApplyDefaultSettings(m_config, m_table);
+      Reset(bands);
       auto dialog = MakeDialog();
       const int editor = dialog->Editors()[0]->width();
       QCOMPARE(dialog->width(), bands * editor);

@@ -25,12 +25,16 @@
 
 class UiFixture : public QObject {
  protected:
-  // The shipped configuration, read from the built-in default file, and its default bands.
-  void Reset() {
+  // The shipped configuration, read from the built-in default file, and its default bands (of
+  // `bands` bands instead of the configuration's number when that is given).
+  void Reset(int bands = 0) {
     m_dir.~TempDir();
     new (&m_dir) testsupport::TempDir();
     m_config = AppConfig{};
     QVERIFY(LoadAppConfig(m_dir.File("tonvale.ini"), m_config) == 1);
+    if (bands > 0) {
+      m_config.bandNum = bands;
+    }
     m_table.clear();
     ApplyDefaultSettings(m_config, m_table);
     m_graph = EqGraphParams{};
