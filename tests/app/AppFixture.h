@@ -64,6 +64,17 @@ class AppFixture : public ::testing::Test {
         path, testsupport::PcmWave(channels, rate, 16, testsupport::Pcm16Bytes(Ramp(samples))));
   }
 
+  // The lines a converted 16-bit mono WAVE file prints, `time` its time line's length and rate
+  // and `notes` the lines before the filter's.
+  static std::string Converted(const std::string& source, const std::string& output,
+                               const std::string& time = "1000 ms,SampleRate:16000 Hz",
+                               const std::string& notes = "") {
+    return "Information:Open the file.(" + source + ").\r\nInformation:File format is WAV.\r\n" +
+           "Information:Time:" + time + ",BitPerSample:16,Channel:1.\r\n" + notes +
+           "Information:Apply the equalizer filter parameter.\r\n" +
+           "Information:Write to output file(" + output + ").\r\n";
+  }
+
   // What the schema validator says of the report `name` in the test's folder (empty: valid).
   std::string SchemaProblems(const std::string& name) const {
     return testsupport::JsonSchemaProblems(SCHEMA_FILE, m_dir.File(name));

@@ -51,15 +51,29 @@ class BatchEndToEndTest : public apptest::AppFixture {
     return fs::exists(platform::NativePath(m_dir.File(name)));
   }
 
-  // The lines a converted file prints.
-  static std::string Converted(const std::string& source, const std::string& output) {
-    return "Information:Open the file.(" + source +
-           ").\r\nInformation:File format is WAV.\r\n"
-           "Information:Time:1000 ms,SampleRate:16000 Hz,BitPerSample:16,Channel:1.\r\n"
-           "Information:Apply the equalizer filter parameter.\r\n"
-           "Information:Write to output file(" +
-           output + ").\r\n";
+  struct Refusal {
+    std::vector<std::string> args;  // after /command and speech.cfg, unless they name their own
+    std::string line;               // after "Error:The ", before ": they are the same file."
+  };
+  // Each run ends with its refusal, and none of the files `inputs` changes.
+  void ExpectRefused(const std::vector<Refusal>& refusals, const std::vector<std::string>& inputs) {
+    const auto bytes = [&] {
+      std::string all;
+      for (const std::string& name : inputs) all += ReadFile(m_dir.File(name)) + "|";
+      return all;
+    };
+    const std::string before = bytes();
+    for (const Refusal& c : refusals) {
+      std::vector<std::string> args = {"/command", "/access_setting:speech.cfg"};
+      if (c.args.front().rfind("/access_setting:", 0) == 0) args.pop_back();
+      args.insert(args.end(), c.args.begin(), c.args.end());
+      const ProcessResult r = Run(args);
+      EXPECT_EQ(r.exitCode, 1) << c.line;
+      EXPECT_EQ(r.out, "Error:The " + c.line + ": they are the same file.\r\n");
+    }
+    EXPECT_TRUE(bytes() == before);
   }
+
   static std::string Unopened(const std::string& source) {
     return "Information:Open the file.(" + source + ").\r\nError:Can't open the file.(" + source +
            ").\r\n";
@@ -195,14 +209,6 @@ TEST_F(BatchEndToEndTest, AReportThatIsAFileOfTheRunIsRefused) {
   Wave("in/b.wav");
   Wave("t1.wav");
   testsupport::WriteFile(m_dir.File("p.txt"), "Filter 1: ON PK Fc 1000 Hz Gain 3 dB Q 1\n");
-  const auto inputs = [this] {  // every input's bytes, one after the other
-    std::string all;
-    for (const char* name : {"a.wav", "in/b.wav", "t1.wav", "p.txt", "speech.cfg"}) {
-      all += ReadFile(m_dir.File(name)) + "|";
-    }
-    return all;
-  };
-  const std::string before = inputs();
   struct Case {
     std::vector<std::string> args;
     std::string report;
@@ -232,16 +238,12 @@ TEST_F(BatchEndToEndTest, AReportThatIsAFileOfTheRunIsRefused) {
   cases.push_back({single, "soft.wav", "source(a.wav)"});
   cases.push_back({single, "hard.wav", "source(a.wav)"});
 #endif
-  for (const Case& c : cases) {
-    std::vector<std::string> args = {"/command", "/access_setting:speech.cfg"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    args.push_back("/report:" + c.report);
-    const ProcessResult r = Run(args);
-    EXPECT_EQ(r.exitCode, 1) << c.report;
-    EXPECT_EQ(r.out, "Error:The report(" + c.report + ") would overwrite the " + c.what +
-                         ": they are the same file.\r\n");
+  std::vector<Refusal> refusals;
+  for (Case& c : cases) {
+    c.args.push_back("/report:" + c.report);
+    refusals.push_back({c.args, "report(" + c.report + ") would overwrite the " + c.what});
   }
-  EXPECT_TRUE(inputs() == before);
+  ExpectRefused(refusals, {"a.wav", "in/b.wav", "t1.wav", "p.txt", "speech.cfg"});
   for (const char* name : {"out.wav", "a_filter.wav", "t1_filter.wav", "e.txt"}) {
     EXPECT_FALSE(Exists(name)) << name;
   }
@@ -266,16 +268,8 @@ TEST_F(BatchEndToEndTest, AReportThatIsAFileOfTheRunIsRefused) {
 TEST_F(BatchEndToEndTest, NoFileTheRunWritesLandsOnAnotherFileOfTheRun) {
   Wave("a.wav");
   testsupport::WriteFile(m_dir.File("p.txt"), "Filter 1: ON PK Fc 1000 Hz Gain 3 dB Q 1\n");
-  const auto inputs = [this] {
-    return ReadFile(m_dir.File("a.wav")) + "|" + ReadFile(m_dir.File("p.txt")) + "|" +
-           ReadFile(m_dir.File("speech.cfg"));
-  };
-  const std::string before = inputs();
-  struct Case {
-    std::vector<std::string> args;
-    std::string line;  // after "Error:The ", before ": they are the same file."
-  };
-  std::vector<Case> cases = {
+  const std::vector<std::string> inputs = {"a.wav", "p.txt", "speech.cfg"};
+  std::vector<Refusal> cases = {
       {{"/convert_source:a.wav", "/convert_output:a.wav"},
        "output(a.wav) would overwrite the source(a.wav)"},
       {{"/convert_source:a.wav", "/convert_output:./speech.cfg"},
@@ -294,23 +288,11 @@ TEST_F(BatchEndToEndTest, NoFileTheRunWritesLandsOnAnotherFileOfTheRun) {
   cases.push_back({{"/convert_source:a.wav", "/convert_output:hard.wav"},
                    "output(hard.wav) would overwrite the source(a.wav)"});
 #endif
-  for (const Case& c : cases) {
-    std::vector<std::string> args = {"/command", "/access_setting:speech.cfg"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    const ProcessResult r = Run(args);
-    EXPECT_EQ(r.exitCode, 1) << c.line;
-    EXPECT_EQ(r.out, "Error:The " + c.line + ": they are the same file.\r\n");
-  }
-  EXPECT_TRUE(inputs() == before);
-
   // A settings file that is a source of the run is not written by an import.
-  const ProcessResult r = Run({"/command", "/access_setting:a.wav", "/import_preset:p.txt",
-                               "/convert_source:a.wav", "/convert_output:out.wav"});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out,
-            "Error:The settings file(a.wav) would overwrite the source(a.wav): they are the same "
-            "file.\r\n");
-  EXPECT_TRUE(inputs() == before);
+  cases.push_back({{"/access_setting:a.wav", "/import_preset:p.txt", "/convert_source:a.wav",
+                    "/convert_output:out.wav"},
+                   "settings file(a.wav) would overwrite the source(a.wav)"});
+  ExpectRefused(cases, inputs);
   EXPECT_FALSE(Exists("out.wav"));
 }
 

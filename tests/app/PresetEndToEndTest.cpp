@@ -67,7 +67,7 @@ TEST_F(PresetEndToEndTest, FailuresSayWhyAndLeaveTheSettingsAlone) {
             "Information:The conversion is not run: the preset step before it failed.\r\n"
             "Terminated:ConvertFile:Result:0\r\n");
   EXPECT_EQ(testsupport::ReadFile(m_dir.File("user.ini")), "[MusicEQ]\r\n");
-  EXPECT_FALSE(std::filesystem::exists(m_dir.File("in_EQ.wav")));
+  EXPECT_FALSE(std::filesystem::exists(m_dir.File("in_filter.wav")));
 
   run = Run({"/command", "/import_preset:missing.txt", "/access_setting:user.ini"});
   EXPECT_EQ(run.exitCode, 2);

@@ -82,19 +82,6 @@ class BandEditorTest : public UiFixture {
     QCOMPARE(gain->text(), QStringLiteral("-3.x"));
   }
 
-  void tooltipsShowTheFieldTextAndTheFilterKind() {
-    auto dialog = MakeDialog();
-    CDlgEQController* bell = dialog->Editors()[2];
-    QCOMPARE(bell->ToolTipFor(bell->Picture()), QStringLiteral("Bell filter (Band03)"));
-    QCOMPARE(dialog->Editors()[0]->ToolTipFor(dialog->Editors()[0]->Picture()),
-             QStringLiteral("High Pass filter (Band01)"));
-    QCOMPARE(dialog->Editors()[9]->ToolTipFor(dialog->Editors()[9]->Picture()),
-             QStringLiteral("Low Pass filter (Band10)"));
-    QCOMPARE(bell->ToolTipFor(bell->Field(2)), QStringLiteral("10.00"));
-    bell->Field(2)->setText(QString());
-    QCOMPARE(bell->ToolTipFor(bell->Field(2)), QString());
-  }
-
   // The typing limit bounds what a person types or pastes, never what the program shows: a
   // stored value longer than the limit is shown whole and read back whole.
   void typingLimitNeverCutsAShownValue() {

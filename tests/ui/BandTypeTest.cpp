@@ -55,9 +55,21 @@ class BandTypeTest : public UiFixture {
  private slots:
   void init() { Reset(); }
 
+  // The type menu rebuilds an editor with the new type's fields; each picture's tooltip names
+  // the kind of filter, each field's shows its text.
   void theTypeMenuRebuildsTheEditorWithTheNewTypesFields() {
     auto dialog = MakeDialog();
-    dialog->SetReportSink([](const QString&, const QString&, bool) {});
+    CaptureReports(*dialog);
+    const auto tip = [&dialog](std::size_t band) {
+      return dialog->Editors()[band]->ToolTipFor(dialog->Editors()[band]->Picture());
+    };
+    QCOMPARE(tip(0), QStringLiteral("High Pass filter (Band01)"));
+    QCOMPARE(tip(2), QStringLiteral("Bell filter (Band03)"));
+    QCOMPARE(tip(9), QStringLiteral("Low Pass filter (Band10)"));
+    CDlgEQController* bell = dialog->Editors()[1];
+    QCOMPARE(bell->ToolTipFor(bell->Field(2)), QStringLiteral("10.00"));
+    bell->Field(2)->setText(QString());
+    QCOMPARE(bell->ToolTipFor(bell->Field(2)), QString());
     const std::unique_ptr<QMenu> menu(dialog->Editors()[3]->CreateTypeMenu(nullptr));
     QStringList names;
     for (QAction* action : menu->actions()) {
@@ -75,15 +87,13 @@ class BandTypeTest : public UiFixture {
     QVERIFY(!notch->Field(2)->isEnabled());
     QVERIFY(!notch->Spin(2)->isEnabled());
     QVERIFY(notch->Field(0)->isEnabled());
-    QCOMPARE(notch->ToolTipFor(notch->Picture()), QStringLiteral("Notch filter (Band04)"));
+    QCOMPARE(tip(3), QStringLiteral("Notch filter (Band04)"));
 
     dialog->Editors()[4]->ChooseType(4);
-    QCOMPARE(dialog->Editors()[4]->ToolTipFor(dialog->Editors()[4]->Picture()),
-             QStringLiteral("Low Shelf filter (Band05)"));
+    QCOMPARE(tip(4), QStringLiteral("Low Shelf filter (Band05)"));
     QVERIFY(dialog->Editors()[4]->Field(2)->isEnabled());
     dialog->Editors()[5]->ChooseType(5);
-    QCOMPARE(dialog->Editors()[5]->ToolTipFor(dialog->Editors()[5]->Picture()),
-             QStringLiteral("High Shelf filter (Band06)"));
+    QCOMPARE(tip(5), QStringLiteral("High Shelf filter (Band06)"));
 
     // A bell made a low-pass keeps its frequency as the corner, with its stop an octave above.
     const double centre = m_table[2].centFreq;
@@ -172,8 +182,7 @@ class BandTypeTest : public UiFixture {
 
     // An export that fails part-way (here the file-size limit cuts it off) leaves the file
     // it was to replace as it was, as every writer of a whole file does.
-    bool failed = false;
-    dialog->SetReportSink([&](const QString&, const QString&, bool bad) { failed = bad; });
+    CaptureReports(*dialog);
     const std::string kept = m_dir.File("kept.png");
     testsupport::WriteFile(kept, "the previous export");
     bool exported = true;
@@ -182,18 +191,13 @@ class BandTypeTest : public UiFixture {
       exported = dialog->ExportGraph(QString::fromStdString(kept), 1.0);
     }
     QVERIFY(!exported);
-    QVERIFY(failed);
+    QVERIFY(m_report.failed);
     QCOMPARE(testsupport::ReadFile(kept), std::string("the previous export"));
   }
 
   void presetsGoInAndOutThroughTheGraphMenu() {
     auto dialog = MakeDialog();
-    QString title;
-    QString text;
-    dialog->SetReportSink([&](const QString& t, const QString& body, bool) {
-      title = t;
-      text = body;
-    });
+    CaptureReports(*dialog);
     const std::string preset = m_dir.File("preset.txt");
     testsupport::WriteFile(preset,
                            "Preamp: -3 dB\nFilter 1: ON LSC Fc 105 Hz Gain 6.2 dB Q 0.7\n"
@@ -220,9 +224,10 @@ class BandTypeTest : public UiFixture {
     QCOMPARE(dialog->width(), 3 * dialog->Editors()[0]->width());
     QCOMPARE(dialog->Editors()[1]->bandType, 6U);
     QCOMPARE(m_table.preampDb, -3.0);
-    QCOMPARE(title, QStringLiteral("Import preset"));
-    QVERIFY(text.startsWith(QStringLiteral("Imported 3 filters.")));
-    QVERIFY(text.contains(QStringLiteral("Line 5 is skipped: a convolution is not read.")));
+    QCOMPARE(m_report.title, QStringLiteral("Import preset"));
+    QVERIFY(m_report.text.startsWith(QStringLiteral("Imported 3 filters.")));
+    QVERIFY(
+        m_report.text.contains(QStringLiteral("Line 5 is skipped: a convolution is not read.")));
 
     action("Export preset...")->trigger();
     QCOMPARE(
@@ -235,12 +240,7 @@ class BandTypeTest : public UiFixture {
   // is refused with the count and the limit, and the bands stay as they were.
   void aPresetOfMoreFiltersThanTheBandLimitIsRefused() {
     auto dialog = MakeDialog();
-    QString text;
-    bool failed = false;
-    dialog->SetReportSink([&](const QString&, const QString& body, bool bad) {
-      text = body;
-      failed = bad;
-    });
+    CaptureReports(*dialog);
     std::string preset = "Filter: ON PK Fc 1000 Hz Gain 1 dB Q 1\n";
     for (int n = 0; n < 100; ++n) {
       preset += "Filter: ON PK Fc " + std::to_string(100 + n) + " Hz Gain 1 dB Q 1\n";
@@ -248,10 +248,11 @@ class BandTypeTest : public UiFixture {
     testsupport::WriteFile(m_dir.File("many.txt"), preset + "GraphicEQ: 20 0\n");
     const EqBandTable before = m_table;
     QVERIFY(!dialog->ImportPreset(QString::fromStdString(m_dir.File("many.txt"))));
-    QVERIFY(failed);
-    QCOMPARE(text, QStringLiteral("The preset file holds 101 filters, more than the limit of 100 "
-                                  "bands.\n\nLine 102 is skipped: a graphic equalizer's curve "
-                                  "is not read.\n"));
+    QVERIFY(m_report.failed);
+    QCOMPARE(m_report.text,
+             QStringLiteral("The preset file holds 101 filters, more than the limit of 100 "
+                            "bands.\n\nLine 102 is skipped: a graphic equalizer's curve "
+                            "is not read.\n"));
     QVERIFY(m_table == before);
     QCOMPARE(dialog->Editors().size(), before.size());
   }

@@ -94,11 +94,10 @@ class DeliveryViewTest : public UiFixture {
     QCOMPARE(dialog->DeliveryName(), QString());
     const QString source = QString::fromStdString(WriteWave("take.wav", Sine(), 48000));
     dialog->SetFileChooser([source](QWidget*) { return QStringList{source}; });
-    bool failed = true;
-    dialog->SetReportSink([&failed](const QString&, const QString&, bool bad) { failed = bad; });
+    CaptureReports(*dialog);
     dialog->SetDeliveryName(QStringLiteral("speech-recognition"));
     dialog->OnConvertFile();
-    QVERIFY(!failed);
+    QVERIFY(m_report.count == 1 && !m_report.failed);
     // The conversion the command line runs for /deliver:speech-recognition, byte for byte.
     ConversionJob job{.sourcePath = m_dir.File("take.wav"), .outputPath = m_dir.File("cli.wav")};
     job.delivery = *delivery::FindNamedDelivery("speech-recognition");

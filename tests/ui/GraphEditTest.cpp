@@ -11,8 +11,6 @@
 #include <memory>
 #include <vector>
 
-#include "eq/design/FilterChain.h"
-#include "eq/filter/PcmFilter.h"
 #include "eq/response/BandHandles.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/BandFloatNumEdit.h"
@@ -51,10 +49,7 @@ class GraphEditTest : public UiFixture {
   // window widths; the screen's pixel ratio changes nothing of it.
   void aDragOfNPixelsMovesTheBandByTheGridsMapping() {
     for (const int bands : {3, 10, 16}) {
-      Reset();
-      m_config.bandNum = bands;
-      m_table.clear();
-      ApplyDefaultSettings(m_config, m_table);
+      Reset(bands);
       m_table[1].enable = 1;
       m_table[1].centFreq = 500;
       m_table[1].gain = 0;
@@ -147,15 +142,8 @@ class GraphEditTest : public UiFixture {
     QTest::mouseMove(graph, from + QPoint(0, -20));
     QTest::mouseMove(graph, from + QPoint(0, -40));
     QVERIFY2(m_table[1].gain > 7.0, qPrintable(QString::number(m_table[1].gain)));
-    std::vector<std::int16_t> slice(samples.begin() + 2205, samples.begin() + 4410);
-    FilterChain chain;
-    DesignBandFilters(m_table, chain, 22050);
-    FilterSamples(FilterKernel::Plain, {SampleEncoding::Pcm16, 0}, slice.data(),
-                  static_cast<std::uint32_t>(slice.size()), chain, 1);
-    const std::vector<float> played = player->Next(2205);
-    for (std::size_t i = 0; i < played.size(); ++i) {
-      QCOMPARE(played[i], static_cast<float>(slice[i]) / 32768.0F);
-    }
+    ExpectPlays(*player, ConvertedPart({samples.begin() + 2205, samples.begin() + 4410}, 22050),
+                2205);
     QTest::mouseRelease(graph, Qt::LeftButton, {}, from + QPoint(0, -40));
   }
 
@@ -163,10 +151,7 @@ class GraphEditTest : public UiFixture {
   // pass band it changes the attenuation by 1 dB; each can be taken back.
   void theWheelChangesTheWidthOrTheAttenuation() {
     EnableBell(2, 1000, 4, 1.41);
-    m_table[0].enable = 1;
-    m_table[0].cutoffFreq = 100;
-    m_table[0].stopFreq = 50;
-    m_table[0].gain = 24;
+    EnableHighPass(100, 50);
     auto dialog = Open();
     CDlgEQPainter* graph = dialog->Painter();
     const int before = dialog->UndoStack()->count();
@@ -270,10 +255,7 @@ class GraphEditTest : public UiFixture {
   // screen reader that asks after a drag.
   void eachHandleHasAnAccessibleName() {
     EnableBell(2, 1000, 4, 1.2);
-    m_table[0].enable = 1;
-    m_table[0].cutoffFreq = 80;
-    m_table[0].stopFreq = 40;
-    m_table[0].gain = 24;
+    EnableHighPass(80, 40);
     auto dialog = Open();
     CDlgEQPainter* graph = dialog->Painter();
     QAccessibleInterface* access = QAccessible::queryAccessibleInterface(graph);
@@ -328,9 +310,7 @@ class GraphEditTest : public UiFixture {
   // Handles of pass bands and disabled bands show only while the mouse is over the graph: a
   // graph nobody touches looks as it always has.
   void handlesBeyondTheMarkersShowOnlyUnderTheMouse() {
-    m_table[0].enable = 1;
-    m_table[0].cutoffFreq = 200;
-    m_table[0].stopFreq = 100;
+    EnableHighPass(200, 100);
     auto dialog = Open();
     CDlgEQPainter* graph = dialog->Painter();
     const QPoint at = Rounded(HandleOf(graph, 0));
@@ -349,10 +329,7 @@ class GraphEditTest : public UiFixture {
   // A bell being dragged: the whole window grabs at the screen's ratio, and the band's own curve
   // is drawn strong.
   void aBellBeingDraggedDrawsItsOwnCurveStrong() {
-    m_table[0].enable = 1;
-    m_table[0].cutoffFreq = 80;
-    m_table[0].stopFreq = 40;
-    m_table[0].gain = 24;
+    EnableHighPass(80, 40);
     EnableBell(3, 160, -6, 1.4);
     EnableBell(5, 1200, 3, 1);
     EnableBell(6, 3000, 5, 1.8);
@@ -383,6 +360,13 @@ class GraphEditTest : public UiFixture {
   }
 
  private:
+  void EnableHighPass(double cutoff, double stop) {
+    m_table[0].enable = 1;
+    m_table[0].cutoffFreq = cutoff;
+    m_table[0].stopFreq = stop;
+    m_table[0].gain = 24;
+  }
+
   void EnableBell(std::size_t band, double freq, double gain, double qual) {
     m_table[band].type = ToCode(EqBandType::Bell);
     m_table[band].enable = 1;
@@ -399,15 +383,6 @@ class GraphEditTest : public UiFixture {
       qWarning("window not active");
     }
     return dialog;
-  }
-
-  // Presses at `from`, moves there in four steps and releases.
-  static void Drag(QWidget* graph, QPoint from, QPoint to) {
-    QTest::mousePress(graph, Qt::LeftButton, {}, from);
-    for (int i = 1; i <= 4; ++i) {
-      QTest::mouseMove(graph, from + (to - from) * i / 4);
-    }
-    QTest::mouseRelease(graph, Qt::LeftButton, {}, to);
   }
 
   static void Wheel(QWidget* graph, const BandHandle& handle, int angle,

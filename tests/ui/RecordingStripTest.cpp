@@ -5,6 +5,7 @@
 #define QTEST_QPA_MOUSE_HANDLING  // mouse events enter through the window, as a platform's do
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
@@ -14,8 +15,6 @@
 #include <vector>
 
 #include "analysis/RecordingEnvelope.h"
-#include "eq/design/FilterChain.h"
-#include "eq/filter/PcmFilter.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/DlgEQController.h"
@@ -37,17 +36,6 @@ std::vector<std::int16_t> ToneThenHum() {
     samples[i] = static_cast<std::int16_t>(hum + tone);
   }
   return samples;
-}
-
-// The samples at 16 kHz through `table` from silence, as a conversion of them alone writes
-// them.
-std::vector<std::int16_t> Converted(std::vector<std::int16_t> part, const EqBandTable& table,
-                                    double rate) {
-  FilterChain chain;
-  DesignBandFilters(table, chain, rate);
-  FilterSamples(FilterKernel::Plain, {SampleEncoding::Pcm16, 0}, part.data(),
-                static_cast<std::uint32_t>(part.size()), chain, 1);
-  return part;
 }
 
 }  // namespace
@@ -119,24 +107,18 @@ class RecordingStripTest : public UiFixture {
 
     const QPoint from(width / 2, 20);
     const QPoint to(width * 3 / 4, 30);
-    QTest::mousePress(strip, Qt::LeftButton, {}, from);
-    QTest::mouseMove(strip, from + QPoint(10, 0));
-    QTest::mouseMove(strip, to);
-    QTest::mouseRelease(strip, Qt::LeftButton, {}, to);
+    Drag(strip, from, to);
     const std::size_t first = player->LoopFirst();
     const std::size_t end = player->LoopEnd();
     QVERIFY(std::fabs(static_cast<double>(first) - from.x() * frames / width) < 1.0);
     QVERIFY(std::fabs(static_cast<double>(end) - to.x() * frames / width) < 1.0);
     QCOMPARE(strip->SelectionFirst(), static_cast<std::uint64_t>(first));
     QCOMPARE(strip->SelectionEnd(), static_cast<std::uint64_t>(end));
-    const std::vector<std::int16_t> slice =
-        Converted(std::vector<std::int16_t>(samples.begin() + static_cast<std::ptrdiff_t>(first),
-                                            samples.begin() + static_cast<std::ptrdiff_t>(end)),
-                  m_table, 16000);
-    const std::vector<float> played = player->Next(slice.size() * 2 + 100);
-    for (std::size_t i = 0; i < played.size(); ++i) {
-      QCOMPARE(played[i], static_cast<float>(slice[i % slice.size()]) / 32768.0F);
-    }
+    ExpectPlays(*player,
+                ConvertedPart({samples.begin() + static_cast<std::ptrdiff_t>(first),
+                               samples.begin() + static_cast<std::ptrdiff_t>(end)},
+                              16000),
+                (end - first) * 2 + 100);
     QVERIFY(dialog->PlayButton()->toolTip().contains(QStringLiteral(" s in a loop")));
 
     QVERIFY(strip->hasFocus());
@@ -164,10 +146,7 @@ class RecordingStripTest : public UiFixture {
     QTest::mouseClick(strip->SelectionSpectrumBox(), Qt::LeftButton);
     QVERIFY(strip->SelectionSpectrumBox()->isChecked());
     const int width = strip->width();
-    QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(width * 5 / 8, 20));
-    QTest::mouseMove(strip, QPoint(width * 6 / 8, 20));
-    QTest::mouseMove(strip, QPoint(width * 7 / 8, 20));
-    QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(width * 7 / 8, 20));
+    Drag(strip, QPoint(width * 5 / 8, 20), QPoint(width * 7 / 8, 20));
     QTRY_COMPARE_WITH_TIMEOUT(dialog->SelectionAnalyses(), 1, 10000);
     QVERIFY2(std::fabs(peakHz() - 50) < 5, qPrintable(QString::number(peakHz())));
     QTest::mouseClick(strip->SelectionSpectrumBox(), Qt::LeftButton);
@@ -186,9 +165,7 @@ class RecordingStripTest : public UiFixture {
       QCOMPARE(column.high, 12000.0F / 32768.0F);
     }
     QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(strip->width() - 1, 10));
-    QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(3, 10));
-    QTest::mouseMove(strip, QPoint(strip->width() / 2, 10));
-    QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(strip->width() - 1, 10));
+    Drag(strip, QPoint(3, 10), QPoint(strip->width() - 1, 10));
     RecordingPlayer* player = dialog->Player();
     QCOMPARE(player->LoopEnd(), std::size_t{1});
     const std::vector<float> played = player->Next(5);
@@ -245,15 +222,13 @@ class RecordingStripTest : public UiFixture {
     for (std::size_t i = 0; i < kBurstFrames; ++i) {
       second[4000 + i] = Burst(i);
     }
-    const std::vector<std::int16_t> slice = Converted(second, m_table, 8000);
-    const std::vector<float> played = player->Next(8000 * 2);
-    for (std::size_t i = 0; i < played.size(); ++i) {
-      QCOMPARE(played[i], static_cast<float>(slice[i % slice.size()]) / 32768.0F);
-    }
+    ExpectPlays(*player, ConvertedPart(second, 8000), 8000 * 2);
   }
 
-  // The example clip with its settings and a selection in the time line: the whole window grabs
-  // at the screen's ratio, and the envelope shows through the selection's shade.
+  // The example clip with its settings and a selection in the time line, as `tonvale
+  // /access_setting:speech-eq.cfg /eq_index:0 /open_recording:speech.wav` shows it: the whole
+  // window grabs at the screen's ratio, the grid and the pictures have its pixels (twice as many
+  // at a ratio of 2), and the envelope shows through the selection's shade.
   void theEnvelopeShowsThroughASelectionOfTheExampleClip() {
     QVERIFY(LoadUserSettings(EXAMPLE_SETTINGS, 0, m_config, m_table) == 1);
     auto dialog = MakeDialog(true, nullptr, EXAMPLE_SPEECH);
@@ -268,6 +243,8 @@ class RecordingStripTest : public UiFixture {
     const QPixmap shot = dialog->grab();
     const qreal ratio = shot.devicePixelRatio();
     QCOMPARE(shot.size(), dialog->size() * ratio);
+    QCOMPARE(dialog->Painter()->GridPicture().devicePixelRatio(), ratio);
+    QCOMPARE(dialog->Editors()[1]->Picture()->pixmap().devicePixelRatio(), ratio >= 2 ? 2.0 : 1.0);
     // The envelope's colour inside the selection's shade, over the middle of the strip.
     const QImage image = strip->grab().toImage();
     const int middle =

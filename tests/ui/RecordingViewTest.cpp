@@ -1,10 +1,8 @@
 // A recording in the window: its spectrum under the curve, listening through the bands with a
-// loop, where the controls sit for each window width, and the screenshots (also at a
-// device-pixel ratio of 2, when the test runs with QT_SCALE_FACTOR=2).
+// loop, and where the controls sit for each window width.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
@@ -13,14 +11,11 @@
 #include <vector>
 
 #include "analysis/LongTermPower.h"
-#include "eq/design/FilterChain.h"
-#include "eq/filter/PcmFilter.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/ButtonST.h"
 #include "ui/DlgEQController.h"
 #include "ui/DlgEQPainter.h"
 #include "ui/RecordingPlayer.h"
-#include "ui/RecordingStrip.h"
 
 class RecordingViewTest : public UiFixture {
   Q_OBJECT
@@ -80,31 +75,16 @@ class RecordingViewTest : public UiFixture {
     RecordingPlayer* player = dialog->Player();
     QVERIFY(player != nullptr);
     QVERIFY(dialog->PlayButton()->isEnabled());
-    auto convert = [this](std::vector<std::int16_t> part) {
-      FilterChain chain;
-      DesignBandFilters(m_table, chain, 22050);
-      FilterSamples(FilterKernel::Plain, {SampleEncoding::Pcm16, 0}, part.data(),
-                    static_cast<std::uint32_t>(part.size()), chain, 1);
-      return part;
-    };
     dialog->Editors()[3]->EnableBox()->click();  // a bell more, set through the window
     QCOMPARE(m_table[3].enable, 1);
-    const std::vector<std::int16_t> whole = convert(samples);
-    const std::vector<float> played = player->Next(5000);
-    for (std::size_t i = 0; i < played.size(); ++i) {
-      QCOMPARE(played[i], static_cast<float>(whole[i]) / 32768.0F);
-    }
+    ExpectPlays(*player, ConvertedPart(samples, 22050), 5000);
 
     QVERIFY(dialog->SetLoop(0.5, 1.0));  // frames 11025 to 22050
     QCOMPARE(player->LoopFirst(), std::size_t{11025});
     QCOMPARE(player->LoopEnd(), std::size_t{22050});
     QVERIFY(dialog->PlayButton()->toolTip().contains(QStringLiteral("0.50 s to 1.00 s")));
-    const std::vector<std::int16_t> slice =
-        convert(std::vector<std::int16_t>(samples.begin() + 11025, samples.begin() + 22050));
-    const std::vector<float> loop = player->Next(11025 + 300);
-    for (std::size_t i = 0; i < loop.size(); ++i) {
-      QCOMPARE(loop[i], static_cast<float>(slice[i % slice.size()]) / 32768.0F);
-    }
+    ExpectPlays(*player, ConvertedPart({samples.begin() + 11025, samples.begin() + 22050}, 22050),
+                11025 + 300);
     QVERIFY(dialog->SetLoop(3.0, 3.0));  // nothing selected: the whole recording again
     QCOMPARE(player->LoopEnd(), samples.size());
 
@@ -121,11 +101,10 @@ class RecordingViewTest : public UiFixture {
       dialog->PlayButton()->click();
     }
 
-    QString report;
-    dialog->SetReportSink([&](const QString&, const QString& text, bool) { report = text; });
+    CaptureReports(*dialog);
     dialog->OpenRecording(QString::fromStdString(m_dir.File("missing.wav")));
-    QTRY_VERIFY_WITH_TIMEOUT(!report.isEmpty(), 10000);
-    QVERIFY(report.startsWith(QStringLiteral("The recording cannot be read")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_report.count > 0, 10000);
+    QVERIFY(m_report.text.startsWith(QStringLiteral("The recording cannot be read")));
   }
 
   // A second recording opened while the first, ten minutes long, is still being read: the
@@ -153,10 +132,7 @@ class RecordingViewTest : public UiFixture {
   // top-right corner; the window's size follows the editors alone either way.
   void theControlsSitInTheTopRowOrOverTheGraphsCorner() {
     for (const int bands : {2, 3, 10, 16}) {
-      Reset();
-      m_config.bandNum = bands;
-      m_table.clear();
-      ApplyDefaultSettings(m_config, m_table);
+      Reset(bands);
       auto dialog = MakeDialog();
       const int editor = dialog->Editors()[0]->width();
       QCOMPARE(dialog->width(), bands * editor);
@@ -183,22 +159,6 @@ class RecordingViewTest : public UiFixture {
       }
       QVERIFY(open->isVisible() && play->isVisible() && ab->isVisible());
     }
-  }
-
-  // The example clip with its settings, as `tonvale /access_setting:speech-eq.cfg /eq_index:0
-  // /open_recording:speech.wav` shows it; at a ratio of 2 the grid and the pictures have twice
-  // the pixels.
-  void theExampleWithItsRecordingIsDrawnAtTheScreensRatio() {
-    QVERIFY(LoadUserSettings(EXAMPLE_SETTINGS, 0, m_config, m_table) == 1);
-    auto dialog = MakeDialog(true, nullptr, EXAMPLE_SPEECH);
-    QTRY_VERIFY_WITH_TIMEOUT(dialog->HasSpectrum(), 10000);
-    const CRecordingStrip* strip = dialog->Strip();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        strip->Envelope() != nullptr && strip->Envelope()->FramesAdded() == strip->Frames(), 10000);
-    dialog->Painter()->repaint();
-    const qreal ratio = dialog->devicePixelRatioF();
-    QCOMPARE(dialog->Painter()->GridPicture().devicePixelRatio(), ratio);
-    QCOMPARE(dialog->Editors()[1]->Picture()->pixmap().devicePixelRatio(), ratio >= 2 ? 2.0 : 1.0);
   }
 
  private:

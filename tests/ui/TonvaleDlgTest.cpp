@@ -113,12 +113,11 @@ class TonvaleDlgTest : public UiFixture {
       ++saves;
       return saveWorks;
     });
-    QString message;
-    dialog->SetReportSink([&](const QString&, const QString& text, bool) { message = text; });
+    CaptureReports(*dialog);
     dialog->accept();
     QCOMPARE(saves, 1);
     QVERIFY(dialog->isVisible());
-    QVERIFY(message.contains(QStringLiteral("could not be saved")));
+    QVERIFY(m_report.text.contains(QStringLiteral("could not be saved")));
     saveWorks = true;
     dialog->accept();
     QCOMPARE(saves, 2);
@@ -176,15 +175,11 @@ class TonvaleDlgTest : public UiFixture {
       paths << QString::fromStdString(WriteWave(name, {1, 2, 3, 4, 5, 6}));
     }
     auto dialog = MakeDialog();
-    QString report;
-    bool failed = true;
     dialog->SetFileChooser([&paths](QWidget*) { return paths; });
-    dialog->SetReportSink([&](const QString&, const QString& text, bool bad) {
-      report = text;
-      failed = bad;
-    });
+    CaptureReports(*dialog);
     dialog->OnConvertFile();
-    QVERIFY(!failed);
+    const QString& report = m_report.text;
+    QVERIFY(!m_report.failed);
     QCOMPARE(report.count(QStringLiteral("Converted ")), 3);
     for (const char* name : {"one_filter.wav", "two_filter.wav", "three_filter.wav"}) {
       QVERIFY(QFile::exists(QString::fromStdString(m_dir.File(name))));
@@ -209,7 +204,7 @@ class TonvaleDlgTest : public UiFixture {
       return answer;
     });
     dialog->OnConvertFile();
-    QVERIFY(failed);
+    QVERIFY(m_report.failed);
     QCOMPARE(asked, 1);
     QVERIFY(overProgress);
     QCOMPARE(askedAbout, QString::fromStdString(m_dir.File("missing.wav")));
@@ -225,7 +220,7 @@ class TonvaleDlgTest : public UiFixture {
     answer = true;
     asked = 0;
     dialog->OnConvertFile();
-    QVERIFY(failed);
+    QVERIFY(m_report.failed);
     QCOMPARE(asked, 1);
     QCOMPARE(report.count(QStringLiteral("Converted ")), 23);
     QCOMPARE(report.count(QStringLiteral("Not attempted: ")), 0);
@@ -247,14 +242,13 @@ class TonvaleDlgTest : public UiFixture {
     QVERIFY(QFile::copy(QStringLiteral(TEST_DATA_DIR "/format-flac16-sox.flac"),
                         QString::fromStdString(source)));
     auto dialog = MakeDialog();
-    QString report;
     dialog->SetFileChooser(
         [&source](QWidget*) { return QStringList{QString::fromStdString(source)}; });
-    dialog->SetReportSink([&](const QString&, const QString& text, bool) { report = text; });
+    CaptureReports(*dialog);
     dialog->OnConvertFile();
-    QCOMPARE(report, QStringLiteral("Converted ") + QString::fromStdString(source) +
-                         QStringLiteral(" to ") +
-                         QString::fromStdString(m_dir.File("take_filter.flac")));
+    QCOMPARE(m_report.text, QStringLiteral("Converted ") + QString::fromStdString(source) +
+                                QStringLiteral(" to ") +
+                                QString::fromStdString(m_dir.File("take_filter.flac")));
     QCOMPARE(testsupport::ReadFile(m_dir.File("take_filter.flac")).substr(0, 4),
              std::string("fLaC"));
   }
@@ -297,10 +291,9 @@ class TonvaleDlgTest : public UiFixture {
                            QString::fromStdString(WriteWave("after.wav", {1, 2, 3, 4}))};
       auto dialog = MakeDialog();
       dialog->SetFileChooser([&paths](QWidget*) { return paths; });
-      bool reported = false;
-      dialog->SetReportSink([&reported](const QString&, const QString&, bool) { reported = true; });
+      CaptureReports(*dialog);
       ExpectClosedOnceShown(dialog.get(), messageBoxShown, [&dialog] { dialog->OnConvertFile(); });
-      QVERIFY(!reported);
+      QCOMPARE(m_report.count, 0);
     }
     {  // the progress dialog of a long run: the run stops, nothing half-written stays
       QStringList paths;
@@ -318,8 +311,7 @@ class TonvaleDlgTest : public UiFixture {
       for (EqBand& band : m_table) band.enable = 1;
       auto dialog = MakeDialog();
       dialog->SetFileChooser([&paths](QWidget*) { return paths; });
-      bool reported = false;
-      dialog->SetReportSink([&reported](const QString&, const QString&, bool) { reported = true; });
+      CaptureReports(*dialog);
       CTonvaleDlg* d = dialog.get();
       ExpectClosedOnceShown(
           d,
@@ -329,7 +321,7 @@ class TonvaleDlgTest : public UiFixture {
           },
           [d] { d->OnConvertFile(); });
       // The run was stopped while it ran: it reported nothing (a run that had ended would have).
-      QVERIFY(!reported);
+      QCOMPARE(m_report.count, 0);
       for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden)) {
         QVERIFY2(name.startsWith(QLatin1Char('f')), qPrintable(name));  // no temporary file
         if (name.endsWith(QStringLiteral("_filter.wav"))) {
