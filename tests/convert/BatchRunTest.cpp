@@ -90,21 +90,28 @@ TEST_F(BatchRunTest, NoFileStartsWhileAFailureWaitsForItsAnswer) {
     BatchSettings settings;
     settings.threads = 2;
     int asked = 0;
-    // The answer comes only once the file the other thread was running has ended: a batch that
-    // let that thread go on would start the next file meanwhile.
     std::mutex mutex;
-    std::condition_variable ended;
+    std::condition_variable changed;
+    bool questionOut = false;
     std::size_t done = 0;
+    // The other thread's file, if it ran one, ends only once the question is out, however the
+    // two threads are scheduled: whatever it does next, it does while the answer waits.
     settings.progress = [&](const BatchProgress& progress) {
-      const std::lock_guard<std::mutex> lock(mutex);
+      std::unique_lock<std::mutex> lock(mutex);
       done = progress.done;
-      ended.notify_all();
+      changed.notify_all();
+      changed.wait_for(lock, std::chrono::seconds(30), [&] { return questionOut; });
     };
+    // A batch that let the other thread go on would end another file before the answer; the
+    // answer waits half a second for that to show.
     settings.continueAfterFailure = [&](const BatchFileResult& failed) {
       ++asked;
       EXPECT_EQ(failed.conversion.outcome, ConversionStatus::Failed);
       std::unique_lock<std::mutex> lock(mutex);
-      ended.wait_for(lock, std::chrono::seconds(5), [&done] { return done >= 1; });
+      questionOut = true;
+      changed.notify_all();
+      EXPECT_FALSE(
+          changed.wait_for(lock, std::chrono::milliseconds(500), [&] { return done >= 2; }));
       return goOn;
     };
     const auto results = RunBatch(jobs, SpeechBands(), settings);
