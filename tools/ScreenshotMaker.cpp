@@ -106,6 +106,50 @@ bool SaveDrag(Setup& setup, const std::string& configPath, const QString& folder
   return written;
 }
 
+// The window as it opens with the default bands, and with every band on.
+bool SaveDefaults(Setup& setup, const std::string& configPath, const QString& folder) {
+  auto dialog = Open(setup, configPath, false);
+  bool written = Save(*dialog, folder, "main-window-default");
+  for (EqBand& band : setup.table) {
+    band.enable = 1;
+  }
+  setup.table[3].gain = -8;
+  setup.table[6].gain = 6;
+  auto all = Open(setup, configPath, true);
+  return Save(*all, folder, "main-window-all-bands") && written;
+}
+
+// The example clip with its settings once its spectrum and envelope are in; then a selection
+// from 2.2 s to 3.6 s, played for a moment: its shade and the play position in the time line.
+bool SaveRecording(Setup& setup, const std::string& configPath, const QString& folder) {
+  if (LoadUserSettings(EXAMPLE_SETTINGS, 0, setup.config, setup.table) != 1) {
+    std::fprintf(stderr, "cannot read %s\n", EXAMPLE_SETTINGS);
+    return false;
+  }
+  auto dialog = Open(setup, configPath, true, EXAMPLE_SPEECH);
+  const CRecordingStrip* strip = dialog->Strip();
+  (void)QTest::qWaitFor(
+      [&dialog, strip] {
+        return dialog->HasSpectrum() && strip->Envelope() != nullptr &&
+               strip->Envelope()->FramesAdded() == strip->Frames();
+      },
+      60000);
+  const bool written = Save(*dialog, folder, "main-window-recording");
+  RecordingPlayer* player = dialog->Player();
+  const bool looped = player != nullptr && dialog->SetLoop(2.2, 3.6);
+  if (looped) {
+    (void)player->Next(6000);
+  }
+  const auto playhead = static_cast<std::uint64_t>(16000 * 2.2 + 6000);
+  (void)QTest::qWaitFor([strip, playhead] { return strip->Playhead() == playhead; }, 10000);
+  if (!looped || strip->Playhead() != playhead) {
+    std::fprintf(stderr, "the selection did not take in the time line\n");
+    return false;
+  }
+  dialog->repaint();
+  return Save(*dialog, folder, "main-window-timeline") && written;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,58 +166,17 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(scratch);
   const std::string configPath = (scratch / "tonvale.ini").string();
   bool written = true;
-  {
+  // Each picture from a setup of its own, the shipped configuration and default bands first.
+  for (const auto save : {SaveDefaults, SaveDrag}) {
     Setup setup;
     (void)LoadAppConfig(configPath, setup.config);
     ApplyDefaultSettings(setup.config, setup.table);
-    auto dialog = Open(setup, configPath, false);
-    written = Save(*dialog, folder, "main-window-default") && written;
-    for (EqBand& band : setup.table) {
-      band.enable = 1;
-    }
-    setup.table[3].gain = -8;
-    setup.table[6].gain = 6;
-    auto all = Open(setup, configPath, true);
-    written = Save(*all, folder, "main-window-all-bands") && written;
+    written = save(setup, configPath, folder) && written;
   }
   {
     Setup setup;
     (void)LoadAppConfig(configPath, setup.config);
-    ApplyDefaultSettings(setup.config, setup.table);
-    written = SaveDrag(setup, configPath, folder) && written;
-  }
-  {
-    Setup setup;
-    (void)LoadAppConfig(configPath, setup.config);
-    if (LoadUserSettings(EXAMPLE_SETTINGS, 0, setup.config, setup.table) != 1) {
-      std::fprintf(stderr, "cannot read %s\n", EXAMPLE_SETTINGS);
-      return 1;
-    }
-    auto dialog = Open(setup, configPath, true, EXAMPLE_SPEECH);
-    const CRecordingStrip* strip = dialog->Strip();
-    (void)QTest::qWaitFor(
-        [&dialog, strip] {
-          return dialog->HasSpectrum() && strip->Envelope() != nullptr &&
-                 strip->Envelope()->FramesAdded() == strip->Frames();
-        },
-        60000);
-    written = Save(*dialog, folder, "main-window-recording") && written;
-    // A selection from 2.2 s to 3.6 s, played for a moment: its shade and the play position in
-    // the time line.
-    RecordingPlayer* player = dialog->Player();
-    const bool looped = player != nullptr && dialog->SetLoop(2.2, 3.6);
-    if (looped) {
-      (void)player->Next(6000);
-    }
-    const auto playhead = static_cast<std::uint64_t>(16000 * 2.2 + 6000);
-    (void)QTest::qWaitFor([strip, playhead] { return strip->Playhead() == playhead; }, 10000);
-    if (!looped || strip->Playhead() != playhead) {
-      std::fprintf(stderr, "the selection did not take in the time line\n");
-      written = false;
-    } else {
-      dialog->repaint();
-      written = Save(*dialog, folder, "main-window-timeline") && written;
-    }
+    written = SaveRecording(setup, configPath, folder) && written;
   }
   std::error_code ignored;
   std::filesystem::remove_all(scratch, ignored);
