@@ -8,7 +8,6 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/fs/TempFileNames.h"
@@ -223,13 +222,9 @@ TEST_F(BatchRunTest, ASlowConsoleHoldsUpNoOtherFile) {
   settings.log = [&](std::string_view text) {
     if (first) {
       first = false;
-      const std::size_t before = written();
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-      while (written() < std::min(before + 2, jobs.size()) &&
-             std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
-      othersWentOn = written() >= std::min(before + 2, jobs.size());
+      const std::size_t wanted = std::min(written() + 2, jobs.size());
+      othersWentOn =
+          testsupport::WaitUntil([&] { return written() >= wanted; }, std::chrono::seconds(30));
     }
     log.append(text);
   };

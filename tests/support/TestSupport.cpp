@@ -375,15 +375,20 @@ ProcessId OtherRunningProcessId() { return ::getppid(); }
 
 #endif
 
-bool ChildProcess::WaitForOutput(std::string_view text, int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (ReadFile(m_outPath).find(text) == std::string::npos) {
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
     if (std::chrono::steady_clock::now() > deadline) {
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
+}
+
+bool ChildProcess::WaitForOutput(std::string_view text, int timeoutMs) {
+  return WaitUntil([&] { return ReadFile(m_outPath).find(text) != std::string::npos; },
+                   std::chrono::milliseconds(timeoutMs));
 }
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +26,11 @@ class TempDir {
 };
 
 std::string ReadFile(const std::string& path);
+
+/// Waits until `condition` holds, for at most `timeout`; whether it held. For conditions that no
+/// callback signals (files on disk, another process's output), which it looks at every
+/// millisecond.
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 void WriteFile(const std::string& path, std::string_view bytes);
 inline void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   WriteFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
